@@ -1,0 +1,34 @@
+// keys.cpp -- the three keyboard callbacks and the routing of key events.
+#include <GL/freeglut.h>
+
+#include "net/net.h"
+#include "shell/shell.h"
+#include "world/world.h"
+
+void dispatchKey(int key, bool released, bool special) {
+    // L, Q, T and q act in every process and never travel.
+    if (!special && (key == 'L' || key == 'Q' || key == 'T' || key == 'q')) {
+        if (fighterCount() > 0) fighterKeyAction(gs.fighterList[0], key, released, false);
+        return;
+    }
+    if (gs.isServer) {
+        if (fighterCount() > 0) fighterKeyAction(gs.fighterList[0], key, released, special);
+        return;
+    }
+    sendKeyEvent(key, released, special);
+}
+
+void onKeyDown(unsigned char key, int, int) {
+    dispatchKey(key & 0xFF, false, false);
+    glutPostRedisplay();
+}
+
+void onKeyUp(unsigned char key, int, int) {
+    dispatchKey(key & 0xFF, true, false);
+    glutPostRedisplay();
+}
+
+void onSpecialKey(int key, int, int) {
+    dispatchKey(key, false, true);
+    glutPostRedisplay();
+}

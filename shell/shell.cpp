@@ -1,0 +1,160 @@
+// shell.cpp -- start-up of the world and the idle / display / reshape
+// callbacks.
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "net/net.h"
+#include "render/render.h"
+#include "shell/shell.h"
+#include "world/world.h"
+
+int32_t readClockMs() {
+    // One reading of the calendar time; seconds within the minute and ms.
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    return static_cast<int32_t>((tv.tv_sec % 60) * 1000 + tv.tv_usec / 1000);
+}
+
+void requireLocalFighter() {
+    const int i = gs.localFighterIndex;
+    if (i >= 0 && i < fighterCount()) return;
+    std::fprintf(stderr,
+                 "maze: the level \"%s\" has %d fighter start(s); this %s needs fighter %d. "
+                 "Ending.\n",
+                 kMapFileName, fighterCount(), gs.isServer ? "server" : "client", i);
+    std::exit(1);
+}
+
+void initialiseWorld() {
+    randomSeed(0);
+    gs.clockNowMs = readClockMs();
+    gs.clockPrevMs = gs.clockNowMs;
+    gs.quitRequested = false;
+    gs.detailLevel = 4;
+    view.fieldOfView = 90.0f;
+    view.windowWidth = 640;
+    view.windowHeight = 480;
+    setMessageLine("Info message here");
+    view.viewConeCos = std::cos(3.14159265358979f / 4.0f);
+
+    readMazeMap();
+    if (gs.localFighterIndex < gs.fighterStartCount) {
+        const int code = gs.fighterStarts[gs.localFighterIndex].direction;
+        if (code < 0 || code > 3) std::printf("error initial position %d\n", gs.localFighterIndex);
+    }
+
+    gs.gameStarted = false;
+    gs.preyList.clear();
+    gs.bulletList.clear();
+    gs.reservedPointsA.clear();
+    gs.reservedPointsB.clear();
+    gs.texturesOn = true;
+    gs.soundOn = false;
+    gs.lightingOn = false;
+
+    loadTextures();
+    buildModels();
+    createFighters();
+}
+
+namespace {
+
+// Copies the shown fighter's numbers into the HUD block.
+void copyHudValues() {
+    const Fighter& f = gs.fighterList[gs.localFighterIndex];
+    gs.hudScore = f.score;
+    gs.hudBullets = f.bullets;
+    gs.hudHealth = f.health;
+}
+
+// Messages stay readable for kMessageShowMs, then the line empties.
+void expireMessageLine() {
+    if (gs.messageLine[0] == '\0') return;
+    if (clockElapsedMs(gs.messageSetMs, gs.clockNowMs) > kMessageShowMs)
+        gs.messageLine[0] = '\0';
+}
+
+}  // namespace
+
+void idle() {
+    gs.clockPrevMs = gs.clockNowMs;
+    gs.clockNowMs = readClockMs();
+    if (gs.isServer) {
+        regenerateHealth();
+        serverNetworkReceive();
+        worldStep();
+        requireLocalFighter();
+        copyHudValues();
+        serverNetworkSend();
+    } else {
+        clientNetworkPass();
+        requireLocalFighter();
+        copyHudValues();
+    }
+    glutPostRedisplay();
+}
+
+void display() {
+    requireLocalFighter();
+    const Fighter& f = gs.fighterList[gs.localFighterIndex];
+
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_NORMALIZE);
+    glColor3f(1.0f, 1.0f, 1.0f);
+
+    view.cameraEye = f.pos;
+    view.cameraDir = f.dir;
+    glLoadIdentity();
+    gluLookAt(view.cameraEye.x, view.cameraEye.y, view.cameraEye.z,
+              view.cameraEye.x + view.cameraDir.x, view.cameraEye.y + view.cameraDir.y,
+              view.cameraEye.z + view.cameraDir.z, 0.0, 0.0, 1.0);
+
+    // The sound service's wait paces the loop; until sound lands, a plain
+    // wait of the same bound keeps the pass rate near 100 per second.
+    usleep(10000);
+
+    drawScene();
+
+    expireMessageLine();
+    glPushMatrix();
+    drawHud();
+    glColor3f(0.0f, 0.0f, 0.0f);
+    glPopMatrix();
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    const int h = view.windowHeight > 0 ? view.windowHeight : 1;
+    gluPerspective(view.fieldOfView, static_cast<double>(view.windowWidth) / h, 0.1, 2000.0);
+    glMatrixMode(GL_MODELVIEW);
+
+    glFlush();
+    glutSwapBuffers();
+}
+
+void reshape(int width, int height) {
+    // A window shrunk to nothing keeps a height of 1 so the aspect ratio and
+    // the view cone stay finite.
+    if (height < 1) height = 1;
+    if (width < 1) width = 1;
+    view.windowWidth = width;
+    view.windowHeight = height;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(view.fieldOfView, static_cast<double>(width) / height, 0.1, 5000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glViewport(0, 0, width, height);
+    glEnable(GL_DEPTH_TEST);
+    const double halfAngle = width * static_cast<double>(view.fieldOfView) / height * 0.0027777778 *
+                             3.14159265358979;
+    // Past a half-angle of 180 degrees every direction is inside the view.
+    view.viewConeCos = halfAngle >= 3.14159265358979 ? -1.0f : static_cast<float>(std::cos(halfAngle));
+}

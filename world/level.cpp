@@ -1,0 +1,269 @@
+// level.cpp -- the level file reader, light placement, hidden faces and the
+// creation of the fighters.
+//
+// The file is a stream of whitespace-separated numbers; line breaks carry no
+// meaning. Reading is sticky: once a token is missing or malformed, every
+// later target stays 0, as a failed formatted stream read would leave it.
+#include "world/world.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace {
+
+// Token reader over the whole file text. Reads past the end, or of a token
+// that is not a complete number of the wanted type, set `failed` and yield 0.
+struct TokenReader {
+    const std::string& text;
+    size_t at = 0;
+    bool failed = false;
+    int tokensRead = 0;
+
+    bool nextToken(std::string& out) {
+        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+        if (at >= text.size()) return false;
+        const size_t start = at;
+        while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+        out.assign(text, start, at - start);
+        return true;
+    }
+
+    int32_t readInt() {
+        if (failed) return 0;
+        std::string tok;
+        if (!nextToken(tok)) return fail("the file ends early", tok);
+        errno = 0;
+        char* end = nullptr;
+        const long long v = std::strtoll(tok.c_str(), &end, 10);
+        if (end == tok.c_str() || *end != '\0') return fail("not an integer", tok);
+        if (errno == ERANGE || v > std::numeric_limits<int32_t>::max() ||
+            v < std::numeric_limits<int32_t>::min())
+            return fail("integer out of range", tok);
+        ++tokensRead;
+        return static_cast<int32_t>(v);
+    }
+
+    float readFloat() {
+        if (failed) return 0.0f;
+        std::string tok;
+        if (!nextToken(tok)) return static_cast<float>(fail("the file ends early", tok));
+        errno = 0;
+        char* end = nullptr;
+        const float v = std::strtof(tok.c_str(), &end);
+        if (end == tok.c_str() || *end != '\0') return static_cast<float>(fail("not a number", tok));
+        // Infinities, NaNs and overflow would poison every position built on them.
+        if (errno == ERANGE && std::fabs(v) > 1.0f) return static_cast<float>(fail("number out of range", tok));
+        if (!std::isfinite(v)) return static_cast<float>(fail("number not finite", tok));
+        ++tokensRead;
+        return v;
+    }
+
+    int fail(const char* why, const std::string& tok) {
+        failed = true;
+        // One line on the error stream for the engineer; the game's own
+        // messages stay those of the level format.
+        if (tok.empty())
+            std::fprintf(stderr, "%s: %s after %d numbers\n", kMapFileName, why, tokensRead);
+        else
+            std::fprintf(stderr, "%s: %s: '%.40s' (number %d)\n", kMapFileName, why, tok.c_str(),
+                         tokensRead + 1);
+        return 0;
+    }
+};
+
+// Reads `count` start triples (row, column, direction) into `table`, keeping
+// at most `capacity`; extra entries are read and dropped so the stream stays
+// aligned. Returns the number stored.
+int readStarts(TokenReader& in, int32_t count, StartPosition* table, int capacity, const char* what) {
+    if (count < 0) {
+        std::printf("invalid %s start count %d: none used.\n", what, count);
+        return 0;
+    }
+    if (count > capacity)
+        std::printf("too many %s starts: %d, only the first %d used.\n", what, count, capacity);
+    int stored = 0;
+    for (int32_t i = 0; i < count && !in.failed; ++i) {
+        StartPosition s;
+        s.row = in.readInt();
+        s.column = in.readInt();
+        s.direction = in.readInt();
+        if (in.failed) break;
+        if (stored < capacity) {
+            if (s.row < 0 || s.column < 0 || s.row >= gs.mazeRows || s.column >= gs.mazeCols)
+                std::printf("%s start %d outside the maze: row %d, column %d.\n", what, i, s.row,
+                            s.column);
+            table[stored++] = s;
+        }
+    }
+    return stored;
+}
+
+void readMap(TokenReader& in) {
+    const int32_t cols = in.readInt();
+    const int32_t rows = in.readInt();
+    if (cols > kMaxMazeSize || rows > kMaxMazeSize) {
+        std::printf("input map exceeds max size.\n");
+        // The refused sizes would index past the grid everywhere: keep an
+        // empty maze instead.
+        gs.mazeCols = 0;
+        gs.mazeRows = 0;
+        return;
+    }
+    if (!in.failed && (cols <= 0 || rows <= 0))
+        std::printf("input map size %d x %d has no cells.\n", cols, rows);
+    gs.mazeCols = cols > 0 ? cols : 0;
+    gs.mazeRows = rows > 0 ? rows : 0;
+
+    gs.cellSize = in.readFloat();
+    gs.wallHeight = in.readFloat();
+    gs.lightHeight = in.readFloat();
+
+    gs.fighterStartCount = readStarts(in, in.readInt(), gs.fighterStarts, kMaxFighterStarts, "fighter");
+    gs.preyStartCount = readStarts(in, in.readInt(), gs.preyStarts, kMaxPreyStarts, "prey");
+
+    in.readInt();  // two numbers that the game does not use
+    in.readInt();
+    gs.startBullets = in.readInt();
+    gs.startMissiles = in.readInt();
+    if (gs.startMissiles > kMaxMissiles) {
+        gs.startMissiles = kMaxMissiles;
+        std::printf("max missile number: %d\n", kMaxMissiles);
+    }
+    if (gs.startBullets < 0 || gs.startMissiles < 0) {
+        std::printf("negative ammunition in map: taken as 0.\n");
+        if (gs.startBullets < 0) gs.startBullets = 0;
+        if (gs.startMissiles < 0) gs.startMissiles = 0;
+    }
+
+    for (int r = 0; r < gs.mazeRows; ++r)
+        for (int c = 0; c < gs.mazeCols; ++c) gs.mazeCells[r][c] = in.readInt();
+
+    const int32_t declaredLights = in.readInt();
+    std::printf("num of lights: %d\n", declaredLights);
+    if (declaredLights <= 0) {
+        std::printf("invalid lights number.\n");
+        return;
+    }
+    for (int32_t i = 0; i < declaredLights; ++i) {
+        MazeLight light;
+        light.col = in.readInt();
+        light.row = in.readInt();
+        light.side = in.readInt();
+        if (in.failed) {
+            // A truncated list: keep the lights read so far rather than
+            // inventing zero lights for the rest of the count.
+            std::printf("map holds only %d of %d lights.\n", lightCount(), declaredLights);
+            break;
+        }
+        if (light.col < 0 || light.row < 0 || light.col >= gs.mazeCols || light.row >= gs.mazeRows)
+            std::printf("light %d outside the maze: column %d, row %d.\n", i, light.col, light.row);
+        if (light.side < 0 || light.side > 3)
+            std::printf("light %d has invalid side %d: placed at its cell's centre.\n", i, light.side);
+        placeLight(light);
+        gs.mazeLights.push_back(light);
+    }
+    computeHiddenFaces();
+}
+
+}  // namespace
+
+void readMazeMapText(const std::string& text) {
+    TokenReader in{text};
+    try {
+        readMap(in);
+    } catch (const std::exception&) {
+        std::printf("error in reading map.\n");
+    }
+}
+
+void readMazeMapFile(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string text;
+    if (file) {
+        std::ostringstream all;
+        all << file.rdbuf();
+        text = all.str();
+    } else {
+        std::fprintf(stderr, "%s: cannot open the level file\n", path);
+    }
+    readMazeMapText(text);
+}
+
+void readMazeMap() { readMazeMapFile(kMapFileName); }
+
+void placeLight(MazeLight& light) {
+    const float a = static_cast<float>(light.col);
+    const float b = static_cast<float>(light.row);
+    const float s = gs.cellSize;
+    switch (light.side) {
+    case 0: light.position[0] = (a + 0.5f) * s; light.position[1] = b * s; break;
+    case 1: light.position[0] = (a + 1.0f) * s; light.position[1] = (b + 0.5f) * s; break;
+    case 2: light.position[0] = (a + 0.5f) * s; light.position[1] = (b + 1.0f) * s; break;
+    case 3: light.position[0] = a * s; light.position[1] = (b + 0.5f) * s; break;
+    default:  // no side: the middle of the cell
+        light.position[0] = (a + 0.5f) * s;
+        light.position[1] = (b + 0.5f) * s;
+        break;
+    }
+    light.position[2] = gs.lightHeight;
+    light.position[3] = 1.0f;
+}
+
+void computeHiddenFaces() {
+    const int rows = gs.mazeRows < kMaxMazeSize ? gs.mazeRows : kMaxMazeSize;
+    const int cols = gs.mazeCols < kMaxMazeSize ? gs.mazeCols : kMaxMazeSize;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            for (int s = 0; s < 4; ++s) gs.hiddenFaces[r][c][s] = 0;
+    if (rows <= 0 || cols <= 0) return;
+    // Faces on the outer border of the map can never be seen.
+    for (int c = 0; c < cols; ++c) {
+        gs.hiddenFaces[0][c][0] = 1;
+        gs.hiddenFaces[rows - 1][c][2] = 1;
+    }
+    for (int r = 0; r < rows; ++r) {
+        gs.hiddenFaces[r][0][3] = 1;
+        gs.hiddenFaces[r][cols - 1][1] = 1;
+    }
+    // Faces shared by two wall blocks.
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c + 1 < cols; ++c)
+            if (gs.mazeCells[r][c] == 1 && gs.mazeCells[r][c + 1] == 1) {
+                gs.hiddenFaces[r][c][1] = 1;
+                gs.hiddenFaces[r][c + 1][3] = 1;
+            }
+    for (int r = 0; r + 1 < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            if (gs.mazeCells[r][c] == 1 && gs.mazeCells[r + 1][c] == 1) {
+                gs.hiddenFaces[r][c][2] = 1;
+                gs.hiddenFaces[r + 1][c][0] = 1;
+            }
+}
+
+void createFighters() {
+    gs.fighterList.clear();
+    for (int i = 0; i < gs.fighterStartCount; ++i) {
+        const StartPosition& s = gs.fighterStarts[i];
+        Fighter f;
+        f.kind = KindFighter;
+        f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
+                     (static_cast<float>(s.row) + 0.5f) * gs.cellSize, kFighterHeight};
+        f.nextPos = Vec3{f.pos.x, f.pos.y, 0.0f};
+        f.state = Absent;
+        f.bullets = gs.startBullets;
+        f.missiles = gs.startMissiles;
+        f.health = kStartHealth;
+        f.weapon = Cannon;
+        f.score = 0;
+        f.dir = directionFromCode(s.direction);
+        f.nextDir = directionFromCode(s.direction);
+        gs.fighterList.push_back(f);
+    }
+}

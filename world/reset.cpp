@@ -1,0 +1,45 @@
+// reset.cpp -- the game reset: fighters back on their starts, fresh prey.
+#include "world/world.h"
+
+void resetGame() {
+    for (int i = 0; i < gs.fighterStartCount && i < fighterCount(); ++i) {
+        const StartPosition& s = gs.fighterStarts[i];
+        Fighter& f = gs.fighterList[i];
+        f.kind = KindFighter;
+        f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
+                     (static_cast<float>(s.row) + 0.5f) * gs.cellSize, kFighterHeight};
+        f.nextPos.x = f.pos.x;
+        f.nextPos.y = f.pos.y;
+        f.state = Absent;
+        f.bullets = gs.startBullets;
+        f.missiles = gs.startMissiles;
+        f.weapon = Cannon;
+        f.health = kStartHealth;
+        f.dir = directionFromCode(s.direction);
+        f.nextDir = directionFromCode(s.direction);
+        f.score = 0;
+        for (uint8_t& k : f.keyDown) k = 0;
+        // movePending, turnPending and moveAllowed are left as they were: the
+        // proposals now equal the new position, so a leftover changes nothing.
+    }
+    if (fighterCount() > 0) gs.fighterList[0].state = InPlay;
+
+    gs.preyList.clear();
+    for (int i = 0; i < gs.preyStartCount; ++i) {
+        const StartPosition& s = gs.preyStarts[i];
+        Prey p;  // behaviour fields at their start values (mode Roam, actionStep 1)
+        p.kind = KindPrey;
+        p.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
+                     (static_cast<float>(s.row) + 0.5f) * gs.cellSize, gs.preyExtent.z * 0.5f};
+        p.nextPos.x = p.pos.x;
+        p.nextPos.y = p.pos.y;
+        p.health = kStartHealth;
+        p.destroyed = 0;
+        p.dir = directionFromCode(s.direction);
+        p.nextDir = directionFromCode(s.direction);
+        gs.preyList.push_back(p);
+    }
+
+    gs.explosionList.clear();
+    gs.effectEvents.clear();
+}

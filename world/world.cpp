@@ -1,0 +1,56 @@
+// world.cpp -- the shared record, the generator, directions and headings.
+#include "world/world.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+GameState gs;
+
+void resetGameStateForTest() {
+    // GameState is large (two 100 x 100 tables); build the fresh one in place.
+    gs.~GameState();
+    new (&gs) GameState();
+}
+
+Vec3 directionFromCode(int code) {
+    switch (code) {
+    case 0: return Vec3{0.0f, -1.0f, 0.0f};
+    case 1: return Vec3{1.0f, 0.0f, 0.0f};
+    case 2: return Vec3{0.0f, 1.0f, 0.0f};
+    case 3: return Vec3{-1.0f, 0.0f, 0.0f};
+    default:
+        std::printf("invalid direction\n");
+        return Vec3{};
+    }
+}
+
+float headingDegrees(Vec3 dir) {
+    // The threshold is the single-precision 1e-6; below it the direction is
+    // treated as pointing along y (or as 90 degrees when it is zero).
+    if (std::fabs(dir.x) >= 1e-6f) {
+        float h = static_cast<float>(std::atan(static_cast<double>(dir.y) / dir.x) *
+                                     57.29577951308232);
+        if (dir.x < 0.0f) h += 180.0f;
+        if (h < 0.0f) h += 360.0f;
+        // Rounding can land exactly on 360 for directions a hair below +x.
+        if (h >= 360.0f) h -= 360.0f;
+        return h;
+    }
+    return dir.y < 0.0f ? 270.0f : 90.0f;
+}
+
+void randomSeed(uint32_t seed) { gs.randomState = seed; }
+
+int randomNext() {
+    gs.randomState = gs.randomState * 214013u + 2531011u;
+    return static_cast<int>((gs.randomState >> 16) & 0x7FFFu);
+}
+
+float randomFraction() { return static_cast<float>(randomNext()) * 3.0518509e-05f; }
+
+void setMessageLine(const char* text) {
+    std::snprintf(gs.messageLine, sizeof gs.messageLine, "%s", text ? text : "");
+    gs.messageSetMs = gs.clockNowMs;
+}

@@ -1,0 +1,410 @@
+// world.h -- the world model that every subsystem shares, and the rules that
+// change it.
+//
+// One process-wide record, `gs`, holds every object list, the maze and start
+// data, the model extents, the timing and HUD fields and the option flags.
+// The rules here never touch GL, GLUT, sockets or audio: they build into the
+// portable rules library and run in tests without a display.
+//
+// Coordinates: x runs along the maze's columns, y along its rows, z upwards
+// from the floor at 0, all in world units. Cell (row r, column c) covers
+// x in [c*cellSize, (c+1)*cellSize) and y in [r*cellSize, (r+1)*cellSize).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Basic types and constants
+// ---------------------------------------------------------------------------
+
+struct Vec3 {
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+};
+
+// Grid limits: the cell table is fixed at 100 x 100.
+constexpr int kMaxMazeSize = 100;
+constexpr int kMaxFighterStarts = 10;
+constexpr int kMaxPreyStarts = 20;
+constexpr int kMaxMissiles = 26;
+constexpr int kKeyCount = 256;
+constexpr int kMessageLineSize = 500;
+
+// Rules constants. Lengths in world units, times in seconds.
+constexpr float kFighterHeight = 1.7f;      // z of every fighter
+constexpr float kStartHealth = 100.0f;      // health at a start; regeneration cap
+constexpr float kFighterSpeed = 2.5f;       // units/s of a held move key; arrow step factor
+constexpr float kTurnRate = 1.0f;           // turn factor per second of a held turn key
+constexpr float kKeyStepTime = 0.1f;        // time slice of one arrow-key event
+constexpr float kStrafeFactor = 0.5f;       // strafe = 1.25 units per world step
+constexpr float kBulletSpeed = 3.0f;        // units per world step, not scaled by time
+constexpr float kFighterHitDamage = 5.0f;   // health a fighter loses per hit
+constexpr float kPreyHitDamage = 40.0f;     // health a prey loses per hit
+constexpr float kHealthRegen = 0.01f;       // health added per server idle pass
+constexpr float kMuzzleOffset = 1.2f;       // gun distance from the fighter's centre
+constexpr float kMuzzleAngle = 60.0f;       // degrees left or right of the heading
+constexpr float kMuzzleHeight = 1.4f;       // z of every fighter's shot
+constexpr float kAimDistance = 32271464.0f; // both guns aim this far ahead
+constexpr float kSpreadDegrees = 0.1f;      // total span of the random elevation
+constexpr float kPathStep = 0.2f;           // step of the path march
+constexpr float kPathEndTolerance = 0.25f;  // ground distance at which the march arrives
+constexpr float kWallMargin = 0.2f;         // closest approach of the march to a wall cell
+constexpr float kFloorLimit = 0.1f;         // march margin above floor / below ceiling
+
+// ObjectKind: first field of Fighter, Prey and Bullet.
+enum ObjectKind : int32_t { KindFighter = 0, KindPrey = 1, KindBullet = 2 };
+enum FighterState : int32_t { InPlay = 0, Dead = 1, Absent = 2 };
+enum Weapon : int32_t { Cannon = 0, MissileLauncher = 1 };
+enum ShooterKind : int32_t { FighterCannon = 0, MissileShot = 1, PreyCannon = 2 };
+enum PreyMode : int32_t { Start = 0, Roam = 1, Hunt = 2 };
+
+// ---------------------------------------------------------------------------
+// Object records (field order as the world model fixes it)
+// ---------------------------------------------------------------------------
+
+// A player's vehicle. One per fighter start; all live until the program ends.
+struct Fighter {
+    int32_t kind = KindFighter;
+    Vec3 pos;                  // z is kFighterHeight and never changes
+    Vec3 dir;                  // unit heading, z = 0 (zero only after a bad direction code)
+    Vec3 nextPos;              // proposal for the coming world step (x, y used)
+    Vec3 nextDir;              // proposed heading
+    uint8_t movePending = 0;   // nextPos holds a move not yet applied
+    uint8_t turnPending = 0;   // nextDir holds a turn not yet applied
+    uint8_t moveAllowed = 0;   // verdict of this step's collision pass
+    int32_t state = Absent;    // FighterState
+    int32_t bullets = 0;       // cannon shots left
+    int32_t missiles = 0;      // missiles left (counted, never flown)
+    float health = kStartHealth;
+    int32_t weapon = Cannon;   // Weapon; 0 at every start
+    int32_t score = 0;         // prey destroyed by this fighter's bullets
+    uint8_t keyDown[kKeyCount] = {};  // held flag per ordinary key code
+};
+
+// A projectile in flight. `owner` is the index in fighterList of the fighter
+// that fired it, or -1 for prey shots: an index stays meaningful whatever
+// happens to the list's storage, where a pointer would not.
+struct Bullet {
+    int32_t kind = KindBullet;
+    Vec3 pos;
+    Vec3 dir;                  // unit direction of flight (3-D)
+    Vec3 nextPos;              // pos + dir * kBulletSpeed, computed by each step
+    uint8_t spent = 0;         // path blocked this step: removed at the step's end
+    int32_t shooterKind = FighterCannon;
+    int32_t owner = -1;        // fighter index, -1 for none
+    int32_t tag = 0;           // always 0; nothing reads it
+    float speed = kBulletSpeed;  // informative; the step uses the constant
+};
+
+// An autonomous two-legged creature. Behaviour is in prey/.
+struct Prey {
+    int32_t kind = KindPrey;
+    Vec3 pos;                  // z is preyExtent.z * 0.5 and never changes
+    Vec3 dir;                  // unit heading of the legs, z = 0
+    Vec3 nextPos;
+    Vec3 nextDir;
+    uint8_t movePending = 0;
+    uint8_t turnPending = 0;   // the step copies nextDir to dir when set
+    uint8_t moveAllowed = 0;   // 1 when nextPos was free of walls and bodies
+    int32_t mode = Roam;       // PreyMode
+    int32_t target = 0;        // hunted fighter's index (meaningful in Hunt)
+    float health = kStartHealth;
+    uint8_t maneuvering = 0;
+    int32_t maneuverSteps = 0;
+    int32_t turning = 0;       // 1 while turning towards wantedHeading
+    float wantedHeading = 0.0f;  // degrees
+    uint8_t blocked = 0;       // wall test refused nextPos
+    int32_t action = 0;        // PreyAction under way
+    int32_t actionStep = 1;    // step within action, from 1
+    int32_t sinceShot = 0;     // behaviour updates since the last decision to shoot
+    int32_t tick = 0;          // behaviour runs on every third world step
+    int32_t pose = 0;          // 0..17, pose to draw
+    float bodyTurn = 0.0f;     // degrees, upper body relative to legs, CCW from above
+    uint8_t destroyed = 0;     // health fell below 0: removed at the end of the step
+    int32_t stuckCount = 0;    // consecutive refused behaviour updates
+};
+
+// A tumbling debris explosion. Created by the hit effects, animated and drawn
+// by the renderer, removed by the world step once `finished` is set.
+constexpr int kMaxExplosionPieces = 100;
+struct Explosion {
+    Vec3 centre;
+    int32_t effectType = 1;    // 1 = explosion; no other type exists
+    int32_t frame = 0;         // drawings made so far
+    uint8_t finished = 0;      // set by the drawing once frame exceeds lifetime
+    int32_t pieceCount = 0;    // 30 (small) or 100 (large)
+    int32_t lifetime = 0;      // 10 (small) or 30 (large), in drawings
+    Vec3 pieceOffset[kMaxExplosionPieces];     // relative to centre
+    Vec3 pieceDirection[kMaxExplosionPieces];  // unit direction of flight
+    Vec3 pieceSize[kMaxExplosionPieces];       // box edge lengths
+    float pieceSpeed[kMaxExplosionPieces] = {};  // units per drawing
+};
+
+// Server only: an explosion started since the last state message.
+enum EffectKind : uint8_t { EffectLarge = 0, EffectSmall = 1 };
+struct EffectEvent {
+    uint8_t effectKind = EffectLarge;
+    float x = 0.0f, y = 0.0f, z = 0.0f;  // the explosion's centre
+};
+
+// Entry of the two reserved point lists: only copied from state messages.
+struct ReservedPoint {
+    float x = 0.0f, y = 0.0f;
+};
+
+// One start entry of the map. The file gives row first; the record stores
+// column first.
+struct StartPosition {
+    int32_t column = 0;
+    int32_t row = 0;
+    int32_t direction = 0;     // DirectionCode 0..3
+};
+
+// A lamp on one side of a maze cell.
+struct MazeLight {
+    int32_t col = 0;
+    int32_t row = 0;
+    int32_t side = 0;          // 0..3, the DirectionCode numbering
+    float position[4] = {};    // x, y, z, w (w = 1: positional)
+    float distance = 0.0f;     // to the camera, filled by the scene each frame
+    uint8_t chosen = 0;        // one of the eight lights used this frame
+};
+
+// ---------------------------------------------------------------------------
+// The process-wide state
+// ---------------------------------------------------------------------------
+
+// Lifetimes: the maze and start data are filled once by readMazeMap; the
+// fighter list is filled once at start-up; prey, explosions and effect events
+// are recreated by resetGame; bullets live until spent. Tests replace the
+// whole record with resetGameStateForTest() between cases.
+//
+// Object counts are the sizes of their lists: one number, so the two can
+// never disagree. Removal moves the last element into the gap (removeAt).
+struct GameState {
+    // World objects.
+    std::vector<Fighter> fighterList;     // index = fighter number
+    std::vector<Prey> preyList;           // order changes on removal
+    std::vector<Bullet> bulletList;
+    std::vector<Explosion> explosionList;
+    std::vector<EffectEvent> effectEvents;  // server: since the last state message
+    std::vector<ReservedPoint> reservedPointsA;
+    std::vector<ReservedPoint> reservedPointsB;
+    int32_t localFighterIndex = 0;        // 0 on the server, from each state body on a client
+
+    // Maze and start data (the level file).
+    int32_t mazeCols = 0;                 // 0..kMaxMazeSize
+    int32_t mazeRows = 0;
+    float cellSize = 0.0f;
+    float wallHeight = 0.0f;
+    float lightHeight = 0.0f;
+    int32_t fighterStartCount = 0;        // entries used in fighterStarts
+    StartPosition fighterStarts[kMaxFighterStarts];
+    int32_t preyStartCount = 0;
+    StartPosition preyStarts[kMaxPreyStarts];
+    int32_t startBullets = 0;
+    int32_t startMissiles = 0;
+    int32_t mazeCells[kMaxMazeSize][kMaxMazeSize] = {};     // [row][column]; 1 = wall
+    std::vector<MazeLight> mazeLights;    // file order
+    uint8_t hiddenFaces[kMaxMazeSize][kMaxMazeSize][4] = {};  // [row][col][side]
+
+    // Model extents (world units); the rules read them.
+    Vec3 fighterExtent{3.0f, 3.0f, 3.0f};
+    Vec3 preyExtent{3.0f, 3.0f, 3.0f};
+    Vec3 bulletExtent{0.2f, 0.2f, 0.2f};
+
+    // Process and timing (the shell owns them).
+    bool isServer = true;
+    bool quitRequested = false;
+    int32_t clockNowMs = 0;               // ms within the current UTC minute
+    int32_t clockPrevMs = 0;
+    char messageLine[kMessageLineSize] = "Info message here";
+    int32_t messageSetMs = 0;             // clockNowMs when messageLine was last set
+    int32_t hudScore = 0;
+    int32_t hudBullets = 0;
+    float hudHealth = 0.0f;
+
+    // Option flags (menus and the L / T keys).
+    bool gameStarted = false;
+    bool gamePaused = false;
+    bool showMap = false;
+    bool texturesOn = true;
+    bool lightingOn = false;
+    bool soundOn = false;
+    int32_t detailLevel = 4;              // 0 most detailed .. 8 least
+
+    // The generator's state; seeded with 0 at start-up.
+    uint32_t randomState = 0;
+};
+
+// The one world record of this process.
+extern GameState gs;
+
+// Replaces the world with a fresh record. For tests and start-up.
+void resetGameStateForTest();
+
+inline int fighterCount() { return static_cast<int>(gs.fighterList.size()); }
+inline int preyCount() { return static_cast<int>(gs.preyList.size()); }
+inline int bulletCount() { return static_cast<int>(gs.bulletList.size()); }
+inline int explosionCount() { return static_cast<int>(gs.explosionList.size()); }
+inline int effectEventCount() { return static_cast<int>(gs.effectEvents.size()); }
+inline int lightCount() { return static_cast<int>(gs.mazeLights.size()); }
+
+// Removes element i by moving the last element into its place; i must be a
+// valid index. List order is therefore not stable.
+template <class T>
+void removeAt(std::vector<T>& list, size_t i) {
+    if (i + 1 != list.size()) list[i] = list.back();
+    list.pop_back();
+}
+
+// ---------------------------------------------------------------------------
+// Small shared helpers
+// ---------------------------------------------------------------------------
+
+// Direction codes 0..3 as unit vectors: 0 (0,-1), 1 (1,0), 2 (0,1), 3 (-1,0).
+// Any other code prints "invalid direction" and yields (0, 0, 0).
+Vec3 directionFromCode(int code);
+
+// Ground-plane heading of a direction, degrees in [0, 360); 90 for a zero
+// vector, 270 for (0, -y).
+float headingDegrees(Vec3 dir);
+
+// The generator: next = seed * 214013 + 2531011 (32-bit wrap), result =
+// (next >> 16) & 0x7FFF. Seeded with 0 at start-up.
+void randomSeed(uint32_t seed);
+int randomNext();          // 0..32767
+float randomFraction();    // randomNext() / 32767, 0..1 inclusive
+
+// True when (row, col) lies inside the 100 x 100 table and inside the map.
+inline bool cellInMaze(int row, int col) {
+    return row >= 0 && col >= 0 && row < gs.mazeRows && col < gs.mazeCols &&
+           row < kMaxMazeSize && col < kMaxMazeSize;
+}
+
+// The cell code at (row, col); every cell outside the 100 x 100 table counts
+// as a wall (1), so neighbour tests at the edge of the grid stay in bounds.
+inline int32_t cellCode(int row, int col) {
+    if (row < 0 || col < 0 || row >= kMaxMazeSize || col >= kMaxMazeSize) return 1;
+    return gs.mazeCells[row][col];
+}
+
+// Sets messageLine (truncated to fit) and notes when, so the HUD can keep it
+// readable for a few seconds.
+void setMessageLine(const char* text);
+
+// ---------------------------------------------------------------------------
+// Level: the map file and level set-up
+// ---------------------------------------------------------------------------
+
+constexpr const char* kMapFileName = "korvath.map";
+
+// Reads the level from `path` (the game passes kMapFileName in its working
+// directory) into gs, printing the level's diagnostics on standard output.
+// Never reads or writes outside the tables, whatever the file holds.
+void readMazeMapFile(const char* path);
+// Reads the level from a text already in memory (same rules; for tests and
+// the fuzzer).
+void readMazeMapText(const std::string& text);
+// The game's entry: readMazeMapFile(kMapFileName).
+void readMazeMap();
+
+// Computes light.position from its col, row and side (middle of that side of
+// the cell, at lightHeight, w = 1).
+void placeLight(MazeLight& light);
+
+// Recomputes gs.hiddenFaces from the cell codes and the maze size.
+void computeHiddenFaces();
+
+// Empties fighterList and creates one Absent fighter per fighter start, in
+// start order, placed at its start cell.
+void createFighters();
+
+// ---------------------------------------------------------------------------
+// Game reset
+// ---------------------------------------------------------------------------
+
+// Puts every fighter back on its start (only fighter 0 in play), recreates the
+// prey on their starts, clears explosions and effect events. Bullets in flight
+// are kept.
+void resetGame();
+
+// ---------------------------------------------------------------------------
+// Timing
+// ---------------------------------------------------------------------------
+
+// Longest interval one world step may cover, ms. A stall (a dragged window, a
+// debugger) must not fling fighters through a whole corridor in one step.
+constexpr int32_t kMaxStepIntervalMs = 250;
+
+// The clock counts ms within the current minute, so it wraps from 59999 to 0.
+// Returns now - prev taken modulo one minute (0..59999).
+int32_t clockElapsedMs(int32_t prevMs, int32_t nowMs);
+// The interval of one world step: clockElapsedMs limited to kMaxStepIntervalMs.
+int32_t passIntervalMs(int32_t prevMs, int32_t nowMs);
+
+// ---------------------------------------------------------------------------
+// Fighter control
+// ---------------------------------------------------------------------------
+
+// Special-key codes of the arrows as the window toolkit delivers them.
+constexpr int kKeyLeftArrow = 100;
+constexpr int kKeyUpArrow = 101;
+constexpr int kKeyRightArrow = 102;
+constexpr int kKeyDownArrow = 103;
+
+// One key event for fighter f: arrows propose a step or turn, ordinary keys
+// update keyDown after acting (space fires, p prints, L / T toggle, q / Q ask
+// to quit). With quitRequested set, ends the process through quitGame().
+// Ordinary key codes outside 0..255 are ignored.
+void fighterKeyAction(Fighter& f, int key, bool released, bool special);
+
+// Held-key motion of one world step for a fighter in play; dt in seconds.
+void applyHeldKeys(Fighter& f, float dt);
+
+// Creates one bullet ahead of `from` along dir and appends it to bulletList.
+// owner: index of the firing fighter, -1 for none. Plays the shooter's sound.
+void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind, int tag);
+void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind, int tag);
+
+// ---------------------------------------------------------------------------
+// Maze collision and line of sight
+// ---------------------------------------------------------------------------
+
+// Keeps a proposed position `nextPos` off the wall faces of the four side
+// neighbours of cell (row, col), the cell of the object's current pos.
+// Returns true when the proposal came within `radius` of such a face; with
+// `clamp` it also moves the proposal back to exactly radius from each face.
+bool clampToWalls(Vec3& nextPos, int row, int col, float radius, bool clamp);
+
+// Walks the segment from -> to in steps of kPathStep against walls, floor,
+// ceiling and live bodies. ignoreA / ignoreB (a Fighter or Prey, or null) do
+// not block. Returns true when clear; t receives the fraction walked.
+bool pathClear(Vec3 from, Vec3 to, float& t, const void* ignoreA, const void* ignoreB);
+
+// ---------------------------------------------------------------------------
+// World step and hit effects
+// ---------------------------------------------------------------------------
+
+// One server step over passIntervalMs(clockPrevMs, clockNowMs): held keys,
+// collision, prey behaviour, bullets, hits, deaths, score, removals.
+void worldStep();
+
+// Server, once per idle pass: +kHealthRegen for every fighter in play below
+// kStartHealth.
+void regenerateHealth();
+
+// Starts an explosion at (x, y, z) and appends it to explosionList; also used
+// by the client when a state body reports an effect.
+void startSmallExplosion(float x, float y, float z);
+void startLargeExplosion(float x, float y, float z);
+
+// ---------------------------------------------------------------------------
+// End of the process
+// ---------------------------------------------------------------------------
+
+// Stops the sound engine, writes "Good-Bye" and ends the process with status 0.
+[[noreturn]] void quitGame();
