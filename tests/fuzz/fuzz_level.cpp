@@ -8,13 +8,6 @@
 
 #include "world/world.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // The reader's messages are not what is being tested here.
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     resetGameStateForTest();
     readMazeMapText(std::string(reinterpret_cast<const char*>(data), size));
