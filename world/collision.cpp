@@ -66,21 +66,75 @@ bool mazeBlocks(Vec3 w) {
     return false;
 }
 
-// True when a live body other than the two ignored ones is closer to w, in
-// the ground plane, than its radius.
-bool bodyBlocks(Vec3 w, const void* ignoreA, const void* ignoreB) {
+// The bodies that can stop a walk: live fighters, then prey, in list order,
+// less the two ignored ones. Only those whose ground distance to the segment
+// is within their radius (plus a margin for rounding along the walk) are
+// kept, so each step of the walk looks at a handful of bodies at most.
+struct Blockers {
+    static constexpr int kCapacity = 64;
+    int count = 0;
+    bool overflow = false;  // too many near the segment: test every body
+    // Left uninitialised: only the first `count` entries are ever read.
+    float x[kCapacity];
+    float y[kCapacity];
+    float radius[kCapacity];
+};
+
+// Square of the ground distance from p to the segment a-b.
+float squaredDistanceToSegment(Vec3 p, Vec3 a, Vec3 b) {
+    const float dx = b.x - a.x, dy = b.y - a.y;
+    const float len2 = dx * dx + dy * dy;
+    float s = len2 > 0.0f ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / len2 : 0.0f;
+    s = s < 0.0f ? 0.0f : (s > 1.0f ? 1.0f : s);
+    const float ex = p.x - (a.x + dx * s), ey = p.y - (a.y + dy * s);
+    return ex * ex + ey * ey;
+}
+
+bool isBlocker(const Fighter& f, const void* ignoreA, const void* ignoreB) {
+    return f.state == InPlay && &f != ignoreA && &f != ignoreB;
+}
+
+// A prey destroyed earlier in this step is gone: it no longer stops bullets,
+// although it stays listed until the step's end.
+bool isBlocker(const Prey& p, const void* ignoreA, const void* ignoreB) {
+    return !p.destroyed && &p != ignoreA && &p != ignoreB;
+}
+
+void gatherBlockers(Blockers& out, Vec3 from, Vec3 to, const void* ignoreA, const void* ignoreB) {
+    constexpr float kMargin = 0.5f;
+    auto consider = [&](Vec3 pos, float radius) {
+        const float reach = radius + kMargin;
+        if (!(squaredDistanceToSegment(pos, from, to) < reach * reach)) return;
+        if (out.count == Blockers::kCapacity) {
+            out.overflow = true;
+            return;
+        }
+        out.x[out.count] = pos.x;
+        out.y[out.count] = pos.y;
+        out.radius[out.count] = radius;
+        ++out.count;
+    };
     const float fighterRadius = gs.fighterExtent.x * 0.5f;
-    for (const Fighter& f : gs.fighterList) {
-        if (f.state != InPlay || &f == ignoreA || &f == ignoreB) continue;
-        if (groundDistance(w, f.pos) < fighterRadius) return true;
-    }
+    for (const Fighter& f : gs.fighterList)
+        if (isBlocker(f, ignoreA, ignoreB)) consider(f.pos, fighterRadius);
     const float preyRadius = gs.preyExtent.x * 0.5f;
-    for (const Prey& p : gs.preyList) {
-        // A prey destroyed earlier in this step is gone: it no longer stops
-        // bullets, although it stays listed until the step's end.
-        if (p.destroyed || &p == ignoreA || &p == ignoreB) continue;
-        if (groundDistance(w, p.pos) < preyRadius) return true;
+    for (const Prey& p : gs.preyList)
+        if (isBlocker(p, ignoreA, ignoreB)) consider(p.pos, preyRadius);
+}
+
+// True when a blocker is closer to w, in the ground plane, than its radius.
+bool bodyBlocks(const Blockers& near, Vec3 w, const void* ignoreA, const void* ignoreB) {
+    if (!near.overflow) {
+        for (int i = 0; i < near.count; ++i)
+            if (groundDistance(w, Vec3{near.x[i], near.y[i], 0.0f}) < near.radius[i]) return true;
+        return false;
     }
+    const float fighterRadius = gs.fighterExtent.x * 0.5f;
+    for (const Fighter& f : gs.fighterList)
+        if (isBlocker(f, ignoreA, ignoreB) && groundDistance(w, f.pos) < fighterRadius) return true;
+    const float preyRadius = gs.preyExtent.x * 0.5f;
+    for (const Prey& p : gs.preyList)
+        if (isBlocker(p, ignoreA, ignoreB) && groundDistance(w, p.pos) < preyRadius) return true;
     return false;
 }
 
@@ -100,13 +154,15 @@ bool pathClear(Vec3 from, Vec3 to, float& t, const void* ignoreA, const void* ig
         // only matters where coordinates are so large that a 0.2 step is
         // lost to rounding.
         const int maxSteps = static_cast<int>(std::fmin(length / kPathStep, 1.0e6f)) + 2;
+        Blockers near;
+        gatherBlockers(near, from, to, ignoreA, ignoreB);
         Vec3 w = from;
         while (groundDistance(w, to) > kPathEndTolerance && steps < maxSteps) {
             if (mazeBlocks(w)) {
                 clear = false;
                 break;
             }
-            const bool body = bodyBlocks(w, ignoreA, ignoreB);
+            const bool body = bodyBlocks(near, w, ignoreA, ignoreB);
             // A body stops the walk one step past where it was found.
             w.x += u.x * kPathStep;
             w.y += u.y * kPathStep;

@@ -12,7 +12,14 @@
 namespace {
 
 constexpr float kDegToRad = 0.017453292519943295f;
+// Ordinary key codes of the held movement keys and the one-shot keys.
 constexpr int kKeySpace = ' ';
+constexpr int kKeyRun = 'i';
+constexpr int kKeyBack = 'k';
+constexpr int kKeyTurnLeft = 'j';
+constexpr int kKeyTurnRight = 'l';
+constexpr int kKeyStrafeLeft = 'd';
+constexpr int kKeyStrafeRight = 'f';
 
 // (x, y) scaled to unit length in the ground plane, z = 0. A zero (or
 // non-finite) length has no direction: the input comes back unchanged, so a
@@ -152,8 +159,8 @@ void fighterKeyAction(Fighter& f, int key, bool released, bool special) {
 void applyHeldKeys(Fighter& f, float dt) {
     const float run = kFighterSpeed * dt;
     const float turn = kTurnRate * dt;
-    const bool forward = f.keyDown['i'] != 0;
-    const bool backward = f.keyDown['k'] != 0;
+    const bool forward = f.keyDown[kKeyRun] != 0;
+    const bool backward = f.keyDown[kKeyBack] != 0;
     if (forward) {
         f.nextPos.x = f.pos.x + f.dir.x * run;
         f.nextPos.y = f.pos.y + f.dir.y * run;
@@ -164,11 +171,11 @@ void applyHeldKeys(Fighter& f, float dt) {
         f.nextPos.y = f.pos.y - f.dir.y * run;
         f.movePending = 1;
     }
-    if (f.keyDown['j']) {
+    if (f.keyDown[kKeyTurnLeft]) {
         f.nextDir = turnedDir(f, turn, 1.0f);
         f.turnPending = 1;
     }
-    if (f.keyDown['l']) {
+    if (f.keyDown[kKeyTurnRight]) {
         f.nextDir = turnedDir(f, turn, -1.0f);
         f.turnPending = 1;
     }
@@ -177,8 +184,8 @@ void applyHeldKeys(Fighter& f, float dt) {
     // when i or k is held, otherwise to where the fighter stands: adding to a
     // proposal that other bodies refused would grow it by 1.25 every step
     // until it jumped through the blocker.
-    const bool strafeLeft = f.keyDown['d'] != 0;
-    const bool strafeRight = f.keyDown['f'] != 0;
+    const bool strafeLeft = f.keyDown[kKeyStrafeLeft] != 0;
+    const bool strafeRight = f.keyDown[kKeyStrafeRight] != 0;
     if ((strafeLeft || strafeRight) && !forward && !backward) {
         f.nextPos.x = f.pos.x;
         f.nextPos.y = f.pos.y;
