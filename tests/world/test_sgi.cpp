@@ -376,6 +376,10 @@ TEST(SgiMagick, ImageMagickReadsEveryGeneratedTextureAsWeDo) {
                                    std::to_string(image.height);
         EXPECT_EQ(std::string(identified.begin(), identified.end()), expect) << name;
         EXPECT_EQ(magickRgba(path), flipRows(image.rgba, image.width, image.height)) << name;
+        // ImageMagick's own rendering of the file, for a person to look at.
+        const std::string frames = std::string(MAZE_BINARY_DIR) + "/test-frames";
+        mkdir(frames.c_str(), 0755);
+        runCommand("/usr/bin/convert '" + path + "' '" + frames + "/texture-" + name + ".png'");
     }
 }
 
