@@ -245,3 +245,12 @@ TEST_F(MazePixels, ViewsOfTheLevel) {
         EXPECT_GT(view.trianglesDrawn, 0) << p.name;
     }
 }
+
+TEST_F(MazePixels, MazeListsKeepTheirFixedNumbers) {
+    const int fixed[] = {1, 2, 3, 4, 22, 23, 41, 42, 43, 44, 45};
+    for (int n : fixed) EXPECT_TRUE(glIsList(static_cast<GLuint>(n))) << n;
+    const GLuint generated = glGenLists(1);
+    for (int n : fixed) EXPECT_NE(generated, static_cast<GLuint>(n));
+    EXPECT_NE(generated, static_cast<GLuint>(kLampList));
+    glDeleteLists(generated, 1);
+}
