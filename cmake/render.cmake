@@ -15,16 +15,3 @@ add_custom_command(OUTPUT ${MAZE_TEXTURE_FILES}
   COMMENT "Drawing the maze textures")
 add_custom_target(maze-textures DEPENDS ${MAZE_TEXTURE_FILES})
 add_dependencies(maze-data maze-textures)
-
-# The SGI reader's fuzz target runs for a bounded time as a test of the fuzz
-# build (label fuzz), starting from a small generated corpus.
-if(MAZE_FUZZ)
-  enable_testing()
-  set(MAZE_SGI_CORPUS ${CMAKE_BINARY_DIR}/fuzz-corpus/sgi)
-  file(MAKE_DIRECTORY ${MAZE_SGI_CORPUS})
-  add_test(NAME fuzz.sgi-seeds COMMAND gen_sgi_seeds ${MAZE_SGI_CORPUS})
-  add_test(NAME fuzz.sgi COMMAND fuzz_sgi -max_total_time=20 -max_len=8192 -rss_limit_mb=2048
-    ${MAZE_SGI_CORPUS})
-  set_tests_properties(fuzz.sgi-seeds PROPERTIES LABELS fuzz FIXTURES_SETUP sgi-corpus)
-  set_tests_properties(fuzz.sgi PROPERTIES LABELS fuzz TIMEOUT 120 FIXTURES_REQUIRED sgi-corpus)
-endif()
