@@ -166,14 +166,12 @@ void roamDecision(Prey& p) {
     }
     case TurnLeftFromA:
     case TurnRightFromA:
-        setAction(p, WalkForward, 1);
-        break;
     case TurnLeftFromB:
     case TurnRightFromB:
-        setAction(p, WalkForward, 5);
-        break;
     case LookRight:
     case LookLeft:
+        // Walk on from the stance the prey stands in: an A turn ends in
+        // stance B (step 5 follows it), a B turn in stance A (step 1).
         startWalkForward(p);
         break;
     default:  // standing or shooting: unchanged
