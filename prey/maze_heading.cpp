@@ -7,11 +7,15 @@
 // (rows + cols) * 3 sweeps. The prey then steps towards its best neighbour,
 // or its second best when that one offers the longer straight run.
 //
-// Two shortcuts keep the cost down without changing any value the sweeps
-// produce: a sweep that changes nothing ends the flood (every later sweep
-// would change nothing either), and a sweep starts one row above and one
-// column left of the values already raised (cells further up or left have
-// only zero neighbours, so they stay zero).
+// Only cells that can change are visited, which keeps the cost near the
+// length of the flood's front instead of rows x cols per sweep, without
+// changing any value the sweeps produce. A cell's new value is the maximum of
+// its own and its open neighbours' values less one, so it can change only if
+// a neighbour changed since the cell was last visited. In the sweep order
+// (rows top to bottom, columns left to right) that is: the cell above it or
+// to its left changed earlier in this sweep, or the cell below it, to its
+// right, or it itself changed in the previous sweep after its visit. A sweep
+// that changes nothing ends the flood: every later sweep would change nothing.
 #include <algorithm>
 #include <cstring>
 
@@ -39,6 +43,22 @@ constexpr int kColStep[4] = {0, 1, 0, -1};
 constexpr float kMoveHeading[4] = {270.0f, 0.0f, 90.0f, 180.0f};
 
 using ValueGrid = int32_t[kMaxMazeSize][kMaxMazeSize];
+
+// A range of columns, empty when lo > hi.
+struct ChangedSpan {
+    int lo = kMaxMazeSize;
+    int hi = -1;
+    bool empty() const { return lo > hi; }
+    void add(int col) {
+        lo = std::min(lo, col);
+        hi = std::max(hi, col);
+    }
+    void add(const ChangedSpan& other) {
+        if (other.empty()) return;
+        add(other.lo);
+        add(other.hi);
+    }
+};
 
 // Straight run from (row, col) in direction k over open cells whose value is
 // at least the start cell's.
@@ -70,14 +90,33 @@ float mazeHeading(Vec3 from, Vec3 to) {
     int reachedSweeps = 0;
     if (inGrid(tr, tc) && inGrid(fr, fc)) {
         v[tr][tc] = (rows + cols) * 6;
-        int topRow = tr, leftCol = tc;  // smallest row and column holding a raised value
+        // Columns changed per row in the previous and in the current sweep
+        // (empty when lo > hi). The target counts as changed in a sweep
+        // before the first, so its neighbours are visited in the first.
+        static ChangedSpan spansA[kMaxMazeSize + 1], spansB[kMaxMazeSize + 1];
+        ChangedSpan* previous = spansA;
+        ChangedSpan* current = spansB;
+        for (int r = 0; r <= kMaxMazeSize; ++r) previous[r] = current[r] = ChangedSpan{};
+        previous[tr].add(tc);
         const int maxSweeps = (rows + cols) * 3;
         for (int sweep = 0; sweep < maxSweeps; ++sweep) {
             bool changed = false;
-            const int firstRow = std::max(1, topRow - 1);
-            const int firstCol = std::max(1, leftCol - 1);
-            for (int r = firstRow; r <= rows - 2; ++r) {
-                for (int c = firstCol; c <= cols - 2; ++c) {
+            for (int r = 1; r <= rows - 2; ++r) {
+                ChangedSpan seed;
+                seed.add(current[r - 1]);  // above, this sweep
+                seed.add(previous[r + 1]); // below, previous sweep
+                if (sweep == 0 && r == tr + 1) seed.add(tc);  // below the target
+                if (!previous[r].empty()) {  // left and right neighbours, previous sweep
+                    seed.add(previous[r].lo - 1);
+                    seed.add(previous[r].hi + 1);
+                }
+                current[r] = ChangedSpan{};
+                if (seed.empty()) continue;
+                const int first = std::max(1, seed.lo);
+                const int last = std::min(cols - 2, seed.hi);
+                bool carry = false;  // the cell to the left changed in this sweep
+                for (int c = first; c <= cols - 2 && (c <= last || carry); ++c) {
+                    carry = false;
                     if (gs.mazeCells[r][c] != 0) continue;
                     int32_t best = v[r][c];
                     if (gs.mazeCells[r - 1][c] == 0 && v[r - 1][c] - 1 > best) best = v[r - 1][c] - 1;
@@ -86,14 +125,19 @@ float mazeHeading(Vec3 from, Vec3 to) {
                     if (gs.mazeCells[r][c + 1] == 0 && v[r][c + 1] - 1 > best) best = v[r][c + 1] - 1;
                     if (best != v[r][c]) {
                         v[r][c] = best;
+                        current[r].add(c);
                         changed = true;
-                        topRow = std::min(topRow, r);
-                        leftCol = std::min(leftCol, c);
+                        carry = true;
                     }
                 }
             }
             if (v[fr][fc] > 0 && ++reachedSweeps == 5) break;
             if (!changed) break;
+            // The border rows are never swept: once the target's first
+            // sweep is done they hold no changes.
+            const int bottom = rows > 0 ? rows - 1 : 0;
+            current[0] = current[bottom] = previous[0] = previous[bottom] = ChangedSpan{};
+            std::swap(previous, current);
         }
     }
     if (reachedSweeps == 0) return randomFraction() * 360.0f;

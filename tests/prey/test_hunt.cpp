@@ -333,10 +333,11 @@ TEST_F(MazeHeading, PositionsOffTheGridNeverReadOutsideIt) {
 TEST_F(MazeHeading, AgreesWithTheRuleOnRandomMazes) {
     // Mazes drawn by the game's generator; every open cell pair is a case.
     randomSeed(2024);
-    for (int maze = 0; maze < 60; ++maze) {
-        const int rows = maze == 0 ? 100 : 4 + randomNext() % 37;
-        const int cols = maze == 0 ? 100 : 4 + randomNext() % 37;
-        const float openShare = 0.45f + 0.5f * randomFraction();
+    for (int maze = 0; maze < 150; ++maze) {
+        const int rows = maze < 2 ? 100 : 4 + randomNext() % 37;
+        const int cols = maze < 2 ? 100 : 4 + randomNext() % 37;
+        // Wall share from none (one open room) to most cells.
+        const float openShare = maze == 1 ? 1.0f : 0.45f + 0.55f * randomFraction();
         gs.mazeRows = rows;
         gs.mazeCols = cols;
         gs.cellSize = 8.0f;
@@ -348,8 +349,9 @@ TEST_F(MazeHeading, AgreesWithTheRuleOnRandomMazes) {
         for (int q = 0; q < 8; ++q) {
             const Vec3 from{(1 + randomNext() % (cols - 2) + randomFraction()) * 8.0f,
                             (1 + randomNext() % (rows - 2) + randomFraction()) * 8.0f, 0};
-            const Vec3 to{(1 + randomNext() % (cols - 2) + randomFraction()) * 8.0f,
-                          (1 + randomNext() % (rows - 2) + randomFraction()) * 8.0f, 0};
+            // Targets anywhere on the map, the wall ring included.
+            const Vec3 to{(randomNext() % cols + randomFraction()) * 8.0f,
+                          (randomNext() % rows + randomFraction()) * 8.0f, 0};
             const uint32_t seed = gs.randomState;
             const float expected = referenceMazeHeading(from, to);
             const uint32_t after = gs.randomState;
