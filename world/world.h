@@ -292,6 +292,10 @@ inline int32_t cellCode(int row, int col) {
     return gs.mazeCells[row][col];
 }
 
+// The row or column of a coordinate (truncating coord / cellSize toward
+// zero); -1, which cellCode reads as wall, when it lies outside the table.
+int cellOfCoordinate(float coord);
+
 // Sets messageLine (truncated to fit) and notes when, so the HUD can keep it
 // readable for a few seconds.
 void setMessageLine(const char* text);
@@ -381,8 +385,9 @@ void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind, int tag);
 bool clampToWalls(Vec3& nextPos, int row, int col, float radius, bool clamp);
 
 // Walks the segment from -> to in steps of kPathStep against walls, floor,
-// ceiling and live bodies. ignoreA / ignoreB (a Fighter or Prey, or null) do
-// not block. Returns true when clear; t receives the fraction walked.
+// ceiling and live bodies (fighters in play, prey not destroyed). ignoreA /
+// ignoreB (a Fighter or Prey, or null) do not block. Returns true when clear;
+// t receives the fraction walked (0 for a zero-length or non-finite segment).
 bool pathClear(Vec3 from, Vec3 to, float& t, const void* ignoreA, const void* ignoreB);
 
 // ---------------------------------------------------------------------------
@@ -401,6 +406,10 @@ void regenerateHealth();
 // by the client when a state body reports an effect.
 void startSmallExplosion(float x, float y, float z);
 void startLargeExplosion(float x, float y, float z);
+
+// A hit on the body standing at `at`: on the server notes an EffectEvent for
+// the clients, then starts a large (kill) or small explosion there.
+void spawnHitEffect(Vec3 at, bool large);
 
 // ---------------------------------------------------------------------------
 // End of the process
