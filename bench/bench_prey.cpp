@@ -1,9 +1,19 @@
-// bench_prey.cpp -- the prey's path-finder. Each case runs beside the same
-// flood done plainly (every sweep over every inner cell, no early end), which
-// is the baseline the shortcuts of mazeHeading are measured against.
+// bench_prey.cpp -- the prey's path-finder, and the world step with prey
+// that decide.
+//
+// BM_MazeHeading runs beside BM_MazeHeadingPlainRule, the same flood done
+// plainly (every sweep over every inner cell, no early end): the baseline
+// for the shortcuts of mazeHeading. BM_WorldStepWithPrey/hunting:1 runs a
+// step in which all 20 prey hunt and decide, beside /hunting:0, the same
+// world whose prey are between two decisions (their cadence skips the step).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "prey/prey.h"
 #include "world/world.h"
@@ -91,3 +101,98 @@ void BM_MazeHeadingPlainRule(benchmark::State& state) {
 
 BENCHMARK(BM_MazeHeading)->Arg(0)->Arg(1)->Arg(2)->ArgName("maze")->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MazeHeadingPlainRule)->Arg(0)->Arg(1)->Arg(2)->ArgName("maze")->Unit(benchmark::kMicrosecond);
+
+namespace {
+
+struct StepWorld {
+    std::vector<Fighter> fighters;
+    std::vector<Prey> prey;
+};
+
+// The shipped level with its 16 prey and 4 more for 20, and its 9 fighters in
+// play spread over the maze so that every prey has one within sight range.
+// `hunting`: each prey hunts its nearest fighter and decides in the coming
+// step, long after its last shot (so it walks up to a fighter it sees and
+// finds its way to one it does not).
+StepWorld buildStepWorld(bool hunting) {
+    resetGameStateForTest();
+    std::fflush(stdout);
+    const int saved = dup(1);
+    const int sink = open("/dev/null", O_WRONLY);
+    if (sink >= 0) dup2(sink, 1);
+    readMazeMapFile(MAZE_DATA_DIR "/korvath.map");
+    createFighters();
+    resetGame();
+    std::fflush(stdout);
+    if (saved >= 0) dup2(saved, 1);
+    if (saved >= 0) close(saved);
+    if (sink >= 0) close(sink);
+
+    const auto open = [](int r, int c) { return cellCode(r, c) == 0; };
+    for (int r = 2; r < gs.mazeRows && preyCount() < 20; r += 6)
+        for (int c = 3; c < gs.mazeCols && preyCount() < 20; c += 7)
+            if (open(r, c)) {
+                Prey p;
+                p.pos = Vec3{centre(r, c).x, centre(r, c).y, gs.preyExtent.z * 0.5f};
+                p.nextPos = p.pos;
+                p.dir = p.nextDir = Vec3{1.0f, 0.0f, 0.0f};
+                gs.preyList.push_back(p);
+            }
+    // Fighters on every ninth open cell in reading order, in play.
+    int placed = 0, seen = 0;
+    for (int r = 1; r < gs.mazeRows - 1 && placed < fighterCount(); ++r)
+        for (int c = 1; c < gs.mazeCols - 1 && placed < fighterCount(); ++c)
+            if (open(r, c) && seen++ % 37 == 0) {
+                Fighter& f = gs.fighterList[placed++];
+                f.pos = Vec3{centre(r, c).x, centre(r, c).y, kFighterHeight};
+                f.nextPos = f.pos;
+            }
+    for (Fighter& f : gs.fighterList) f.state = InPlay;
+    for (Prey& p : gs.preyList) {
+        p.moveAllowed = 1;
+        if (!hunting) continue;
+        float nearest = 1e30f;
+        for (int i = 0; i < fighterCount(); ++i) {
+            const float d = std::hypot(gs.fighterList[i].pos.x - p.pos.x, gs.fighterList[i].pos.y - p.pos.y);
+            if (d < nearest) {
+                nearest = d;
+                p.target = i;
+            }
+        }
+        p.mode = Hunt;
+        p.tick = 4;
+        p.sinceShot = 100;
+    }
+    return StepWorld{gs.fighterList, gs.preyList};
+}
+
+void BM_WorldStepWithPrey(benchmark::State& state) {
+    const bool hunting = state.range(0) != 0;
+    const StepWorld w = buildStepWorld(hunting);
+    std::fflush(stdout);
+    const int saved = dup(1);  // the step's diagnostics ("not clear ") go nowhere
+    const int sink = open("/dev/null", O_WRONLY);
+    if (sink >= 0) dup2(sink, 1);
+    long hunters = 0;
+    for (auto _ : state) {
+        gs.fighterList.assign(w.fighters.begin(), w.fighters.end());
+        gs.preyList.assign(w.prey.begin(), w.prey.end());
+        gs.bulletList.clear();
+        gs.clockPrevMs = 1000;
+        gs.clockNowMs = 1010;
+        worldStep();
+        benchmark::DoNotOptimize(gs.preyList.data());
+    }
+    for (const Prey& p : gs.preyList) hunters += p.mode == Hunt ? 1 : 0;
+    std::fflush(stdout);
+    if (saved >= 0) dup2(saved, 1);
+    if (saved >= 0) close(saved);
+    if (sink >= 0) close(sink);
+    state.counters["prey"] = static_cast<double>(preyCount());
+    state.counters["hunting_after"] = static_cast<double>(hunters);
+    resetGameStateForTest();
+}
+
+}  // namespace
+
+BENCHMARK(BM_WorldStepWithPrey)->Arg(0)->Arg(1)->ArgName("hunting")->Unit(benchmark::kMicrosecond);

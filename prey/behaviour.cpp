@@ -20,14 +20,6 @@ constexpr float kManeuverRange = kPreyMinRange + (kPreyFireRange - kPreyMinRange
 
 float heading(const Prey& p) { return headingDegrees(p.dir); }
 
-// Row or column of a coordinate by truncation; -1 (outside every maze) when
-// the level has no cell size or the coordinate lies far off the grid.
-int cellOf(float coord) {
-    if (!(gs.cellSize > 0.0f)) return -1;
-    const float q = coord / gs.cellSize;
-    if (!(q > -1.0f && q < static_cast<float>(kMaxMazeSize))) return -1;
-    return static_cast<int>(q);
-}
 
 float groundDistance(Vec3 a, Vec3 b) {
     const float dx = a.x - b.x;
@@ -264,8 +256,8 @@ void refused(Prey& p) {
     if (p.stuckCount > kStuckSnap) {
         // Pull the proposal to the centre of the prey's own cell, which the
         // world step accepts once the cell is free of other bodies.
-        const int col = cellOf(p.pos.x);
-        const int row = cellOf(p.pos.y);
+        const int col = cellOfCoordinate(p.pos.x);
+        const int row = cellOfCoordinate(p.pos.y);
         if (col >= 0 && row >= 0) {
             p.nextPos.x = (static_cast<float>(col) + 0.5f) * gs.cellSize;
             p.nextPos.y = (static_cast<float>(row) + 0.5f) * gs.cellSize;
@@ -377,10 +369,10 @@ void huntDecision(Prey& p) {
 
     // Engagement: square up along the maze axis with the longer free run
     // towards the target, then shoot, shuffle or back off.
-    const int pr = cellOf(p.pos.y);
-    const int pc = cellOf(p.pos.x);
-    const int tr = cellOf(t.pos.y);
-    const int tc = cellOf(t.pos.x);
+    const int pr = cellOfCoordinate(p.pos.y);
+    const int pc = cellOfCoordinate(p.pos.x);
+    const int tr = cellOfCoordinate(t.pos.y);
+    const int tc = cellOfCoordinate(t.pos.x);
     const int sx = p.pos.x < t.pos.x ? 1 : -1;
     const int sy = p.pos.y < t.pos.y ? 1 : -1;
     const auto open = [](int row, int col) { return cellInMaze(row, col) && gs.mazeCells[row][col] == 0; };

@@ -23,13 +23,6 @@
 
 namespace {
 
-// Row or column of a coordinate by truncation; -1 when it lies off the grid.
-int cellOf(float coord) {
-    if (!(gs.cellSize > 0.0f)) return -1;
-    const float q = coord / gs.cellSize;
-    if (!(q > -1.0f && q < static_cast<float>(kMaxMazeSize))) return -1;
-    return static_cast<int>(q);
-}
 
 bool inGrid(int row, int col) {
     return row >= 0 && col >= 0 && row < kMaxMazeSize && col < kMaxMazeSize;
@@ -81,8 +74,8 @@ int runLength(const ValueGrid& v, int row, int col, int k) {
 float mazeHeading(Vec3 from, Vec3 to) {
     const int rows = std::clamp(gs.mazeRows, 0, kMaxMazeSize);
     const int cols = std::clamp(gs.mazeCols, 0, kMaxMazeSize);
-    const int fr = cellOf(from.y), fc = cellOf(from.x);
-    const int tr = cellOf(to.y), tc = cellOf(to.x);
+    const int fr = cellOfCoordinate(from.y), fc = cellOfCoordinate(from.x);
+    const int tr = cellOfCoordinate(to.y), tc = cellOfCoordinate(to.x);
 
     static ValueGrid v;  // fresh for every call; static only to keep 40 KB off the stack
     std::memset(v, 0, sizeof v);

@@ -104,11 +104,6 @@ bool parseOptions(int argc, char** argv, Options& o) {
 
 bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-int cellOf(float coord) {
-    const float q = coord / gs.cellSize;
-    if (!(q > -1.0f && q < static_cast<float>(kMaxMazeSize))) return -1;
-    return static_cast<int>(q);
-}
 
 bool walkable(int row, int col) { return cellInMaze(row, col) && gs.mazeCells[row][col] != 1; }
 
@@ -182,7 +177,7 @@ void scriptFighters(std::vector<Walker>& walkers, std::vector<int>& visits, Coun
             for (int key : {'i', 'j', 'l'}) setKey(f, key, false);
             continue;
         }
-        const int row = cellOf(f.pos.y), col = cellOf(f.pos.x);
+        const int row = cellOfCoordinate(f.pos.y), col = cellOfCoordinate(f.pos.x);
         const float moved = std::hypot(f.pos.x - w.lastPos.x, f.pos.y - w.lastPos.y);
         w.lastPos = f.pos;
         w.stuckSteps = moved < 1e-4f ? w.stuckSteps + 1 : 0;
@@ -222,7 +217,7 @@ void countState(Counters& n) {
     for (const Prey& p : gs.preyList) {
         if (p.mode == Hunt) hunting = true;
         if (!finite(p.pos) || !finite(p.dir)) ++n.nonFinite;
-        const int row = cellOf(p.pos.y), col = cellOf(p.pos.x);
+        const int row = cellOfCoordinate(p.pos.y), col = cellOfCoordinate(p.pos.x);
         if (!cellInMaze(row, col) || gs.mazeCells[row][col] == 1) ++n.preyInWalls;
     }
     if (hunting) ++n.preyHuntingSteps;
