@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "net/net.h"
+#include "prey/prey.h"
 #include "render/render.h"
 #include "shell/shell.h"
 #include "world/world.h"
@@ -61,6 +62,7 @@ void initialiseWorld() {
 
     loadTextures();
     buildModels();
+    loadPreyPoseFile();
     createFighters();
 }
 

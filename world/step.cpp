@@ -150,8 +150,11 @@ void worldStep() {
     const float preyRadius = gs.preyExtent.x * 0.5f;
     for (Prey& p : gs.preyList) {
         updatePrey(p);
+        // The side faces miss a diagonal wall cell: a step across its corner
+        // would put the prey inside it, so a proposal in a wall cell is refused too.
         const bool touching =
-            clampToWalls(p.nextPos, cellOfCoordinate(p.pos.y), cellOfCoordinate(p.pos.x), preyRadius, false);
+            clampToWalls(p.nextPos, cellOfCoordinate(p.pos.y), cellOfCoordinate(p.pos.x), preyRadius, false) ||
+            cellCode(cellOfCoordinate(p.nextPos.y), cellOfCoordinate(p.nextPos.x)) == 1;
         p.moveAllowed = touching ? 0 : 1;
         p.blocked = touching ? 1 : 0;
     }

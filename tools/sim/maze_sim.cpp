@@ -1,0 +1,305 @@
+// maze_sim.cpp -- maze-sim: the server's rules without a window.
+//
+// Loads "korvath.map" and "PreyPoses.dat" from the working directory, resets
+// the game, puts every fighter in play at its start and runs world steps at a
+// fixed interval, then prints one line of key=value pairs. For soak tests,
+// tuning the prey and benchmarks.
+//
+//   maze-sim [--steps N] [--interval-ms M] [--script walk|still] [--quiet]
+//
+// --script walk (the default) drives every fighter through the maze by key
+// events, from cell centre to cell centre, preferring the cells it has
+// visited least, and fires at a prey straight ahead; --script still leaves
+// them standing at their starts. --quiet sends the game's own diagnostics to
+// /dev/null so only the summary line appears.
+//
+// Summary keys: steps; prey_hunting_steps (steps in which at least one prey
+// hunts); prey_shots; fighter_hits; fighter_deaths; prey_kills;
+// prey_left; fighter_shots; prey_in_walls (prey-steps whose position lies in
+// a wall cell or off the maze); nan (non-finite positions or directions seen).
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "prey/prey.h"
+#include "world/world.h"
+
+namespace {
+
+struct Options {
+    long steps = 30000;
+    int intervalMs = 20;
+    bool walk = true;
+    bool quiet = false;
+};
+
+struct Counters {
+    long steps = 0;
+    long preyHuntingSteps = 0;
+    long preyShots = 0;
+    long fighterHits = 0;
+    long fighterDeaths = 0;
+    long preyKills = 0;
+    long fighterShots = 0;
+    long preyInWalls = 0;
+    long nonFinite = 0;
+};
+
+// Per fighter: the cell it walks to and how long it has made no progress.
+struct Walker {
+    int targetRow = -1, targetCol = -1;
+    int stuckSteps = 0;
+    Vec3 lastPos;
+    int fireCooldown = 0;
+};
+
+constexpr float kArriveDistance = 0.6f;    // at the target cell's centre
+constexpr float kAimTolerance = 6.0f;      // degrees: walk only when facing the target cell
+constexpr int kStuckLimit = 120;           // steps without progress before choosing again
+constexpr float kFireRange = 45.0f;
+constexpr float kFireCone = 4.0f;          // degrees either side of the heading
+constexpr int kFireCooldown = 40;          // steps between a fighter's shots
+
+bool parseLong(const char* text, long lo, long hi, long& out) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < lo || v > hi) return false;
+    out = v;
+    return true;
+}
+
+bool parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        long v = 0;
+        if (std::strcmp(a, "--steps") == 0 && hasValue && parseLong(argv[i + 1], 0, 100000000, v)) {
+            o.steps = v;
+            ++i;
+        } else if (std::strcmp(a, "--interval-ms") == 0 && hasValue &&
+                   parseLong(argv[i + 1], 1, kMaxStepIntervalMs, v)) {
+            o.intervalMs = static_cast<int>(v);
+            ++i;
+        } else if (std::strcmp(a, "--script") == 0 && hasValue &&
+                   (std::strcmp(argv[i + 1], "walk") == 0 || std::strcmp(argv[i + 1], "still") == 0)) {
+            o.walk = std::strcmp(argv[i + 1], "walk") == 0;
+            ++i;
+        } else if (std::strcmp(a, "--quiet") == 0) {
+            o.quiet = true;
+        } else {
+            std::fprintf(stderr,
+                         "maze-sim: bad argument '%s'\nusage: maze-sim [--steps N] [--interval-ms 1..%d] "
+                         "[--script walk|still] [--quiet]\n",
+                         a, static_cast<int>(kMaxStepIntervalMs));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+
+bool walkable(int row, int col) { return cellInMaze(row, col) && gs.mazeCells[row][col] != 1; }
+
+Vec3 cellCentre(int row, int col) {
+    return Vec3{(static_cast<float>(col) + 0.5f) * gs.cellSize, (static_cast<float>(row) + 0.5f) * gs.cellSize,
+                0.0f};
+}
+
+// Chooses the next cell: the least visited open side neighbour, avoiding the
+// way back unless it is the only one; ties go round by fighter and visit.
+void chooseNextCell(int fighter, int row, int col, Walker& w, std::vector<int>& visits, int avoidRow,
+                    int avoidCol) {
+    static const int dr[4] = {-1, 0, 1, 0};
+    static const int dc[4] = {0, 1, 0, -1};
+    int best = -1;
+    int bestScore = 0;
+    const int rotate = fighter + visits[row * kMaxMazeSize + col];
+    for (int i = 0; i < 4; ++i) {
+        const int k = (i + rotate) % 4;
+        const int r = row + dr[k], c = col + dc[k];
+        if (!walkable(r, c)) continue;
+        int score = visits[r * kMaxMazeSize + c] * 4;
+        if (r == avoidRow && c == avoidCol) score += 1000;
+        if (best < 0 || score < bestScore) {
+            best = k;
+            bestScore = score;
+        }
+    }
+    if (best < 0) {
+        w.targetRow = row;
+        w.targetCol = col;
+        return;
+    }
+    w.targetRow = row + dr[best];
+    w.targetCol = col + dc[best];
+}
+
+void setKey(Fighter& f, int key, bool down) {
+    if ((f.keyDown[key] != 0) == down) return;
+    fighterKeyAction(f, key, !down, false);
+}
+
+// Fires when a prey stands straight ahead within range: press, then release
+// (a tap fires once, on the release).
+void maybeFire(Fighter& f, Walker& w, Counters& n) {
+    if (w.fireCooldown > 0) {
+        --w.fireCooldown;
+        return;
+    }
+    if (f.bullets <= 0) return;
+    const float h = headingDegrees(f.dir);
+    for (const Prey& p : gs.preyList) {
+        const float dx = p.pos.x - f.pos.x, dy = p.pos.y - f.pos.y;
+        if (dx * dx + dy * dy > kFireRange * kFireRange) continue;
+        const float off = normaliseHeadingDifference(headingDegrees(Vec3{dx, dy, 0.0f}) - h);
+        if (std::fabs(off) > kFireCone) continue;
+        const int before = f.bullets;
+        fighterKeyAction(f, ' ', false, false);
+        fighterKeyAction(f, ' ', true, false);
+        n.fighterShots += before - f.bullets;
+        w.fireCooldown = kFireCooldown;
+        return;
+    }
+}
+
+void scriptFighters(std::vector<Walker>& walkers, std::vector<int>& visits, Counters& n) {
+    for (int i = 0; i < fighterCount(); ++i) {
+        Fighter& f = gs.fighterList[i];
+        Walker& w = walkers[i];
+        if (f.state != InPlay) {
+            for (int key : {'i', 'j', 'l'}) setKey(f, key, false);
+            continue;
+        }
+        const int row = cellOfCoordinate(f.pos.y), col = cellOfCoordinate(f.pos.x);
+        const float moved = std::hypot(f.pos.x - w.lastPos.x, f.pos.y - w.lastPos.y);
+        w.lastPos = f.pos;
+        w.stuckSteps = moved < 1e-4f ? w.stuckSteps + 1 : 0;
+        const Vec3 goal = cellCentre(w.targetRow, w.targetCol);
+        const bool arrived = w.targetRow >= 0 && std::hypot(goal.x - f.pos.x, goal.y - f.pos.y) < kArriveDistance;
+        if (w.targetRow < 0 || arrived || w.stuckSteps > kStuckLimit) {
+            if (row >= 0 && col >= 0) {
+                ++visits[row * kMaxMazeSize + col];
+                const int backRow = w.stuckSteps > kStuckLimit ? w.targetRow : -1;
+                const int backCol = w.stuckSteps > kStuckLimit ? w.targetCol : -1;
+                chooseNextCell(i, row, col, w, visits, backRow, backCol);
+            }
+            w.stuckSteps = 0;
+        }
+        const Vec3 aim = cellCentre(w.targetRow, w.targetCol);
+        const float off = normaliseHeadingDifference(
+            headingDegrees(Vec3{aim.x - f.pos.x, aim.y - f.pos.y, 0.0f}) - headingDegrees(f.dir));
+        const bool facing = std::fabs(off) < kAimTolerance;
+        setKey(f, 'i', facing);
+        setKey(f, 'j', !facing && off > 0.0f);
+        setKey(f, 'l', !facing && off <= 0.0f);
+        maybeFire(f, w, n);
+    }
+}
+
+// Prey whose update runs in the coming step and fires: Shoot at step 3, the
+// last move taken, and the cadence at its third call.
+long shotsDue() {
+    long due = 0;
+    for (const Prey& p : gs.preyList)
+        if (p.tick + 1 >= 5 && p.moveAllowed != 0 && p.action == Shoot && p.actionStep == 3) ++due;
+    return due;
+}
+
+void countState(Counters& n) {
+    bool hunting = false;
+    for (const Prey& p : gs.preyList) {
+        if (p.mode == Hunt) hunting = true;
+        if (!finite(p.pos) || !finite(p.dir)) ++n.nonFinite;
+        const int row = cellOfCoordinate(p.pos.y), col = cellOfCoordinate(p.pos.x);
+        if (!cellInMaze(row, col) || gs.mazeCells[row][col] == 1) ++n.preyInWalls;
+    }
+    if (hunting) ++n.preyHuntingSteps;
+    for (const Fighter& f : gs.fighterList)
+        if (!finite(f.pos) || !finite(f.dir)) ++n.nonFinite;
+    for (const Bullet& b : gs.bulletList)
+        if (!finite(b.pos) || !finite(b.dir)) ++n.nonFinite;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options opt;
+    if (!parseOptions(argc, argv, opt)) return 2;
+
+    int savedStdout = -1;
+    if (opt.quiet) {
+        std::fflush(stdout);
+        savedStdout = dup(STDOUT_FILENO);
+        const int devNull = open("/dev/null", O_WRONLY);
+        if (savedStdout >= 0 && devNull >= 0) dup2(devNull, STDOUT_FILENO);
+        if (devNull >= 0) close(devNull);
+    }
+
+    randomSeed(0);
+    readMazeMap();
+    const bool posesComplete = loadPreyPoseFile();
+    if (gs.mazeRows <= 0 || gs.mazeCols <= 0 || !(gs.cellSize > 0.0f) || gs.fighterStartCount <= 0) {
+        std::fprintf(stderr, "maze-sim: no usable level in \"%s\" in the working directory\n", kMapFileName);
+        return 1;
+    }
+    if (!posesComplete) std::fprintf(stderr, "maze-sim: running with an incomplete pose set\n");
+    createFighters();
+    resetGame();
+    for (Fighter& f : gs.fighterList) f.state = InPlay;
+
+    Counters n;
+    std::vector<Walker> walkers(gs.fighterList.size());
+    for (size_t i = 0; i < walkers.size(); ++i) walkers[i].lastPos = gs.fighterList[i].pos;
+    std::vector<int> visits(kMaxMazeSize * kMaxMazeSize, 0);
+    gs.clockNowMs = 0;
+    gs.clockPrevMs = 0;
+    std::vector<float> fighterHealth;
+    std::vector<int32_t> fighterState;
+
+    for (long s = 0; s < opt.steps; ++s) {
+        gs.clockPrevMs = gs.clockNowMs;
+        gs.clockNowMs = (gs.clockNowMs + opt.intervalMs) % 60000;
+        if (opt.walk) scriptFighters(walkers, visits, n);
+
+        fighterHealth.clear();
+        fighterState.clear();
+        for (const Fighter& f : gs.fighterList) {
+            fighterHealth.push_back(f.health);
+            fighterState.push_back(f.state);
+        }
+        const int preyBefore = preyCount();
+        n.preyShots += shotsDue();
+
+        regenerateHealth();
+        worldStep();
+
+        for (int i = 0; i < fighterCount(); ++i) {
+            const Fighter& f = gs.fighterList[i];
+            const float lost = fighterHealth[i] - f.health;
+            if (lost > 1.0f) n.fighterHits += std::lround(lost / kFighterHitDamage);
+            if (fighterState[i] == InPlay && f.state == Dead) ++n.fighterDeaths;
+        }
+        n.preyKills += preyBefore - preyCount();
+        ++n.steps;
+        countState(n);
+    }
+
+    if (savedStdout >= 0) {
+        std::fflush(stdout);
+        dup2(savedStdout, STDOUT_FILENO);
+        close(savedStdout);
+    }
+    std::printf(
+        "steps=%ld prey_hunting_steps=%ld prey_shots=%ld fighter_hits=%ld fighter_deaths=%ld "
+        "prey_kills=%ld prey_left=%d fighter_shots=%ld prey_in_walls=%ld nan=%ld\n",
+        n.steps, n.preyHuntingSteps, n.preyShots, n.fighterHits, n.fighterDeaths, n.preyKills,
+        preyCount(), n.fighterShots, n.preyInWalls, n.nonFinite);
+    return 0;
+}
