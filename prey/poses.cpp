@@ -98,15 +98,16 @@ void derivePreyMotion(PreyPoseSet& set) {
     for (int k = 0; k < kPreyWalkSteps - 1; ++k) set.walkStep[k] = ty(k) - ty(k + 1);
     set.walkStep[kPreyWalkSteps - 1] = ty(kPreyWalkSteps - 1) - ty(0) + set.stride;
 
-    // Sequence 0 (poses 8..12) is the right turn, sequence 1 (13..17) the
-    // left turn. Each sequence's heading changes come from its own root
-    // angles: sequence 0 turns the heading by minus its angle steps,
-    // sequence 1 by plus its angle steps.
+    // The two turns mirror each other: both take their heading changes from
+    // the root angles of the second sequence (poses 13..17), sequence 0
+    // turning by minus those steps and sequence 1 by plus them. The ground
+    // motion of each step comes from its own sequence's poses.
     for (int s = 0; s < 2; ++s) {
         for (int j = 0; j < kPreyTurnSteps; ++j) {
             const int p = 9 + 5 * s + j;
-            const float d = a(p) - a(p - 1);
-            set.turnDelta[s][j] = s == 0 ? -d : d;
+            const float d = a(14 + j) - a(13 + j);
+            set.turnDelta[0][j] = -d;
+            set.turnDelta[1][j] = d;
             const float u = -(ty(p) - ty(p - 1));
             const float v = -(tx(p) - tx(p - 1));
             set.turnDistance[s][j] = std::sqrt(u * u + v * v);

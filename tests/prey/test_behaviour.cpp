@@ -92,8 +92,8 @@ struct TurnCase {
 TEST_F(Behaviour, TurnsShowTheirSequenceAndTurnByTheTable) {
     const TurnCase cases[] = {
         {TurnLeftFromA, 0, {14, 15, 16, 17}, 50.0f},
-        {TurnRightFromA, 0, {9, 10, 11, 12}, -60.0f},
-        {TurnLeftFromB, 4, {11, 10, 9, 8}, 60.0f},
+        {TurnRightFromA, 0, {9, 10, 11, 12}, -50.0f},
+        {TurnLeftFromB, 4, {11, 10, 9, 8}, 50.0f},
         {TurnRightFromB, 4, {16, 15, 14, 13}, -50.0f},
     };
     for (const TurnCase& c : cases) {

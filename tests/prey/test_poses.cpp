@@ -18,10 +18,10 @@ TEST(PoseFile, DerivesWalkAndTurnTablesFromTheRootJoint) {
     const float walk[8] = {1, 1.5f, 1.5f, 1, 1, 1.5f, 1.5f, 1};
     for (int k = 0; k < 8; ++k) EXPECT_NEAR(set.walkStep[k], walk[k], 1e-5) << "walk step " << k + 1;
 
-    // Right turn: heading shrinks by the root's angle steps about -z; each
-    // step moves 0.5 at atan2(0.4, 0.3) = 53.13 degrees plus the signed
-    // angle of the pose it starts from.
-    const float right[4] = {-10, -20, -15, -15};
+    // Right turn: the mirror of the left turn's heading steps, whatever its
+    // own root angles say; each step moves 0.5 at atan2(0.4, 0.3) = 53.13
+    // degrees plus the signed angle of the pose it starts from.
+    const float right[4] = {-5, -20, -20, -5};
     const float rightFrom[4] = {0, 10, 30, 45};
     for (int j = 0; j < 4; ++j) {
         EXPECT_NEAR(set.turnDelta[0][j], right[j], 1e-4);
