@@ -144,6 +144,9 @@ void worldStep() {
             f.nextPos.y = f.pos.y;
         }
         clampToWalls(f.nextPos, cellOfCoordinate(f.pos.y), cellOfCoordinate(f.pos.x), fighterRadius, true);
+        // The clamp looks at the side neighbours only; a move across the
+        // corner of a diagonal wall cell would end inside the block.
+        if (cellCode(cellOfCoordinate(f.nextPos.y), cellOfCoordinate(f.nextPos.x)) == 1) f.moveAllowed = 0;
     }
 
     // Prey are refused by walls instead of being moved back.

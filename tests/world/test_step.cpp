@@ -67,6 +67,19 @@ TEST_F(WorldStepRules, FighterSlidesAlongAWall) {
     EXPECT_FLOAT_EQ(gs.fighterList[f].pos.y, 17.5f);
 }
 
+TEST_F(WorldStepRules, FighterNeverWalksIntoADiagonalWallBlock) {
+    gs.mazeCells[3][3] = 1;  // diagonal to cell (2, 2); its side neighbours are open
+    const int f = addFighter(21.0f, 21.0f, Vec3{0.70710677f, 0.70710677f, 0.0f});
+    gs.fighterList[f].keyDown[int{'i'}] = 1;
+    for (int i = 0; i < 40; ++i) {
+        quietStep(100);
+        const Fighter& me = gs.fighterList[f];
+        ASSERT_NE(cellCode(cellOfCoordinate(me.pos.y), cellOfCoordinate(me.pos.x)), 1) << "step " << i;
+    }
+    // It got as close as the corner allows.
+    EXPECT_GT(gs.fighterList[f].pos.x, 23.0f);
+}
+
 TEST_F(WorldStepRules, HeldMotionFollowsTheClockAcrossTheMinute) {
     const int f = addFighter(36.0f, 36.0f, kEast);
     gs.fighterList[f].keyDown[int{'i'}] = 1;
