@@ -1,0 +1,74 @@
+#!/bin/bash
+# Sets the machine up and runs every test headless:
+#   1. the normal build: unit, pixel and end-to-end tests under Xvfb;
+#   2. the rules' unit tests under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. every libFuzzer target for a bounded time (FUZZ_SECONDS, default 20).
+# The fuzz targets' own output is closed (-close_fd_mask); libFuzzer keeps a
+# copy of the error stream for its reports and the sanitizers'.
+# Ends with one line "N passed, N failed" and a non-zero status on failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+fuzz_seconds=${FUZZ_SECONDS:-20}
+passed=0
+failed=0
+failures=()
+
+bash tools/setup.sh || { echo "0 passed, 1 failed"; exit 1; }
+
+# Adds the counts of one ctest run (its log in $1) to the totals.
+count_ctest() {
+    local line total bad
+    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -1)
+    if [ -z "$line" ]; then
+        failed=$((failed + 1)); failures+=("$2: no result"); return
+    fi
+    bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
+    total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+    [ "$bad" = 0 ] || failures+=("$2: $bad failed")
+}
+
+echo "=== normal build: all tests under Xvfb ==="
+log=$(mktemp)
+(cd build && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j2 --timeout 600) 2>&1 | tee "$log"
+count_ctest "$log" "tests"
+
+echo "=== sanitizer build: unit tests under ASan and UBSan ==="
+CC=clang CXX=clang++ cmake -S . -B build-asan -DMAZE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
+    cmake --build build-asan -j"$(nproc)" >/dev/null 2>build-asan.log || {
+        cat build-asan.log; failed=$((failed + 1)); failures+=("sanitizer build"); }
+if [ -d build-asan ] && ls build-asan/maze-tests-* >/dev/null 2>&1; then
+    (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest --output-on-failure -j2 --timeout 600) 2>&1 | tee "$log"
+    count_ctest "$log" "sanitizer tests"
+fi
+
+echo "=== fuzz targets, ${fuzz_seconds} s each ==="
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DMAZE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build build-fuzz -j"$(nproc)" >/dev/null 2>build-fuzz.log || {
+        cat build-fuzz.log; failed=$((failed + 1)); failures+=("fuzz build"); }
+for fuzzer in build-fuzz/fuzz_*; do
+    [ -x "$fuzzer" ] || continue
+    name=$(basename "$fuzzer")
+    corpus=$(mktemp -d)
+    seeds="$root/tests/fuzz/corpus/${name#fuzz_}"
+    [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+    if "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -close_fd_mask=3 \
+            -artifact_prefix="$root/build-fuzz/$name-" "$corpus" > "build-fuzz/$name.log" 2>&1; then
+        echo "fuzz $name: ok ($(grep -Eo 'Done [0-9]+ runs in [0-9]+ second' "build-fuzz/$name.log" | tail -1))"
+        passed=$((passed + 1))
+    else
+        echo "fuzz $name: FAILED"; tail -40 "build-fuzz/$name.log"
+        failed=$((failed + 1)); failures+=("fuzz $name")
+    fi
+    rm -rf "$corpus"
+done
+rm -f "$log"
+
+echo
+for f in "${failures[@]}"; do echo "failed: $f"; done
+if [ "$failed" = 0 ]; then echo "ALL TESTS PASSED"; else echo "SOME TESTS FAILED"; fi
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
