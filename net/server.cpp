@@ -64,6 +64,8 @@ void startServer() {
         net.transport.closeSocket(sock);
         return;
     }
+    // Port 0 asks the system for a free one (tests); report the real one.
+    if (net.port == 0) net.port = net.transport.localPort(sock);
     std::printf("\nServer named %s waiting on port %d\n", name, static_cast<int>(net.port));
     std::fflush(stdout);
     net.netSocket = sock;
