@@ -29,7 +29,7 @@ NetTransport fuzzTransport() {
         const Incoming d = inbox.front();
         inbox.pop_front();
         const int n = static_cast<int>(d.bytes.size());
-        std::memcpy(buf, d.bytes.data(), static_cast<size_t>(n < cap ? n : cap));
+        if (n > 0) std::memcpy(buf, d.bytes.data(), static_cast<size_t>(n < cap ? n : cap));
         *from = d.from;
         return n;
     };

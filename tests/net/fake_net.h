@@ -39,7 +39,7 @@ inline NetTransport fakeTransport() {
         FakeDatagram d = fake.inbox.front();
         fake.inbox.pop_front();
         const int n = static_cast<int>(d.bytes.size());
-        std::memcpy(buf, d.bytes.data(), static_cast<size_t>(n < cap ? n : cap));
+        if (n > 0) std::memcpy(buf, d.bytes.data(), static_cast<size_t>(n < cap ? n : cap));
         *from = d.address;
         return n;
     };

@@ -65,7 +65,7 @@ TEST(Server, ANinthClientIsRefusedAtOnce) {
     const Fighter before = gs.fighterList[1];
     queueDatagram(keyMessage('x', false, false), clientAddress(8));
     serverNetworkReceive();
-    EXPECT_EQ(gs.fighterList[1].keyDown['x'], before.keyDown['x']);
+    EXPECT_EQ(gs.fighterList[1].keyDown[int('x')], before.keyDown[int('x')]);
 }
 
 TEST(Server, ASlotWithoutAFighterIsRefused) {
@@ -83,12 +83,12 @@ TEST(Server, KeyEventsDriveTheSendersFighterOnly) {
     join(1);
     queueDatagram(keyMessage('i', false, false), clientAddress(1));
     serverNetworkReceive();
-    EXPECT_EQ(gs.fighterList[2].keyDown['i'], 1);
-    EXPECT_EQ(gs.fighterList[1].keyDown['i'], 0);
-    EXPECT_EQ(gs.fighterList[0].keyDown['i'], 0);
+    EXPECT_EQ(gs.fighterList[2].keyDown[int('i')], 1);
+    EXPECT_EQ(gs.fighterList[1].keyDown[int('i')], 0);
+    EXPECT_EQ(gs.fighterList[0].keyDown[int('i')], 0);
     queueDatagram(keyMessage('i', true, false), clientAddress(1));
     serverNetworkReceive();
-    EXPECT_EQ(gs.fighterList[2].keyDown['i'], 0);
+    EXPECT_EQ(gs.fighterList[2].keyDown[int('i')], 0);
 }
 
 TEST(Server, WhatNoClientMaySendIsDropped) {
@@ -106,10 +106,10 @@ TEST(Server, WhatNoClientMaySendIsDropped) {
         queueDatagram(keyMessage(k, true, false), clientAddress(0));
     }
     serverNetworkReceive();
-    EXPECT_EQ(gs.fighterList[1].keyDown['i'], 0);
+    EXPECT_EQ(gs.fighterList[1].keyDown[int('i')], 0);
     EXPECT_FALSE(gs.quitRequested);
-    EXPECT_EQ(gs.fighterList[1].keyDown['q'], 0);
-    EXPECT_EQ(gs.fighterList[1].keyDown['L'], 0);
+    EXPECT_EQ(gs.fighterList[1].keyDown[int('q')], 0);
+    EXPECT_EQ(gs.fighterList[1].keyDown[int('L')], 0);
     EXPECT_TRUE(fake.inbox.empty());
 }
 
@@ -120,8 +120,8 @@ TEST(Server, WrongSizedDatagramsAreDroppedWithoutStallingTheDrain) {
     queueDatagram(keyMessage('i', false, false), clientAddress(0), 7000);
     queueDatagram(keyMessage('f', false, false), clientAddress(0));
     serverNetworkReceive();
-    EXPECT_EQ(gs.fighterList[1].keyDown['i'], 0);
-    EXPECT_EQ(gs.fighterList[1].keyDown['f'], 1) << "the valid key behind the junk still acts";
+    EXPECT_EQ(gs.fighterList[1].keyDown[int('i')], 0);
+    EXPECT_EQ(gs.fighterList[1].keyDown[int('f')], 1) << "the valid key behind the junk still acts";
 }
 
 TEST(Server, KeepAliveRunsFirstThenEverySixSecondsAndProbesSilentClients) {

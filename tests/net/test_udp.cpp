@@ -103,11 +103,11 @@ TEST(Udp, AServerAndTwoClientsPlayOverLoopback) {
     as(two, [] { sendKeyEvent('i', false, false); });
     End* clients[2] = {&one, &two};
     const End* serverView = &server;
-    for (int pass = 0; pass < 400 && serverView->world.fighterList[2].keyDown['i'] == 0; ++pass) {
+    for (int pass = 0; pass < 400 && serverView->world.fighterList[2].keyDown[int('i')] == 0; ++pass) {
         usleep(1000);
         as(server, [] { serverNetworkReceive(); });
     }
-    EXPECT_EQ(server.world.fighterList[2].keyDown['i'], 1);
+    EXPECT_EQ(server.world.fighterList[2].keyDown[int('i')], 1);
 
     // Each client sees its own index and the other player in play.
     server.world.fighterList[2].pos.x = 123.0f;
