@@ -292,6 +292,10 @@ inline int32_t cellCode(int row, int col) {
     return gs.mazeCells[row][col];
 }
 
+// The row or column of a coordinate (truncating coord / cellSize toward
+// zero); -1, which cellCode reads as wall, when it lies outside the table.
+int cellOfCoordinate(float coord);
+
 // Sets messageLine (truncated to fit) and notes when, so the HUD can keep it
 // readable for a few seconds.
 void setMessageLine(const char* text);
@@ -401,6 +405,10 @@ void regenerateHealth();
 // by the client when a state body reports an effect.
 void startSmallExplosion(float x, float y, float z);
 void startLargeExplosion(float x, float y, float z);
+
+// A hit on the body standing at `at`: on the server notes an EffectEvent for
+// the clients, then starts a large (kill) or small explosion there.
+void spawnHitEffect(Vec3 at, bool large);
 
 // ---------------------------------------------------------------------------
 // End of the process

@@ -1,0 +1,83 @@
+// rules_helpers.h -- small worlds for the tests of the rules.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "world/world.h"
+
+namespace rulestest {
+
+// A rows x cols maze of the given cell size: walls all round, open inside.
+inline void buildWalledMaze(int rows, int cols, float cellSize) {
+    gs.mazeRows = rows;
+    gs.mazeCols = cols;
+    gs.cellSize = cellSize;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            gs.mazeCells[r][c] = (r == 0 || c == 0 || r == rows - 1 || c == cols - 1) ? 1 : 0;
+}
+
+// Appends a fighter in play at (x, y) facing dir; returns its index.
+inline int addFighter(float x, float y, Vec3 dir, int bullets = 10) {
+    Fighter f;
+    f.pos = Vec3{x, y, kFighterHeight};
+    f.nextPos = f.pos;
+    f.dir = dir;
+    f.nextDir = dir;
+    f.state = InPlay;
+    f.bullets = bullets;
+    gs.fighterList.push_back(f);
+    return fighterCount() - 1;
+}
+
+// Appends a standing prey at (x, y); returns its index.
+inline int addPrey(float x, float y) {
+    Prey p;
+    p.pos = Vec3{x, y, gs.preyExtent.z * 0.5f};
+    p.nextPos = p.pos;
+    p.dir = Vec3{1.0f, 0.0f, 0.0f};
+    p.nextDir = p.dir;
+    gs.preyList.push_back(p);
+    return preyCount() - 1;
+}
+
+// Appends a bullet at pos flying along dir (unit), owned by `owner`.
+inline void addBullet(Vec3 pos, Vec3 dir, int owner = -1) {
+    Bullet b;
+    b.pos = pos;
+    b.dir = dir;
+    b.owner = owner;
+    gs.bulletList.push_back(b);
+}
+
+// One world step covering `ms` milliseconds of the clock.
+inline void stepWorld(int ms = 20) {
+    gs.clockPrevMs = gs.clockNowMs;
+    gs.clockNowMs = (gs.clockNowMs + ms) % 60000;
+    worldStep();
+}
+
+// A tap of an ordinary key: press, then release.
+inline void tapKey(Fighter& f, int key) {
+    fighterKeyAction(f, key, false, false);
+    fighterKeyAction(f, key, true, false);
+}
+
+inline int countOf(const std::string& text, const std::string& piece) {
+    int n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
+inline bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// Every test of the rules starts from a fresh world.
+class RulesTest : public ::testing::Test {
+protected:
+    void SetUp() override { resetGameStateForTest(); }
+};
+
+}  // namespace rulestest

@@ -1,0 +1,230 @@
+// control.cpp -- key events into a fighter's proposals and shots; bullets.
+//
+// Nothing here moves a fighter: moves and turns become proposals (nextPos,
+// nextDir with their pending flags) that the world step checks and applies.
+// Shots create their bullet at once.
+#include <cmath>
+#include <cstdio>
+
+#include "sound/sound.h"
+#include "world/world.h"
+
+namespace {
+
+constexpr float kDegToRad = 0.017453292519943295f;
+// Ordinary key codes of the held movement keys and the one-shot keys.
+constexpr int kKeySpace = ' ';
+constexpr int kKeyRun = 'i';
+constexpr int kKeyBack = 'k';
+constexpr int kKeyTurnLeft = 'j';
+constexpr int kKeyTurnRight = 'l';
+constexpr int kKeyStrafeLeft = 'd';
+constexpr int kKeyStrafeRight = 'f';
+
+// (x, y) scaled to unit length in the ground plane, z = 0. A zero (or
+// non-finite) length has no direction: the input comes back unchanged, so a
+// fighter left without a heading keeps it rather than taking NaNs.
+Vec3 normalisedGround(float x, float y, Vec3 fallback) {
+    const float len = std::sqrt(x * x + y * y);
+    if (!(len > 0.0f) || !std::isfinite(len)) return fallback;
+    return Vec3{x / len, y / len, 0.0f};
+}
+
+// Proposed heading after turning left (sign +1) or right (-1) by `amount`.
+Vec3 turnedDir(const Fighter& f, float amount, float sign) {
+    const float x = f.dir.x - sign * f.dir.y * amount;
+    const float y = f.dir.y + sign * f.dir.x * amount;
+    return normalisedGround(x, y, f.dir);
+}
+
+// Index of f in fighterList, or -1 when f is not one of its records.
+int fighterIndexOf(const Fighter& f) {
+    for (int i = 0; i < fighterCount(); ++i)
+        if (&gs.fighterList[i] == &f) return i;
+    return -1;
+}
+
+// One shot of f's weapon.
+void fire(Fighter& f) {
+    // Only a fighter in play holds a gun: a dead or absent one stays silent.
+    if (f.state != InPlay) return;
+    if (f.weapon == Cannon && f.bullets <= 0) {
+        std::printf("out of bullets!!\n");
+        return;
+    }
+    if (f.weapon == MissileLauncher && f.missiles <= 0) {
+        std::printf("out of missiles!!\n");
+        return;
+    }
+
+    const float spread = (randomFraction() - 0.5f) * kSpreadDegrees;
+    const float heading = headingDegrees(f.dir);
+    const float gunAngle = randomFraction() > 0.5f ? heading + kMuzzleAngle : heading - kMuzzleAngle;
+    const Vec3 gun{f.pos.x + std::cos(gunAngle * kDegToRad) * kMuzzleOffset,
+                   f.pos.y + std::sin(gunAngle * kDegToRad) * kMuzzleOffset, kMuzzleHeight};
+
+    // Both guns aim at one point far ahead, so their shots run parallel.
+    const float aimX = f.pos.x + f.dir.x * kAimDistance;
+    const float aimY = f.pos.y + f.dir.y * kAimDistance;
+    const Vec3 aim = normalisedGround(aimX - gun.x, aimY - gun.y, Vec3{});
+    const float e = spread * kDegToRad;
+    const Vec3 shot{aim.x * std::cos(e), aim.y * std::cos(e), std::sin(e)};
+
+    if (f.bullets <= 0) {
+        setMessageLine("out of bullets");
+        return;
+    }
+    std::printf("fire!!!! \n");
+    switch (f.weapon) {
+    case Cannon:
+        spawnBullet(fighterIndexOf(f), gun, shot, FighterCannon, 0);
+        --f.bullets;
+        break;
+    case MissileLauncher:
+        std::printf("missile not supported yet.\n");
+        --f.missiles;
+        break;
+    default:
+        std::printf("invalid fighter weapon\n");
+        std::printf("invalid fighter weapon\n");
+        break;
+    }
+}
+
+void specialKeyAction(Fighter& f, int key) {
+    const float turn = kTurnRate * kKeyStepTime;
+    const float step = kFighterSpeed * kKeyStepTime;
+    // Each event proposes from the current pos / dir: several events between
+    // two world steps give one step, not their sum.
+    switch (key) {
+    case kKeyLeftArrow:
+        f.nextDir = turnedDir(f, turn, 1.0f);
+        f.turnPending = 1;
+        break;
+    case kKeyRightArrow:
+        f.nextDir = turnedDir(f, turn, -1.0f);
+        f.turnPending = 1;
+        break;
+    case kKeyUpArrow:
+        f.nextPos.x = f.pos.x + f.dir.x * step;
+        f.nextPos.y = f.pos.y + f.dir.y * step;
+        f.movePending = 1;
+        break;
+    case kKeyDownArrow:
+        f.nextPos.x = f.pos.x - f.dir.x * step;
+        f.nextPos.y = f.pos.y - f.dir.y * step;
+        f.movePending = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace
+
+void fighterKeyAction(Fighter& f, int key, bool released, bool special) {
+    if (gs.quitRequested) quitGame();
+    if (special) {
+        specialKeyAction(f, key);
+        return;
+    }
+    if (key < 0 || key >= kKeyCount) return;
+
+    // One-shot actions happen on an event that finds the key already held:
+    // a tap acts once (on its release), a held key on every auto-repeat.
+    const bool held = f.keyDown[key] != 0;
+    switch (key) {
+    case kKeySpace:
+        if (held) fire(f);
+        break;
+    case 'L':
+        if (held) gs.lightingOn = !gs.lightingOn;
+        break;
+    case 'T':
+        if (held) gs.texturesOn = !gs.texturesOn;
+        break;
+    case 'Q':
+    case 'q':
+        gs.quitRequested = true;
+        break;
+    case 'p':
+        if (held) std::printf("Position: %g %g\n", f.pos.x, f.pos.y);
+        break;
+    default:
+        break;
+    }
+    f.keyDown[key] = released ? 0 : 1;
+}
+
+void applyHeldKeys(Fighter& f, float dt) {
+    const float run = kFighterSpeed * dt;
+    const float turn = kTurnRate * dt;
+    const bool forward = f.keyDown[kKeyRun] != 0;
+    const bool backward = f.keyDown[kKeyBack] != 0;
+    if (forward) {
+        f.nextPos.x = f.pos.x + f.dir.x * run;
+        f.nextPos.y = f.pos.y + f.dir.y * run;
+        f.movePending = 1;
+    }
+    if (backward) {
+        f.nextPos.x = f.pos.x - f.dir.x * run;
+        f.nextPos.y = f.pos.y - f.dir.y * run;
+        f.movePending = 1;
+    }
+    if (f.keyDown[kKeyTurnLeft]) {
+        f.nextDir = turnedDir(f, turn, 1.0f);
+        f.turnPending = 1;
+    }
+    if (f.keyDown[kKeyTurnRight]) {
+        f.nextDir = turnedDir(f, turn, -1.0f);
+        f.turnPending = 1;
+    }
+
+    // Strafing moves a fixed distance per step. It adds to this step's run
+    // when i or k is held, otherwise to where the fighter stands: adding to a
+    // proposal that other bodies refused would grow it by 1.25 every step
+    // until it jumped through the blocker.
+    const bool strafeLeft = f.keyDown[kKeyStrafeLeft] != 0;
+    const bool strafeRight = f.keyDown[kKeyStrafeRight] != 0;
+    if ((strafeLeft || strafeRight) && !forward && !backward) {
+        f.nextPos.x = f.pos.x;
+        f.nextPos.y = f.pos.y;
+    }
+    const float side = kFighterSpeed * kStrafeFactor;
+    if (strafeLeft) {
+        f.nextPos.x += -f.dir.y * side;
+        f.nextPos.y += f.dir.x * side;
+        f.nextPos.z = f.pos.z;
+        f.movePending = 1;
+    }
+    if (strafeRight) {
+        f.nextPos.x += f.dir.y * side;
+        f.nextPos.y += -f.dir.x * side;
+        f.nextPos.z = f.pos.z;
+        f.movePending = 1;
+    }
+}
+
+void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind, int tag) {
+    if (shooterKind == FighterCannon) playSound(0, 1);
+    if (shooterKind == PreyCannon) playSound(0, 2);
+
+    Bullet b;
+    b.kind = KindBullet;
+    b.owner = owner;
+    b.shooterKind = shooterKind;
+    b.tag = tag;
+    b.speed = kBulletSpeed;
+    b.dir = dir;
+    b.spent = 0;
+    // Start ahead of the gun, clear of the shooter's own body; pushed ahead
+    // in the ground plane only.
+    const float start = gs.fighterExtent.x * 0.5f + (randomFraction() + 0.2f) * 2.5f;
+    b.pos = Vec3{from.x + dir.x * start, from.y + dir.y * start, from.z};
+    b.nextPos = b.pos;
+    gs.bulletList.push_back(b);
+}
+
+void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind, int tag) {
+    spawnBullet(-1, from, dir, shooterKind, tag);
+}

@@ -1,0 +1,66 @@
+// effects.cpp -- explosions started by hits, and the server's note of each
+// one for the next state message.
+#include <cmath>
+
+#include "sound/sound.h"
+#include "world/world.h"
+
+namespace {
+
+// Unit direction of one debris piece from three fractions each. A draw of
+// zero length has no direction and is drawn again, so no NaN reaches the
+// pieces.
+Vec3 drawPieceDirection() {
+    for (;;) {
+        const float x = randomFraction() - 0.5f;
+        const float y = randomFraction() - 0.5f;
+        const float z = randomFraction() - 0.5f;
+        const float len = std::sqrt(x * x + y * y + z * z);
+        if (len > 0.0f) return Vec3{x / len, y / len, z / len};
+    }
+}
+
+void startExplosion(float x, float y, float z, bool large) {
+    playSound(0, 3);
+    Explosion e;
+    e.centre = Vec3{x, y, z};
+    e.effectType = 1;
+    e.frame = 0;
+    e.finished = 0;
+    e.pieceCount = large ? 100 : 30;
+    e.lifetime = large ? 30 : 10;
+    const float sizeScale = large ? 2.0f : 1.0f;
+    // Ten random numbers per piece, in this order: direction, speed, size,
+    // offset.
+    for (int k = 0; k < e.pieceCount; ++k) {
+        e.pieceDirection[k] = drawPieceDirection();
+        e.pieceSpeed[k] = 0.3f + randomFraction() * (0.5f - 0.3f);
+        Vec3& size = e.pieceSize[k];
+        size.x = (0.02f + randomFraction() * (0.1f - 0.02f)) * sizeScale;
+        size.y = (0.02f + randomFraction() * (0.1f - 0.02f)) * sizeScale;
+        size.z = (0.02f + randomFraction() * (0.1f - 0.02f)) * sizeScale;
+        // Scattered over a prey-sized box around the centre, whatever was hit.
+        Vec3& off = e.pieceOffset[k];
+        off.x = (randomFraction() - 0.5f) * gs.preyExtent.x;
+        off.y = (randomFraction() - 0.5f) * gs.preyExtent.y;
+        off.z = (randomFraction() - 0.5f) * gs.preyExtent.z;
+    }
+    gs.explosionList.push_back(e);
+}
+
+}  // namespace
+
+void spawnHitEffect(Vec3 at, bool large) {
+    if (gs.isServer) {
+        EffectEvent ev;
+        ev.effectKind = large ? EffectLarge : EffectSmall;
+        ev.x = at.x;
+        ev.y = at.y;
+        ev.z = at.z;
+        gs.effectEvents.push_back(ev);
+    }
+    startExplosion(at.x, at.y, at.z, large);
+}
+
+void startSmallExplosion(float x, float y, float z) { startExplosion(x, y, z, false); }
+void startLargeExplosion(float x, float y, float z) { startExplosion(x, y, z, true); }

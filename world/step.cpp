@@ -1,0 +1,187 @@
+// step.cpp -- the server's world step: held keys, walls, prey behaviour,
+// bodies, commits, bullet flights with their hits, and removals.
+#include <cmath>
+#include <cstdio>
+
+#include "prey/prey.h"
+#include "world/world.h"
+
+namespace {
+
+float groundDistance(Vec3 a, Vec3 b) {
+    const float dx = a.x - b.x;
+    const float dy = a.y - b.y;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+bool inPlay(const Fighter& f) { return f.state == InPlay; }
+
+// Every pair of bodies closer than the sum of their radii refuses both moves,
+// using the proposals of everybody, moving or not.
+void refuseOverlappingBodies() {
+    const float fighterReach = gs.fighterExtent.x;
+    const float mixedReach = (gs.preyExtent.x + gs.fighterExtent.x) * 0.5f;
+    const float preyReach = gs.preyExtent.x;
+    const int nf = fighterCount();
+    const int np = preyCount();
+    for (int i = 0; i < nf; ++i) {
+        Fighter& a = gs.fighterList[i];
+        if (!inPlay(a)) continue;
+        for (int j = i + 1; j < nf; ++j) {
+            Fighter& b = gs.fighterList[j];
+            if (inPlay(b) && groundDistance(a.nextPos, b.nextPos) < fighterReach)
+                a.moveAllowed = b.moveAllowed = 0;
+        }
+    }
+    for (Fighter& f : gs.fighterList) {
+        if (!inPlay(f)) continue;
+        for (Prey& p : gs.preyList)
+            if (groundDistance(f.nextPos, p.nextPos) < mixedReach) f.moveAllowed = p.moveAllowed = 0;
+    }
+    for (int i = 0; i < np; ++i) {
+        Prey& a = gs.preyList[i];
+        for (int j = i + 1; j < np; ++j) {
+            Prey& b = gs.preyList[j];
+            if (groundDistance(a.nextPos, b.nextPos) < preyReach) a.moveAllowed = b.moveAllowed = 0;
+        }
+    }
+}
+
+// Applies one bullet's hit at point h: prey first; fighters only when no
+// prey was hit.
+void applyHit(Bullet& b, Vec3 h) {
+    const float preyRadius = gs.preyExtent.x * 0.5f;
+    for (int i = 0; i < preyCount(); ++i) {
+        Prey& p = gs.preyList[i];
+        // A prey killed earlier in this step is gone: one kill, one point.
+        if (p.destroyed || !(groundDistance(p.pos, h) < preyRadius)) continue;
+        std::printf("prey %d  shot!!\n", i);
+        p.health -= kPreyHitDamage;
+        if (p.health < 0.0f) {
+            spawnHitEffect(p.pos, true);
+            setMessageLine("Mech destroyed.");
+            if (b.owner >= 0 && b.owner < fighterCount()) ++gs.fighterList[b.owner].score;
+            p.destroyed = 1;
+        } else {
+            spawnHitEffect(p.pos, false);
+        }
+        b.spent = 1;
+    }
+    if (!b.spent) {
+        const float fighterRadius = gs.fighterExtent.x * 0.5f;
+        for (int i = 0; i < fighterCount(); ++i) {
+            Fighter& f = gs.fighterList[i];
+            if (!inPlay(f) || !(groundDistance(f.pos, h) < fighterRadius)) continue;
+            std::printf("fighter %d  shot!!\n", i);
+            b.spent = 1;
+            f.health -= kFighterHitDamage;
+            if (f.health < 0.0f) {
+                std::printf("fighter %d DEAD \n", i);
+                char text[64];
+                std::snprintf(text, sizeof text, "Fighter %d dead!!", i);
+                setMessageLine(text);
+                f.state = Dead;
+                spawnHitEffect(f.pos, true);
+            } else {
+                std::printf("fighter %d  health %g\n", i, f.health);
+                spawnHitEffect(f.pos, false);
+            }
+        }
+    }
+    if (h.z > static_cast<float>(gs.mazeRows) - kFloorLimit) std::printf("hit ceiling\n");
+    if (h.z < kFloorLimit) std::printf("hit ground\n");
+    b.spent = 1;
+}
+
+void flyBullets() {
+    // Hits append explosions, never bullets, so the list keeps its size here.
+    for (Bullet& b : gs.bulletList) {
+        b.nextPos = Vec3{b.pos.x + b.dir.x * kBulletSpeed, b.pos.y + b.dir.y * kBulletSpeed,
+                         b.pos.z + b.dir.z * kBulletSpeed};
+        float t = 1.0f;
+        if (!pathClear(b.pos, b.nextPos, t, nullptr, nullptr)) {
+            const Vec3 h{b.pos.x + (b.nextPos.x - b.pos.x) * t, b.pos.y + (b.nextPos.y - b.pos.y) * t,
+                         b.pos.z + (b.nextPos.z - b.pos.z) * t};
+            applyHit(b, h);
+        }
+        b.pos = b.nextPos;
+    }
+}
+
+// Removes every element for which gone() holds, each by moving the last
+// element into its place (the same result as restarting the search from 0
+// after every removal).
+template <class T, class Gone>
+void removeAll(std::vector<T>& list, Gone gone) {
+    for (size_t i = 0; i < list.size();) {
+        if (gone(list[i]))
+            removeAt(list, i);
+        else
+            ++i;
+    }
+}
+
+}  // namespace
+
+void regenerateHealth() {
+    for (Fighter& f : gs.fighterList)
+        if (inPlay(f) && f.health < kStartHealth) f.health += kHealthRegen;
+}
+
+void worldStep() {
+    const float dt = static_cast<float>(passIntervalMs(gs.clockPrevMs, gs.clockNowMs)) * 0.001f;
+
+    for (Fighter& f : gs.fighterList)
+        if (inPlay(f)) applyHeldKeys(f, dt);
+
+    // Fighters are never refused by walls, only put back on their side.
+    const float fighterRadius = gs.fighterExtent.x * 0.5f;
+    for (Fighter& f : gs.fighterList) {
+        if (!inPlay(f)) continue;
+        f.moveAllowed = 1;
+        if (!f.movePending) {
+            f.nextPos.x = f.pos.x;
+            f.nextPos.y = f.pos.y;
+        }
+        clampToWalls(f.nextPos, cellOfCoordinate(f.pos.y), cellOfCoordinate(f.pos.x), fighterRadius, true);
+    }
+
+    // Prey are refused by walls instead of being moved back.
+    const float preyRadius = gs.preyExtent.x * 0.5f;
+    for (Prey& p : gs.preyList) {
+        updatePrey(p);
+        const bool touching =
+            clampToWalls(p.nextPos, cellOfCoordinate(p.pos.y), cellOfCoordinate(p.pos.x), preyRadius, false);
+        p.moveAllowed = touching ? 0 : 1;
+        p.blocked = touching ? 1 : 0;
+    }
+
+    refuseOverlappingBodies();
+
+    for (Fighter& f : gs.fighterList) {
+        if (!inPlay(f)) continue;
+        // A refused move stays pending and is tried again next step.
+        if (f.moveAllowed && f.movePending) {
+            f.movePending = 0;
+            f.pos.x = f.nextPos.x;
+            f.pos.y = f.nextPos.y;
+        }
+        if (f.turnPending) {
+            f.turnPending = 0;
+            f.dir = f.nextDir;
+        }
+    }
+    for (Prey& p : gs.preyList) {
+        if (p.moveAllowed) {
+            p.pos.x = p.nextPos.x;
+            p.pos.y = p.nextPos.y;
+        }
+        if (p.turnPending) p.dir = p.nextDir;
+    }
+
+    flyBullets();
+
+    removeAll(gs.preyList, [](const Prey& p) { return p.destroyed != 0; });
+    removeAll(gs.bulletList, [](const Bullet& b) { return b.spent != 0; });
+    removeAll(gs.explosionList, [](const Explosion& e) { return e.finished != 0; });
+}
