@@ -14,10 +14,12 @@ fi
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 pids=()
+# Programs under xvfb-run start in their own session (setsid), so their whole
+# group (xvfb-run, Xvfb, the game) ends together.
 cleanup() {
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    for p in "${pids[@]}"; do kill -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null; done
     sleep 0.5
-    for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
+    for p in "${pids[@]}"; do kill -9 -- "-$p" 2>/dev/null || kill -9 "$p" 2>/dev/null; done
     rm -rf "$work"
 }
 trap cleanup EXIT
