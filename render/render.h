@@ -1,14 +1,23 @@
 // render.h -- everything drawn with GL: the scene frame, the maze and its
-// textures, models, objects, effects and the HUD.
+// textures, models, objects, effects and the HUD; and the GL-free pieces the
+// drawing rests on (the SGI image reader and writer, the choice of lights,
+// the visibility pass), which build into the rules library.
 //
 // Every function here needs a current GL context (the game window or a test
-// window) unless it says otherwise.
+// window) unless it says "GL-free". This header includes no GL header, so the
+// rules library and its tests can include it.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "world/world.h"
 
 // The view of one frame. Lifetime: the process; the shell sets the camera
-// each frame and the window fields on reshape.
+// each frame and the window fields on reshape; the maze drawing rewrites
+// cellVisible at the start of every frame.
 struct ViewState {
     float fieldOfView = 90.0f;         // vertical, degrees
     int windowWidth = 640;             // pixels, as the last reshape said
@@ -16,18 +25,137 @@ struct ViewState {
     float viewConeCos = 0.70710677f;   // cos of half the horizontal view angle
     Vec3 cameraEye;                    // the local fighter's position
     Vec3 cameraDir;                    // and its heading
+    uint8_t cellVisible[kMaxMazeSize][kMaxMazeSize] = {};  // [row][column]; 1 = drawn this frame
+    int trianglesDrawn = 0;            // by the last drawMaze (for measurements)
 };
 extern ViewState view;
 
-// Start-up, after the window exists and the map is read: loads the four
-// textures from the working directory (ends the process with status 1 when
-// one is missing) and builds every display list.
-void loadTextures();
-void buildModels();
+// ---------------------------------------------------------------------------
+// Fixed names and constants of the maze drawing
+// ---------------------------------------------------------------------------
+
+constexpr int kMaxSceneLights = 8;         // GL lights 0..7
+constexpr float kSpotCutoff = 80.0f;       // degrees, lights in slots 0..3
+constexpr float kCrosshairDistance = 0.2f; // ahead of the fighter, world units
+constexpr float kCrosshairHalfSize = 0.005f;
+constexpr int kFaceSubdivisions = 10;      // quads along each edge of a face list
+
+// Display lists with fixed numbers, built before any glGenLists call.
+constexpr int kWallFaceList = 1;           // 1..4: untextured wall, side 0..3
+constexpr int kFloorList = 22;
+constexpr int kCeilingList = 23;
+constexpr int kTexturedWallFaceList = 41;  // 41..44: textured wall, side 0..3
+constexpr int kTexturedFloorList = 45;
+constexpr int kLampList = 51;              // reserved for the lamp model
+
+enum SurfaceMaterial : int { WallMaterial = 0, SkyMaterial = 1, FloorMaterial = 2 };
+enum FacePlane : int { PlaneX = 0, PlaneY = 1, PlaneZ = 2 };  // the plane's fixed axis
+enum MazeTextureSlot : int { WallTexture = 0, FloorTexture = 1, SkyTexture = 2, LitWallTexture = 3 };
+
+// Texture image files, in slot order, read from the working directory.
+constexpr const char* kTextureFileNames[4] = {"wall.rgb", "floor.rgb", "Clouds.rgb", "wall1.rgb"};
+
+// GL texture names of the four slots (0 until loadTextures ran).
+extern unsigned int mazeTextures[4];
+
+// ---------------------------------------------------------------------------
+// SGI images (GL-free)
+// ---------------------------------------------------------------------------
+
+constexpr int kSgiHeaderSize = 512;
+// Largest picture the reader accepts (64 MiB of RGBA): a 600-byte run-length
+// file can otherwise claim 65535 x 65535 pixels.
+constexpr int64_t kMaxSgiPixels = 4096 * 4096;
+
+// A decoded picture: width * height pixels of R, G, B, A, bottom row first,
+// as glTexImage2D takes them.
+struct SgiImage {
+    int width = 0;
+    int height = 0;
+    int channels = 0;            // as the file declares them
+    std::vector<uint8_t> rgba;
+};
+
+// GL-free. Decodes an SGI image (verbatim or run-length, 8-bit channels)
+// held in memory. On success fills `out` and returns true; a truncated or
+// inconsistent image returns false, leaves `out` alone and says why in
+// `error`. Never reads outside data[0, size).
+bool decodeSgiImage(const uint8_t* data, size_t size, SgiImage& out, std::string& error);
+
+// GL-free. Encodes width * height pixels of `channels` (1..4) interleaved
+// bytes each, bottom row first, as an SGI file, run-length or verbatim.
+// Returns an empty vector when the sizes are out of range or pixels is short.
+std::vector<uint8_t> encodeSgiImage(int width, int height, int channels,
+                                    const std::vector<uint8_t>& pixels, bool runLength);
+
+// GL-free. The game's reader: reads the file and returns its RGBA bytes,
+// setting width, height and channels. A file that cannot be opened ends the
+// process with status 1 after "<name>: <system error>" on standard error; a
+// corrupt one is refused with "<name>: <reason>" on standard error and comes
+// back empty with zero sizes.
+std::vector<uint8_t> readSgiImage(const char* fileName, int& width, int& height, int& channels);
+
+// ---------------------------------------------------------------------------
+// Scene frame
+// ---------------------------------------------------------------------------
+
+// GL-free. The map lights of this frame, as indices into mazeLights: all of
+// them in file order when there are at most eight, else the eight nearest to
+// cameraEye in the ground plane (ties to the lower index), nearest first;
+// then writes every light's distance and chosen. Returns the count.
+int chooseSceneLights(int chosen[kMaxSceneLights]);
+
+// Lighting state of the frame: the default directional light while
+// lightingOn is false, else the chosen map lights in GL lights 0..7.
+void setupLights();
+
+// A small white cross 0.2 units ahead of the local fighter, unlit.
+void drawCrosshair();
 
 // Draws the 3-D scene of one frame, with the camera already on the
-// modelview matrix.
+// modelview matrix: lights, maze, crosshair.
 void drawScene();
+
+// ---------------------------------------------------------------------------
+// Maze drawing
+// ---------------------------------------------------------------------------
+
+// Start-up, after the window exists: reads the four texture files from the
+// working directory into mazeTextures (ends the process with status 1 when
+// one is missing).
+void loadTextures();
+
+// Start-up, after the map is read: builds every display list, the fixed
+// maze lists first.
+void buildModels();
+
+// The eleven fixed-number face lists of one cell, from cellSize and wallHeight.
+void buildMazeLists();
+
+// One face list: material and colour, then a 10 x 10 grid of quads on the
+// plane `plane` = offset, width along its first free axis and height along
+// the second, one normal; textured lists carry one copy of the texture.
+void makeFaceList(SurfaceMaterial material, int listNumber, FacePlane plane, float offset,
+                  float width, float height, float nx, float ny, float nz, bool textured);
+
+// glMaterialfv on the front faces: specular, shininess, ambient, diffuse
+// (RGB arrays; alpha 1).
+void setMaterial(const float specular[3], const float ambient[3], const float diffuse[3],
+                 float shininess);
+
+// GL-free. Rewrites view.cellVisible from the camera and the grid: the 3 x 3
+// block around the camera's cell, and every cell with a corner inside the
+// widened view cone that a march from the eye reaches without meeting a
+// wall. Reads no cell outside the map, wherever the camera is.
+void markVisibleCells();
+
+// The maze of one frame: visibility pass, walls (camera-facing, unhidden
+// faces; the lit-wall texture where a map light hangs), floors, sky.
+void drawMaze();
+
+// ---------------------------------------------------------------------------
+// HUD
+// ---------------------------------------------------------------------------
 
 // Draws the head-up display over the scene from the HUD fields of gs; leaves
 // the projection orthographic and lighting enabled.

@@ -55,6 +55,9 @@ for fuzzer in build-fuzz/fuzz_*; do
     corpus=$(mktemp -d)
     seeds="$root/tests/fuzz/corpus/${name#fuzz_}"
     [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+    # A target may come with a program that writes its seed inputs.
+    seeder="build-fuzz/gen_${name#fuzz_}_seeds"
+    [ -x "$seeder" ] && "$seeder" "$corpus" >/dev/null
     if "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -close_fd_mask=3 \
             -artifact_prefix="$root/build-fuzz/$name-" "$corpus" > "build-fuzz/$name.log" 2>&1; then
         echo "fuzz $name: ok ($(grep -Eo 'Done [0-9]+ runs in [0-9]+ second' "build-fuzz/$name.log" | tail -1))"

@@ -1,0 +1,244 @@
+// bench_render.cpp -- cost of a maze frame beside the raw drawing it does.
+//
+// BM_EmptyFrame      clear and swap: the floor under every frame
+// BM_MazeFrame       a whole frame of the shipped level down its longest
+//                    corridor, textures and map lights on
+// BM_RawTriangles    the same triangles, same pixels, same state, from one
+//                    display list: what the frame would cost with no
+//                    visibility pass and no per-cell list calls
+// BM_MarkVisibleCells the visibility pass alone, on the shipped level and on
+//                    an open 100 x 100 maze, beside a plain pass over the
+//                    table (BM_VisibleTableClear)
+//
+// The GL benchmarks need a display (run under xvfb-run); without one they
+// skip themselves. Unless LP_NUM_THREADS is set, the software renderer is
+// asked to rasterise in the calling thread, so that the CPU time column holds
+// all of a frame's work and the frame / raw ratio stays steady on a machine
+// shared with other jobs (compare CPU times).
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "render/render.h"
+
+namespace {
+
+// The reference viewpoint: cell (row 15, column 1), looking along +x down the
+// corridor that runs to column 23.
+constexpr float kEyeX = 12.0f, kEyeY = 124.0f;
+
+bool windowOpen = false;
+
+bool openBenchWindow(benchmark::State& state) {
+    if (!std::getenv("DISPLAY")) {
+        state.SkipWithError("no display: run under xvfb-run");
+        return false;
+    }
+    if (windowOpen) return true;
+    setenv("LP_NUM_THREADS", "0", 0);
+    int argc = 1;
+    char name[] = "maze-bench";
+    char* argv[] = {name, nullptr};
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(640, 480);
+    glutCreateWindow("maze");
+    glutDisplayFunc([] {});
+    for (int i = 0; i < 10; ++i) glutMainLoopEvent();
+    if (chdir(MAZE_DATA_DIR) != 0) {
+        state.SkipWithError("data folder missing");
+        return false;
+    }
+    resetGameStateForTest();
+    readMazeMap();
+    loadTextures();
+    buildModels();
+    createFighters();
+    windowOpen = true;
+    return true;
+}
+
+// The frame set-up the display callback makes: viewport, projection, clear,
+// camera at the reference viewpoint.
+void beginFrame() {
+    glViewport(0, 0, 640, 480);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(90.0, 640.0 / 480.0, 0.1, 2000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_NORMALIZE);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    Fighter& f = gs.fighterList[gs.localFighterIndex];
+    f.pos = Vec3{kEyeX, kEyeY, kFighterHeight};
+    f.dir = Vec3{1.0f, 0.0f, 0.0f};
+    view.cameraEye = f.pos;
+    view.cameraDir = f.dir;
+    view.viewConeCos = 0.70710677f;
+    glLoadIdentity();
+    gluLookAt(kEyeX, kEyeY, kFighterHeight, kEyeX + 1.0, kEyeY, kFighterHeight, 0.0, 0.0, 1.0);
+}
+
+void endFrame() {
+    glFinish();
+    glutSwapBuffers();
+}
+
+// One quad of a face grid, in world coordinates, with its texture coordinates.
+void gridQuads(int axis, float fixed, float baseU, float baseV, float width, float height) {
+    const float step = 1.0f / kFaceSubdivisions;
+    auto vertex = [&](float s, float t) {
+        const float u = baseU + s * width, v = baseV + t * height;
+        glTexCoord2f(s, t);
+        if (axis == PlaneX) glVertex3f(fixed, u, v);
+        if (axis == PlaneY) glVertex3f(u, fixed, v);
+        if (axis == PlaneZ) glVertex3f(u, v, fixed);
+    };
+    for (int i = 0; i < kFaceSubdivisions; ++i)
+        for (int j = 0; j < kFaceSubdivisions; ++j) {
+            vertex(i * step, j * step);
+            vertex(i * step, (j + 1) * step);
+            vertex((i + 1) * step, (j + 1) * step);
+            vertex((i + 1) * step, j * step);
+        }
+}
+
+// One display list holding exactly the triangles the last maze frame drew,
+// at the same places: the walls, floors and sky of the visible cells.
+GLuint buildRawList(int& triangles) {
+    const float cs = gs.cellSize, wh = gs.wallHeight;
+    const float eyeX = view.cameraEye.x, eyeY = view.cameraEye.y;
+    triangles = 0;
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glBegin(GL_QUADS);
+    glNormal3f(0.0f, 0.0f, 1.0f);
+    for (int r = 0; r < gs.mazeRows; ++r)
+        for (int k = 0; k < gs.mazeCols; ++k) {
+            if (!view.cellVisible[r][k]) continue;
+            const float x0 = k * cs, y0 = r * cs;
+            if (gs.mazeCells[r][k] == 1) {
+                const bool facing[4] = {eyeY < y0, eyeX >= x0, eyeY >= y0, eyeX < x0};
+                for (int s = 0; s < 4; ++s) {
+                    if (gs.hiddenFaces[r][k][s] || !facing[s]) continue;
+                    if (s == 0) gridQuads(PlaneY, y0, x0, 0.0f, cs, wh);
+                    if (s == 1) gridQuads(PlaneX, x0 + cs, y0, 0.0f, cs, wh);
+                    if (s == 2) gridQuads(PlaneY, y0 + cs, x0, 0.0f, cs, wh);
+                    if (s == 3) gridQuads(PlaneX, x0, y0, 0.0f, cs, wh);
+                    triangles += kFaceSubdivisions * kFaceSubdivisions * 2;
+                }
+            } else if (gs.mazeCells[r][k] == 0) {
+                gridQuads(PlaneZ, 0.0f, x0, y0, cs, cs);
+                triangles += kFaceSubdivisions * kFaceSubdivisions * 2;
+                glTexCoord2f(0.0f, 0.0f);
+                glVertex3f(x0, y0, wh);
+                glVertex3f(x0, y0 + cs, wh);
+                glVertex3f(x0 + cs, y0 + cs, wh);
+                glVertex3f(x0 + cs, y0, wh);
+                triangles += 2;
+            }
+        }
+    glEnd();
+    glEndList();
+    return list;
+}
+
+}  // namespace
+
+static void BM_EmptyFrame(benchmark::State& state) {
+    if (!openBenchWindow(state)) return;
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        endFrame();
+    }
+}
+BENCHMARK(BM_EmptyFrame)->Unit(benchmark::kMillisecond);
+
+static void BM_MazeFrame(benchmark::State& state) {
+    if (!openBenchWindow(state)) return;
+    gs.texturesOn = true;
+    gs.lightingOn = true;
+    for (auto _ : state) {
+        beginFrame();
+        drawScene();
+        endFrame();
+    }
+    state.counters["triangles"] = view.trianglesDrawn;
+}
+BENCHMARK(BM_MazeFrame)->Unit(benchmark::kMillisecond);
+
+static void BM_RawTriangles(benchmark::State& state) {
+    if (!openBenchWindow(state)) return;
+    gs.texturesOn = true;
+    gs.lightingOn = true;
+    // One maze frame fixes the visible cells and leaves the frame's state.
+    beginFrame();
+    drawScene();
+    endFrame();
+    int triangles = 0;
+    const GLuint list = buildRawList(triangles);
+    for (auto _ : state) {
+        beginFrame();
+        glPushMatrix();
+        setupLights();
+        glPopMatrix();
+        glEnable(GL_TEXTURE_2D);
+        glShadeModel(GL_FLAT);
+        glBindTexture(GL_TEXTURE_2D, mazeTextures[WallTexture]);
+        glCallList(list);
+        glDisable(GL_TEXTURE_2D);
+        endFrame();
+    }
+    glDeleteLists(list, 1);
+    state.counters["triangles"] = triangles;
+}
+BENCHMARK(BM_RawTriangles)->Unit(benchmark::kMillisecond);
+
+// Baseline of the visibility pass: one plain write of the 100 x 100 table.
+static void BM_VisibleTableClear(benchmark::State& state) {
+    for (auto _ : state) {
+        std::memset(view.cellVisible, 0, sizeof view.cellVisible);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_VisibleTableClear)->Unit(benchmark::kMicrosecond);
+
+static void BM_MarkVisibleCells(benchmark::State& state) {
+    resetGameStateForTest();
+    view = ViewState{};
+    if (state.range(0) == 0) {
+        readMazeMapFile(MAZE_DATA_DIR "/korvath.map");
+        view.cameraEye = Vec3{kEyeX, kEyeY, kFighterHeight};
+        state.SetLabel("shipped level 28 x 28");
+    } else {
+        gs.mazeRows = gs.mazeCols = kMaxMazeSize;
+        gs.cellSize = 8.0f;
+        gs.wallHeight = 6.0f;
+        view.cameraEye = Vec3{400.0f, 404.0f, kFighterHeight};
+        state.SetLabel("open maze 100 x 100");
+    }
+    view.cameraDir = Vec3{1.0f, 0.0f, 0.0f};
+    view.viewConeCos = 0.70710677f;
+    for (auto _ : state) {
+        markVisibleCells();
+        benchmark::ClobberMemory();
+    }
+    int visible = 0;
+    for (auto& row : view.cellVisible)
+        for (uint8_t c : row) visible += c;
+    state.counters["visible"] = visible;
+    if (windowOpen) {  // leave the shipped level loaded for any later GL benchmark
+        resetGameStateForTest();
+        readMazeMap();
+        createFighters();
+    }
+}
+BENCHMARK(BM_MarkVisibleCells)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

@@ -1,0 +1,64 @@
+// scene.cpp -- one frame of the 3-D world: lights, maze, crosshair.
+#include <GL/gl.h>
+
+#include "render/render.h"
+
+void setupLights() {
+    glEnable(GL_LIGHTING);
+    glEnable(GL_NORMALIZE);
+    glDepthFunc(GL_LESS);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    if (!gs.lightingOn) {
+        // One directional light from above, on the +x, +y side.
+        const GLfloat position[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+        glEnable(GL_LIGHT0);
+        glLightfv(GL_LIGHT0, GL_POSITION, position);
+        glLightf(GL_LIGHT0, GL_SPOT_CUTOFF, 180.0f);
+        return;
+    }
+    int chosen[kMaxSceneLights];
+    const int count = chooseSceneLights(chosen);
+    // Lights are never disabled here: one enabled in an earlier frame keeps
+    // its last position. Slots 4..7 keep whatever cut-off they last had.
+    for (int k = 0; k < count; ++k) {
+        const GLenum light = GL_LIGHT0 + k;
+        glEnable(light);
+        glLightfv(light, GL_POSITION, gs.mazeLights[chosen[k]].position);
+        if (k < 4) glLightf(light, GL_SPOT_CUTOFF, kSpotCutoff);
+    }
+}
+
+void drawCrosshair() {
+    if (gs.localFighterIndex < 0 || gs.localFighterIndex >= fighterCount()) return;
+    const Fighter& f = gs.fighterList[gs.localFighterIndex];
+    glTranslatef(f.pos.x, f.pos.y, f.pos.z);
+    glTranslatef(kCrosshairDistance * f.dir.x, kCrosshairDistance * f.dir.y, 0.0f);
+    glRotatef(headingDegrees(f.dir), 0.0f, 0.0f, 1.0f);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glDisable(GL_LIGHTING);
+    // Two bars in the local y-z plane, facing the viewer along local x.
+    glBegin(GL_LINES);
+    glVertex3f(0.0f, -kCrosshairHalfSize, 0.0f);
+    glVertex3f(0.0f, kCrosshairHalfSize, 0.0f);
+    glVertex3f(0.0f, 0.0f, -kCrosshairHalfSize);
+    glVertex3f(0.0f, 0.0f, kCrosshairHalfSize);
+    glEnd();
+    glEnable(GL_LIGHTING);
+}
+
+void drawScene() {
+    // Every step gets its own matrix pair so none sees another's transforms.
+    glPushMatrix();
+    glPushMatrix();
+    setupLights();
+    glPopMatrix();
+    glPushMatrix();
+    drawMaze();
+    glPopMatrix();
+    // Fighters, prey and bullets come here once the models exist.
+    glPushMatrix();
+    drawCrosshair();
+    glPopMatrix();
+    // The explosions come last, once the effects exist.
+    glPopMatrix();
+}
