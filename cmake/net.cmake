@@ -1,0 +1,11 @@
+# Network programs: maze-bot, a windowless client for tests and load
+# measurements, and maze-storm, a sender of hostile datagrams. They link only
+# the rules library, so they also build under the sanitizers.
+if(NOT MAZE_FUZZ)
+  add_executable(maze-bot ${CMAKE_SOURCE_DIR}/net/bot/maze_bot.cpp)
+  target_link_libraries(maze-bot PRIVATE maze-rules)
+  add_dependencies(maze-bot maze-data)
+
+  add_executable(maze-storm ${CMAKE_SOURCE_DIR}/net/bot/maze_storm.cpp)
+  target_link_libraries(maze-storm PRIVATE maze-rules)
+endif()

@@ -1,0 +1,281 @@
+// maze_bot.cpp -- maze-bot: a windowless client built from the game's own
+// client code, for tests and load measurements. It joins a server, plays a
+// scripted or random key sequence for its fighter, and ends by printing one
+// line of key=value figures: datagrams received per second, state bodies
+// lost, and key-to-state latency (median and 99th percentile).
+//
+// Usage: maze-bot <server> [seconds=10] [mode=script|random] [seed=1]
+//                 [map=korvath.map] [port=9899]
+// Latency is measured on keys whose effect a state body shows without doubt:
+// an arrow turn (the fighter's heading changes) and a shot (its bullet count
+// drops). Moves are played but not timed: a wall may swallow them.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net/net.h"
+#include "world/world.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+enum class Action { TurnLeft, TurnRight, Fire, MoveForward, StrafeRight, MoveBack };
+
+// The bot's own deterministic generator (the game's generator is the world's).
+struct BotRandom {
+    uint32_t state;
+    uint32_t next() {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    }
+};
+
+// What the bot waits to see, and when it sent the key.
+struct Pending {
+    bool active = false;
+    Action action = Action::TurnLeft;
+    Clock::time_point sentAt;
+    float heading = 0.0f;
+    int32_t bullets = 0;
+};
+
+// Lifetime: the whole run; filled by the receive hook and the script.
+struct BotRecord {
+    Clock::time_point start;
+    uint64_t bodies = 0;
+    std::vector<int32_t> clockDeltas;  // ms between consecutive bodies
+    bool haveClock = false;
+    int32_t lastClock = 0;
+    Pending pending;
+    std::vector<double> latenciesMs;
+    int unseen = 0;
+    int keysSent = 0;
+    // Other fighters: where first seen, and whether they moved since.
+    std::vector<float> firstX, firstY;
+    std::vector<uint8_t> moved, seenActive;
+    int maxBullets = 0;
+    bool haveOwn = false;
+    FighterEntry own;
+};
+BotRecord bot;
+
+bool effectSeen(const Pending& p, const FighterEntry& now) {
+    if (p.action == Action::Fire) return now.bullets < p.bullets;
+    float d = std::fabs(now.heading - p.heading);
+    d = std::fmin(d, 360.0f - d);
+    return d > 0.01f;
+}
+
+void onState(const NetMessage& msg) {
+    const auto now = Clock::now();
+    ++bot.bodies;
+    const int32_t clockMs = messageServerClock(msg);
+    if (bot.haveClock) {
+        const int32_t delta = ((clockMs - bot.lastClock) % 60000 + 60000) % 60000;
+        if (delta > 0) bot.clockDeltas.push_back(delta);  // 0: a probe repeating a body
+    }
+    bot.haveClock = true;
+    bot.lastClock = clockMs;
+    bot.maxBullets = std::max<int>(bot.maxBullets, msg.bytes[11]);
+
+    const int you = messageYourFighter(msg);
+    const int fighters = msg.bytes[9];
+    if (static_cast<int>(bot.firstX.size()) < fighters) {
+        bot.firstX.resize(fighters, NAN);
+        bot.firstY.resize(fighters, NAN);
+        bot.moved.resize(fighters, 0);
+        bot.seenActive.resize(fighters, 0);
+    }
+    for (int i = 0; i < fighters; ++i) {
+        FighterEntry e;
+        if (!readFighterEntry(msg, i, &e)) break;
+        if (i == you) {
+            bot.own = e;
+            bot.haveOwn = true;
+            continue;
+        }
+        if (!e.active) continue;
+        bot.seenActive[i] = 1;
+        if (std::isnan(bot.firstX[i])) {
+            bot.firstX[i] = e.x;
+            bot.firstY[i] = e.y;
+        } else if (e.x != bot.firstX[i] || e.y != bot.firstY[i]) {
+            bot.moved[i] = 1;
+        }
+    }
+    if (bot.pending.active && bot.haveOwn && effectSeen(bot.pending, bot.own)) {
+        bot.latenciesMs.push_back(
+            std::chrono::duration<double, std::milli>(now - bot.pending.sentAt).count());
+        bot.pending.active = false;
+    }
+}
+
+void sendKey(int key, bool released, bool special) {
+    sendKeyEvent(key, released, special);
+    ++bot.keysSent;
+}
+
+// Sends the key whose effect is timed, noting what the fighter looks like now.
+void sendMeasured(Action a, int key, bool special) {
+    bot.pending.active = true;
+    bot.pending.action = a;
+    bot.pending.heading = bot.own.heading;
+    bot.pending.bullets = bot.own.bullets;
+    bot.pending.sentAt = Clock::now();
+    sendKey(key, a == Action::Fire, special);
+}
+
+double percentile(std::vector<double> v, double q) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    const size_t i = static_cast<size_t>(std::ceil(q * static_cast<double>(v.size()))) - 1;
+    return v[std::min(i, v.size() - 1)];
+}
+
+// Bodies missing between consecutive clock values: a gap of n typical
+// intervals means n - 1 bodies never arrived.
+uint64_t lostByClock() {
+    if (bot.clockDeltas.size() < 3) return 0;
+    std::vector<int32_t> sorted = bot.clockDeltas;
+    std::sort(sorted.begin(), sorted.end());
+    const double typical = std::max(1, sorted[sorted.size() / 2]);
+    uint64_t lost = 0;
+    for (const int32_t d : bot.clockDeltas) {
+        const long n = std::lround(d / typical);
+        if (d > 1.5 * typical && n > 1) lost += static_cast<uint64_t>(n - 1);
+    }
+    return lost;
+}
+
+const char* argValue(int argc, char** argv, const char* name, const char* fallback) {
+    const size_t n = std::strlen(name);
+    for (int i = 2; i < argc; ++i)
+        if (std::strncmp(argv[i], name, n) == 0 && argv[i][n] == '=') return argv[i] + n + 1;
+    return fallback;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc < 2 || argv[1][0] == '-') {
+        std::fprintf(stderr,
+                     "usage: maze-bot <server> [seconds=10] [mode=script|random] [seed=1] "
+                     "[map=korvath.map] [port=9899]\n");
+        return 2;
+    }
+    const double seconds = std::atof(argValue(argc, argv, "seconds", "10"));
+    const bool randomMode = std::string(argValue(argc, argv, "mode", "script")) == "random";
+    BotRandom rng{static_cast<uint32_t>(std::strtoul(argValue(argc, argv, "seed", "1"), nullptr, 10))};
+    const char* mapPath = argValue(argc, argv, "map", kMapFileName);
+    const int port = std::atoi(argValue(argc, argv, "port", "9899"));
+    if (seconds <= 0.0 || port <= 0 || port > 65535) {
+        std::fprintf(stderr, "maze-bot: seconds must be positive and port within 1..65535\n");
+        return 2;
+    }
+
+    setNetworkDefaults();
+    net.port = static_cast<uint16_t>(port);
+    gs.isServer = false;
+    gs.localFighterIndex = 1;
+    {
+        // The level's diagnostics are the game's, not the bot's: its one
+        // line of figures must stay the only line on standard output.
+        std::fflush(stdout);
+        const int saved = dup(1);
+        const int sink = open("/dev/null", O_WRONLY);
+        if (sink >= 0) dup2(sink, 1);
+        readMazeMapFile(mapPath);
+        createFighters();
+        std::fflush(stdout);
+        if (saved >= 0) dup2(saved, 1);
+        if (sink >= 0) close(sink);
+        if (saved >= 0) close(saved);
+    }
+    if (fighterCount() < 2) {
+        std::fprintf(stderr, "maze-bot: the level \"%s\" has no fighter for a client\n", mapPath);
+        return 2;
+    }
+    if (!connectToServer(argv[1])) return -1;
+    net.onStateReceived = onState;
+    std::fprintf(stderr, "maze-bot: joined %s from local port %u\n", argv[1],
+                 static_cast<unsigned>(net.transport.localPort(net.netSocket)));
+
+    bot.start = Clock::now();
+    const Action script[] = {Action::TurnLeft,  Action::Fire, Action::MoveForward,
+                             Action::TurnRight, Action::Fire, Action::StrafeRight,
+                             Action::MoveBack};
+    size_t step = 0;
+    Clock::time_point nextAt = Clock::now();
+    int heldKey = -1;
+    Clock::time_point releaseAt;
+    while (secondsSince(bot.start) < seconds) {
+        clientWaitForDatagram(2000);
+        if (!clientReceivePass()) {
+            std::printf("Server died\n");
+            return 0;
+        }
+        const auto now = Clock::now();
+        if (bot.pending.active && now - bot.pending.sentAt > std::chrono::seconds(1)) {
+            ++bot.unseen;
+            bot.pending.active = false;
+        }
+        if (heldKey >= 0 && now >= releaseAt) {
+            sendKey(heldKey, true, false);
+            heldKey = -1;
+        }
+        if (!bot.haveOwn || bot.pending.active || heldKey >= 0 || now < nextAt) continue;
+
+        const Action a = randomMode ? script[rng.next() % 7] : script[step++ % 7];
+        switch (a) {
+        case Action::TurnLeft: sendMeasured(a, kKeyLeftArrow, true); break;
+        case Action::TurnRight: sendMeasured(a, kKeyRightArrow, true); break;
+        case Action::Fire:
+            if (bot.own.bullets <= 0) break;
+            sendKey(' ', false, false);  // a shot leaves on the release
+            sendMeasured(a, ' ', false);
+            break;
+        case Action::MoveForward:
+        case Action::StrafeRight:
+        case Action::MoveBack:
+            heldKey = a == Action::MoveForward ? 'i' : a == Action::StrafeRight ? 'f' : 'k';
+            sendKey(heldKey, false, false);
+            releaseAt = now + std::chrono::milliseconds(150 + rng.next() % 200);
+            break;
+        }
+        nextAt = now + std::chrono::milliseconds(20 + rng.next() % 60);
+    }
+    if (heldKey >= 0) sendKey(heldKey, true, false);
+
+    const double elapsed = secondsSince(bot.start);
+    const uint64_t lost = lostByClock();
+    int active = bot.haveOwn ? 1 : 0, moved = 0;
+    for (size_t i = 0; i < bot.seenActive.size(); ++i) {
+        active += bot.seenActive[i];
+        moved += bot.moved[i];
+    }
+    std::printf(
+        "fighter=%d seconds=%.1f received=%llu rate_hz=%.1f server_pass_hz=%.1f lost_clock=%llu "
+        "dropped_socket=%u keys_sent=%d latency_samples=%zu latency_ms_median=%.2f "
+        "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d\n",
+        gs.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
+        static_cast<double>(bot.bodies) / elapsed,
+        static_cast<double>(bot.clockDeltas.size() + 1 + lost) / elapsed,
+        static_cast<unsigned long long>(lost), net.transport.droppedCount(net.netSocket),
+        bot.keysSent, bot.latenciesMs.size(), percentile(bot.latenciesMs, 0.5),
+        percentile(bot.latenciesMs, 0.99), bot.unseen, active, moved, bot.maxBullets);
+    return 0;
+}

@@ -1,0 +1,162 @@
+// client.cpp -- the client: joining, key events, keep-alive answers and the
+// receive pass that keeps the world a copy of the server's latest picture.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "net/net.h"
+#include "world/world.h"
+
+namespace {
+
+constexpr uint32_t kBroadcastIp = 0xFFFFFFFFu;
+
+int64_t joinWaitMicros() {
+    return static_cast<int64_t>(kJoinWaitSetting / 1000) * 1000000 + kJoinWaitSetting % 1000;
+}
+
+bool sendToServer(const NetMessage& msg) {
+    if (net.netSocket < 0) return false;
+    if (net.transport.sendTo(net.netSocket, msg.bytes, kNetMessageSize, net.serverAddress) !=
+        kNetMessageSize) {
+        std::perror("Send  error");
+        return false;
+    }
+    return true;
+}
+
+// Takes one datagram of the right size into `msg`: 1 taken, 0 nothing more
+// this pass, -1 one was read and dropped.
+int takeDatagram(NetMessage& msg) {
+    if (net.netSocket < 0 || net.transport.waitReadable(net.netSocket, 0) != 1) return 0;
+    msg = NetMessage{};
+    NetAddress from;
+    const int len = net.transport.receiveFrom(net.netSocket, msg.bytes, kNetMessageSize, &from);
+    if (len < 0) return 0;
+    if (len != kNetMessageSize) {
+        ++net.datagramsDropped;
+        return -1;
+    }
+    ++net.datagramsReceived;
+    return 1;
+}
+
+void removeFinishedExplosions() {
+    for (size_t i = gs.explosionList.size(); i-- > 0;)
+        if (gs.explosionList[i].finished) removeAt(gs.explosionList, i);
+}
+
+void reportLevelMismatch(const NetMessage& body) {
+    if (net.levelMismatchReported) return;
+    const int theirs = body.bytes[9];
+    if (theirs == fighterCount()) return;
+    net.levelMismatchReported = true;
+    std::fprintf(stderr,
+                 "maze: the server's level has %d fighters, ours has %d: the world cannot "
+                 "be shown. Is \"%s\" the same on both machines?\n",
+                 theirs, fighterCount(), kMapFileName);
+}
+
+}  // namespace
+
+uint32_t resolveHost(const char* name) {
+    if (name == nullptr || name[0] == '\0') return 0;
+    // The dotted parser cannot tell this address from its failure value.
+    if (std::strcmp(name, "255.255.255.255") == 0) return kBroadcastIp;
+    uint32_t ip = 0;
+    if (net.transport.parseDotted(name, &ip)) return ip;
+    if (net.transport.lookupHost(name, &ip)) return ip;
+    std::printf("ERROR\n");
+    std::fflush(stdout);
+    return 0;
+}
+
+bool connectToServer(const char* hostName) {
+    net.role = RoleClient;
+    net.connected = 0;
+    net.serverAddress = NetAddress{resolveHost(hostName), net.port};
+    const char* failed = "socket()";
+    net.netSocket = net.transport.openSocket(false, 0, &failed);
+    if (net.netSocket < 0) {
+        std::fprintf(stderr, "\n%s: %d\n", failed, net.transport.lastError());
+        return false;
+    }
+    NetMessage request;
+    setMessageKind(request, JoinRequest);
+    for (int attempt = 0; attempt < kJoinAttempts; ++attempt) {
+        sendToServer(request);
+        if (net.transport.waitReadable(net.netSocket, joinWaitMicros()) != 1) continue;
+        NetMessage answer;
+        NetAddress from;
+        const int len =
+            net.transport.receiveFrom(net.netSocket, answer.bytes, kNetMessageSize, &from);
+        if (len != kNetMessageSize) continue;
+        net.lastHeardTime = net.clockSeconds();
+        if (messageKind(answer) == JoinAccepted) {
+            net.connected = 1;
+            return true;
+        }
+        if (messageKind(answer) == JoinRefused) {
+            std::fprintf(stderr,
+                         "maze: the server is full: every player's place is taken. "
+                         "Try again later.\n");
+            return false;
+        }
+    }
+    return false;
+}
+
+void sendKeyEvent(int key, bool released, bool special) {
+    if (net.role != RoleClient) return;
+    KeyRecord record;
+    record.key = static_cast<uint32_t>(key);
+    record.released = released ? 1 : 0;
+    record.special = special ? 1 : 0;
+    writeKeyRecord(net.keyBuffer, record);
+    setMessageKind(net.keyBuffer, KeyEvent);
+    sendToServer(net.keyBuffer);
+}
+
+bool clientWaitForDatagram(int64_t timeoutMicros) {
+    return net.netSocket >= 0 && net.transport.waitReadable(net.netSocket, timeoutMicros) == 1;
+}
+
+bool clientReceivePass() {
+    const int64_t now = net.clockSeconds();
+    NetMessage msg;
+    for (int n = 0; n < kMaxDatagramsPerPass; ++n) {
+        const int taken = takeDatagram(msg);
+        if (taken == 0) break;
+        if (taken < 0) continue;
+        if (now > net.lastHeardTime) net.lastHeardTime = now;
+        const uint16_t kind = messageKind(msg);
+        if (kind == KeepAliveProbe) {
+            setMessageKind(net.keyBuffer, KeepAliveAnswer);
+            sendToServer(net.keyBuffer);
+        }
+        // Only state bodies are state: a late JoinAccepted (all zero) would
+        // otherwise blank the world until the next body.
+        if (kind != KeepAliveProbe && kind != StateUpdate) continue;
+        if (!stateBodyValid(msg)) {
+            ++net.datagramsDropped;
+            continue;
+        }
+        reportLevelMismatch(msg);
+        startStateEffects(msg);  // once per datagram, not on every re-apply
+        net.snapshotMessage = msg;
+        net.haveSnapshot = true;
+        if (net.onStateReceived) net.onStateReceived(msg);
+    }
+    if (now > net.lastHeardTime + kServerTimeout) return false;
+    if (net.haveSnapshot) applyState(net.snapshotMessage);
+    // No world step runs here, so the client retires its own explosions.
+    removeFinishedExplosions();
+    return true;
+}
+
+void clientNetworkPass() {
+    if (clientReceivePass()) return;
+    std::printf("Server died\n");
+    std::fflush(stdout);
+    std::exit(0);
+}

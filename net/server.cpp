@@ -1,0 +1,185 @@
+// server.cpp -- the server's client table, its receive path, keep-alive and
+// broadcast. Runs on the one game thread; no call blocks.
+//
+// Slot s drives fighter s + 1; fighter 0 is the server's own player. A slot is
+// only ever handed out together with a fighter, so every slot in use names an
+// existing fighter (the fighter list never shrinks after start-up).
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "net/net.h"
+#include "world/world.h"
+
+namespace {
+
+bool sameAddress(NetAddress a, NetAddress b) { return a.ip == b.ip && a.port == b.port; }
+
+bool fighterForSlot(int slot) { return slot >= 0 && slot + 1 < fighterCount(); }
+
+// Sends a whole datagram; reports a failure like the C library's perror.
+void sendReported(const NetMessage& msg, NetAddress to) {
+    if (net.netSocket < 0) return;
+    if (net.transport.sendTo(net.netSocket, msg.bytes, kNetMessageSize, to) != kNetMessageSize)
+        std::perror("Send  error");
+}
+
+// Puts the fighter of a newly admitted slot on its start, as the game reset
+// does, and into play.
+void prepareFighter(int index) {
+    const StartPosition& s = gs.fighterStarts[index];
+    Fighter& f = gs.fighterList[index];
+    f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
+                 (static_cast<float>(s.row) + 0.5f) * gs.cellSize, kFighterHeight};
+    f.nextPos.x = f.pos.x;
+    f.nextPos.y = f.pos.y;
+    f.health = kStartHealth;
+    f.bullets = gs.startBullets;
+    f.missiles = gs.startMissiles;
+    f.weapon = Cannon;
+    f.score = 0;
+    f.dir = directionFromCode(s.direction);
+    f.nextDir = f.dir;
+    for (uint8_t& k : f.keyDown) k = 0;
+    f.state = InPlay;
+}
+
+}  // namespace
+
+void clearClientTable() {
+    for (ClientSlot& c : net.clients) c = ClientSlot{};
+}
+
+void startServer() {
+    net.role = RoleServer;
+    const char* failed = "socket()";
+    const int sock = net.transport.openSocket(true, net.port, &failed);
+    if (sock < 0) {
+        std::fprintf(stderr, "\n%s: %d\n", failed, net.transport.lastError());
+        return;
+    }
+    char name[256] = {};
+    if (!net.transport.hostName(name, sizeof name)) {
+        std::fprintf(stderr, "\ngethostname(): %d\n", net.transport.lastError());
+        net.transport.closeSocket(sock);
+        return;
+    }
+    // Port 0 asks the system for a free one (tests); report the real one.
+    if (net.port == 0) net.port = net.transport.localPort(sock);
+    std::printf("\nServer named %s waiting on port %d\n", name, static_cast<int>(net.port));
+    std::fflush(stdout);
+    net.netSocket = sock;
+}
+
+int admitClient(NetAddress address) {
+    for (int s = 0; s < kMaxClients; ++s)
+        if (net.clients[s].inUse && sameAddress(net.clients[s].address, address)) return s;
+    for (int s = 0; s < kMaxClients; ++s) {
+        if (net.clients[s].inUse) continue;
+        // Every free slot has the same fighter prospects as the lowest one:
+        // fighters are numbered by slot, so a higher slot has none either.
+        if (!fighterForSlot(s) || s + 1 >= gs.fighterStartCount) return -1;
+        net.clients[s].inUse = 1;
+        net.clients[s].address = address;
+        net.clients[s].lastHeard = net.clockSeconds();
+        prepareFighter(s + 1);
+        return s;
+    }
+    return -1;
+}
+
+int findClient(NetAddress address) {
+    for (int s = 0; s < kMaxClients; ++s) {
+        if (net.clients[s].inUse && sameAddress(net.clients[s].address, address)) {
+            net.clients[s].lastHeard = net.clockSeconds();
+            return s;
+        }
+    }
+    return -1;
+}
+
+int receiveFromClient(NetMessage& out, int& slot) {
+    slot = -1;
+    if (net.netSocket < 0 || net.transport.waitReadable(net.netSocket, 0) != 1) return 0;
+    out = NetMessage{};
+    NetAddress from;
+    const int len = net.transport.receiveFrom(net.netSocket, out.bytes, kNetMessageSize, &from);
+    if (len < 0) return 0;
+    if (len != kNetMessageSize) {
+        // Dropped; the drain goes on so junk cannot hold back real clients.
+        ++net.datagramsDropped;
+        return 1;
+    }
+    ++net.datagramsReceived;
+    if (messageKind(out) == JoinRequest) {
+        const int admitted = admitClient(from);
+        setMessageKind(net.joinReply, admitted >= 0 ? JoinAccepted : JoinRefused);
+        sendReported(net.joinReply, from);
+    }
+    slot = findClient(from);
+    if (slot < 0) ++net.datagramsDropped;
+    return 1;
+}
+
+void sendProbe(int slot) {
+    if (slot < 0 || slot >= kMaxClients) return;
+    NetMessage probe = net.snapshotMessage;
+    setMessageKind(probe, KeepAliveProbe);
+    setMessageYourFighter(probe, static_cast<uint8_t>(slot + 1));
+    sendReported(probe, net.clients[slot].address);
+}
+
+void keepAliveCheck() {
+    const int64_t now = net.clockSeconds();
+    for (int s = 0; s < kMaxClients; ++s) {
+        ClientSlot& c = net.clients[s];
+        if (!c.inUse) continue;
+        if (c.lastHeard + kClientTimeout < now) {
+            c.inUse = 0;
+            if (fighterForSlot(s)) gs.fighterList[s + 1].state = Absent;
+        } else if (c.lastHeard < now) {
+            sendProbe(s);
+        }
+    }
+}
+
+void broadcastState(NetMessage& buffer) {
+    if (net.netSocket < 0) return;
+    for (int s = 0; s < kMaxClients; ++s) {
+        if (!net.clients[s].inUse) continue;
+        setMessageYourFighter(buffer, static_cast<uint8_t>(s + 1));
+        net.transport.sendTo(net.netSocket, buffer.bytes, kNetMessageSize, net.clients[s].address);
+    }
+}
+
+void applyClientKey(int slot, KeyRecord key) {
+    if (!fighterForSlot(slot)) return;
+    // Codes past one byte would index past keyDown (no toolkit key is that
+    // large, special ones included).
+    if (key.key >= static_cast<uint32_t>(kKeyCount)) return;
+    // Quitting and the display toggles act only in the process whose player
+    // pressed them; no client may end or restyle the server.
+    if (!key.special && (key.key == 'q' || key.key == 'Q' || key.key == 'L' || key.key == 'T'))
+        return;
+    fighterKeyAction(gs.fighterList[slot + 1], static_cast<int>(key.key), key.released != 0,
+                     key.special != 0);
+}
+
+void serverNetworkReceive() {
+    const int64_t now = net.clockSeconds();
+    if (now - kKeepAliveEvery > net.lastKeepAliveTime) {
+        keepAliveCheck();
+        net.lastKeepAliveTime = now;
+    }
+    NetMessage msg;
+    int slot = -1;
+    for (int n = 0; n < kMaxDatagramsPerPass && receiveFromClient(msg, slot) == 1; ++n) {
+        if (slot >= 0 && messageKind(msg) == KeyEvent) applyClientKey(slot, readKeyRecord(msg));
+    }
+}
+
+void serverNetworkSend() {
+    packState(net.snapshotMessage);
+    setMessageKind(net.snapshotMessage, StateUpdate);
+    broadcastState(net.snapshotMessage);
+}

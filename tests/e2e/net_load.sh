@@ -1,0 +1,68 @@
+#!/bin/bash
+# Load and refusal: eight maze-bot clients against the real server under Xvfb
+# for 15 s (their figures are printed: the measurements), a ninth client that
+# is refused at once, and a client whose server never answers, which ends
+# with status -1 after its eight join attempts.
+# Usage: net_load.sh <build-dir> <source-dir>
+set -u
+if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
+    exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+fi
+build=$(cd "$1" && pwd)
+work=$(mktemp -d)
+pids=()
+# Programs under xvfb-run start in their own session (setsid), so their whole
+# group (xvfb-run, Xvfb, the game) ends together.
+cleanup() {
+    for p in "${pids[@]}"; do kill -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null; done
+    sleep 0.5
+    for p in "${pids[@]}"; do kill -9 -- "-$p" 2>/dev/null || kill -9 "$p" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+cd "$build/data" || exit 1
+
+# No server yet: the client gives up after 8 join waits of about 1 s each.
+start=$(date +%s.%N)
+timeout 30 "$build/maze" 127.0.0.1 > "$work/lonely.log" 2>&1
+status=$?
+took=$(echo "$(date +%s.%N) - $start" | bc)
+echo "unanswered client: status $status after ${took} s: $(tr '\n' '|' < "$work/lonely.log")"
+[ $status = 255 ] || fail "an unanswered client ended with status $status, not -1"
+[ "$(cat "$work/lonely.log")" = "Connect server" ] || fail "an unanswered client printed more than Connect server"
+awk -v t="$took" 'BEGIN { exit !(t >= 7.9 && t < 12) }' || fail "an unanswered client gave up after $took s, not 8 attempts of 1 s"
+
+setsid xvfb-run -a -s "-screen 0 1024x768x24" "$build/maze" > "$work/server.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q "waiting on port 9899" "$work/server.log" && break; sleep 0.1; done
+grep -q "waiting on port 9899" "$work/server.log" || fail "no server start line"
+
+bots=()
+for i in 1 2 3 4 5 6 7 8; do
+    timeout 40 "$build/maze-bot" 127.0.0.1 seconds=15 mode=random seed=$i > "$work/bot$i.out" 2> "$work/bot$i.err" &
+    bots+=($!)
+done
+pids+=("${bots[@]}")
+sleep 3
+start=$(date +%s.%N)
+timeout 20 "$build/maze-bot" 127.0.0.1 seconds=5 > "$work/ninth.out" 2> "$work/ninth.err"
+status=$?
+took=$(echo "$(date +%s.%N) - $start" | bc)
+echo "ninth client: status $status after ${took} s: $(cat "$work/ninth.err")"
+[ $status = 255 ] || fail "the ninth client ended with status $status, not -1"
+grep -q "server is full" "$work/ninth.err" || fail "the ninth client was not told the server is full"
+awk -v t="$took" 'BEGIN { exit !(t < 1.5) }' || fail "the ninth client took $took s to learn it was refused"
+
+for b in "${bots[@]}"; do wait "$b" || fail "a bot ended with status $?"; done
+kill -0 "${pids[0]}" 2>/dev/null || fail "the server ended"
+for i in 1 2 3 4 5 6 7 8; do echo "bot $i: $(cat "$work/bot$i.out")"; done
+awk '{ for (i = 1; i <= NF; i++) { split($i, kv, "="); v[kv[1]] = kv[2] }
+       n++; rate += v["rate_hz"]; pass += v["server_pass_hz"]; lost += v["lost_clock"];
+       drop += v["dropped_socket"]; med += v["latency_ms_median"];
+       if (v["latency_ms_p99"] > p99) p99 = v["latency_ms_p99"]; samples += v["latency_samples"]
+       if (v["rate_hz"] < 20) low++ }
+     END { printf "8 bots: server pass rate %.1f/s, %.1f datagrams/s per client, lost %d (clock gaps), dropped %d (socket), latency median %.2f ms (mean of bots), p99 %.2f ms (worst bot), %d samples\n",
+                  pass / n, rate / n, lost, drop, med / n, p99, samples
+           exit (n != 8 || low > 0) }' "$work"/bot?.out || fail "a bot received under 20 state bodies per second"
+echo "PASS: eight clients served, the ninth refused at once, an unanswered client ended with -1"
