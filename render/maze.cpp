@@ -58,10 +58,10 @@ bool faceCarriesLight(int row, int col, int s) {
 
 void setMaterial(const float specular[3], const float ambient[3], const float diffuse[3],
                  float shininess) {
-    const GLfloat spec[4] = {specular[0], specular[1], specular[2], 1.0f};
+    const GLfloat specularRgba[4] = {specular[0], specular[1], specular[2], 1.0f};
     const GLfloat amb[4] = {ambient[0], ambient[1], ambient[2], 1.0f};
     const GLfloat dif[4] = {diffuse[0], diffuse[1], diffuse[2], 1.0f};
-    glMaterialfv(GL_FRONT, GL_SPECULAR, spec);
+    glMaterialfv(GL_FRONT, GL_SPECULAR, specularRgba);
     glMaterialf(GL_FRONT, GL_SHININESS, shininess);
     glMaterialfv(GL_FRONT, GL_AMBIENT, amb);
     glMaterialfv(GL_FRONT, GL_DIFFUSE, dif);
