@@ -5,39 +5,29 @@
 # The screenshot lands in <build-dir>/test-frames/game-window.png.
 set -u
 build=$(cd "$1" && pwd)
-frames="$build/test-frames"
-mkdir -p "$frames"
+shot="$build/test-frames/game-window.png"
+mkdir -p "$build/test-frames" && rm -f "$shot"
 if ! command -v xvfb-run >/dev/null || ! command -v xdotool >/dev/null || [ ! -x /usr/bin/import ]; then
     echo "SKIP: xvfb-run, xdotool or ImageMagick missing"
     exit 0
 fi
-inner=$(mktemp)
-cat > "$inner" <<'INNER'
-set -u
-build=$1
-shot=$2
-cd "$build/data" || exit 1
-"$build/maze" > "$build/test-frames/game-window.log" 2>&1 &
+timeout 90 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+cd "$1/data" || exit 1
+"$1/maze" > "$1/test-frames/game-window.log" 2>&1 &
 pid=$!
-trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null' EXIT
-wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^maze$' | head -1)
+trap "kill $pid 2>/dev/null; wait $pid 2>/dev/null" EXIT
+wid=$(timeout 20 xdotool search --sync --onlyvisible --name "^maze$" | head -1)
 [ -n "$wid" ] || { echo "FAIL: no game window"; exit 1; }
 sleep 2
-timeout 20 /usr/bin/import -window "$wid" "$shot" || { echo "FAIL: no screenshot"; exit 1; }
+timeout 20 /usr/bin/import -window "$wid" "$2" || { echo "FAIL: no screenshot"; exit 1; }
 kill -0 $pid 2>/dev/null || { echo "FAIL: the game ended"; exit 1; }
-INNER
-shot="$frames/game-window.png"
-rm -f "$shot"
-timeout 90 xvfb-run -a -s "-screen 0 1024x768x24" bash "$inner" "$build" "$shot"
-status=$?
-rm -f "$inner"
-[ $status -eq 0 ] || { echo "FAIL: game run ended with status $status"; exit 1; }
+' inner "$build" "$shot" || { echo "FAIL: game run ended with status $?"; exit 1; }
 
-# Mean colour of a strip: "r g b" in 0..255.
-mean() { /usr/bin/convert "$shot" -crop "$1" +repage -resize 1x1\! -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:; }
-read -r sr sg sb <<<"$(mean 200x40+220+60)"    # upper middle: sky
-read -r fr fg fb <<<"$(mean 200x40+220+400)"   # lower middle: floor
-read -r cr cg cb <<<"$(/usr/bin/convert "$shot" -format '%[fx:int(255*p{320,240}.r)] %[fx:int(255*p{320,240}.g)] %[fx:int(255*p{320,240}.b)]' info:)"
+# Mean colour of a box, or of one pixel: "r g b" in 0..255.
+rgb() { /usr/bin/convert "$shot" -crop "$1" +repage -resize 1x1\! -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:; }
+read -r sr sg sb <<<"$(rgb 200x40+220+60)"    # upper middle: sky
+read -r fr fg fb <<<"$(rgb 200x40+220+400)"   # lower middle: floor
+read -r cr cg cb <<<"$(rgb 1x1+320+240)"      # the centre
 echo "sky $sr $sg $sb, floor $fr $fg $fb, centre $cr $cg $cb"
 fail=0
 [ "$sb" -gt $((sr + 30)) ] || { echo "FAIL: no blue sky at the top"; fail=1; }
