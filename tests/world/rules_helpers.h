@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "world/world.h"
@@ -23,10 +24,8 @@ inline void buildWalledMaze(int rows, int cols, float cellSize) {
 // Appends a fighter in play at (x, y) facing dir; returns its index.
 inline int addFighter(float x, float y, Vec3 dir, int bullets = 10) {
     Fighter f;
-    f.pos = Vec3{x, y, kFighterHeight};
-    f.nextPos = f.pos;
-    f.dir = dir;
-    f.nextDir = dir;
+    f.pos = f.nextPos = Vec3{x, y, kFighterHeight};
+    f.dir = f.nextDir = dir;
     f.state = InPlay;
     f.bullets = bullets;
     gs.fighterList.push_back(f);
@@ -36,10 +35,8 @@ inline int addFighter(float x, float y, Vec3 dir, int bullets = 10) {
 // Appends a standing prey at (x, y); returns its index.
 inline int addPrey(float x, float y) {
     Prey p;
-    p.pos = Vec3{x, y, gs.preyExtent.z * 0.5f};
-    p.nextPos = p.pos;
-    p.dir = Vec3{1.0f, 0.0f, 0.0f};
-    p.nextDir = p.dir;
+    p.pos = p.nextPos = Vec3{x, y, gs.preyExtent.z * 0.5f};
+    p.dir = p.nextDir = Vec3{1.0f, 0.0f, 0.0f};
     gs.preyList.push_back(p);
     return preyCount() - 1;
 }
@@ -53,17 +50,28 @@ inline void addBullet(Vec3 pos, Vec3 dir, int owner = -1) {
     gs.bulletList.push_back(b);
 }
 
-// One world step covering `ms` milliseconds of the clock.
-inline void stepWorld(int ms = 20) {
-    gs.clockPrevMs = gs.clockNowMs;
-    gs.clockNowMs = (gs.clockNowMs + ms) % 60000;
-    worldStep();
+// Runs fn and returns what it printed on standard output.
+template <class Fn>
+std::string printedBy(Fn fn) {
+    testing::internal::CaptureStdout();
+    fn();
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
 }
 
-// A tap of an ordinary key: press, then release.
-inline void tapKey(Fighter& f, int key) {
-    fighterKeyAction(f, key, false, false);
-    fighterKeyAction(f, key, true, false);
+// One world step covering `ms` milliseconds of the clock; returns its output.
+inline std::string stepWorld(int ms = 20) {
+    gs.clockPrevMs = gs.clockNowMs;
+    gs.clockNowMs = (gs.clockNowMs + ms) % 60000;
+    return printedBy(worldStep);
+}
+
+// A tap of an ordinary key: press, then release; returns its output.
+inline std::string tapKey(Fighter& f, int key) {
+    return printedBy([&] {
+        fighterKeyAction(f, key, false, false);
+        fighterKeyAction(f, key, true, false);
+    });
 }
 
 inline int countOf(const std::string& text, const std::string& piece) {
@@ -73,6 +81,9 @@ inline int countOf(const std::string& text, const std::string& piece) {
 }
 
 inline bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+constexpr Vec3 kEast{1.0f, 0.0f, 0.0f};
+constexpr Vec3 kNorth{0.0f, 1.0f, 0.0f};  // +y
 
 // Every test of the rules starts from a fresh world.
 class RulesTest : public ::testing::Test {

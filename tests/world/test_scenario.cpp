@@ -1,7 +1,5 @@
 // A game on the shipped level, without a window: fighter 0 walks its
 // corridor, turns east, and shoots a prey standing in its line of fire.
-#include <cmath>
-
 #include "rules_helpers.h"
 
 using namespace rulestest;
@@ -12,66 +10,57 @@ class KorvathScenario : public RulesTest {
 protected:
     void SetUp() override {
         RulesTest::SetUp();
-        testing::internal::CaptureStdout();
-        readMazeMapFile(MAZE_SOURCE_DIR "/assets/korvath.map");
-        createFighters();
-        resetGame();
-        testing::internal::GetCapturedStdout();
+        printedBy([] {
+            readMazeMapFile(MAZE_SOURCE_DIR "/assets/korvath.map");
+            createFighters();
+            resetGame();
+        });
         gs.isServer = true;
         gs.clockNowMs = gs.clockPrevMs = 1000;
     }
     Fighter& me() { return gs.fighterList[0]; }
-    // Steps with the key held until done() or `limit` steps.
+    // Steps with the key held until done() or `limit` steps; returns the steps.
     template <class Done>
     int holdUntil(int key, Done done, int limit) {
         fighterKeyAction(me(), key, false, false);
         int steps = 0;
-        while (!done() && steps < limit) {
-            stepWorld(20);
-            ++steps;
-        }
+        for (; !done() && steps < limit; ++steps) out += stepWorld(20);
         fighterKeyAction(me(), key, true, false);
         return steps;
     }
+    std::string out;  // everything the game printed
 };
 
 TEST_F(KorvathScenario, WalkTurnAndDestroyAPrey) {
     ASSERT_EQ(fighterCount(), 9);
     ASSERT_EQ(preyCount(), 16);
     ASSERT_EQ(me().state, InPlay);
-    ASSERT_FLOAT_EQ(me().pos.x, 12.0f);
-    ASSERT_FLOAT_EQ(me().pos.y, 12.0f);
-    ASSERT_FLOAT_EQ(me().dir.y, 1.0f);
+    ASSERT_EQ(std::pair(me().pos.x, me().pos.y), std::pair(12.0f, 12.0f));
+    ASSERT_EQ(me().dir.y, 1.0f);
     const int startBullets = me().bullets;
 
-    // Down the west corridor to the middle of row 4 (y = 36).
-    testing::internal::CaptureStdout();
-    const int walked = holdUntil('i', [&] { return me().pos.y >= 36.0f; }, 2000);
-    EXPECT_NEAR(walked, 480, 2) << "2.5 units per second";
+    // Down the west corridor to the middle of row 4 (y = 36), at 2.5 units a second.
+    EXPECT_NEAR(holdUntil('i', [&] { return me().pos.y >= 36.0f; }, 2000), 480, 2);
     EXPECT_NEAR(me().pos.x, 12.0f, 1e-3f);
-
-    // Turn right until facing east along row 4.
-    const int turned = holdUntil('l', [&] { return me().dir.y <= 0.01f; }, 500);
-    EXPECT_NEAR(turned, 79, 2) << "a quarter turn at 1.0 per second";
+    // A quarter turn right at 1.0 per second, to face east along row 4.
+    EXPECT_NEAR(holdUntil('l', [&] { return me().dir.y <= 0.01f; }, 500), 79, 2);
     EXPECT_GT(me().dir.x, 0.999f);
-    stepWorld(20);
+    out += stepWorld(20);
 
     // A prey walks into the line of fire ten units ahead.
-    const int target = addPrey(me().pos.x + 10.0f, me().pos.y);
-    const Vec3 preyPos = gs.preyList[target].pos;
+    const Vec3 preyPos = gs.preyList[addPrey(me().pos.x + 10.0f, me().pos.y)].pos;
     for (int shot = 1; shot <= 3; ++shot) {
-        tapKey(me(), ' ');
+        out += tapKey(me(), ' ');
         ASSERT_EQ(bulletCount(), 1);
-        for (int s = 0; s < 10 && bulletCount() > 0; ++s) stepWorld(20);
+        for (int s = 0; s < 10 && bulletCount() > 0; ++s) out += stepWorld(20);
         EXPECT_EQ(bulletCount(), 0) << "shot " << shot << " hit within a few steps";
     }
-    const std::string out = testing::internal::GetCapturedStdout();
-
     EXPECT_EQ(countOf(out, "fire!!!! \n"), 3);
     EXPECT_EQ(countOf(out, "prey 16  shot!!\n"), 3);
     EXPECT_EQ(countOf(out, "bullet not clear\n"), 3);
     EXPECT_EQ(me().bullets, startBullets - 3);
     EXPECT_EQ(me().score, 1);
+    EXPECT_FLOAT_EQ(me().health, 100.0f);
     EXPECT_STREQ(gs.messageLine, "Mech destroyed.");
     EXPECT_EQ(preyCount(), 16);
     for (const Prey& p : gs.preyList) EXPECT_FALSE(p.pos.x == preyPos.x && p.pos.y == preyPos.y);
@@ -79,12 +68,9 @@ TEST_F(KorvathScenario, WalkTurnAndDestroyAPrey) {
     // Two small explosions, then a large one, each noted for the clients.
     ASSERT_EQ(explosionCount(), 3);
     ASSERT_EQ(effectEventCount(), 3);
-    EXPECT_EQ(gs.explosionList[0].pieceCount, 30);
-    EXPECT_EQ(gs.explosionList[1].pieceCount, 30);
-    EXPECT_EQ(gs.explosionList[2].pieceCount, 100);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(gs.explosionList[i].pieceCount, i < 2 ? 30 : 100);
     EXPECT_EQ(gs.effectEvents[2].effectKind, EffectLarge);
     EXPECT_EQ(gs.effectEvents[2].x, preyPos.x);
-    EXPECT_FLOAT_EQ(me().health, 100.0f);
 }
 
 }  // namespace

@@ -1,14 +1,10 @@
 // The world step: bodies, walls, the interval, bullets, hits, score,
 // regeneration and removals.
-#include <cmath>
-
 #include "rules_helpers.h"
 
 using namespace rulestest;
 
 namespace {
-
-constexpr Vec3 kEast{1.0f, 0.0f, 0.0f};
 
 class WorldStepRules : public RulesTest {
 protected:
@@ -16,118 +12,102 @@ protected:
         RulesTest::SetUp();
         buildWalledMaze(12, 20, 8.0f);
     }
-    // One step with its standard output captured in `printed`.
-    void quietStep(int ms = 20) {
-        testing::internal::CaptureStdout();
-        stepWorld(ms);
-        printed = testing::internal::GetCapturedStdout();
+    Fighter& fighter(int i) { return gs.fighterList[i]; }
+    // Shoots one bullet east along y = 36 from x = 56, owned by fighter 0, and steps.
+    std::string shootAtSixty(float y = 36.0f) {
+        addBullet(Vec3{56.0f, y, 1.4f}, kEast, 0);
+        return stepWorld();
     }
-    std::string printed;
 };
 
 TEST_F(WorldStepRules, BodiesRefuseEachOtherAndRetry) {
     const int a = addFighter(36.0f, 36.0f, kEast);
     const int b = addFighter(39.2f, 36.0f, kEast);
-    gs.fighterList[a].keyDown[int{'i'}] = 1;
-    quietStep(100);
-    EXPECT_EQ(gs.fighterList[a].pos.x, 36.0f) << "a proposal closer than 3.0 is refused";
-    EXPECT_EQ(gs.fighterList[a].movePending, 1) << "and kept for the next step";
-    EXPECT_EQ(gs.fighterList[b].moveAllowed, 0) << "the one standing still is marked too";
+    fighter(a).keyDown[int{'i'}] = 1;
+    stepWorld(100);
+    EXPECT_EQ(fighter(a).pos.x, 36.0f) << "a proposal closer than 3.0 is refused";
+    EXPECT_EQ(fighter(a).movePending, 1) << "and kept for the next step";
+    EXPECT_EQ(fighter(b).moveAllowed, 0) << "the one standing still is marked too";
 
-    gs.fighterList[a].keyDown[int{'i'}] = 0;
-    gs.fighterList[b].pos.x = gs.fighterList[b].nextPos.x = 60.0f;
-    quietStep(100);
-    EXPECT_FLOAT_EQ(gs.fighterList[a].pos.x, 36.25f) << "the kept move goes through once free";
-    EXPECT_EQ(gs.fighterList[a].movePending, 0);
-}
+    fighter(a).keyDown[int{'i'}] = 0;
+    fighter(b).pos.x = fighter(b).nextPos.x = 60.0f;
+    stepWorld(100);
+    EXPECT_FLOAT_EQ(fighter(a).pos.x, 36.25f) << "the kept move goes through once free";
+    EXPECT_EQ(fighter(a).movePending, 0);
 
-TEST_F(WorldStepRules, PreyAndFightersKeepTheirDistance) {
-    const int f = addFighter(36.0f, 36.0f, kEast);
-    const int p = addPrey(38.9f, 36.0f);
+    // Prey keep their distance from fighters and from each other.
+    fighter(b).state = Absent;
+    const int p = addPrey(39.15f, 36.0f);
     const int q = addPrey(60.0f, 36.0f);
     const int r = addPrey(62.9f, 36.0f);
-    quietStep();
-    EXPECT_EQ(gs.fighterList[f].moveAllowed, 0);
-    EXPECT_EQ(gs.preyList[p].moveAllowed, 0);
-    EXPECT_EQ(gs.preyList[q].moveAllowed, 0);
-    EXPECT_EQ(gs.preyList[r].moveAllowed, 0);
+    stepWorld();
+    EXPECT_EQ(fighter(a).moveAllowed, 0);
+    for (int i : {p, q, r}) EXPECT_EQ(gs.preyList[i].moveAllowed, 0) << "prey " << i;
     // A dead fighter is no body at all.
-    gs.fighterList[f].state = Dead;
-    gs.preyList[r].pos.x = gs.preyList[r].nextPos.x = 70.0f;
-    quietStep();
+    fighter(a).state = Dead;
+    stepWorld();
     EXPECT_EQ(gs.preyList[p].moveAllowed, 1);
 }
 
-TEST_F(WorldStepRules, FighterSlidesAlongAWall) {
+TEST_F(WorldStepRules, FighterSlidesAlongAWallButNeverIntoADiagonalBlock) {
     gs.mazeCells[1][2] = 1;  // north of cell (2, 2): y below 16
     const int f = addFighter(20.0f, 17.6f, Vec3{0.6f, -0.8f, 0.0f});
-    gs.fighterList[f].keyDown[int{'i'}] = 1;
-    quietStep(100);
-    EXPECT_FLOAT_EQ(gs.fighterList[f].pos.x, 20.15f);
-    EXPECT_FLOAT_EQ(gs.fighterList[f].pos.y, 17.5f);
-}
+    fighter(f).keyDown[int{'i'}] = 1;
+    stepWorld(100);
+    EXPECT_FLOAT_EQ(fighter(f).pos.x, 20.15f);
+    EXPECT_FLOAT_EQ(fighter(f).pos.y, 17.5f);
 
-TEST_F(WorldStepRules, FighterNeverWalksIntoADiagonalWallBlock) {
+    gs.mazeCells[1][2] = 0;
     gs.mazeCells[3][3] = 1;  // diagonal to cell (2, 2); its side neighbours are open
-    const int f = addFighter(21.0f, 21.0f, Vec3{0.70710677f, 0.70710677f, 0.0f});
-    gs.fighterList[f].keyDown[int{'i'}] = 1;
+    fighter(f).pos = Vec3{21.0f, 21.0f, kFighterHeight};
+    fighter(f).dir = Vec3{0.70710677f, 0.70710677f, 0.0f};
     for (int i = 0; i < 40; ++i) {
-        quietStep(100);
-        const Fighter& me = gs.fighterList[f];
-        ASSERT_NE(cellCode(cellOfCoordinate(me.pos.y), cellOfCoordinate(me.pos.x)), 1) << "step " << i;
+        stepWorld(100);
+        const Vec3 at = fighter(f).pos;
+        ASSERT_NE(cellCode(cellOfCoordinate(at.y), cellOfCoordinate(at.x)), 1) << "step " << i;
     }
-    // It got as close as the corner allows.
-    EXPECT_GT(gs.fighterList[f].pos.x, 23.0f);
+    EXPECT_GT(fighter(f).pos.x, 23.0f) << "as close as the corner allows";
 }
 
 TEST_F(WorldStepRules, HeldMotionFollowsTheClockAcrossTheMinute) {
     const int f = addFighter(36.0f, 36.0f, kEast);
-    gs.fighterList[f].keyDown[int{'i'}] = 1;
+    fighter(f).keyDown[int{'i'}] = 1;
     gs.clockNowMs = 59990;
-    quietStep(20);  // the clock wraps to 10
-    EXPECT_NEAR(gs.fighterList[f].pos.x, 36.05f, 1e-5f);
-    quietStep(5000);  // a stall counts as 250 ms at most
-    EXPECT_NEAR(gs.fighterList[f].pos.x, 36.675f, 1e-4f);
+    stepWorld(20);  // the clock wraps to 10
+    EXPECT_NEAR(fighter(f).pos.x, 36.05f, 1e-5f);
+    stepWorld(5000);  // a stall counts as 250 ms at most
+    EXPECT_NEAR(fighter(f).pos.x, 36.675f, 1e-4f);
 }
 
 TEST_F(WorldStepRules, PreyDiesOnTheThirdHitAndScoresForTheShooter) {
     addFighter(100.0f, 60.0f, kEast);  // the shooter, far away
-    const int p = addPrey(60.0f, 36.0f);
-    const Vec3 preyPos = gs.preyList[p].pos;
-    for (int hit = 1; hit <= 3; ++hit) {
-        addBullet(Vec3{56.0f, 36.0f, 1.4f}, kEast, 0);
-        quietStep();
-        EXPECT_NE(printed.find("prey 0  shot!!\n"), std::string::npos);
-        EXPECT_EQ(bulletCount(), 0) << "a bullet that hits is gone";
-        ASSERT_EQ(explosionCount(), hit);
-        ASSERT_EQ(effectEventCount(), hit);
-        const bool kill = hit == 3;
-        EXPECT_EQ(gs.explosionList.back().pieceCount, kill ? 100 : 30);
-        EXPECT_EQ(gs.effectEvents.back().effectKind, kill ? EffectLarge : EffectSmall);
-        EXPECT_EQ(gs.effectEvents.back().x, preyPos.x);
-        EXPECT_EQ(gs.explosionList.back().centre.z, preyPos.z);
-        if (!kill) {
-            EXPECT_FLOAT_EQ(gs.preyList[p].health, 100.0f - 40.0f * hit);
-        }
+    addPrey(60.0f, 36.0f);
+    for (int hit = 1; hit <= 2; ++hit) {
+        EXPECT_EQ(countOf(shootAtSixty(), "prey 0  shot!!\n"), 1);
+        EXPECT_FLOAT_EQ(gs.preyList[0].health, 100.0f - 40.0f * hit);
+        EXPECT_EQ(gs.effectEvents.back().effectKind, EffectSmall);
     }
-    EXPECT_EQ(preyCount(), 0);
+    EXPECT_EQ(fighter(0).score, 0);
+    shootAtSixty();
+    EXPECT_EQ(preyCount() + bulletCount(), 0) << "the wreck and the bullets that hit are gone";
+    EXPECT_EQ(fighter(0).score, 1);
     EXPECT_STREQ(gs.messageLine, "Mech destroyed.");
-    EXPECT_EQ(gs.fighterList[0].score, 1);
+    ASSERT_EQ(explosionCount(), 3);
+    EXPECT_EQ(gs.explosionList[2].pieceCount, 100);
+    EXPECT_EQ(gs.explosionList[2].centre.x, 60.0f);
+    EXPECT_EQ(gs.effectEvents.back().effectKind, EffectLarge);
 }
 
 TEST_F(WorldStepRules, OneKillGivesOnePointEvenUnderTwoBullets) {
     addFighter(100.0f, 60.0f, kEast);
-    const int p = addPrey(60.0f, 36.0f);
-    gs.preyList[p].health = 20.0f;
-    addBullet(Vec3{56.0f, 36.0f, 1.4f}, kEast, 0);
+    gs.preyList[addPrey(60.0f, 36.0f)].health = 20.0f;
     addBullet(Vec3{56.0f, 36.5f, 1.4f}, kEast, 0);
-    quietStep();
-    EXPECT_EQ(countOf(printed, "shot!!"), 1);
-    EXPECT_EQ(gs.fighterList[0].score, 1);
+    EXPECT_EQ(countOf(shootAtSixty(), "shot!!"), 1);
+    EXPECT_EQ(fighter(0).score, 1);
     EXPECT_EQ(explosionCount(), 1);
     EXPECT_EQ(effectEventCount(), 1);
     EXPECT_EQ(preyCount(), 0);
-    // The wreck is gone: the second bullet flies on through where it stood.
+    // The wreck is gone: the other bullet flies on through where it stood.
     ASSERT_EQ(bulletCount(), 1);
     EXPECT_FLOAT_EQ(gs.bulletList[0].pos.x, 59.0f);
 }
@@ -136,80 +116,64 @@ TEST_F(WorldStepRules, OneBulletHitsEveryPreyNearItsStopButNoFighter) {
     addPrey(60.0f, 35.0f);
     addPrey(60.0f, 37.5f);
     addBullet(Vec3{55.0f, 36.25f, 1.4f}, kEast);
-    quietStep();  // to x = 58, then on into the prey
-    quietStep();
-    EXPECT_EQ(countOf(printed, "shot!!"), 2);
+    stepWorld();  // to x = 58, then on into the prey
+    EXPECT_EQ(countOf(stepWorld(), "shot!!"), 2);
     EXPECT_FLOAT_EQ(gs.preyList[0].health, 60.0f);
     EXPECT_FLOAT_EQ(gs.preyList[1].health, 60.0f);
 
     // A fighter just beyond where the prey stopped the bullet is spared.
-    resetGameStateForTest();
-    buildWalledMaze(12, 20, 8.0f);
+    gs.preyList.clear();
     addPrey(60.0f, 37.25f);
     const int f = addFighter(60.8f, 36.0f, kEast);
     addBullet(Vec3{55.0f, 36.0f, 1.4f}, kEast);
-    quietStep();
-    quietStep();
+    stepWorld();
+    stepWorld();
     EXPECT_FLOAT_EQ(gs.preyList[0].health, 60.0f);
-    EXPECT_FLOAT_EQ(gs.fighterList[f].health, 100.0f);
+    EXPECT_FLOAT_EQ(fighter(f).health, 100.0f);
 }
 
 TEST_F(WorldStepRules, FighterDiesOnTheTwentyFirstHit) {
     addFighter(20.0f, 20.0f, kEast);  // the shooter
     const int f = addFighter(60.0f, 36.0f, kEast);
-    int hits = 0;
-    while (gs.fighterList[f].state == InPlay && hits < 30) {
-        addBullet(Vec3{56.0f, 36.0f, 1.4f}, kEast, 0);
-        quietStep();
-        ++hits;
-        if (hits == 1) {
-            EXPECT_EQ(printed, "bullet not clear\nfighter 1  shot!!\nfighter 1  health 95\n");
-        }
-        if (hits == 20) {
-            EXPECT_FLOAT_EQ(gs.fighterList[f].health, 0.0f);
-            EXPECT_EQ(gs.effectEvents.back().effectKind, EffectSmall);
-        }
-    }
-    EXPECT_EQ(hits, 21);
-    EXPECT_NE(printed.find("fighter 1 DEAD \n"), std::string::npos);
+    EXPECT_EQ(shootAtSixty(), "bullet not clear\nfighter 1  shot!!\nfighter 1  health 95\n");
+    for (int hit = 2; hit <= 20; ++hit) shootAtSixty();
+    EXPECT_EQ(fighter(f).state, InPlay);
+    EXPECT_FLOAT_EQ(fighter(f).health, 0.0f);
+    EXPECT_EQ(gs.effectEvents.back().effectKind, EffectSmall);
+
+    EXPECT_TRUE(shootAtSixty().find("fighter 1 DEAD \n") != std::string::npos);
+    EXPECT_EQ(fighter(f).state, Dead);
     EXPECT_STREQ(gs.messageLine, "Fighter 1 dead!!");
     EXPECT_EQ(gs.effectEvents.back().effectKind, EffectLarge);
-    EXPECT_EQ(gs.fighterList[0].score, 0) << "killing a fighter scores nothing";
+    EXPECT_EQ(fighter(0).score, 0) << "killing a fighter scores nothing";
     // The dead neither stop bullets nor take hits.
-    addBullet(Vec3{56.0f, 36.0f, 1.4f}, kEast, 0);
-    quietStep();
-    EXPECT_EQ(printed, "");
+    EXPECT_EQ(shootAtSixty(), "");
     EXPECT_EQ(bulletCount(), 1);
 }
 
 TEST_F(WorldStepRules, FreshShotsNeverHitTheirShooter) {
-    const int f = addFighter(44.0f, 44.0f, kEast, 100);
+    Fighter& f = gs.fighterList[addFighter(44.0f, 44.0f, kEast, 100)];
     for (int i = 0; i < 72; ++i) {
         const float a = static_cast<float>(i) * 5.0f * 0.0174533f;
-        gs.fighterList[f].dir = Vec3{std::cos(a), std::sin(a), 0.0f};
-        testing::internal::CaptureStdout();
-        tapKey(gs.fighterList[f], ' ');
-        testing::internal::GetCapturedStdout();
-        quietStep();
-        EXPECT_EQ(printed.find("fighter 0"), std::string::npos) << "heading " << i * 5;
+        f.dir = Vec3{std::cos(a), std::sin(a), 0.0f};
+        tapKey(f, ' ');
+        EXPECT_EQ(stepWorld().find("fighter 0"), std::string::npos) << "heading " << i * 5;
     }
-    EXPECT_FLOAT_EQ(gs.fighterList[f].health, 100.0f);
+    EXPECT_FLOAT_EQ(f.health, 100.0f);
 }
 
 TEST_F(WorldStepRules, BulletsFlyThreeUnitsAndReportFloorAndCeiling) {
     addBullet(Vec3{30.0f, 36.0f, 1.4f}, kEast);
-    quietStep(5);
+    stepWorld(5);
     EXPECT_FLOAT_EQ(gs.bulletList[0].pos.x, 33.0f);
-    quietStep(200);
+    stepWorld(200);
     EXPECT_FLOAT_EQ(gs.bulletList[0].pos.x, 36.0f);
 
     gs.bulletList.clear();
     addBullet(Vec3{30.0f, 36.0f, 0.5f}, Vec3{0.6f, 0.0f, -0.8f});
-    quietStep();
-    EXPECT_EQ(printed, "bullet not clear\nhit ground\n");
+    EXPECT_EQ(stepWorld(), "bullet not clear\nhit ground\n");
     addBullet(Vec3{30.0f, 36.0f, 11.5f}, Vec3{0.6f, 0.0f, 0.8f});
-    quietStep();
-    EXPECT_EQ(printed, "bullet not clear\nhit ceiling\n");
+    EXPECT_EQ(stepWorld(), "bullet not clear\nhit ceiling\n");
     EXPECT_EQ(bulletCount(), 0);
 }
 
@@ -225,10 +189,9 @@ TEST_F(WorldStepRules, RemovalMovesTheLastIntoEachGap) {
         e.finished = (i != 3);
         gs.explosionList.push_back(e);
     }
-    quietStep();
+    stepWorld();
     ASSERT_EQ(bulletCount(), 2);
-    EXPECT_EQ(gs.bulletList[0].tag, 3);
-    EXPECT_EQ(gs.bulletList[1].tag, 1);
+    EXPECT_EQ(std::pair(gs.bulletList[0].tag, gs.bulletList[1].tag), std::pair(3, 1));
     ASSERT_EQ(preyCount(), 3);
     EXPECT_FLOAT_EQ(gs.preyList[1].pos.y, 44.0f) << "the last prey took the gap";
     ASSERT_EQ(explosionCount(), 1);
@@ -236,18 +199,15 @@ TEST_F(WorldStepRules, RemovalMovesTheLastIntoEachGap) {
 }
 
 TEST_F(WorldStepRules, RegenerationIsPerPassAndOnlyForTheLiving) {
-    const int a = addFighter(20, 20, kEast);
-    const int b = addFighter(40, 20, kEast);
-    const int c = addFighter(60, 20, kEast);
-    gs.fighterList[a].health = 50.0f;
-    gs.fighterList[b].health = 50.0f;
-    gs.fighterList[b].state = Dead;
-    gs.fighterList[c].health = 99.995f;
+    for (float x : {20.0f, 40.0f, 60.0f}) addFighter(x, 20, kEast);
+    fighter(0).health = fighter(1).health = 50.0f;
+    fighter(1).state = Dead;
+    fighter(2).health = 99.995f;
     regenerateHealth();
     regenerateHealth();
-    EXPECT_NEAR(gs.fighterList[a].health, 50.02f, 1e-4f);
-    EXPECT_FLOAT_EQ(gs.fighterList[b].health, 50.0f);
-    EXPECT_NEAR(gs.fighterList[c].health, 100.005f, 1e-4f) << "the last gain may pass 100";
+    EXPECT_NEAR(fighter(0).health, 50.02f, 1e-4f);
+    EXPECT_FLOAT_EQ(fighter(1).health, 50.0f);
+    EXPECT_NEAR(fighter(2).health, 100.005f, 1e-4f) << "the last gain may pass 100";
 }
 
 }  // namespace
