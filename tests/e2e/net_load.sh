@@ -5,23 +5,8 @@
 # with status -1 after its eight join attempts.
 # Usage: net_load.sh <build-dir> <source-dir>
 set -u
-if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
-    exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
-build=$(cd "$1" && pwd)
-work=$(mktemp -d)
-pids=()
-# Programs under xvfb-run start in their own session (setsid), so their whole
-# group (xvfb-run, Xvfb, the game) ends together.
-cleanup() {
-    for p in "${pids[@]}"; do kill -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null; done
-    sleep 0.5
-    for p in "${pids[@]}"; do kill -9 -- "-$p" 2>/dev/null || kill -9 "$p" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lib/net_env.bash"
 fail() { echo "FAIL: $*"; exit 1; }
-cd "$build/data" || exit 1
 
 # No server yet: the client gives up after 8 join waits of about 1 s each.
 start=$(date +%s.%N)
@@ -33,10 +18,7 @@ echo "unanswered client: status $status after ${took} s: $(tr '\n' '|' < "$work/
 [ "$(cat "$work/lonely.log")" = "Connect server" ] || fail "an unanswered client printed more than Connect server"
 awk -v t="$took" 'BEGIN { exit !(t >= 7.9 && t < 12) }' || fail "an unanswered client gave up after $took s, not 8 attempts of 1 s"
 
-setsid xvfb-run -a -s "-screen 0 1024x768x24" "$build/maze" > "$work/server.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q "waiting on port 9899" "$work/server.log" && break; sleep 0.1; done
-grep -q "waiting on port 9899" "$work/server.log" || fail "no server start line"
+start_server
 
 bots=()
 for i in 1 2 3 4 5 6 7 8; do

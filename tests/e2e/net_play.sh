@@ -4,32 +4,12 @@
 # and fire. Each bot must receive a steady stream of state, see the others in
 # play and moving, see its own keys take effect, and the real client's p key
 # must print its fighter's position on the server.
-# Runs in a private network namespace when it can, so a game already on port
-# 9899 neither disturbs it nor is disturbed.
 # Usage: net_play.sh <build-dir> <source-dir>
 set -u
-if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
-    exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
-build=$(cd "$1" && pwd)
-work=$(mktemp -d)
-pids=()
-# Programs under xvfb-run start in their own session (setsid), so their whole
-# group (xvfb-run, Xvfb, the game) ends together.
-cleanup() {
-    for p in "${pids[@]}"; do kill -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null; done
-    sleep 0.5
-    for p in "${pids[@]}"; do kill -9 -- "-$p" 2>/dev/null || kill -9 "$p" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lib/net_env.bash"
 fail() { echo "FAIL: $*"; echo "--- server"; cat "$work/server.log"; echo "--- client"; cat "$work/client.log" 2>/dev/null; exit 1; }
-cd "$build/data" || exit 1
 
-setsid xvfb-run -a -s "-screen 0 1024x768x24" "$build/maze" > "$work/server.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q "waiting on port 9899" "$work/server.log" && break; sleep 0.1; done
-grep -q "^Server named .* waiting on port 9899$" "$work/server.log" || fail "no server start line"
+start_server
 
 # The real client: join, wait for its window, then tap p (press, release).
 export BUILD="$build" WORK="$work"
@@ -57,9 +37,8 @@ kill -0 "${pids[1]}" 2>/dev/null || fail "the real client ended"
 kill -0 "${pids[0]}" 2>/dev/null || fail "the server ended"
 
 for i in 1 2 3; do
-    line=$(cat "$work/bot$i.out")
-    echo "bot $i: $line"
-    get() { echo "$line" | tr ' ' '\n' | sed -n "s/^$1=//p"; }
+    echo "bot $i: $(cat "$work/bot$i.out")"
+    get() { field "$work/bot$i.out" "$1"; }
     awk -v r="$(get rate_hz)" 'BEGIN { exit !(r >= 20) }' || fail "bot $i receives under 20 state bodies per second"
     [ "$(get fighters_seen)" -ge 5 ] || fail "bot $i saw $(get fighters_seen) fighters in play, not server + client + 3 bots"
     [ "$(get latency_samples)" -ge 3 ] || fail "bot $i saw too few of its keys take effect"

@@ -5,28 +5,10 @@
 # the client must keep receiving state, and a new client must still join.
 # Usage: net_storm.sh <build-dir> <source-dir>
 set -u
-if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
-    exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
-build=$(cd "$1" && pwd)
-work=$(mktemp -d)
-pids=()
-# Programs under xvfb-run start in their own session (setsid), so their whole
-# group (xvfb-run, Xvfb, the game) ends together.
-cleanup() {
-    for p in "${pids[@]}"; do kill -- "-$p" 2>/dev/null || kill "$p" 2>/dev/null; done
-    sleep 0.5
-    for p in "${pids[@]}"; do kill -9 -- "-$p" 2>/dev/null || kill -9 "$p" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/lib/net_env.bash"
 fail() { echo "FAIL: $*"; echo "--- server"; tail -20 "$work/server.log"; exit 1; }
-cd "$build/data" || exit 1
 
-setsid xvfb-run -a -s "-screen 0 1024x768x24" "$build/maze" > "$work/server.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q "waiting on port 9899" "$work/server.log" && break; sleep 0.1; done
-grep -q "waiting on port 9899" "$work/server.log" || fail "no server start line"
+start_server
 
 timeout 90 "$build/maze-bot" 127.0.0.1 seconds=40 seed=3 > "$work/bot.out" 2> "$work/bot.err" &
 bot=$!
@@ -44,7 +26,7 @@ timeout 20 "$build/maze-bot" 127.0.0.1 seconds=3 seed=4 > "$work/late.out" 2> "$
 echo "late client: $(cat "$work/late.out")"
 wait $bot || fail "the stormed client ended with status $?"
 echo "stormed client: $(cat "$work/bot.out")"
-rate=$(tr ' ' '\n' < "$work/bot.out" | sed -n 's/^rate_hz=//p')
+rate=$(field "$work/bot.out" rate_hz)
 awk -v r="$rate" 'BEGIN { exit !(r >= 20) }' || fail "the stormed client received $rate bodies/s"
 kill -0 "${pids[0]}" 2>/dev/null || fail "the server ended"
 echo "PASS: server and client survived 2 x 100000 hostile datagrams"

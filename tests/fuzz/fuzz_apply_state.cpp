@@ -2,28 +2,14 @@
 // nothing read or written out of bounds, and the world stays one the shell
 // can draw (the local fighter exists, the fighter list keeps its size).
 #include <cstdlib>
-#include <cstring>
 
-#include "net/net.h"
-#include "world/world.h"
-
-namespace {
-
-void clientWorld() {
-    resetGameStateForTest();
-    gs.mazeCols = gs.mazeRows = 10;
-    gs.cellSize = 8.0f;
-    gs.fighterStartCount = 4;
-    for (int i = 0; i < 4; ++i) gs.fighterStarts[i] = StartPosition{1 + i, 1, 1};
-    createFighters();
-    gs.isServer = false;
-    gs.localFighterIndex = 1;
-}
-
-}  // namespace
+#include "../net/fake_net.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    clientWorld();
+    resetGameStateForTest();
+    makeWorld(4, 0);
+    gs.isServer = false;
+    gs.localFighterIndex = 1;
     NetMessage body;
     std::memcpy(body.bytes, data, size < sizeof body.bytes ? size : sizeof body.bytes);
     // Steer some inputs to the agreeing fighter count, where most code runs.

@@ -2,6 +2,7 @@
 // datagrams queued for "our" socket, every datagram sent recorded.
 #pragma once
 
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -21,13 +22,12 @@ struct FakeNet {
     std::vector<FakeDatagram> sent;
     std::vector<int64_t> waits;   // timeouts asked of waitReadable
     int64_t now = 1000000;        // calendar seconds
-    bool failReads = false;
-    bool failSends = false;
 };
 inline FakeNet fake;
 
+// The real address parser; everything that touches a socket is faked.
 inline NetTransport fakeTransport() {
-    NetTransport t;
+    NetTransport t = posixTransport();
     t.openSocket = [](bool, uint16_t, const char**) { return 3; };
     t.closeSocket = [](int) {};
     t.waitReadable = [](int, int64_t timeout) {
@@ -35,8 +35,8 @@ inline NetTransport fakeTransport() {
         return fake.inbox.empty() ? 0 : 1;
     };
     t.receiveFrom = [](int, uint8_t* buf, int cap, NetAddress* from) {
-        if (fake.failReads || fake.inbox.empty()) return -1;
-        FakeDatagram d = fake.inbox.front();
+        if (fake.inbox.empty()) return -1;
+        const FakeDatagram d = fake.inbox.front();
         fake.inbox.pop_front();
         const int n = static_cast<int>(d.bytes.size());
         if (n > 0) std::memcpy(buf, d.bytes.data(), static_cast<size_t>(n < cap ? n : cap));
@@ -44,34 +44,19 @@ inline NetTransport fakeTransport() {
         return n;
     };
     t.sendTo = [](int, const uint8_t* buf, int len, NetAddress to) {
-        if (fake.failSends) return -1;
         fake.sent.push_back(FakeDatagram{std::vector<uint8_t>(buf, buf + len), to});
         return len;
     };
-    t.hostName = [](char* buf, int cap) {
-        std::snprintf(buf, static_cast<size_t>(cap), "testhost");
-        return true;
-    };
-    t.parseDotted = [](const char* text, uint32_t* ip) {
-        unsigned a, b, c, d;
-        char tail;
-        if (std::sscanf(text, "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) != 4) return false;
-        if (a > 255 || b > 255 || c > 255 || d > 255) return false;
-        *ip = (a << 24) | (b << 16) | (c << 8) | d;
-        return true;
-    };
+    t.hostName = [](char* buf, int cap) { return std::snprintf(buf, static_cast<size_t>(cap), "testhost") > 0; };
     t.lookupHost = [](const char* name, uint32_t* ip) {
-        if (std::string(name) != "gamehost") return false;
         *ip = 0x0A000005;
-        return true;
+        return std::string(name) == "gamehost";
     };
-    t.localPort = [](int) { return static_cast<uint16_t>(40000); };
-    t.droppedCount = [](int) { return 0u; };
     t.lastError = [] { return 0; };
     return t;
 }
 
-// Fresh world and network on the fake transport, socket open.
+// Fresh world and network on the fake transport.
 inline void useFakeNet() {
     resetGameStateForTest();
     resetNetStateForTest();
@@ -80,7 +65,7 @@ inline void useFakeNet() {
     net.clockSeconds = [] { return fake.now; };
 }
 
-// A world of `fighters` fighters on a small open floor, with start cells.
+// A world of `fighters` fighters and `prey` prey on a small open floor.
 inline void makeWorld(int fighters, int prey) {
     gs.mazeCols = gs.mazeRows = 10;
     gs.cellSize = 8.0f;
@@ -95,12 +80,12 @@ inline void makeWorld(int fighters, int prey) {
 }
 
 inline NetAddress clientAddress(int n) { return NetAddress{0x7F000001, static_cast<uint16_t>(50000 + n)}; }
+inline NetAddress serverAddress() { return NetAddress{0x7F000001, kNetPort}; }
 
+// Queues `msg` from `from`, cut or zero-padded to `length` bytes.
 inline void queueDatagram(const NetMessage& msg, NetAddress from, int length = kNetMessageSize) {
-    FakeDatagram d;
-    d.bytes.assign(msg.bytes, msg.bytes + (length < kNetMessageSize ? length : kNetMessageSize));
+    FakeDatagram d{std::vector<uint8_t>(msg.bytes, msg.bytes + (length < kNetMessageSize ? length : kNetMessageSize)), from};
     d.bytes.resize(static_cast<size_t>(length), 0);
-    d.address = from;
     fake.inbox.push_back(d);
 }
 
@@ -110,7 +95,7 @@ inline NetMessage messageOfKind(uint16_t kind) {
     return m;
 }
 
-inline NetMessage keyMessage(uint32_t key, bool released, bool special) {
+inline NetMessage keyMessage(uint32_t key, bool released = false, bool special = false) {
     NetMessage m = messageOfKind(KeyEvent);
     writeKeyRecord(m, KeyRecord{key, static_cast<uint8_t>(released), static_cast<uint8_t>(special)});
     return m;
@@ -122,12 +107,37 @@ inline NetMessage sentMessage(size_t i) {
     return m;
 }
 
-// True when startSmallExplosion really starts one (false while the rules'
-// stand-ins are linked).
-inline bool explosionsAvailable() {
-    const size_t before = gs.explosionList.size();
-    startSmallExplosion(0, 0, 0);
-    const bool works = gs.explosionList.size() > before;
-    gs.explosionList.resize(before);
-    return works;
+// A server world of 9 fighters and 2 prey, listening on the fake socket.
+inline void fakeServer(int fighters = 9) {
+    useFakeNet();
+    makeWorld(fighters, 2);
+    net.role = RoleServer;
+    net.netSocket = 3;
+}
+
+// A client of a 9-fighter level that has joined the fake server; playing fighter 1.
+inline bool fakeJoinedClient() {
+    useFakeNet();
+    makeWorld(9, 2);
+    gs.localFighterIndex = 1;
+    queueDatagram(messageOfKind(JoinAccepted), serverAddress());
+    const bool joined = connectToServer("127.0.0.1");
+    fake.sent.clear();
+    return joined;
+}
+
+// A state body of the given kind from a server world of `fighters` fighters
+// and `prey` prey, addressed to fighter `you`, with `edit` applied to that
+// world first; the current world is left as it was.
+inline NetMessage stateFor(int fighters, int prey, int you, uint16_t kind = StateUpdate, void (*edit)() = nullptr) {
+    const GameState saved = gs;
+    makeWorld(fighters, prey);
+    gs.fighterList[you].state = InPlay;
+    if (edit) edit();
+    NetMessage body;
+    packState(body);
+    setMessageKind(body, kind);
+    setMessageYourFighter(body, static_cast<uint8_t>(you));
+    gs = saved;
+    return body;
 }
