@@ -7,8 +7,6 @@
 // step in which all 20 prey hunt and decide, beside /hunting:0, the same
 // world whose prey are between two decisions (their cadence skips the step).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "prey/prey.h"
+#include "bench_util.h"
 #include "world/world.h"
 
 namespace {
@@ -59,7 +58,7 @@ Vec3 centre(int row, int col) {
 void setUp(int which, Vec3& from, Vec3& to) {
     resetGameStateForTest();
     if (which == 0) {
-        readMazeMapFile(MAZE_DATA_DIR "/korvath.map");
+        loadShippedLevel();
         int first = -1, last = -1;
         for (int r = 0; r < gs.mazeRows; ++r)
             for (int c = 0; c < gs.mazeCols; ++c)
@@ -115,18 +114,7 @@ struct StepWorld {
 // step, long after its last shot (so it walks up to a fighter it sees and
 // finds its way to one it does not).
 StepWorld buildStepWorld(bool hunting) {
-    resetGameStateForTest();
-    std::fflush(stdout);
-    const int saved = dup(1);
-    const int sink = open("/dev/null", O_WRONLY);
-    if (sink >= 0) dup2(sink, 1);
-    readMazeMapFile(MAZE_DATA_DIR "/korvath.map");
-    createFighters();
-    resetGame();
-    std::fflush(stdout);
-    if (saved >= 0) dup2(saved, 1);
-    if (saved >= 0) close(saved);
-    if (sink >= 0) close(sink);
+    loadShippedLevel();
 
     const auto open = [](int r, int c) { return cellCode(r, c) == 0; };
     for (int r = 2; r < gs.mazeRows && preyCount() < 20; r += 6)
@@ -169,10 +157,7 @@ StepWorld buildStepWorld(bool hunting) {
 void BM_WorldStepWithPrey(benchmark::State& state) {
     const bool hunting = state.range(0) != 0;
     const StepWorld w = buildStepWorld(hunting);
-    std::fflush(stdout);
-    const int saved = dup(1);  // the step's diagnostics ("not clear ") go nowhere
-    const int sink = open("/dev/null", O_WRONLY);
-    if (sink >= 0) dup2(sink, 1);
+    const int saved = silenceStdout();  // the step's diagnostics go nowhere
     long hunters = 0;
     for (auto _ : state) {
         gs.fighterList.assign(w.fighters.begin(), w.fighters.end());
@@ -184,10 +169,7 @@ void BM_WorldStepWithPrey(benchmark::State& state) {
         benchmark::DoNotOptimize(gs.preyList.data());
     }
     for (const Prey& p : gs.preyList) hunters += p.mode == Hunt ? 1 : 0;
-    std::fflush(stdout);
-    if (saved >= 0) dup2(saved, 1);
-    if (saved >= 0) close(saved);
-    if (sink >= 0) close(sink);
+    restoreStdout(saved);
     state.counters["prey"] = static_cast<double>(preyCount());
     state.counters["hunting_after"] = static_cast<double>(hunters);
     resetGameStateForTest();

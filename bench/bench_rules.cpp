@@ -4,13 +4,12 @@
 // Each iteration restores the same world before stepping, so every step
 // sees the full load; BM_WorldStepRestoreOnly measures that restore alone.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "bench_util.h"
 #include "world/world.h"
 
 namespace {
@@ -43,19 +42,7 @@ Prey preyAt(float x, float y) {
 // Loads the level into gs and sets up the reference load; `withBodies`
 // false leaves the maze empty of fighters and prey.
 ReferenceWorld buildReferenceWorld(bool withBodies) {
-    resetGameStateForTest();
-    // The level's diagnostics would break into the benchmark's table.
-    std::fflush(stdout);
-    const int saved = dup(1);
-    const int sink = open("/dev/null", O_WRONLY);
-    if (sink >= 0) dup2(sink, 1);
-    readMazeMapFile(MAZE_DATA_DIR "/korvath.map");
-    createFighters();
-    resetGame();
-    std::fflush(stdout);
-    if (saved >= 0) dup2(saved, 1);
-    if (saved >= 0) close(saved);
-    if (sink >= 0) close(sink);
+    loadShippedLevel();
     for (Fighter& f : gs.fighterList) f.state = InPlay;
     // Some fighters run and turn, so the held-key path is part of the load.
     for (int i = 0; i < fighterCount(); i += 2) gs.fighterList[i].keyDown[int{'i'}] = 1;

@@ -27,21 +27,8 @@ void sendReported(const NetMessage& msg, NetAddress to) {
 // Puts the fighter of a newly admitted slot on its start, as the game reset
 // does, and into play.
 void prepareFighter(int index) {
-    const StartPosition& s = gs.fighterStarts[index];
-    Fighter& f = gs.fighterList[index];
-    f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
-                 (static_cast<float>(s.row) + 0.5f) * gs.cellSize, kFighterHeight};
-    f.nextPos.x = f.pos.x;
-    f.nextPos.y = f.pos.y;
-    f.health = kStartHealth;
-    f.bullets = gs.startBullets;
-    f.missiles = gs.startMissiles;
-    f.weapon = Cannon;
-    f.score = 0;
-    f.dir = directionFromCode(s.direction);
-    f.nextDir = f.dir;
-    for (uint8_t& k : f.keyDown) k = 0;
-    f.state = InPlay;
+    placeFighterAtStart(gs.fighterList[index], gs.fighterStarts[index]);
+    gs.fighterList[index].state = InPlay;
 }
 
 }  // namespace

@@ -250,20 +250,9 @@ void computeHiddenFaces() {
 void createFighters() {
     gs.fighterList.clear();
     for (int i = 0; i < gs.fighterStartCount; ++i) {
-        const StartPosition& s = gs.fighterStarts[i];
         Fighter f;
-        f.kind = KindFighter;
-        f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
-                     (static_cast<float>(s.row) + 0.5f) * gs.cellSize, kFighterHeight};
-        f.nextPos = Vec3{f.pos.x, f.pos.y, 0.0f};
+        placeFighterAtStart(f, gs.fighterStarts[i]);
         f.state = Absent;
-        f.bullets = gs.startBullets;
-        f.missiles = gs.startMissiles;
-        f.health = kStartHealth;
-        f.weapon = Cannon;
-        f.score = 0;
-        f.dir = directionFromCode(s.direction);
-        f.nextDir = directionFromCode(s.direction);
         gs.fighterList.push_back(f);
     }
 }

@@ -1,26 +1,29 @@
 // reset.cpp -- the game reset: fighters back on their starts, fresh prey.
 #include "world/world.h"
 
+void placeFighterAtStart(Fighter& f, const StartPosition& s) {
+    f.kind = KindFighter;
+    f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
+                 (static_cast<float>(s.row) + 0.5f) * gs.cellSize, kFighterHeight};
+    f.nextPos.x = f.pos.x;
+    f.nextPos.y = f.pos.y;
+    f.bullets = gs.startBullets;
+    f.missiles = gs.startMissiles;
+    f.weapon = Cannon;
+    f.health = kStartHealth;
+    // A bad code is reported for each of the two directions.
+    f.dir = directionFromCode(s.direction);
+    f.nextDir = directionFromCode(s.direction);
+    f.score = 0;
+    for (uint8_t& k : f.keyDown) k = 0;
+}
+
 void resetGame() {
+    // movePending, turnPending and moveAllowed are left as they were: the
+    // proposals now equal the new position, so a leftover changes nothing.
     for (int i = 0; i < gs.fighterStartCount && i < fighterCount(); ++i) {
-        const StartPosition& s = gs.fighterStarts[i];
-        Fighter& f = gs.fighterList[i];
-        f.kind = KindFighter;
-        f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
-                     (static_cast<float>(s.row) + 0.5f) * gs.cellSize, kFighterHeight};
-        f.nextPos.x = f.pos.x;
-        f.nextPos.y = f.pos.y;
-        f.state = Absent;
-        f.bullets = gs.startBullets;
-        f.missiles = gs.startMissiles;
-        f.weapon = Cannon;
-        f.health = kStartHealth;
-        f.dir = directionFromCode(s.direction);
-        f.nextDir = directionFromCode(s.direction);
-        f.score = 0;
-        for (uint8_t& k : f.keyDown) k = 0;
-        // movePending, turnPending and moveAllowed are left as they were: the
-        // proposals now equal the new position, so a leftover changes nothing.
+        placeFighterAtStart(gs.fighterList[i], gs.fighterStarts[i]);
+        gs.fighterList[i].state = Absent;
     }
     if (fighterCount() > 0) gs.fighterList[0].state = InPlay;
 

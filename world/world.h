@@ -327,6 +327,11 @@ void computeHiddenFaces();
 // start order, placed at its start cell.
 void createFighters();
 
+// Puts fighter f on start s as a new game does: centre of the start cell,
+// facing the start's direction, full health and ammunition, no score, no
+// keys held. Leaves state and the pending flags to the caller.
+void placeFighterAtStart(Fighter& f, const StartPosition& s);
+
 // ---------------------------------------------------------------------------
 // Game reset
 // ---------------------------------------------------------------------------
