@@ -24,6 +24,7 @@ struct TokenReader {
     const std::string& text;
     size_t at = 0;
     bool failed = false;
+    bool quiet = false;  // the caller has already said why nothing can be read
     int tokensRead = 0;
 
     bool nextToken(std::string& out) {
@@ -67,6 +68,7 @@ struct TokenReader {
 
     int fail(const char* why, const std::string& tok) {
         failed = true;
+        if (quiet) return 0;
         // One line on the error stream for the engineer; the game's own
         // messages stay those of the level format.
         if (tok.empty())
@@ -172,10 +174,9 @@ void readMap(TokenReader& in) {
     computeHiddenFaces();
 }
 
-}  // namespace
-
-void readMazeMapText(const std::string& text) {
+void readMazeMapTokens(const std::string& text, bool quiet) {
     TokenReader in{text};
+    in.quiet = quiet;
     try {
         readMap(in);
     } catch (const std::exception&) {
@@ -183,17 +184,20 @@ void readMazeMapText(const std::string& text) {
     }
 }
 
+}  // namespace
+
+void readMazeMapText(const std::string& text) { readMazeMapTokens(text, false); }
+
 void readMazeMapFile(const char* path) {
     std::ifstream file(path, std::ios::binary);
-    std::string text;
-    if (file) {
-        std::ostringstream all;
-        all << file.rdbuf();
-        text = all.str();
-    } else {
+    if (!file) {
         std::fprintf(stderr, "%s: cannot open the level file\n", path);
+        readMazeMapTokens(std::string(), true);
+        return;
     }
-    readMazeMapText(text);
+    std::ostringstream all;
+    all << file.rdbuf();
+    readMazeMapTokens(all.str(), false);
 }
 
 void readMazeMap() { readMazeMapFile(kMapFileName); }
