@@ -15,35 +15,10 @@
 
 #include "prey/prey.h"
 #include "bench_util.h"
+#include "tests/prey/plain_maze_heading.h"
 #include "world/world.h"
 
 namespace {
-
-// The flood exactly as the rule states it, without shortcuts.
-float plainMazeHeading(Vec3 from, Vec3 to) {
-    const int fr = static_cast<int>(from.y / gs.cellSize), fc = static_cast<int>(from.x / gs.cellSize);
-    const int tr = static_cast<int>(to.y / gs.cellSize), tc = static_cast<int>(to.x / gs.cellSize);
-    static int v[100][100];
-    std::memset(v, 0, sizeof v);
-    const auto open = [](int r, int c) { return gs.mazeCells[r][c] == 0; };
-    v[tr][tc] = (gs.mazeRows + gs.mazeCols) * 6;
-    int count = 0;
-    for (int s = 0; s < (gs.mazeRows + gs.mazeCols) * 3; ++s) {
-        for (int r = 1; r <= gs.mazeRows - 2; ++r)
-            for (int c = 1; c <= gs.mazeCols - 2; ++c) {
-                if (!open(r, c)) continue;
-                int x = v[r][c];
-                if (open(r - 1, c) && v[r - 1][c] - 1 > x) x = v[r - 1][c] - 1;
-                if (open(r + 1, c) && v[r + 1][c] - 1 > x) x = v[r + 1][c] - 1;
-                if (open(r, c - 1) && v[r][c - 1] - 1 > x) x = v[r][c - 1] - 1;
-                if (open(r, c + 1) && v[r][c + 1] - 1 > x) x = v[r][c + 1] - 1;
-                v[r][c] = x;
-            }
-        if (v[fr][fc] > 0 && ++count == 5) break;
-    }
-    if (count == 0) return randomFraction() * 360.0f;
-    return static_cast<float>(v[fr][fc]);  // the choice of direction costs next to nothing
-}
 
 Vec3 centre(int row, int col) {
     return Vec3{(col + 0.5f) * gs.cellSize, (row + 0.5f) * gs.cellSize, 0.0f};

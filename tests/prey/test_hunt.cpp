@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "plain_maze_heading.h"
 #include "prey_test_util.h"
 
 using namespace preytest;
@@ -147,44 +148,6 @@ TEST_F(Hunt, ShotLeavesAtTheThirdUpdateFromEitherGunBesideTheBodyAtHeightTwo) {
 // ---------------------------------------------------------------------------
 // mazeHeading
 // ---------------------------------------------------------------------------
-
-// The path-finder exactly as the rule states it, without shortcuts: every
-// sweep over every inner cell, all (rows + cols) * 3 of them if need be.
-float plainMazeHeading(Vec3 from, Vec3 to) {
-    const int fr = static_cast<int>(from.y / gs.cellSize), fc = static_cast<int>(from.x / gs.cellSize);
-    const int tr = static_cast<int>(to.y / gs.cellSize), tc = static_cast<int>(to.x / gs.cellSize);
-    static int v[100][100];
-    std::memset(v, 0, sizeof v);
-    const auto open = [](int r, int c) { return gs.mazeCells[r][c] == 0; };
-    const int dr[4] = {-1, 0, 1, 0}, dc[4] = {0, 1, 0, -1};
-    v[tr][tc] = (gs.mazeRows + gs.mazeCols) * 6;
-    int count = 0;
-    for (int s = 0; s < (gs.mazeRows + gs.mazeCols) * 3; ++s) {
-        for (int r = 1; r <= gs.mazeRows - 2; ++r)
-            for (int c = 1; c <= gs.mazeCols - 2; ++c)
-                for (int k = 0; k < 4 && open(r, c); ++k)
-                    if (open(r + dr[k], c + dc[k])) v[r][c] = std::max(v[r][c], v[r + dr[k]][c + dc[k]] - 1);
-        if (v[fr][fc] > 0 && ++count == 5) break;
-    }
-    if (count == 0) return randomFraction() * 360.0f;
-    int rank[4] = {0, 0, 0, 0}, best = 0, second = 0;
-    for (int i = 0; i < 4; ++i)
-        for (int j = i + 1; j < 4; ++j) ++rank[v[fr + dr[i]][fc + dc[i]] < v[fr + dr[j]][fc + dc[j]] ? j : i];
-    for (int k = 0; k < 4; ++k) {
-        if (rank[k] == 3) best = k;
-        if (rank[k] == 2) second = k;
-    }
-    const auto run = [&](int k) {
-        int len = 0;
-        for (int r = fr, c = fc; open(fr, fc) && v[r][c] >= v[fr][fc]; r += dr[k], c += dc[k]) {
-            ++len;
-            if (!open(r + dr[k], c + dc[k])) break;
-        }
-        return len;
-    };
-    const float headings[4] = {270, 0, 90, 180};
-    return headings[run(second) > run(best) ? second : best];
-}
 
 class MazeHeading : public PreyTest {};
 
