@@ -96,6 +96,44 @@ std::vector<uint8_t> encodeSgiImage(int width, int height, int channels,
 std::vector<uint8_t> readSgiImage(const char* fileName, int& width, int& height, int& channels);
 
 // ---------------------------------------------------------------------------
+// Model meshes (GL-free format; the lists are built in models.cpp)
+// ---------------------------------------------------------------------------
+
+// One triangle mesh with a normal per corner. Faces hold nine indices each:
+// vertex of corners 1..3, normal of corners 1..3, three unused. A decoded
+// mesh is always consistent: every index lies inside its array.
+struct Mesh {
+    std::vector<float> vertices;   // x, y, z per vertex, model units
+    std::vector<float> normals;    // x, y, z per normal, as stored
+    std::vector<int32_t> faces;    // 9 per face
+    int indexWidth = 16;           // 8 or 16: how the file stored the indices
+};
+
+// Mesh files in the data folder: fighter parts, the lamp, and the prey's
+// six distinct parts at six levels ("prey<part>_<level>.msh").
+constexpr const char* kFighterMeshFiles[6] = {"fighter0.msh", "fighter1.msh", "fighter2.msh",
+                                              "fighter3.msh", "fighter4.msh", "fighter5.msh"};
+constexpr const char* kLampMeshFile = "lamp.msh";
+constexpr int kPreyMeshParts = 6;
+constexpr int kPreyMeshLevels = 6;
+
+// GL-free. Decodes a mesh file held in memory. On success fills `out` and
+// returns true; a truncated or inconsistent file (counts that disagree with
+// its length, an index outside its arrays, a negative 16-bit index, a
+// non-finite number) returns false, leaves `out` alone and says why in
+// `error`. Never reads outside data[0, size).
+bool decodeMesh(const uint8_t* data, size_t size, Mesh& out, std::string& error);
+
+// GL-free. Encodes a mesh with 8-bit indices when every vertex and normal
+// index fits in 0..255 and force16 is false, else with signed 16-bit ones.
+std::vector<uint8_t> encodeMesh(const Mesh& mesh, bool force16 = false);
+
+// GL-free. Reads and decodes one mesh file; on failure writes one line
+// naming the file and the reason to standard error and returns false with
+// `out` empty (that model is then not drawn).
+bool readMeshFile(const char* fileName, Mesh& out);
+
+// ---------------------------------------------------------------------------
 // Scene frame
 // ---------------------------------------------------------------------------
 
