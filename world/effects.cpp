@@ -64,3 +64,33 @@ void spawnHitEffect(Vec3 at, bool large) {
 
 void startSmallExplosion(float x, float y, float z) { startExplosion(x, y, z, false); }
 void startLargeExplosion(float x, float y, float z) { startExplosion(x, y, z, true); }
+
+void moveExplosionPieces(Explosion& e) {
+    const int n = e.pieceCount < 0 ? 0
+                  : (e.pieceCount > kMaxExplosionPieces ? kMaxExplosionPieces : e.pieceCount);
+    for (int k = 0; k < n; ++k) {
+        Vec3& off = e.pieceOffset[k];
+        const Vec3& dir = e.pieceDirection[k];
+        const float speed = e.pieceSpeed[k];
+        off.x += dir.x * speed * (1.0f + 0.5f * randomFraction());
+        off.y += dir.y * speed * (1.0f + 0.5f * randomFraction());
+        off.z += dir.z * speed * (1.0f + 0.5f * randomFraction());
+    }
+}
+
+void endExplosionFrame(Explosion& e) {
+    if (e.frame > e.lifetime) e.finished = 1;
+    e.frame += 1;
+}
+
+void advanceUndrawnExplosions() {
+    if (!gs.drawnSincePass) {
+        for (Explosion& e : gs.explosionList) {
+            // Only drawable explosions ever finish; another type stays, as it does on screen.
+            if (e.effectType != 1 || e.finished) continue;
+            moveExplosionPieces(e);
+            endExplosionFrame(e);
+        }
+    }
+    gs.drawnSincePass = false;
+}

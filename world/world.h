@@ -223,6 +223,7 @@ struct GameState {
     int32_t clockPrevMs = 0;
     char messageLine[kMessageLineSize] = "Info message here";
     int32_t messageSetMs = 0;             // clockNowMs when messageLine was last set
+    bool drawnSincePass = false;          // a frame was drawn since the last idle pass
     int32_t hudScore = 0;
     int32_t hudBullets = 0;
     float hudHealth = 0.0f;
@@ -415,6 +416,23 @@ void startLargeExplosion(float x, float y, float z);
 // A hit on the body standing at `at`: on the server notes an EffectEvent for
 // the clients, then starts a large (kill) or small explosion there.
 void spawnHitEffect(Vec3 at, bool large);
+
+// One drawing's motion of an explosion's debris: every piece below
+// pieceCount moves along its direction by its speed times (1 + 0.5 x a fresh
+// random fraction), one fraction per axis in the order x, y, z.
+void moveExplosionPieces(Explosion& e);
+
+// Closes one drawing of an explosion: sets finished once frame has passed
+// lifetime, then counts the drawing. A small explosion is finished at its
+// twelfth drawing, a large one at its thirty-second.
+void endExplosionFrame(Explosion& e);
+
+// Once per idle pass, before the world step: when nothing was drawn since
+// the previous pass (a covered or unmapped window, a windowless process),
+// every explosion advances as one drawing would, unseen, so explosions still
+// finish on time and the list cannot grow without bound. Clears
+// gs.drawnSincePass.
+void advanceUndrawnExplosions();
 
 // ---------------------------------------------------------------------------
 // End of the process
