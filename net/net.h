@@ -261,3 +261,19 @@ bool clientReceivePass();
 void clientNetworkPass();
 // Client: waits up to timeoutMicros for a datagram; true when one is ready.
 bool clientWaitForDatagram(int64_t timeoutMicros);
+
+// ---------------------------------------------------------------------------
+// Idle passes (the windowed game and the windowless server share them)
+// ---------------------------------------------------------------------------
+
+// One server pass: ends through quitGame once stopRequested(); reads the
+// clock, regenerates health, receives, advances undrawn explosions, steps the
+// world, copies the HUD values and sends the world to every client. Without
+// a socket it keeps "No client can join: ..." on the message line.
+void serverIdlePass();
+// One client pass: ends through quitGame once stopRequested(); reads the
+// clock, advances undrawn explosions and runs clientNetworkPass; ends the
+// process with status -1 once the server's level proved to have another
+// number of fighters (the line saying so is written first); copies the HUD
+// values.
+void clientIdlePass();
