@@ -424,7 +424,7 @@ void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind, int tag);
 bool clampToWalls(Vec3& nextPos, int row, int col, float radius, bool clamp);
 
 // Walks the segment from -> to in steps of kPathStep against walls, floor,
-// ceiling and live bodies (fighters in play, prey not destroyed). ignoreA /
+// ceiling and bodies (fighters in play, every listed prey). ignoreA /
 // ignoreB (a Fighter or Prey, or null) do not block. Returns true when clear;
 // t receives the fraction walked (0 for a zero-length or non-finite segment).
 bool pathClear(Vec3 from, Vec3 to, float& t, const void* ignoreA, const void* ignoreB);
