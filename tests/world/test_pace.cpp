@@ -44,50 +44,61 @@ protected:
         setPaceClockForTest(nullptr, nullptr);
         setPaceWaitHook(nullptr);
     }
-    // Runs paced passes until `micros` of fake time have gone, each pass
-    // (with its frame) costing workMicros; returns when each pass began.
-    static std::vector<int64_t> runPasses(int64_t micros, int64_t workMicros) {
+    // Runs the idle callback's loop until `micros` of fake time have gone:
+    // the passes that are due, then a frame of frameMicros. Returns when
+    // each pass began.
+    static std::vector<int64_t> runFrames(int64_t micros, int64_t frameMicros) {
         std::vector<int64_t> begins;
         const int64_t end = fakeTime.now + micros;
         for (;;) {
-            paceIdlePass();
-            if (fakeTime.now >= end) return begins;
-            begins.push_back(fakeTime.now);
-            fakeTime.now += workMicros;
+            do {
+                paceIdlePass();
+                if (fakeTime.now >= end) return begins;
+                begins.push_back(fakeTime.now);
+            } while (passOverdue());
+            fakeTime.now += frameMicros;
         }
     }
 };
 
-TEST_F(Pace, AtMostOnePassPerPeriodWhateverTheWindowCosts) {
+TEST_F(Pace, OnePassPerPeriodWhateverTheWindowCosts) {
     // 0: nothing drawn (covered, unmapped, windowless); 3 ms: a visible
     // frame; 9.9 ms: a slow one.
-    for (const int64_t work : {int64_t{0}, int64_t{3000}, int64_t{9900}}) {
+    for (const int64_t frame : {int64_t{0}, int64_t{3000}, int64_t{9900}}) {
         SetUp();
-        const std::vector<int64_t> begins = runPasses(1000000, work);
-        EXPECT_EQ(begins.size(), 100u) << "work " << work;
+        const std::vector<int64_t> begins = runFrames(1000000, frame);
+        EXPECT_EQ(begins.size(), 100u) << "frame " << frame;
         for (size_t i = 1; i < begins.size(); ++i)
-            ASSERT_EQ(begins[i] - begins[i - 1], kPassPeriodMs * 1000) << "work " << work << " pass " << i;
+            ASSERT_EQ(begins[i] - begins[i - 1], kPassPeriodMs * 1000) << "frame " << frame << " pass " << i;
         // Waiting is sleeping: one sleep per pass, no spinning.
-        EXPECT_EQ(fakeTime.sleeps.size(), 100u) << "work " << work;
+        EXPECT_EQ(fakeTime.sleeps.size(), 100u) << "frame " << frame;
+    }
+    // Frames slower than the period: the passes that fell due during a
+    // frame run after it, so the world keeps its rate.
+    for (const int64_t frame : {int64_t{15000}, int64_t{42000}}) {
+        SetUp();
+        const std::vector<int64_t> begins = runFrames(1200000, frame);
+        // (The passes due during the last, unfinished frame are not counted.)
+        EXPECT_NEAR(static_cast<double>(begins.size()), 120.0, frame / 10000.0 + 1.0) << "frame " << frame;
     }
 }
 
-TEST_F(Pace, ALatePassMovesTheScheduleWithoutABurst) {
-    runPasses(50000, 0);
-    fakeTime.now += 35000;  // a stall: a dragged window, a long frame
-    fakeTime.sleeps.clear();
-    const int64_t late = fakeTime.now;
-    paceIdlePass();
-    EXPECT_EQ(fakeTime.now, late) << "the late pass begins at once";
-    const std::vector<int64_t> begins = runPasses(100000, 1000);
-    ASSERT_EQ(begins.size(), 9u);
-    EXPECT_EQ(begins[0] - late, 10000) << "and the next a period later";
-    for (size_t i = 1; i < begins.size(); ++i) EXPECT_EQ(begins[i] - begins[i - 1], 10000) << i;
+TEST_F(Pace, AShortDelayIsMadeUpAStallIsNot) {
+    runFrames(50000, 0);
+    const int64_t base = fakeTime.now;  // the next pass is due at base + 10 ms
+    fakeTime.now += 35000;
+    std::vector<int64_t> begins = runFrames(100000, 1000);
+    ASSERT_EQ(begins.size(), 13u);
+    EXPECT_EQ(begins[0], base + 35000);
+    EXPECT_EQ(begins[2], base + 35000) << "the three passes due during the delay run at once";
+    EXPECT_EQ(begins[3], base + 40000) << "and the beat goes on";
+    EXPECT_EQ(begins.back(), base + 130000);
 
-    // A frame slower than the period sets the rate itself; nothing waits.
-    SetUp();
-    EXPECT_EQ(runPasses(1200000, 15000).size(), 80u);
-    EXPECT_TRUE(fakeTime.sleeps.empty());
+    // Half a second without a pass: one pass now, then the beat restarts.
+    fakeTime.now += 500000;
+    const int64_t resumed = fakeTime.now;
+    begins = runFrames(30000, 1000);
+    EXPECT_EQ(begins, (std::vector<int64_t>{resumed, resumed + 10000, resumed + 20000}));
 }
 
 TEST_F(Pace, TheWaitHookServesUntilThePassIsDue) {
