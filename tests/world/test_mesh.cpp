@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -177,4 +180,100 @@ TEST(Mesh, FileReaderNamesTheFileAndLeavesNoModel) {
     std::remove(good.c_str());
     std::remove(bad.c_str());
     rmdir(dir);
+}
+
+namespace {
+
+// Face counts the generated models aim at (the game's model table): the
+// fighter's parts, then the prey's six parts at levels 0..5.
+constexpr int kFighterFaces[6] = {5660, 2576, 240, 2498, 3476, 1280};
+constexpr int kPreyFaces[kPreyMeshParts][kPreyMeshLevels] = {
+    {510, 366, 252, 228, 96, 14},      {7472, 5673, 4541, 3321, 2041, 801},
+    {1645, 1286, 1041, 549, 293, 103}, {1254, 1003, 786, 520, 342, 145},
+    {1606, 1354, 1112, 660, 363, 104}, {1208, 956, 772, 544, 208, 96}};
+
+std::string preyFile(int part, int level) {
+    return "prey" + std::to_string(part) + "_" + std::to_string(level) + ".msh";
+}
+
+Bytes fileBytes(const std::string& path) {
+    Bytes b;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = std::fgetc(f)) != EOF) b.push_back(static_cast<uint8_t>(c));
+        std::fclose(f);
+    }
+    return b;
+}
+
+// The model's bounding box: lo x, y, z then hi x, y, z.
+std::array<float, 6> bounds(const Mesh& m) {
+    std::array<float, 6> b{1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
+    for (size_t i = 0; i < m.vertices.size(); ++i) {
+        b[i % 3] = std::min(b[i % 3], m.vertices[i]);
+        b[3 + i % 3] = std::max(b[3 + i % 3], m.vertices[i]);
+    }
+    return b;
+}
+
+}  // namespace
+
+TEST(Mesh, GeneratedModelsAreUsableAndNearTheirFaceCounts) {
+    std::vector<std::pair<std::string, int>> models;  // file, faces aimed at (0: free)
+    for (int k = 0; k < 6; ++k) models.push_back({kFighterMeshFiles[k], kFighterFaces[k]});
+    models.push_back({kLampMeshFile, 0});
+    for (int part = 0; part < kPreyMeshParts; ++part)
+        for (int level = 0; level < kPreyMeshLevels; ++level)
+            models.push_back({preyFile(part, level), kPreyFaces[part][level]});
+    for (const auto& [file, faces] : models) {
+        Mesh m;
+        ASSERT_TRUE(readMeshFile((std::string(MAZE_DATA_DIR) + "/" + file).c_str(), m)) << file;
+        const int count = static_cast<int>(m.faces.size() / 9);
+        EXPECT_GT(count, 0) << file;
+        if (faces) {
+            EXPECT_GE(count, faces * 0.75) << file;
+            EXPECT_LE(count, faces * 1.25) << file;
+        }
+        // The narrow width whenever every index fits it.
+        const int widest = *std::max_element(m.faces.begin(), m.faces.end());
+        EXPECT_EQ(m.indexWidth, widest <= 255 ? 8 : 16) << file;
+    }
+    // Lower levels keep the outline of level 0: each side of the box moves
+    // by at most a fifteenth of its largest size.
+    for (int part = 0; part < kPreyMeshParts; ++part) {
+        Mesh first;
+        ASSERT_TRUE(readMeshFile((std::string(MAZE_DATA_DIR) + "/" + preyFile(part, 0)).c_str(), first));
+        const std::array<float, 6> b0 = bounds(first);
+        const float size = std::max({b0[3] - b0[0], b0[4] - b0[1], b0[5] - b0[2]});
+        for (int level = 1; level < kPreyMeshLevels; ++level) {
+            Mesh m;
+            ASSERT_TRUE(readMeshFile((std::string(MAZE_DATA_DIR) + "/" + preyFile(part, level)).c_str(), m));
+            const std::array<float, 6> b = bounds(m);
+            for (int i = 0; i < 6; ++i) EXPECT_NEAR(b[i], b0[i], size / 15) << preyFile(part, level) << " side " << i;
+        }
+    }
+}
+
+TEST(Mesh, GeneratorWritesTheSameBytesEveryRun) {
+    char a[] = "/tmp/maze-meshes-a-XXXXXX", b[] = "/tmp/maze-meshes-b-XXXXXX";
+    ASSERT_NE(mkdtemp(a), nullptr);
+    ASSERT_NE(mkdtemp(b), nullptr);
+    for (const char* dir : {a, b}) {
+        const std::string command = std::string("'") + MAZE_BINARY_DIR + "/gen_meshes' " + dir + " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    std::vector<std::string> files{kLampMeshFile};
+    for (const char* f : kFighterMeshFiles) files.push_back(f);
+    for (int part = 0; part < kPreyMeshParts; ++part)
+        for (int level = 0; level < kPreyMeshLevels; ++level) files.push_back(preyFile(part, level));
+    for (const std::string& f : files) {
+        const Bytes first = fileBytes(std::string(a) + "/" + f);
+        EXPECT_FALSE(first.empty()) << f;
+        EXPECT_EQ(first, fileBytes(std::string(b) + "/" + f)) << f;
+        EXPECT_EQ(first, fileBytes(std::string(MAZE_DATA_DIR) + "/" + f)) << f << " differs from the build's";
+        std::remove((std::string(a) + "/" + f).c_str());
+        std::remove((std::string(b) + "/" + f).c_str());
+    }
+    rmdir(a);
+    rmdir(b);
 }
