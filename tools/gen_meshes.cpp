@@ -459,8 +459,8 @@ void fighterHull(Shape& s, double d) {
     }
     // Engines at the back.
     for (double x : {-0.42, 0.42}) {
-        std::vector<std::array<double, 2>> nozzle{{0, 0.9}, {0.22, 0.9}, {0.24, 1.15}, {0.19, 1.3}, {0.12, 1.3},
-                                                  {0.12, 1.2}, {0.0, 1.2}};
+        std::vector<std::array<double, 2>> nozzle{{0, 0.9}, {0.22, 0.9}, {0.24, 1.08}, {0.19, 1.2}, {0.12, 1.2},
+                                                  {0.12, 1.1}, {0.0, 1.1}};
         lathe(s, alongSegment({x, 0, 0.02}, {x, 1, 0.02}), nozzle, atLeast(10, 20 * d));
     }
     // Roof vents.
@@ -491,18 +491,20 @@ void fighterGun(Shape& s, double d) {
     const int seg = atLeast(10, 24 * d);
     const int steps = 2;
     // Mount up to the hull's belly and the receiver.
-    box(s, {-0.22, 0.0, 0.05}, {0.22, 0.55, 0.42}, 0.06, steps, 3 * d);
-    lathe(s, alongSegment({0, 0.45, 0}, {0, -0.3, 0}), cylinderProfile(0.2, 0, 0.75, 0.05, steps), seg);
+    // The bore lies at z = 0.15 here, the height shots leave at (1.4 above
+    // the floor).
+    const double bore = 0.15;
+    box(s, {-0.22, 0.0, 0.1}, {0.22, 0.55, 0.42}, 0.06, steps, 3 * d);
+    cylinder(s, {0, 0.45, bore}, {0, -0.3, bore}, 0.2, 0.05, steps, seg);
     // Ammunition drum at the back.
-    lathe(s, alongSegment({-0.25, 0.5, -0.05}, {0.25, 0.5, -0.05}), cylinderProfile(0.2, 0, 0.5, 0.04, steps),
-          seg);
+    cylinder(s, {-0.25, 0.5, bore - 0.08}, {0.25, 0.5, bore - 0.08}, 0.2, 0.04, steps, seg);
     // Twin barrels with muzzle brakes.
     for (double x : {-0.09, 0.09}) {
-        lathe(s, alongSegment({x, -0.28, 0}, {x, -1.0, 0}), cylinderProfile(0.05, 0, 0.72, 0, 0), seg / 2);
-        lathe(s, alongSegment({x, -0.92, 0}, {x, -1.08, 0}), cylinderProfile(0.075, 0, 0.16, 0.015, 1), seg / 2);
+        cylinder(s, {x, -0.28, bore}, {x, -0.9, bore}, 0.05, 0, 0, seg / 2);
+        cylinder(s, {x, -0.84, bore}, {x, -0.98, bore}, 0.075, 0.015, 1, seg / 2);
     }
     // Cooling jacket around the barrels' roots.
-    lathe(s, alongSegment({0, -0.28, 0}, {0, -0.6, 0}) * scale(1.0, 0.7, 1.0),
+    lathe(s, alongSegment({0, -0.28, bore}, {0, -0.6, bore}) * scale(1.0, 0.7, 1.0),
           cylinderProfile(0.2, 0, 0.32, 0.03, steps), seg);
 }
 
@@ -514,7 +516,7 @@ void fighterMissile(Shape& s, double d) {
                                             {0.024, 0.2}, {0.012, 0.24}, {0, 0.26}};
     lathe(s, rotate(0, -90), body, seg);
     for (int f = 0; f < 4; ++f)
-        box(s, {-0.004, -0.24, 0.0}, {0.004, -0.15, 0.055}, 0, 0, 0, {},
+        box(s, {-0.004, -0.24, 0.0}, {0.004, -0.15, 0.046}, 0, 0, 0, {},
             rotate(1, 45 + 90 * f));
 }
 
@@ -582,8 +584,8 @@ void preyBody(Shape& s, double d) {
     box(s, {-0.6, 0.9, 0.6}, {0.6, 1.35, 1.6}, 0.14, steps, per);
     for (double x : {-0.35, 0.35})
         lathe(s, alongSegment({x, 1.3, 1.35}, {x, 1.3, 2.05}), cylinderProfile(0.11, 0, 0.7, 0.03, 2), seg / 2);
-    lathe(s, translate(0.5, 0.3, 1.75), cylinderProfile(0.03, 0, 0.6, 0.01, 1), atLeast(6, seg / 4));
-    lathe(s, translate(0.5, 0.3, 2.35), sphereProfile(0.06, 3), atLeast(6, seg / 4));
+    lathe(s, translate(0.5, 0.3, 1.75), cylinderProfile(0.03, 0, 0.45, 0.01, 1), atLeast(6, seg / 4));
+    lathe(s, translate(0.5, 0.3, 2.2), sphereProfile(0.06, 3), atLeast(6, seg / 4));
 }
 
 // Part 2, the thigh: hip ball at the origin, knee at (0, 0, -1.4).

@@ -1,6 +1,9 @@
-// test_prey_models.cpp -- the generated prey part meshes fit the skeleton of
-// the generated pose file: the drawing's chain of translations, turns and
-// scales is run here in plain arithmetic, for every pose and every level.
+// test_model_fit.cpp -- the generated models assemble as the object drawing
+// places them: the drawing's chain of translations, turns and scales is run
+// here in plain arithmetic. The prey's parts fit the skeleton of the
+// generated pose file in every pose at every level; the fighter's parts meet
+// as one machine of its collision size standing on the floor; the lamp hangs
+// on its wall with the flame in its bowl.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +13,7 @@
 
 #include "prey/prey.h"
 #include "render/render.h"
+#include "world/world.h"
 
 namespace {
 
@@ -216,4 +220,103 @@ TEST(PreyModels, PartsFitTheSkeletonInEveryPoseAtEveryLevel) {
             EXPECT_LE(widest, 1.5f);
         }
     }
+}
+
+namespace {
+
+struct Box {
+    Vec3 lo{1e30f, 1e30f, 1e30f}, hi{-1e30f, -1e30f, -1e30f};
+    void add(const Vec3& p) {
+        lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+        hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+    }
+    bool overlaps(const Box& b) const {
+        return lo.x <= b.hi.x && b.lo.x <= hi.x && lo.y <= b.hi.y && b.lo.y <= hi.y && lo.z <= b.hi.z &&
+               b.lo.z <= hi.z;
+    }
+};
+
+Box boxOf(const Mesh& mesh, const Matrix& m) {
+    Box b;
+    for (const Vec3& p : placed(mesh, m)) b.add(p);
+    return b;
+}
+
+Mesh dataMesh(const char* file) {
+    Mesh m;
+    EXPECT_TRUE(readMeshFile((std::string(MAZE_DATA_DIR) + "/" + file).c_str(), m)) << file;
+    return m;
+}
+
+}  // namespace
+
+// A fighter at the origin with heading 0 (it faces +x), full racks.
+TEST(FighterModel, PartsMeetAsOneMachineOfItsCollisionSizeOnTheFloor) {
+    Mesh part[6];
+    for (int k = 0; k < 6; ++k) part[k] = dataMesh(kFighterMeshFiles[k]);
+    const Matrix base = rotate(0, 0, 0, 1) * rotate(90, 0, 0, 1) * translate(0, 0, 0.45);
+    const Matrix lower = base * rotate(90, 0, 0, 1);
+    const Matrix upper = base * translate(0, 0, 1.7);
+    const Box tracks = boxOf(part[5], lower * scale(3.0));
+    const Box waist = boxOf(part[4], lower * translate(0, 0, 0.3) * scale(3.0));
+    const Box hull = boxOf(part[0], upper * scale(3.0));
+    const Box head = boxOf(part[3], upper * translate(0, -0.75, 0.265) * scale(0.85));
+    const Box gun = boxOf(part[1], upper * translate(0, -1.0, -0.9) * scale(2.94));
+    EXPECT_TRUE(waist.overlaps(tracks));
+    EXPECT_TRUE(waist.overlaps(hull));
+    EXPECT_TRUE(head.overlaps(hull));
+    EXPECT_TRUE(gun.overlaps(hull));
+
+    Box all;
+    for (const Box& b : {tracks, waist, hull, head, gun}) {
+        all.add(b.lo);
+        all.add(b.hi);
+    }
+    // Every missile place of both racks lies on the hull's launchers, and
+    // neighbouring missiles, 0.08 apart, do not run into each other.
+    const Box missile = boxOf(part[2], scale(0.7));
+    EXPECT_LT(missile.hi.x - missile.lo.x, 0.08f);
+    EXPECT_LT(missile.hi.z - missile.lo.z, 0.08f);
+    for (const float side : {0.6f, -0.6f}) {
+        const Matrix rack = upper * rotate(180, 0, 0, 1) * translate(side, 0, 1.2);
+        for (int row = 1; row <= 3; ++row)
+            for (int place = 1; place <= 5; ++place) {
+                const Box b = boxOf(part[2], rack * translate(side > 0 ? 0.08 * place : -0.08 * place, 0,
+                                                            -0.08 * row) * scale(0.7));
+                EXPECT_TRUE(b.overlaps(hull)) << "row " << row << " place " << place;
+                all.add(b.lo);
+                all.add(b.hi);
+            }
+    }
+    // Stands on the floor, about as wide and deep as its collision size, and
+    // leads with its gun.
+    EXPECT_NEAR(all.lo.z, 0.0f, 0.02f);
+    EXPECT_LE(all.hi.z, 3.6f);
+    for (const float across : {all.hi.x - all.lo.x, all.hi.y - all.lo.y}) {
+        EXPECT_GE(across, 0.7f * kFighterExtent.x);
+        EXPECT_LE(across, 1.1f * kFighterExtent.x);
+    }
+    EXPECT_EQ(gun.hi.x, all.hi.x);
+    // A process without a window collides at the same sizes.
+    resetGameStateForTest();
+    EXPECT_EQ(gs.fighterExtent.x, kFighterExtent.x);
+    EXPECT_EQ(gs.preyExtent.z, kPreyExtent.z);
+    EXPECT_EQ(gs.bulletExtent.y, kBulletExtent.y);
+}
+
+// The lamp's list, as the drawing places it at a light: turned, moved 0.3
+// off the wall, scaled by 0.8; the flame burns at (-0.3, 0, 0.2) of the list.
+TEST(LampModel, HangsOnItsWallWithTheFlameInItsBowl) {
+    const Mesh lamp = dataMesh(kLampMeshFile);
+    const Box b = boxOf(lamp, translate(-0.3, 0, 0) * scale(0.8));
+    EXPECT_NEAR(b.hi.x, 0.0f, 0.01f);  // the back plate lies on the wall face
+    const Vec3 flame = (translate(-0.3, 0, 0) * scale(0.8)).apply(-0.3, 0, 0.2);
+    EXPECT_NEAR(b.hi.z, flame.z, 0.01f);  // the flame sits at the bowl's rim
+    EXPECT_GT(flame.x, b.lo.x + 0.05f);
+    // The rim surrounds the flame: lamp corners on every side of it at that height.
+    int sides = 0;
+    for (const Vec3& p : placed(lamp, translate(-0.3, 0, 0) * scale(0.8)))
+        if (std::fabs(p.z - flame.z) < 0.01f && distance(p, flame) > 0.08f && distance(p, flame) < 0.2f)
+            sides |= (p.x > flame.x ? 1 : 2) | (p.y > 0 ? 4 : 8);
+    EXPECT_EQ(sides, 15);
 }
