@@ -24,7 +24,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
@@ -366,7 +365,6 @@ Shape tuned(const Builder& build, size_t target) {
         Shape s;
         build(s, d);
         const size_t n = s.tris.size();
-        if (std::getenv("MESH_DEBUG")) std::fprintf(stderr, "d=%.3f n=%zu target=%zu\n", d, n, target);
         const size_t miss = n > target ? n - target : target - n;
         if (miss < bestMiss) {
             bestMiss = miss;
@@ -637,7 +635,7 @@ struct Model {
     std::string file;
     Builder build;
     size_t faces;           // the face count aimed at
-    Affine toMeshFrame;     // undoes the part's list transform
+    double listScale;       // the scale its display list draws it at
 };
 
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -672,15 +670,20 @@ constexpr size_t kPreyFaces[kPreyMeshParts][kPreyMeshLevels] = {
     {1606, 1354, 1112, 660, 363, 104},  {1208, 956, 772, 544, 208, 96}};
 constexpr double kPreyScale[kPreyMeshParts] = {1.6, 5.7, 1.2, 1.29, 4.0, 2.34};
 
-void report(const std::string& file, const Mesh& m) {
-    float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+// One line per file: its counts, index width, and its bounding box in the
+// units it is drawn in (the mesh's own box times the list's scale).
+void report(const std::string& file, const Mesh& m, double listScale) {
+    double lo[3] = {1e30, 1e30, 1e30}, hi[3] = {-1e30, -1e30, -1e30};
     for (size_t i = 0; i < m.vertices.size(); ++i) {
-        lo[i % 3] = std::min(lo[i % 3], m.vertices[i]);
-        hi[i % 3] = std::max(hi[i % 3], m.vertices[i]);
+        lo[i % 3] = std::min(lo[i % 3], m.vertices[i] * listScale);
+        hi[i % 3] = std::max(hi[i % 3], m.vertices[i] * listScale);
     }
-    std::printf("%-14s %5zu faces %5zu vertices %5zu normals  box (%.3f %.3f %.3f)..(%.3f %.3f %.3f)\n",
-                file.c_str(), m.faces.size() / 9, m.vertices.size() / 3, m.normals.size() / 3, lo[0], lo[1],
-                lo[2], hi[0], hi[1], hi[2]);
+    int widest = 0;
+    for (const int32_t index : m.faces) widest = std::max(widest, static_cast<int>(index));
+    std::printf("%-14s %5zu faces %5zu vertices %5zu normals %2d-bit  x %6.3f..%6.3f  y %6.3f..%6.3f"
+                "  z %6.3f..%6.3f  (drawn at scale %.2f)\n",
+                file.c_str(), m.faces.size() / 9, m.vertices.size() / 3, m.normals.size() / 3,
+                widest <= 255 ? 8 : 16, lo[0], hi[0], lo[1], hi[1], lo[2], hi[2], listScale);
 }
 
 }  // namespace
@@ -691,26 +694,25 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    // Tracks and waist frames are turned 90 degrees about z against the
-    // fighter's; the waist's also sits 0.3 higher.
+    // Each builder works in its part's own drawing frame (the tracks' and the
+    // waist's are turned 90 degrees against the fighter's); the lamp's face
+    // count is free, and this one keeps a corridor of lamps cheap.
     const std::vector<Model> fighter = {
-        {"fighter0.msh", fighterHull, 5660, scale(1 / 3.0)},
-        {"fighter1.msh", fighterGun, 2576, scale(1 / 2.94)},
-        {"fighter2.msh", fighterMissile, 240, scale(1 / 0.7)},
-        {"fighter3.msh", fighterHead, 2498, scale(1 / 0.85)},
-        {"fighter4.msh", fighterWaist, 3476, scale(1 / 3.0)},
-        {"fighter5.msh", fighterTracks, 1280, scale(1 / 3.0)},
-        {kLampMeshFile, wallLamp, 1800, Affine{}},
+        {"fighter0.msh", fighterHull, 5660, 3.0},   {"fighter1.msh", fighterGun, 2576, 2.94},
+        {"fighter2.msh", fighterMissile, 240, 0.7}, {"fighter3.msh", fighterHead, 2498, 0.85},
+        {"fighter4.msh", fighterWaist, 3476, 3.0},  {"fighter5.msh", fighterTracks, 1280, 3.0},
+        {kLampMeshFile, wallLamp, 1800, 1.0},
     };
     int failures = 0;
-    auto emit = [&](const std::string& file, const Mesh& m) {
-        report(file, m);
+    auto emit = [&](const std::string& file, const Mesh& m, double listScale) {
+        report(file, m, listScale);
         if (!writeFile(dir + "/" + file, encodeMesh(m))) {
             std::fprintf(stderr, "gen_meshes: cannot write %s/%s\n", dir.c_str(), file.c_str());
             ++failures;
         }
     };
-    for (const Model& model : fighter) emit(model.file, toMesh(tuned(model.build, model.faces), model.toMeshFrame));
+    for (const Model& model : fighter)
+        emit(model.file, toMesh(tuned(model.build, model.faces), scale(1.0 / model.listScale)), model.listScale);
 
     const Builder preyParts[kPreyMeshParts] = {preyHips, preyBody, preyThigh, preyShin, preyMetatarsus, preyFoot};
     for (int part = 0; part < kPreyMeshParts; ++part) {
@@ -720,7 +722,8 @@ int main(int argc, char** argv) {
         const Shape level0 = tuned(preyParts[part], kPreyFaces[part][0]);
         for (int level = 0; level < kPreyMeshLevels; ++level) {
             const Shape s = level == 0 ? level0 : simplified(level0, kPreyFaces[part][level]);
-            emit("prey" + std::to_string(part) + "_" + std::to_string(level) + ".msh", toMesh(s, toMeshFrame));
+            emit("prey" + std::to_string(part) + "_" + std::to_string(level) + ".msh", toMesh(s, toMeshFrame),
+                 kPreyScale[part]);
         }
     }
     return failures ? 1 : 0;
