@@ -135,17 +135,6 @@ float highest(const std::vector<Vec3>& points) {
     return z;
 }
 
-// How far the points reach along the bone from `from` to `to`, as the
-// fraction of its length covered at the far end (1 = up to the next joint).
-float reachAlong(const std::vector<Vec3>& points, const Vec3& from, const Vec3& to) {
-    const Vec3 bone{to.x - from.x, to.y - from.y, to.z - from.z};
-    const float len2 = bone.x * bone.x + bone.y * bone.y + bone.z * bone.z;
-    float best = -1e30f;
-    for (const Vec3& q : points)
-        best = std::max(best, ((q.x - from.x) * bone.x + (q.y - from.y) * bone.y + (q.z - from.z) * bone.z) / len2);
-    return best;
-}
-
 }  // namespace
 
 // Prey placed at the origin, heading 0, upper body unturned: the frames of
@@ -183,7 +172,6 @@ TEST(PreyModels, PartsFitTheSkeletonInEveryPoseAtEveryLevel) {
                 Matrix frame = hips;
                 const Mesh* previousMesh = &meshes[0];
                 std::vector<Vec3> previous = hipPoints;
-                Vec3 previousJoint = hips.origin();
                 for (int k = first; k < first + 4; ++k) {
                     frame = frame * translate(j[k].offset) * rotate(j[k]);
                     const int mesh = k - first + 2;
@@ -195,10 +183,6 @@ TEST(PreyModels, PartsFitTheSkeletonInEveryPoseAtEveryLevel) {
                     EXPECT_LT(nearest(*previousMesh, previous, joint), 0.16f)
                         << "part " << previousPart << " to joint " << k;
                     EXPECT_LT(nearest(meshes[mesh], points, joint), 0.16f) << "part " << k << " at its joint";
-                    if (k > first) {
-                        EXPECT_GE(reachAlong(previous, previousJoint, joint), 1.0f - slack)
-                            << "part " << previousPart << " stops short of joint " << k;
-                    }
                     if (mesh == 5)
                         lowestSole = std::min(lowestSole, lowest(points));
                     else
@@ -207,7 +191,6 @@ TEST(PreyModels, PartsFitTheSkeletonInEveryPoseAtEveryLevel) {
                     for (const Vec3& q : points) widest = std::max(widest, std::hypot(q.x, q.y));
                     previous = points;
                     previousMesh = &meshes[mesh];
-                    previousJoint = joint;
                 }
             }
             // A planted sole stands on the floor, and nothing sinks through it.
