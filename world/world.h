@@ -25,6 +25,12 @@ struct Vec3 {
     float z = 0.0f;
 };
 
+// Collision sizes of the models (world units): a fighter's and a prey's body
+// is 3 across, a bullet 0.2. The generated models are built to fit them.
+constexpr Vec3 kFighterExtent{3.0f, 3.0f, 3.0f};
+constexpr Vec3 kPreyExtent{3.0f, 3.0f, 3.0f};
+constexpr Vec3 kBulletExtent{0.2f, 0.2f, 0.2f};
+
 // Grid limits: the cell table is fixed at 100 x 100.
 constexpr int kMaxMazeSize = 100;
 constexpr int kMaxFighterStarts = 10;
@@ -213,10 +219,12 @@ struct GameState {
     std::vector<MazeLight> mazeLights;    // file order
     uint8_t hiddenFaces[kMaxMazeSize][kMaxMazeSize][4] = {};  // [row][col][side]
 
-    // Model extents (world units); the rules read them.
-    Vec3 fighterExtent{3.0f, 3.0f, 3.0f};
-    Vec3 preyExtent{3.0f, 3.0f, 3.0f};
-    Vec3 bulletExtent{0.2f, 0.2f, 0.2f};
+    // Model extents (world units); the rules read them. They start at the
+    // rules' own sizes, so a process without a window (maze-sim, the tests)
+    // collides exactly as the game does; buildModels sets the same values.
+    Vec3 fighterExtent = kFighterExtent;
+    Vec3 preyExtent = kPreyExtent;
+    Vec3 bulletExtent = kBulletExtent;
 
     // Process and timing (the shell owns them).
     bool isServer = true;

@@ -1,0 +1,279 @@
+// test_mesh.cpp -- the model mesh reader and writer: the two index widths
+// carry the same triangles, and every kind of broken file is refused whole.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "render/render.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr size_t kHeader = 20;
+
+// A tetrahedron with one normal per face: 4 vertices, 4 normals, 4 faces.
+Mesh tetrahedron() {
+    Mesh m;
+    m.vertices = {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+    m.normals = {0, 0, -1, 0, -1, 0, -1, 0, 0, 0.577f, 0.577f, 0.577f};
+    m.faces = {0, 2, 1, 0, 0, 0, 0, 0, 0, 0, 1, 3, 1, 1, 1, 0, 0, 0,
+               0, 3, 2, 2, 2, 2, 0, 0, 0, 1, 2, 3, 3, 3, 3, 0, 0, 0};
+    return m;
+}
+
+// A strip of `n` quads (2n triangles) whose indices pass 255 when n is large.
+Mesh strip(int n) {
+    Mesh m;
+    for (int i = 0; i <= n; ++i)
+        for (int side = 0; side < 2; ++side) m.vertices.insert(m.vertices.end(), {float(i), float(side), 0});
+    m.normals = {0, 0, 1};
+    for (int i = 0; i < n; ++i) {
+        const int a = 2 * i, b = a + 1, c = a + 2, d = a + 3;
+        m.faces.insert(m.faces.end(), {a, c, b, 0, 0, 0, 0, 0, 0});
+        m.faces.insert(m.faces.end(), {b, c, d, 0, 0, 0, 0, 0, 0});
+    }
+    return m;
+}
+
+// The triangles a list built from `m` would draw: per corner, normal then vertex.
+std::vector<float> drawn(const Mesh& m) {
+    std::vector<float> out;
+    for (size_t f = 0; f < m.faces.size(); f += 9)
+        for (int k = 0; k < 3; ++k) {
+            const int v = m.faces[f + k], n = m.faces[f + 3 + k];
+            out.insert(out.end(), {m.normals[3 * n], m.normals[3 * n + 1], m.normals[3 * n + 2],
+                                   m.vertices[3 * v], m.vertices[3 * v + 1], m.vertices[3 * v + 2]});
+        }
+    return out;
+}
+
+bool decode(const Bytes& b, Mesh& m, std::string& error) { return decodeMesh(b.data(), b.size(), m, error); }
+
+void putLe(Bytes& b, size_t at, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.at(at + i) = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void putFloat(Bytes& b, size_t at, float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    putLe(b, at, bits, 4);
+}
+
+}  // namespace
+
+TEST(Mesh, EightAndSixteenBitFilesHoldTheSameTriangles) {
+    for (const Mesh& source : {tetrahedron(), strip(3)}) {
+        const Bytes narrow = encodeMesh(source);
+        const Bytes wide = encodeMesh(source, true);
+        ASSERT_FALSE(narrow.empty());
+        EXPECT_EQ(wide.size() - narrow.size(), source.faces.size());  // one more byte per index
+        Mesh a, b;
+        std::string error;
+        ASSERT_TRUE(decode(narrow, a, error)) << error;
+        ASSERT_TRUE(decode(wide, b, error)) << error;
+        EXPECT_EQ(a.indexWidth, 8);
+        EXPECT_EQ(b.indexWidth, 16);
+        EXPECT_EQ(drawn(a), drawn(source));
+        EXPECT_EQ(drawn(b), drawn(source));
+        EXPECT_EQ(encodeMesh(a), narrow);  // the writer is the reader's inverse
+    }
+    // Past 255 only the 16-bit width can hold the indices, whatever is asked.
+    const Mesh big = strip(200);
+    Mesh back;
+    std::string error;
+    ASSERT_TRUE(decode(encodeMesh(big), back, error)) << error;
+    EXPECT_EQ(back.indexWidth, 16);
+    EXPECT_EQ(drawn(back), drawn(big));
+    // Indices the format cannot hold encode to nothing.
+    Mesh negative = tetrahedron();
+    negative.faces[4] = -1;
+    EXPECT_TRUE(encodeMesh(negative).empty());
+    EXPECT_TRUE(encodeMesh(strip(20000)).empty());  // vertex 40001 > 32767
+}
+
+TEST(Mesh, BrokenFilesAreRefusedAndLeaveTheMeshAlone) {
+    const Bytes good8 = encodeMesh(tetrahedron());
+    const Bytes good16 = encodeMesh(tetrahedron(), true);
+    const size_t normals = kHeader + 4 * 12, faces8 = normals + 4 * 12;
+    struct Case {
+        const char* what;
+        Bytes file;
+    };
+    std::vector<Case> cases;
+    auto edited = [&](const char* what, const Bytes& base, auto edit) {
+        Bytes b = base;
+        edit(b);
+        cases.push_back({what, b});
+    };
+    edited("empty", good8, [](Bytes& b) { b.clear(); });
+    edited("header cut", good8, [](Bytes& b) { b.resize(kHeader - 1); });
+    edited("magic", good8, [](Bytes& b) { b[0] = 'X'; });
+    edited("version", good8, [](Bytes& b) { b[4] = 2; });
+    edited("width 12", good8, [](Bytes& b) { b[6] = 12; });
+    edited("one byte short", good8, [](Bytes& b) { b.pop_back(); });
+    edited("one byte over", good8, [](Bytes& b) { b.push_back(0); });
+    edited("vertex count too big", good8, [](Bytes& b) { putLe(b, 8, 5, 4); });
+    edited("huge face count", good8, [](Bytes& b) { putLe(b, 16, 0xFFFFFFFF, 4); });
+    edited("huge counts wrapping", good8, [](Bytes& b) { putLe(b, 8, 0x80000000u, 4); putLe(b, 12, 0x80000000u, 4); });
+    edited("width says 16, bytes are 8", good8, [](Bytes& b) { b[6] = 16; });
+    edited("NaN vertex", good8, [&](Bytes& b) { putFloat(b, kHeader + 4, std::numeric_limits<float>::quiet_NaN()); });
+    edited("infinite normal", good8, [&](Bytes& b) { putFloat(b, normals + 8, -std::numeric_limits<float>::infinity()); });
+    edited("vertex index = count", good8, [&](Bytes& b) { b[faces8 + 1] = 4; });
+    edited("normal index 255", good8, [&](Bytes& b) { b[faces8 + 9 + 5] = 255; });
+    edited("negative 16-bit vertex", good16, [&](Bytes& b) { putLe(b, faces8 + 2, 0xFFFF, 2); });
+    edited("negative 16-bit unused", good16, [&](Bytes& b) { putLe(b, faces8 + 2 * 8, 0x8000, 2); });
+    edited("16-bit normal out of range", good16, [&](Bytes& b) { putLe(b, faces8 + 2 * 4, 300, 2); });
+    for (const Case& c : cases) {
+        Mesh m = strip(1);
+        const std::vector<float> before = drawn(m);
+        std::string error;
+        EXPECT_FALSE(decode(c.file, m, error)) << c.what;
+        EXPECT_FALSE(error.empty()) << c.what;
+        EXPECT_EQ(drawn(m), before) << c.what;
+    }
+    // The unused three may hold anything non-negative; they point at nothing.
+    Bytes unused = good16;
+    putLe(unused, faces8 + 2 * 7, 30000, 2);
+    Mesh m;
+    std::string error;
+    EXPECT_TRUE(decode(unused, m, error)) << error;
+    EXPECT_EQ(m.faces[7], 30000);
+    // A null pointer is an empty file, not a crash.
+    EXPECT_FALSE(decodeMesh(nullptr, 100, m, error));
+}
+
+TEST(Mesh, FileReaderNamesTheFileAndLeavesNoModel) {
+    char dir[] = "/tmp/maze-mesh-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string good = std::string(dir) + "/good.msh";
+    const std::string bad = std::string(dir) + "/fighter3.msh";
+    const Bytes bytes = encodeMesh(tetrahedron());
+    for (const auto& [path, size] : {std::pair{good, bytes.size()}, std::pair{bad, bytes.size() - 3}}) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, size, f);
+        std::fclose(f);
+    }
+    Mesh m = strip(2);
+    EXPECT_TRUE(readMeshFile(good.c_str(), m));
+    EXPECT_EQ(drawn(m), drawn(tetrahedron()));
+
+    for (const std::string& path : {bad, std::string(dir) + "/missing.msh"}) {
+        m = strip(2);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(readMeshFile(path.c_str(), m));
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(m.faces.empty() && m.vertices.empty() && m.normals.empty());
+        EXPECT_EQ(said.find(path + ": not a usable mesh: "), 0u) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+    std::remove(good.c_str());
+    std::remove(bad.c_str());
+    rmdir(dir);
+}
+
+namespace {
+
+// Face counts the generated models aim at (the game's model table): the
+// fighter's parts, then the prey's six parts at levels 0..5.
+constexpr int kFighterFaces[6] = {5660, 2576, 240, 2498, 3476, 1280};
+constexpr int kPreyFaces[kPreyMeshParts][kPreyMeshLevels] = {
+    {510, 366, 252, 228, 96, 14},      {7472, 5673, 4541, 3321, 2041, 801},
+    {1645, 1286, 1041, 549, 293, 103}, {1254, 1003, 786, 520, 342, 145},
+    {1606, 1354, 1112, 660, 363, 104}, {1208, 956, 772, 544, 208, 96}};
+
+std::string preyFile(int part, int level) {
+    return "prey" + std::to_string(part) + "_" + std::to_string(level) + ".msh";
+}
+
+Bytes fileBytes(const std::string& path) {
+    Bytes b;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = std::fgetc(f)) != EOF) b.push_back(static_cast<uint8_t>(c));
+        std::fclose(f);
+    }
+    return b;
+}
+
+// The model's bounding box: lo x, y, z then hi x, y, z.
+std::array<float, 6> bounds(const Mesh& m) {
+    std::array<float, 6> b{1e30f, 1e30f, 1e30f, -1e30f, -1e30f, -1e30f};
+    for (size_t i = 0; i < m.vertices.size(); ++i) {
+        b[i % 3] = std::min(b[i % 3], m.vertices[i]);
+        b[3 + i % 3] = std::max(b[3 + i % 3], m.vertices[i]);
+    }
+    return b;
+}
+
+}  // namespace
+
+TEST(Mesh, GeneratedModelsAreUsableAndNearTheirFaceCounts) {
+    std::vector<std::pair<std::string, int>> models;  // file, faces aimed at (0: free)
+    for (int k = 0; k < 6; ++k) models.push_back({kFighterMeshFiles[k], kFighterFaces[k]});
+    models.push_back({kLampMeshFile, 0});
+    for (int part = 0; part < kPreyMeshParts; ++part)
+        for (int level = 0; level < kPreyMeshLevels; ++level)
+            models.push_back({preyFile(part, level), kPreyFaces[part][level]});
+    for (const auto& [file, faces] : models) {
+        Mesh m;
+        ASSERT_TRUE(readMeshFile((std::string(MAZE_DATA_DIR) + "/" + file).c_str(), m)) << file;
+        const int count = static_cast<int>(m.faces.size() / 9);
+        EXPECT_GT(count, 0) << file;
+        if (faces) {
+            EXPECT_GE(count, faces * 0.75) << file;
+            EXPECT_LE(count, faces * 1.25) << file;
+        }
+        // The narrow width whenever every index fits it.
+        const int widest = *std::max_element(m.faces.begin(), m.faces.end());
+        EXPECT_EQ(m.indexWidth, widest <= 255 ? 8 : 16) << file;
+    }
+    // Lower levels keep the outline of level 0: each side of the box moves
+    // by at most a fifteenth of its largest size.
+    for (int part = 0; part < kPreyMeshParts; ++part) {
+        Mesh first;
+        ASSERT_TRUE(readMeshFile((std::string(MAZE_DATA_DIR) + "/" + preyFile(part, 0)).c_str(), first));
+        const std::array<float, 6> b0 = bounds(first);
+        const float size = std::max({b0[3] - b0[0], b0[4] - b0[1], b0[5] - b0[2]});
+        for (int level = 1; level < kPreyMeshLevels; ++level) {
+            Mesh m;
+            ASSERT_TRUE(readMeshFile((std::string(MAZE_DATA_DIR) + "/" + preyFile(part, level)).c_str(), m));
+            const std::array<float, 6> b = bounds(m);
+            for (int i = 0; i < 6; ++i) EXPECT_NEAR(b[i], b0[i], size / 15) << preyFile(part, level) << " side " << i;
+        }
+    }
+}
+
+TEST(Mesh, GeneratorWritesTheSameBytesEveryRun) {
+    char a[] = "/tmp/maze-meshes-a-XXXXXX", b[] = "/tmp/maze-meshes-b-XXXXXX";
+    ASSERT_NE(mkdtemp(a), nullptr);
+    ASSERT_NE(mkdtemp(b), nullptr);
+    for (const char* dir : {a, b}) {
+        const std::string command = std::string("'") + MAZE_BINARY_DIR + "/gen_meshes' " + dir + " > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    std::vector<std::string> files{kLampMeshFile};
+    for (const char* f : kFighterMeshFiles) files.push_back(f);
+    for (int part = 0; part < kPreyMeshParts; ++part)
+        for (int level = 0; level < kPreyMeshLevels; ++level) files.push_back(preyFile(part, level));
+    for (const std::string& f : files) {
+        const Bytes first = fileBytes(std::string(a) + "/" + f);
+        EXPECT_FALSE(first.empty()) << f;
+        EXPECT_EQ(first, fileBytes(std::string(b) + "/" + f)) << f;
+        EXPECT_EQ(first, fileBytes(std::string(MAZE_DATA_DIR) + "/" + f)) << f << " differs from the build's";
+        std::remove((std::string(a) + "/" + f).c_str());
+        std::remove((std::string(b) + "/" + f).c_str());
+    }
+    rmdir(a);
+    rmdir(b);
+}
