@@ -1,0 +1,326 @@
+// test_object_pixels.cpp -- the world's objects in frames of the game's own
+// drawing: fighters, prey, bullets, lamps and explosions, checked at chosen
+// pixels; contact sheets of the models and effects for a person to look at.
+//
+// The checks of the drawing rules use plain box meshes built here, so they
+// hold whatever the shipped models look like; the sheets, the game scene and
+// the proof of the visibility skip use the shipped models.
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "prey/prey.h"
+#include "render_test_util.h"
+
+using namespace rendertest;
+
+namespace {
+
+// An axis-aligned box as a mesh: 8 corners, 6 face normals, 12 triangles.
+Mesh boxMesh(float x0, float x1, float y0, float y1, float z0, float z1) {
+    Mesh m;
+    for (int i = 0; i < 8; ++i) {
+        m.vertices.push_back(i & 1 ? x1 : x0);
+        m.vertices.push_back(i & 2 ? y1 : y0);
+        m.vertices.push_back(i & 4 ? z1 : z0);
+    }
+    m.normals = {-1, 0, 0, 1, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, -1, 0, 0, 1};
+    // Each side: its four corners in order round the quad, and its normal.
+    const int sides[6][5] = {{0, 2, 6, 4, 0}, {1, 5, 7, 3, 1}, {0, 4, 5, 1, 2},
+                             {2, 3, 7, 6, 3}, {0, 1, 3, 2, 4}, {4, 6, 7, 5, 5}};
+    for (const auto& s : sides) {
+        m.faces.insert(m.faces.end(), {s[0], s[1], s[2], s[4], s[4], s[4], 0, 0, 0});
+        m.faces.insert(m.faces.end(), {s[0], s[2], s[3], s[4], s[4], s[4], 0, 0, 0});
+    }
+    return m;
+}
+
+// Box models: a fighter about 3 units across, a lamp reaching out along -x
+// from its wall plate, prey parts of half a unit.
+const ModelMeshes& boxModels() {
+    static ModelMeshes m;
+    static bool made = false;
+    if (!made) {
+        for (Mesh& part : m.fighter) part = boxMesh(-0.5f, 0.5f, -0.5f, 0.5f, -0.15f, 0.15f);
+        m.fighter[2] = boxMesh(-0.04f, 0.04f, -0.2f, 0.2f, -0.04f, 0.04f);
+        m.lamp = boxMesh(-1.0f, 0.375f, -0.6f, 0.6f, -0.6f, 0.6f);
+        for (auto& part : m.prey)
+            for (Mesh& level : part) level = boxMesh(-0.3f, 0.3f, -0.3f, 0.3f, -0.3f, 0.3f);
+        made = true;
+    }
+    return m;
+}
+
+// Lists of every model from the box meshes, or again from the data folder.
+void useBoxModels() { buildModelLists(boxModels()); }
+void useShippedModels() { buildModels(); }
+bool shippedFighterExists() {
+    Mesh m;
+    return readMeshFile(kFighterMeshFiles[0], m);
+}
+
+// Reads the back buffer without writing a file.
+Frame readFrame() {
+    glFinish();
+    Frame frame;
+    frame.rgb.resize(static_cast<size_t>(kWidth) * kHeight * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
+    return frame;
+}
+
+// Pixels in a box (GL coordinates) for which `test` holds.
+template <class Fn>
+int countPixels(const Frame& f, int x0, int y0, int x1, int y1, Fn test) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) n += test(f.r(x, y), f.g(x, y), f.b(x, y)) ? 1 : 0;
+    return n;
+}
+
+// One tile of a contact sheet: viewport (col, row) of a cols x rows grid,
+// cleared to a plain blue-grey, the camera at `eye` looking at `at`, the
+// default directional light.
+void beginTile(int col, int row, int cols, int rows, Vec3 eye, Vec3 at) {
+    const int w = kWidth / cols, h = kHeight / rows;
+    const int x = col * w, y = kHeight - (row + 1) * h;
+    glViewport(x, y, w, h);
+    glScissor(x, y, w, h);
+    glEnable(GL_SCISSOR_TEST);
+    glClearColor(0.32f, 0.36f, 0.42f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(40.0, static_cast<double>(w) / h, 0.1, 200.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(eye.x, eye.y, eye.z, at.x, at.y, at.z, 0.0, 0.0, 1.0);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_NORMALIZE);
+    glShadeModel(GL_SMOOTH);
+    const bool lighting = gs.lightingOn;
+    gs.lightingOn = false;
+    setupLights();
+    gs.lightingOn = lighting;
+}
+
+void endSheet() {
+    glViewport(0, 0, kWidth, kHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+class ObjectPixels : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (run under xvfb-run)";
+        openGameWindow();
+        ASSERT_TRUE(windowReady);
+        static bool posesRead = false;
+        if (!posesRead) posesRead = loadPreyPoseFile();
+        gs.texturesOn = false;  // plain grey walls: objects stand out
+        gs.lightingOn = false;
+        gs.detailLevel = 4;
+        skipHiddenObjects = true;
+        useBoxModels();
+    }
+    void TearDown() override {
+        // The shipped level as the game starts it, for the next test.
+        resetGameStateForTest();
+        readMazeMap();
+        createFighters();
+        skipHiddenObjects = true;
+        useShippedModels();
+    }
+    // Fighter i in play at (x, y) facing (dx, dy).
+    static void placeFighter(int i, float x, float y, float dx, float dy) {
+        Fighter& f = gs.fighterList[static_cast<size_t>(i)];
+        f.state = InPlay;
+        f.pos = Vec3{x, y, kFighterHeight};
+        f.dir = Vec3{dx, dy, 0.0f};
+        f.missiles = 26;
+    }
+    static void addPreyAt(float x, float y, float dx, float dy, int pose) {
+        Prey q;
+        q.pos = Vec3{x, y, 1.5f};
+        q.dir = Vec3{dx, dy, 0.0f};
+        q.pose = pose;
+        gs.preyList.push_back(q);
+    }
+};
+
+// The eye in cell (row 2, column 5) looking along +x at the wall 12 ahead.
+constexpr float kEyeX = 44.0f, kEyeY = 20.0f;
+
+}  // namespace
+
+TEST_F(ObjectPixels, AFighterAheadIsSeenButNeverTheViewersOwn) {
+    gs.mazeLights.clear();  // no lamp on the wall ahead
+    const Frame empty = drawFrameAt("fighter-none", kEyeX, kEyeY, 1.0f, 0.0f);
+    placeFighter(1, kEyeX + 7.0f, kEyeY, -1.0f, 0.0f);
+    const Frame seen = drawFrameAt("fighter-ahead", kEyeX, kEyeY, 1.0f, 0.0f);
+    // The fighter stands on the floor, 7 ahead, about 3 across: the middle
+    // of the view below the horizon.
+    EXPECT_GT(meanDifference(seen, empty, 260, 140, 380, 240), 20.0);
+    gs.fighterList[1].state = Dead;
+    const Frame dead = drawFrameAt("fighter-dead", kEyeX, kEyeY, 1.0f, 0.0f);
+    EXPECT_LT(meanDifference(dead, empty, 0, 0, kWidth, kHeight), 0.01) << "the dead are not drawn";
+    // The viewer's own fighter, in play at the eye, would fill the view.
+    gs.fighterList[0].state = InPlay;
+    const Frame own = drawFrameAt("fighter-own", kEyeX, kEyeY, 1.0f, 0.0f);
+    EXPECT_LT(meanDifference(own, empty, 0, 0, kWidth, kHeight), 0.01);
+    // Seen from the other fighter, fighter 0 is drawn.
+    gs.localFighterIndex = 1;
+    placeFighter(1, kEyeX + 7.0f, kEyeY, -1.0f, 0.0f);
+    const Frame other = drawFrameAt("fighter-seen-back", kEyeX + 7.0f, kEyeY, -1.0f, 0.0f);
+    gs.localFighterIndex = 0;
+    EXPECT_GT(countPixels(other, 260, 140, 380, 240,
+                          [](int r, int g, int b) { return r > 60 && std::abs(r - b) < 40; }),
+              500);
+}
+
+TEST_F(ObjectPixels, APreyIsDrawnOnlyInAMarkedCellAndNeverOnAFighter) {
+    // The objects alone, over a cleared frame, with the marks set by hand.
+    auto drawObjectsWith = [&](bool marked) {
+        glViewport(0, 0, kWidth, kHeight);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(90.0, 4.0 / 3.0, 0.1, 2000.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(kEyeX, kEyeY, 1.7, kEyeX + 1.0, kEyeY, 1.7, 0.0, 0.0, 1.0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        setupLights();
+        std::memset(view.cellVisible, 0, sizeof view.cellVisible);
+        view.cellVisible[2][6] = marked ? 1 : 0;  // the prey's cell, x 48..56
+        drawObjects();
+        return readFrame();
+    };
+    gs.mazeLights.clear();
+    gs.fighterList[0].state = Absent;
+    addPreyAt(kEyeX + 8.0f, kEyeY, -1.0f, 0.0f, 0);
+    const Frame marked = drawObjectsWith(true);
+    const Frame unmarked = drawObjectsWith(false);
+    auto lit = [](int r, int g, int b) { return r + g + b > 30; };
+    EXPECT_GT(countPixels(marked, 0, 0, kWidth, kHeight, lit), 400) << "the prey is in view";
+    EXPECT_EQ(countPixels(unmarked, 0, 0, kWidth, kHeight, lit), 0);
+    // A fighter in play within 2.5 of it: not drawn, and named in a warning.
+    placeFighter(1, kEyeX + 10.0f, kEyeY, 1.0f, 0.0f);
+    testing::internal::CaptureStdout();
+    const Frame warned = drawObjectsWith(true);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("warning: collision detected, prey 0\n"), std::string::npos);
+    EXPECT_LT(meanDifference(warned, unmarked, 0, 0, kWidth, kHeight), 0.5)
+        << "only the fighter, mostly hidden in the dark, remains";
+}
+
+TEST_F(ObjectPixels, ALampOnEachSideReachesOutOfItsFace) {
+    // For each side, a wall block with two open cells in a row before that
+    // face; the eye in the far one, looking at the face.
+    const int step[4][2] = {{-1, 0}, {0, 1}, {1, 0}, {0, -1}};  // (row, col) out of side s
+    const MazeLight original = gs.mazeLights[0];
+    for (int side = 0; side < 4; ++side) {
+        int wr = -1, wc = -1;
+        for (int r = 1; r < gs.mazeRows - 1 && wr < 0; ++r)
+            for (int c = 1; c < gs.mazeCols - 1 && wr < 0; ++c) {
+                const int r1 = r + step[side][0], c1 = c + step[side][1];
+                const int r2 = r1 + step[side][0], c2 = c1 + step[side][1];
+                if (cellCode(r, c) == 1 && cellCode(r1, c1) == 0 && cellCode(r2, c2) == 0) {
+                    wr = r;
+                    wc = c;
+                }
+            }
+        ASSERT_GE(wr, 0) << "side " << side;
+        MazeLight light = original;
+        light.row = wr;
+        light.col = wc;
+        light.side = side;
+        placeLight(light);
+        const float cs = gs.cellSize;
+        const float ex = (wc + 2 * step[side][1] + 0.5f) * cs;
+        const float ey = (wr + 2 * step[side][0] + 0.5f) * cs;
+        const float dx = static_cast<float>(-step[side][1]), dy = static_cast<float>(-step[side][0]);
+        gs.mazeLights.clear();
+        const Frame without = drawFrameAt("lamp-side-none", ex, ey, dx, dy);
+        gs.mazeLights.push_back(light);
+        const std::string name = "lamp-side-" + std::to_string(side);
+        const Frame with = drawFrameAt(name.c_str(), ex, ey, dx, dy);
+        // The lamp hangs 2.8 above the eye, 12 ahead: about 56 pixels above
+        // the middle. Out of its face it shows there in its warm colour
+        // (dark where only the ambient light reaches it); the walls are grey.
+        auto warm = [](int r, int g, int b) { return r >= b + 6 && r > 15; };
+        EXPECT_GT(countPixels(with, 290, 270, 350, 330, warm), 150) << "side " << side;
+        EXPECT_EQ(countPixels(without, 290, 270, 350, 330, warm), 0) << "side " << side;
+    }
+    gs.mazeLights.clear();
+    gs.mazeLights.push_back(original);
+}
+
+TEST_F(ObjectPixels, BulletsGlowBrightAndUnlit) {
+    gs.mazeLights.clear();
+    Bullet b;
+    b.pos = Vec3{kEyeX + 3.0f, kEyeY + 0.6f, 1.4f};
+    b.dir = Vec3{1.0f, 0.0f, 0.0f};
+    gs.bulletList.push_back(b);
+    const Frame dark = drawFrameAt("bullet-default-light", kEyeX, kEyeY, 1.0f, 0.0f);
+    gs.lightingOn = true;
+    const Frame lit = drawFrameAt("bullet-map-lights", kEyeX, kEyeY, 1.0f, 0.0f);
+    // 0.6 to the left and 0.3 below the eye, 3 ahead: around pixel (272, 216).
+    auto bright = [](int r, int g, int b) { return r > 200 && g > 120; };
+    const int glowing = countPixels(dark, 240, 190, 300, 240, bright);
+    EXPECT_GT(glowing, 20);
+    EXPECT_EQ(countPixels(lit, 240, 190, 300, 240, bright), glowing) << "lighting leaves it alone";
+    int same = 0, checked = 0;
+    for (int y = 190; y < 240; ++y)
+        for (int x = 240; x < 300; ++x)
+            if (bright(dark.r(x, y), dark.g(x, y), dark.b(x, y))) {
+                ++checked;
+                same += dark.r(x, y) == lit.r(x, y) && dark.g(x, y) == lit.g(x, y);
+            }
+    EXPECT_EQ(same, checked);
+    GLboolean lighting = GL_FALSE;
+    glGetBooleanv(GL_LIGHTING, &lighting);
+    EXPECT_TRUE(lighting) << "lighting is on again after the bullets";
+}
+
+TEST_F(ObjectPixels, AnExplosionFlashesThenDarkensAndFinishesOnTime) {
+    gs.mazeLights.clear();
+    startSmallExplosion(kEyeX + 6.0f, kEyeY, 1.7f);
+    std::vector<int> white;
+    for (int k = 0; k < 12; ++k) {
+        ASSERT_EQ(explosionCount(), 1);
+        ASSERT_FALSE(gs.explosionList[0].finished) << "drawing " << k + 1;
+        const std::string name = "explosion-" + std::to_string(k);
+        const Frame f = drawFrameAt(name.c_str(), kEyeX, kEyeY, 1.0f, 0.0f);
+        white.push_back(countPixels(f, 160, 80, 480, 400, [](int r, int g, int b) {
+            return std::min({r, g, b}) > 200;
+        }));
+    }
+    EXPECT_TRUE(gs.explosionList[0].finished) << "finished at its twelfth drawing";
+    EXPECT_GT(white[0], 100) << "a white flash";
+    EXPECT_GT(white[0], white[2]) << "fading";
+    EXPECT_LT(white[8], white[0] / 10) << "dark debris once the flash is over";
+}
+
+TEST_F(ObjectPixels, ListTablesKeepTheFixedNamesAndShareLevels) {
+    EXPECT_TRUE(glIsList(kLampList));
+    const int fixedNames[] = {1, 2, 3, 4, 22, 23, 41, 42, 43, 44, 45, kLampList};
+    auto isFixed = [&](int name) { return std::find(std::begin(fixedNames), std::end(fixedNames), name) != std::end(fixedNames); };
+    for (int d = 0; d < kDetailLevels; ++d) {
+        for (int k = 0; k < kFighterParts; ++k) {
+            EXPECT_FALSE(isFixed(fighterPartLists[d][k]));
+            EXPECT_TRUE(glIsList(static_cast<GLuint>(fighterPartLists[d][k])));
+            EXPECT_EQ(fighterPartLists[d][k], fighterPartLists[0][k]) << "fighters alike at every level";
+        }
+        for (int k = 0; k < kPreyParts; ++k) {
+            EXPECT_FALSE(isFixed(preyPartLists[d][k]));
+            EXPECT_EQ(preyPartLists[d][k], preyPartLists[preyMeshLevel(d)][k]);
+            if (k >= 6) {
+                EXPECT_EQ(preyPartLists[d][k], preyPartLists[d][k - 4]) << "the second leg";
+            }
+        }
+    }
+    for (int d = 1; d < 6; ++d) EXPECT_NE(preyPartLists[d][1], preyPartLists[0][1]);
+}
