@@ -79,14 +79,19 @@ inline Frame grabFrame(const char* name) {
 }
 
 // Places the local fighter and draws one frame through the game's display
-// callback; returns the frame and writes it as a PNG.
-inline Frame drawFrameAt(const char* name, float x, float y, float dx, float dy) {
+// callback.
+inline void displayAt(float x, float y, float dx, float dy) {
     Fighter& f = gs.fighterList[gs.localFighterIndex];
     f.pos = Vec3{x, y, kFighterHeight};
     const float len = std::sqrt(dx * dx + dy * dy);
     f.dir = Vec3{dx / len, dy / len, 0.0f};
     reshape(kWidth, kHeight);
     display();
+}
+
+// displayAt, then returns the frame and writes it as a PNG.
+inline Frame drawFrameAt(const char* name, float x, float y, float dx, float dy) {
+    displayAt(x, y, dx, dy);
     return grabFrame(name);
 }
 

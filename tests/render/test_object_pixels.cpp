@@ -324,3 +324,185 @@ TEST_F(ObjectPixels, ListTablesKeepTheFixedNamesAndShareLevels) {
     }
     for (int d = 1; d < 6; ++d) EXPECT_NE(preyPartLists[d][1], preyPartLists[0][1]);
 }
+
+namespace {
+
+// The contact sheets and the game scene show the shipped models.
+class ShippedModels : public ObjectPixels {
+protected:
+    void SetUp() override {
+        ObjectPixels::SetUp();
+        if (IsSkipped()) return;
+        useShippedModels();
+        if (!shippedFighterExists()) GTEST_SKIP() << "no shipped model meshes in the data folder";
+    }
+};
+
+// The lamp drawn as drawObjects draws it on a light facing -x, at the origin.
+void drawLampAtOrigin() {
+    glPushMatrix();
+    glRotatef(lampTurnDegrees(3, 0.0f), 0.0f, 0.0f, 1.0f);
+    glTranslatef(-0.3f, 0.0f, 0.0f);
+    setMaterial(kLampMaterial.specular, kLampMaterial.ambient, kLampMaterial.diffuse,
+                kLampMaterial.shininess);
+    glScalef(0.8f, 0.8f, 0.8f);
+    callModelList(kLampList);
+    glTranslatef(-0.3f, 0.0f, 0.2f);
+    glDisable(GL_LIGHTING);
+    drawFlame();
+    glEnable(GL_LIGHTING);
+    glPopMatrix();
+}
+
+}  // namespace
+
+// Rows: fighter, prey, lamp; columns: detail levels 0, 4, 8.
+TEST_F(ShippedModels, ModelsAtDetailLevelsSheet) {
+    const int levels[3] = {0, 4, 8};
+    int triangles[3][3] = {};
+    for (int c = 0; c < 3; ++c) {
+        gs.detailLevel = levels[c];
+        Fighter f;
+        f.dir = Vec3{1.0f, 0.0f, 0.0f};
+        f.missiles = 20;
+        beginTile(c, 0, 3, 3, Vec3{-5.0f, -6.0f, 4.0f}, Vec3{0.0f, 0.0f, 1.6f});
+        view.modelTriangles = 0;
+        drawFighter(f);
+        triangles[0][c] = view.modelTriangles;
+        Prey q;
+        q.dir = Vec3{1.0f, 0.0f, 0.0f};
+        q.pose = 2;
+        beginTile(c, 1, 3, 3, Vec3{-5.0f, -6.0f, 3.5f}, Vec3{0.0f, 0.0f, 1.5f});
+        view.modelTriangles = 0;
+        drawPrey(q);
+        triangles[1][c] = view.modelTriangles;
+        beginTile(c, 2, 3, 3, Vec3{-2.0f, -1.2f, 0.6f}, Vec3{0.3f, 0.0f, 0.0f});
+        view.modelTriangles = 0;
+        drawLampAtOrigin();
+        triangles[2][c] = view.modelTriangles;
+    }
+    endSheet();
+    grabFrame("models-detail-0-4-8");
+    EXPECT_GT(triangles[0][0], 1000);
+    EXPECT_EQ(triangles[0][0], triangles[0][1]) << "fighters alike at every level";
+    EXPECT_EQ(triangles[0][0], triangles[0][2]);
+    EXPECT_GT(triangles[1][0], triangles[1][1]) << "level 4 prey are lighter";
+    EXPECT_EQ(triangles[1][0], triangles[1][2]) << "level 8 prey use level 0";
+    EXPECT_GT(triangles[2][0], 0);
+}
+
+TEST_F(ShippedModels, PreyPosesSheet) {
+    gs.detailLevel = 0;
+    for (int pose = 0; pose < kPreyPoseCount; ++pose) {
+        Prey q;
+        q.dir = Vec3{1.0f, 0.0f, 0.0f};
+        q.pose = pose;
+        beginTile(pose % 6, pose / 6, 6, 3, Vec3{0.0f, -9.0f, 2.0f}, Vec3{0.0f, 0.0f, 1.5f});
+        drawPrey(q);
+    }
+    endSheet();
+    grabFrame("prey-poses");
+}
+
+TEST_F(ShippedModels, ExplosionFramesSheet) {
+    startLargeExplosion(0.0f, 0.0f, 0.0f);
+    Explosion& e = gs.explosionList[0];
+    for (int k = 0; k < 12; ++k) {
+        beginTile(k % 4, k / 4, 4, 3, Vec3{6.0f, -3.0f, 1.5f}, Vec3{0.0f, 0.0f, 0.0f});
+        drawExplosion(e);
+        drawExplosion(e);  // every second drawing of the 32
+    }
+    endSheet();
+    grabFrame("explosion-frames");
+    // Lights 0 and 1 as the game's frames leave them.
+    const GLfloat none = 0.0f;
+    glLightf(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, none);
+    glDisable(GL_LIGHT1);
+}
+
+TEST_F(ShippedModels, LampWithItsFlame) {
+    for (int k = 0; k < 20; ++k) stepFlame();
+    beginTile(0, 0, 1, 1, Vec3{-1.6f, -1.0f, 0.4f}, Vec3{-0.3f, 0.0f, 0.1f});
+    drawLampAtOrigin();
+    endSheet();
+    grabFrame("lamp-flame");
+}
+
+// The game's own frames with other fighters, prey, bullets and an explosion
+// down the long corridor of row 15.
+TEST_F(ShippedModels, GameSceneWithFightersPreyBulletsAndExplosion) {
+    resetGame();
+    placeFighter(1, 36.0f, 122.0f, -1.0f, 0.0f);
+    placeFighter(2, 62.0f, 126.0f, 1.0f, 0.0f);
+    placeFighter(3, 100.0f, 124.0f, -0.7f, 0.7f);
+    gs.fighterList[3].missiles = 14;
+    gs.preyList.clear();
+    addPreyAt(50.0f, 126.0f, -1.0f, 0.0f, 3);
+    addPreyAt(80.0f, 121.0f, -0.7f, -0.7f, 10);
+    addPreyAt(130.0f, 125.0f, -1.0f, 0.0f, 6);
+    gs.preyList[0].bodyTurn = -30.0f;
+    for (int k = 0; k < 6; ++k) {
+        Bullet b;
+        b.pos = Vec3{20.0f + 5.0f * k, 123.0f + 0.4f * k, 1.4f};
+        b.dir = Vec3{1.0f, 0.0f, 0.0f};
+        gs.bulletList.push_back(b);
+    }
+    startLargeExplosion(72.0f, 124.0f, 1.5f);
+    drawFrameAt("game-scene-flash", 12.0f, 124.0f, 1.0f, 0.0f);
+    for (int k = 0; k < 6; ++k) drawFrameAt("game-scene", 12.0f, 124.0f, 1.0f, 0.0f);
+    gs.lightingOn = true;
+    gs.texturesOn = true;
+    const Frame f = drawFrameAt("game-scene-textured-lit", 12.0f, 124.0f, 1.0f, 0.0f);
+    EXPECT_GT(view.modelTriangles, 10000);
+    (void)f;
+}
+
+// Leaving out fighters and lamps in unmarked surroundings changes no pixel:
+// a sweep of viewpoints over the shipped level, each drawn with and without
+// the skip from the same flame and generator state.
+TEST_F(ObjectPixels, SkippingHiddenFightersAndLampsChangesNoPixel) {
+    useShippedModels();
+    if (!shippedFighterExists()) useBoxModels();
+    gs.texturesOn = true;
+    gs.lightingOn = true;
+    // Fighters on their starts, and more scattered over the open cells,
+    // near walls and corners where a skip would show first.
+    for (int i = 1; i < fighterCount(); ++i) gs.fighterList[static_cast<size_t>(i)].state = InPlay;
+    randomSeed(5);
+    const float cs = gs.cellSize;
+    for (int r = 1; r < gs.mazeRows - 1; r += 2)
+        for (int c = 1 + (r / 2) % 2; c < gs.mazeCols - 1; c += 3) {
+            if (cellCode(r, c) != 0) continue;
+            Fighter f;
+            f.state = InPlay;
+            f.missiles = 26;
+            f.pos = Vec3{(c + 0.2f + 0.6f * randomFraction()) * cs,
+                         (r + 0.2f + 0.6f * randomFraction()) * cs, kFighterHeight};
+            const float a = 6.2831853f * randomFraction();
+            f.dir = Vec3{std::cos(a), std::sin(a), 0.0f};
+            gs.fighterList.push_back(f);
+        }
+    int views = 0, skippedSome = 0;
+    for (int r = 1; r < gs.mazeRows - 1; r += 3)
+        for (int c = 1; c < gs.mazeCols - 1; c += 3) {
+            if (cellCode(r, c) != 0) continue;
+            const float a = 6.2831853f * randomFraction();
+            const float x = (c + 0.5f) * cs, y = (r + 0.5f) * cs;
+            const FlameSystem flameBefore = flame;
+            const uint32_t randomBefore = gs.randomState;
+            skipHiddenObjects = false;
+            displayAt(x, y, std::cos(a), std::sin(a));
+            const Frame all = readFrame();
+            const int allTriangles = view.modelTriangles;
+            flame = flameBefore;
+            gs.randomState = randomBefore;
+            skipHiddenObjects = true;
+            displayAt(x, y, std::cos(a), std::sin(a));
+            const Frame skipped = readFrame();
+            skippedSome += view.modelTriangles < allTriangles ? 1 : 0;
+            ASSERT_EQ(all.rgb, skipped.rgb) << "viewpoint " << x << ", " << y << " heading " << a;
+            ++views;
+        }
+    EXPECT_GT(views, 40);
+    EXPECT_GT(skippedSome, views / 2) << "the skip leaves out work in most views";
+}
