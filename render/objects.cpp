@@ -12,12 +12,12 @@ bool skipHiddenObjects = true;
 
 namespace {
 
-// Half-size of the ground square a drawn fighter can reach into: the model
-// is about 3 units across, its missiles a little more; twice that margin
-// keeps the skip from ever hiding a visible pixel.
-constexpr float kFighterReach = 3.0f;
-// The lamp reaches under a unit out of its face; the same margin.
-constexpr float kLampReach = 2.0f;
+// Spheres that hold every drawn pixel of a model: the fighter, about 3
+// units across and 4 high, round a point 2 above its place; the lamp, under
+// a unit across, with its flame, round the light. Both with a wide margin.
+constexpr float kFighterCentreHeight = 2.0f;
+constexpr float kFighterRadius = 4.0f;
+constexpr float kLampRadius = 2.0f;
 
 void applyMaterial(const ModelMaterial& m) {
     setMaterial(m.specular, m.ambient, m.diffuse, m.shininess);
@@ -39,7 +39,8 @@ void drawRack(const bool filled[kRackRows][kRackPlaces], float step, int missile
 bool fighterDrawn(int i) {
     const Fighter& f = gs.fighterList[static_cast<size_t>(i)];
     if (f.state == Dead || f.state == Absent || i == gs.localFighterIndex) return false;
-    return !(skipHiddenObjects && groundSquareHidden(f.pos.x, f.pos.y, kFighterReach));
+    return !(skipHiddenObjects &&
+             sphereOutsideView(Vec3{f.pos.x, f.pos.y, kFighterCentreHeight}, kFighterRadius));
 }
 
 // The cell of a prey is visible this frame (a prey off the grid is not).
@@ -187,8 +188,8 @@ void drawObjects() {
     // Lamps: one shared flame, advanced once per lamp whether drawn or not,
     // so the skip changes neither the flame nor the random sequence.
     for (const MazeLight& light : gs.mazeLights) {
-        const bool hidden = skipHiddenObjects &&
-                            groundSquareHidden(light.position[0], light.position[1], kLampReach);
+        const Vec3 at{light.position[0], light.position[1], light.position[2]};
+        const bool hidden = skipHiddenObjects && sphereOutsideView(at, kLampRadius);
         if (!hidden) {
             glPushMatrix();
             glTranslatef(light.position[0], light.position[1], light.position[2]);

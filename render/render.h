@@ -278,14 +278,17 @@ void drawFighter(const Fighter& f);
 // One prey in the pose it shows, upper body turned by bodyTurn.
 void drawPrey(const Prey& q);
 
-// Whether drawObjects leaves out the drawing of fighters and lamps whose
-// surroundings the maze drawing did not mark visible (the flame still
-// advances for every lamp); on by default.
+// Whether drawObjects leaves out the drawing of fighters and lamps that lie
+// wholly outside the view (the flame still advances for every lamp); on by
+// default. The cells the maze marks visible are no safe guide for them: a
+// fighter can show through a gap into cells the marking left out.
 extern bool skipHiddenObjects;
 
-// GL-free. True when no cell of the square of half-size `radius` around
-// (x, y) in the ground plane is marked in view.cellVisible.
-bool groundSquareHidden(float x, float y, float radius);
+// GL-free. True when the sphere at `centre` of `radius` lies wholly outside
+// the frame's view (the camera at view.cameraEye looking along
+// view.cameraDir, fieldOfView vertical, the window's aspect, near plane 0.1).
+// A zero view direction hides nothing.
+bool sphereOutsideView(Vec3 centre, float radius);
 
 // ---------------------------------------------------------------------------
 // Effects

@@ -54,21 +54,32 @@ bool preyCollidesWithFighter(Vec3 preyPos, const Fighter& f) {
     return 1.2f * distance < (gs.preyExtent.x + gs.fighterExtent.x) * 0.5f;
 }
 
-bool groundSquareHidden(float x, float y, float radius) {
-    const float cs = gs.cellSize;
-    if (!(cs > 0.0f)) return false;
-    // Cells of the square's corners, clamped into the table: a square partly
-    // outside it is judged by the part inside.
-    auto cell = [](float coordinate) {
-        const float q = std::floor(coordinate);
-        if (!(q >= 0.0f)) return 0;
-        if (q >= kMaxMazeSize - 1) return kMaxMazeSize - 1;
-        return static_cast<int>(q);
-    };
-    const int c0 = cell((x - radius) / cs), c1 = cell((x + radius) / cs);
-    const int r0 = cell((y - radius) / cs), r1 = cell((y + radius) / cs);
-    for (int r = r0; r <= r1; ++r)
-        for (int c = c0; c <= c1; ++c)
-            if (view.cellVisible[r][c]) return false;
-    return true;
+bool sphereOutsideView(Vec3 centre, float radius) {
+    const Vec3 d = view.cameraDir;
+    const float len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    if (!(len > 0.0f)) return false;
+    const Vec3 forward{d.x / len, d.y / len, d.z / len};
+    // The camera's right and up axes, with world up (0, 0, 1) as gluLookAt takes it.
+    Vec3 right{forward.y, -forward.x, 0.0f};
+    const float rightLen = std::sqrt(right.x * right.x + right.y * right.y);
+    if (!(rightLen > 0.0f)) return false;  // looking straight up or down
+    right = Vec3{right.x / rightLen, right.y / rightLen, 0.0f};
+    const Vec3 up{right.y * forward.z - right.z * forward.y, right.z * forward.x - right.x * forward.z,
+                  right.x * forward.y - right.y * forward.x};
+    const Vec3 rel{centre.x - view.cameraEye.x, centre.y - view.cameraEye.y,
+                   centre.z - view.cameraEye.z};
+    const float depth = rel.x * forward.x + rel.y * forward.y + rel.z * forward.z;
+    const float side = rel.x * right.x + rel.y * right.y + rel.z * right.z;
+    const float height = rel.x * up.x + rel.y * up.y + rel.z * up.z;
+    const float tanV = std::tan(view.fieldOfView * 0.5f * 3.14159265f / 180.0f);
+    const float aspect = view.windowHeight > 0
+                             ? static_cast<float>(view.windowWidth) / static_cast<float>(view.windowHeight)
+                             : 1.0f;
+    const float tanH = tanV * aspect;
+    if (!(tanV > 0.0f) || !(tanH > 0.0f)) return false;
+    if (depth < 0.1f - radius) return true;
+    // Signed distances to the four side planes, positive outside.
+    const float h = std::sqrt(1.0f + tanH * tanH), v = std::sqrt(1.0f + tanV * tanV);
+    return (side - depth * tanH) / h > radius || (-side - depth * tanH) / h > radius ||
+           (height - depth * tanV) / v > radius || (-height - depth * tanV) / v > radius;
 }

@@ -95,8 +95,13 @@ TEST_F(MazePixels, AWallFaceCarryingALightShowsTheLamp) {
     ASSERT_TRUE(light.row == 2 && light.col == 7 && light.side == 3) << "light 0 has moved";
     const Frame lit = drawView("lamp-face");
     const int x = kLampPixelX, y = kLampPixelY;
-    EXPECT_GT(lit.r(x, y), 220) << "the lamp's hot bulb";
-    EXPECT_GT(lit.r(x, y), lit.b(x, y) + 40) << "warm light";
+    // The lamp model hangs in front of the painted bulb; its flame and the
+    // bulb's glow around it are hot and warm.
+    int hot = 0;
+    for (int py = y - 15; py < y + 15; ++py)
+        for (int px = x - 15; px < x + 15; ++px)
+            hot += lit.r(px, py) > 220 && lit.r(px, py) > lit.b(px, py) + 40;
+    EXPECT_GT(hot, 10);
     // The same face without its light shows the plain wall.
     light.side = 0;
     const Frame plain = drawView("lamp-face-moved");

@@ -94,15 +94,22 @@ TEST_F(ObjectRules, APreyTooCloseToAFighterInPlayIsLeftOut) {
     }
 }
 
-TEST_F(ObjectRules, HiddenSquaresLookOnlyAtMarkedCells) {
-    gs.cellSize = 8.0f;
+TEST_F(ObjectRules, OnlySpheresWhollyOutsideTheViewAreHidden) {
     view = ViewState{};
-    view.cellVisible[2][3] = 1;  // x 24..32, y 16..24
-    EXPECT_FALSE(groundSquareHidden(28.0f, 20.0f, 0.5f));
-    EXPECT_FALSE(groundSquareHidden(35.0f, 20.0f, 3.5f)) << "reaches back into the marked cell";
-    EXPECT_TRUE(groundSquareHidden(35.0f, 20.0f, 2.5f));
-    EXPECT_TRUE(groundSquareHidden(-1e30f, NAN, 1.0f));
-    EXPECT_FALSE(groundSquareHidden(-5.0f, -5.0f, 1e9f)) << "a huge square covers everything";
+    view.cameraEye = Vec3{10.0f, 10.0f, 1.7f};
+    view.cameraDir = Vec3{1.0f, 0.0f, 0.0f};
+    // 640 x 480 with 90 degrees vertical: the right edge is 53.13 degrees
+    // off the axis, the top edge 45.
+    EXPECT_FALSE(sphereOutsideView(Vec3{30.0f, 10.0f, 1.7f}, 0.1f)) << "straight ahead";
+    EXPECT_TRUE(sphereOutsideView(Vec3{5.0f, 10.0f, 1.7f}, 2.0f)) << "behind";
+    EXPECT_FALSE(sphereOutsideView(Vec3{9.0f, 10.0f, 1.7f}, 2.0f)) << "reaching past the eye";
+    // 20 ahead, off to the right (-y) beyond the edge: 20 x 4/3 = 26.7.
+    EXPECT_TRUE(sphereOutsideView(Vec3{30.0f, 10.0f - 30.0f, 1.7f}, 1.0f));
+    EXPECT_FALSE(sphereOutsideView(Vec3{30.0f, 10.0f - 30.0f, 1.7f}, 3.0f)) << "its edge in view";
+    EXPECT_FALSE(sphereOutsideView(Vec3{30.0f, 10.0f + 26.0f, 1.7f}, 0.1f));
+    EXPECT_TRUE(sphereOutsideView(Vec3{30.0f, 10.0f, 1.7f + 21.0f}, 0.5f)) << "above the top";
+    view.cameraDir = Vec3{};
+    EXPECT_FALSE(sphereOutsideView(Vec3{-100.0f, 0.0f, 0.0f}, 0.1f)) << "no direction hides nothing";
 }
 
 TEST_F(ObjectRules, GlowBallShellsFadeFromWarmToRedAndClear) {
