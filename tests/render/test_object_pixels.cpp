@@ -206,6 +206,16 @@ TEST_F(ObjectPixels, APreyIsDrawnOnlyInAMarkedCellAndNeverOnAFighter) {
     auto lit = [](int r, int g, int b) { return r + g + b > 30; };
     EXPECT_GT(countPixels(marked, 0, 0, kWidth, kHeight, lit), 400) << "the prey is in view";
     EXPECT_EQ(countPixels(unmarked, 0, 0, kWidth, kHeight, lit), 0);
+    // A pose and a detail level from outside their tables draw a prey all
+    // the same, from tables' edge entries.
+    gs.preyList[0].pose = 1000;
+    gs.detailLevel = -7;
+    EXPECT_GT(countPixels(drawObjectsWith(true), 0, 0, kWidth, kHeight, lit), 400);
+    gs.preyList[0].pose = -3;
+    gs.detailLevel = 99;
+    EXPECT_GT(countPixels(drawObjectsWith(true), 0, 0, kWidth, kHeight, lit), 400);
+    gs.detailLevel = 4;
+    gs.preyList[0].pose = 0;
     // A fighter in play within 2.5 of it: not drawn, and named in a warning.
     placeFighter(1, kEyeX + 10.0f, kEyeY, 1.0f, 0.0f);
     testing::internal::CaptureStdout();
