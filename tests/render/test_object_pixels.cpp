@@ -408,7 +408,7 @@ TEST_F(ShippedModels, PreyPosesSheet) {
         Prey q;
         q.dir = Vec3{1.0f, 0.0f, 0.0f};
         q.pose = pose;
-        beginTile(pose % 6, pose / 6, 6, 3, Vec3{0.0f, 8.0f, 2.0f}, Vec3{0.0f, 0.0f, 1.4f});
+        beginTile(pose % 6, pose / 6, 6, 3, Vec3{0.0f, 5.0f, 1.6f}, Vec3{0.0f, 0.0f, 1.5f});
         drawPrey(q);
     }
     endSheet();
