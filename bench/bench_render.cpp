@@ -23,7 +23,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "bench_util.h"
+#include "prey/prey.h"
 #include "render/render.h"
 
 namespace {
@@ -242,3 +246,212 @@ static void BM_MarkVisibleCells(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MarkVisibleCells)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// ---------------------------------------------------------------------------
+// Whole frames with the world's objects.
+//
+// BM_FullFrame/detail:D/scene:S   one frame of the game at detail level D:
+//   typical  the game's start: all nine fighters in play on their starts, the
+//            prey on theirs, every lamp, looking down the longest corridor
+//            (textures on, lighting off, as the game starts);
+//   crowded  the same place with eight fighters and ten prey in view, a
+//            hundred bullets in flight and ten explosions under way.
+// BM_FullFrameRawTriangles/...    the same triangles (maze, models and
+//            explosion boxes, at their places, with their normals) from one
+//            display list, under the same lights: the frame's floor.
+// ---------------------------------------------------------------------------
+
+namespace {
+
+enum Scene { Typical = 0, Crowded = 1 };
+
+// Explosions as they were started; a finished one starts again from its copy
+// so that ten stay under way for as long as the benchmark runs.
+std::vector<Explosion> startedExplosions;
+
+void setUpScene(Scene scene) {
+    resetGameStateForTest();
+    const int saved = silenceStdout();
+    readMazeMap();
+    createFighters();
+    resetGame();
+    loadPreyPoseFile();
+    restoreStdout(saved);
+    gs.texturesOn = true;
+    gs.lightingOn = false;
+    for (int i = 0; i < fighterCount() && i < gs.fighterStartCount; ++i) {
+        Fighter& f = gs.fighterList[static_cast<size_t>(i)];
+        placeFighterAtStart(f, gs.fighterStarts[i]);
+        f.state = InPlay;
+    }
+    startedExplosions.clear();
+    if (scene == Crowded) {
+        randomSeed(1);
+        // Along the corridor of row 15 (y 120..128), ahead of the eye.
+        for (int i = 1; i <= 8 && i < fighterCount(); ++i) {
+            Fighter& f = gs.fighterList[static_cast<size_t>(i)];
+            f.pos = Vec3{22.0f + 14.0f * i, 121.5f + 5.0f * (i % 2), kFighterHeight};
+            f.dir = Vec3{i % 2 ? -1.0f : 0.0f, i % 2 ? 0.0f : 1.0f, 0.0f};
+        }
+        gs.preyList.clear();
+        for (int k = 0; k < 10; ++k) {
+            Prey q;
+            q.pos = Vec3{29.0f + 12.0f * k, 126.0f - 4.0f * (k % 2), 1.5f};
+            q.dir = Vec3{-1.0f, 0.0f, 0.0f};
+            q.pose = (k * 5) % 18;
+            gs.preyList.push_back(q);
+        }
+        gs.bulletList.clear();
+        for (int k = 0; k < 100; ++k) {
+            Bullet b;
+            b.pos = Vec3{16.0f + 1.4f * k, 121.0f + 6.0f * randomFraction(), 1.0f + 2.0f * randomFraction()};
+            b.dir = Vec3{1.0f, 0.0f, 0.0f};
+            gs.bulletList.push_back(b);
+        }
+        for (int k = 0; k < 10; ++k) {
+            const float x = 40.0f + 12.0f * k, y = 122.0f + 4.0f * (k % 2);
+            if (k % 2) startSmallExplosion(x, y, 1.5f);
+            else startLargeExplosion(x, y, 1.5f);
+        }
+        startedExplosions = gs.explosionList;
+    }
+}
+
+// Keeps every explosion under way, and returns the boxes' triangles.
+int renewExplosions() {
+    int triangles = 0;
+    for (size_t i = 0; i < gs.explosionList.size(); ++i) {
+        if (gs.explosionList[i].finished) gs.explosionList[i] = startedExplosions[i];
+        triangles += gs.explosionList[i].pieceCount * 16;  // a box: 4 quads, 8 triangles
+    }
+    return triangles;
+}
+
+// A vertex or normal of a model list in world coordinates: the list's own
+// scale and turn, then the matrix recorded at its call.
+void transformPoint(const float m[16], float x, float y, float z, float w, float out[3]) {
+    for (int r = 0; r < 3; ++r) out[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r] * w;
+}
+
+// One display list with the frame's triangles: the maze's, those of every
+// model list the frame called, and a box per explosion piece.
+GLuint buildFrameRawList(const std::vector<ModelListCall>& calls, int& triangles, GLuint& mazeList) {
+    int mazeTriangles = 0;
+    mazeList = buildRawList(mazeTriangles);
+    triangles = mazeTriangles;
+    const GLuint list = glGenLists(1);
+    glNewList(list, GL_COMPILE);
+    glCallList(mazeList);
+    glBegin(GL_TRIANGLES);
+    for (const ModelListCall& call : calls) {
+        const ModelListSource src = modelListSource(call.list);
+        if (!src.mesh) continue;
+        const Mesh& mesh = *src.mesh;
+        for (size_t f = 0; f + 9 <= mesh.faces.size(); f += 9) {
+            for (int c = 0; c < 3; ++c) {
+                const float* v = &mesh.vertices[static_cast<size_t>(mesh.faces[f + c]) * 3];
+                const float* n = &mesh.normals[static_cast<size_t>(mesh.faces[f + 3 + c]) * 3];
+                // Scale, then the turn of -90 degrees about y: (x, y, z) -> (-z, y, x).
+                float vx = v[0] * src.scale, vy = v[1] * src.scale, vz = v[2] * src.scale;
+                float nx = n[0], ny = n[1], nz = n[2];
+                if (src.turned) {
+                    const float t = vx;
+                    vx = -vz, vz = t;
+                    const float u = nx;
+                    nx = -nz, nz = u;
+                }
+                float wv[3], wn[3];
+                transformPoint(call.matrix, vx, vy, vz, 1.0f, wv);
+                transformPoint(call.matrix, nx, ny, nz, 0.0f, wn);
+                glNormal3fv(wn);
+                glVertex3fv(wv);
+            }
+            ++triangles;
+        }
+    }
+    // The explosion pieces, unturned, at their places.
+    for (const Explosion& e : gs.explosionList)
+        for (int k = 0; k < e.pieceCount; ++k) {
+            const Vec3 c{e.centre.x + e.pieceOffset[k].x, e.centre.y + e.pieceOffset[k].y,
+                         e.centre.z + e.pieceOffset[k].z};
+            const Vec3 h{e.pieceSize[k].x * 0.5f, e.pieceSize[k].y * 0.5f, e.pieceSize[k].z * 0.5f};
+            for (int t = 0; t < 16; ++t) {
+                glNormal3f(0.0f, 0.0f, 1.0f);
+                glVertex3f(c.x - h.x, c.y - h.y, c.z + (t % 2 ? h.z : -h.z));
+                glVertex3f(c.x + h.x, c.y - h.y, c.z + (t % 2 ? h.z : -h.z));
+                glVertex3f(c.x + h.x, c.y + h.y, c.z + (t % 2 ? h.z : -h.z));
+                ++triangles;
+            }
+        }
+    glEnd();
+    glEndList();
+    return list;
+}
+
+void fullFrame(benchmark::State& state, int detail, Scene scene) {
+    if (!openBenchWindow(state)) return;
+    setUpScene(scene);
+    gs.detailLevel = detail;
+    int triangles = 0;
+    for (auto _ : state) {
+        const int boxes = renewExplosions();
+        beginFrame();
+        drawScene();
+        endFrame();
+        triangles = view.trianglesDrawn + view.modelTriangles + boxes;
+    }
+    state.counters["triangles"] = triangles;
+}
+
+void fullFrameRaw(benchmark::State& state, int detail, Scene scene) {
+    if (!openBenchWindow(state)) return;
+    setUpScene(scene);
+    gs.detailLevel = detail;
+    renewExplosions();
+    // One frame drawn from the world's origin records every model list call
+    // with its world matrix, and marks the visible cells.
+    std::vector<ModelListCall> calls;
+    beginFrame();
+    glLoadIdentity();
+    recordModelListCalls(&calls);
+    drawScene();
+    recordModelListCalls(nullptr);
+    endFrame();
+    int triangles = 0;
+    GLuint mazeList = 0;  // called by the frame's list: kept until the end
+    const GLuint list = buildFrameRawList(calls, triangles, mazeList);
+    for (auto _ : state) {
+        beginFrame();
+        glPushMatrix();
+        setupLights();
+        glPopMatrix();
+        glEnable(GL_TEXTURE_2D);
+        glShadeModel(GL_FLAT);
+        glBindTexture(GL_TEXTURE_2D, mazeTextures[WallTexture]);
+        glCallList(list);
+        glDisable(GL_TEXTURE_2D);
+        endFrame();
+    }
+    glDeleteLists(list, 1);
+    glDeleteLists(mazeList, 1);
+    state.counters["triangles"] = triangles;
+}
+
+// Registered by name so the scene reads as a word.
+const bool fullFramesRegistered = [] {
+    const char* sceneNames[2] = {"typical", "crowded"};
+    for (int s = 0; s < 2; ++s)
+        for (int detail : {0, 4, 8}) {
+            const std::string suffix =
+                "/detail:" + std::to_string(detail) + "/scene:" + sceneNames[s];
+            benchmark::RegisterBenchmark(("BM_FullFrame" + suffix).c_str(), fullFrame, detail,
+                                         static_cast<Scene>(s))
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("BM_FullFrameRawTriangles" + suffix).c_str(),
+                                         fullFrameRaw, detail, static_cast<Scene>(s))
+                ->Unit(benchmark::kMillisecond);
+        }
+    return true;
+}();
+
+}  // namespace

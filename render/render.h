@@ -27,6 +27,7 @@ struct ViewState {
     Vec3 cameraDir;                    // and its heading
     uint8_t cellVisible[kMaxMazeSize][kMaxMazeSize] = {};  // [row][column]; 1 = drawn this frame
     int trianglesDrawn = 0;            // by the last drawMaze (for measurements)
+    int modelTriangles = 0;            // of the model lists the last drawScene called
 };
 extern ViewState view;
 
@@ -134,6 +135,248 @@ std::vector<uint8_t> encodeMesh(const Mesh& mesh, bool force16 = false);
 bool readMeshFile(const char* fileName, Mesh& out);
 
 // ---------------------------------------------------------------------------
+// Display lists of the models and their levels of detail
+// ---------------------------------------------------------------------------
+
+constexpr int kDetailLevels = 9;           // detailLevel 0 (most detailed) .. 8
+constexpr int kFighterParts = 6;
+constexpr int kPreyParts = 10;             // part k is placed by pose joint k
+constexpr int kPreyMeshTurnedPart = 4;     // the one mesh turned -90 degrees about y
+
+// Scales of the fighter meshes F0..F5 and of the six distinct prey meshes,
+// applied inside each part's list.
+constexpr float kFighterPartScales[kFighterParts] = {3.0f, 2.94f, 0.7f, 0.85f, 3.0f, 3.0f};
+constexpr float kPreyPartScales[kPreyMeshParts] = {1.6f, 5.7f, 1.2f, 1.29f, 4.0f, 2.34f};
+
+// List names per level and part (0 until buildModels ran). Every fighter
+// level holds the same six names; prey levels 6..8 repeat level 0, and prey
+// parts 6..9 repeat parts 2..5.
+extern int fighterPartLists[kDetailLevels][kFighterParts];
+extern int preyPartLists[kDetailLevels][kPreyParts];
+
+// GL-free. A detail level safe to index the tables with: values outside
+// 0..8 are clamped into it.
+int clampDetailLevel(int level);
+
+// GL-free. The prey mesh level drawn at a detail level: the level itself for
+// 0..5, level 0 for 6..8 (levels outside 0..8 are clamped first).
+int preyMeshLevel(int detailLevel);
+
+// GL-free. The file name of prey mesh `part` (0..5) at mesh `level` (0..5):
+// "prey<part>_<level>.msh".
+std::string preyMeshFileName(int part, int level);
+
+// The model meshes of the game, read from the data folder. A mesh that is
+// missing or refused stays empty, and its lists draw nothing.
+struct ModelMeshes {
+    Mesh fighter[kFighterParts];
+    Mesh lamp;
+    Mesh prey[kPreyMeshParts][kPreyMeshLevels];  // [part][level]
+};
+
+// Reads every model mesh from the working directory (one line on standard
+// error for each file missing or refused).
+void readModelMeshes(ModelMeshes& meshes);
+
+// One display list from a mesh: a glGenLists name holding, between a matrix
+// push and pop, the turn (-90 degrees about y when `turned`), the uniform
+// scale and the mesh's triangles with a normal per corner. An empty mesh
+// gives a list that draws nothing. Returns the name.
+int buildMeshList(const Mesh& mesh, float scale, bool turned);
+
+// The lamp, list kLampList, at its model size (no scale, no matrix change).
+void buildLampList(const Mesh& lamp);
+
+// The six fighter lists with their scales into level 0, copied to 1..8.
+void buildFighterLists(const Mesh parts[kFighterParts], int table[kDetailLevels][kFighterParts]);
+
+// The 36 prey part lists (six meshes at six levels, part 4 turned) into
+// levels 0..5 with parts 6..9 repeating 2..5; levels 6..8 repeat level 0.
+void buildPreyPartLists(const Mesh meshes[kPreyMeshParts][kPreyMeshLevels],
+                        int table[kDetailLevels][kPreyParts]);
+
+// Every model list from meshes already in memory, in start-up order: lamp,
+// prey parts, fighter parts, then the flame and the glow ball. buildModels
+// does this with the meshes of the data folder.
+void buildModelLists(const ModelMeshes& meshes);
+
+// Where and how a model list was drawn, for measurements: the modelview
+// matrix at the call (column-major, as GL keeps it) and the list name.
+struct ModelListCall {
+    float matrix[16];
+    int list = 0;
+};
+
+// Calls one model list; adds its triangles to view.modelTriangles and notes
+// the call while a measurement records (below).
+void callModelList(int list);
+
+// While `sink` is not null, every model list the object drawing calls is
+// also noted there (measurements rebuild a frame's triangles from it).
+void recordModelListCalls(std::vector<ModelListCall>* sink);
+
+// The mesh, scale and turn a model list was built from (null mesh for a
+// name that is not a model list). The mesh is the one given to the builder:
+// meshes built from memory must outlive the use of this answer.
+struct ModelListSource {
+    const Mesh* mesh = nullptr;
+    float scale = 1.0f;
+    bool turned = false;
+};
+ModelListSource modelListSource(int list);
+
+// GL-free. Triangles of a mesh (its faces).
+int meshTriangleCount(const Mesh& mesh);
+
+// ---------------------------------------------------------------------------
+// Object drawing
+// ---------------------------------------------------------------------------
+
+// A material of the models: specular, ambient, diffuse (RGB), shininess.
+struct ModelMaterial {
+    float specular[3];
+    float ambient[3];
+    float diffuse[3];
+    float shininess;
+};
+constexpr ModelMaterial kFighterHullMaterial = {{0.84f, 0.72f, 0.72f}, {0.0f, 0.0f, 0.0f}, {0.79f, 0.78f, 0.775f}, 128.0f};
+constexpr ModelMaterial kFighterHeadMaterial = {{0.68f, 0.875f, 0.922f}, {0.0f, 0.0f, 0.0f}, {0.937f, 0.942f, 0.997f}, 128.0f};
+constexpr ModelMaterial kFighterGunMaterial = {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.168f}, {0.318f, 0.318f, 0.594f}, 128.0f};
+constexpr ModelMaterial kMissileMaterial = {{0.997f, 0.997f, 0.997f}, {0.895f, 0.105f, 0.105f}, {0.997f, 0.0f, 0.0f}, 128.0f};
+constexpr ModelMaterial kPreyMaterial = {{0.9f, 0.9f, 0.9f}, {0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f}, 121.6f};
+constexpr ModelMaterial kLampMaterial = {{0.55f, 0.36f, 0.2f}, {0.44f, 0.26f, 0.2f}, {0.57f, 0.32f, 0.2f}, 128.0f};
+
+// Missile racks: two racks of 3 rows x 5 places, of which 13 per rack exist.
+constexpr int kRackRows = 3;
+constexpr int kRackPlaces = 5;
+constexpr uint8_t kRackPattern[kRackRows][kRackPlaces] = {
+    {1, 1, 1, 1, 0}, {1, 1, 1, 1, 1}, {1, 1, 1, 1, 0}};
+
+// GL-free. Which rack places show a missile for `missiles` missiles left:
+// existing places filled in reading order, first rack first. Returns the
+// number shown (0..26; negative counts show none).
+int fillMissileRacks(int missiles, bool filled[2][kRackRows][kRackPlaces]);
+
+// GL-free. The lamp's turn about z in degrees for a light on `side`
+// (0..3); any other side faces the viewer's heading `viewerHeading`.
+float lampTurnDegrees(int side, float viewerHeading);
+
+// GL-free. True when a prey at `preyPos` stands so close to a fighter in
+// play (1.2 x ground distance < half the sum of the x extents) that it is
+// not drawn this frame.
+bool preyCollidesWithFighter(Vec3 preyPos, const Fighter& f);
+
+// Step 3 of the scene: the other players' fighters, the prey in visible
+// cells (with the collision warning), the bullets' glow balls turned to the
+// viewer, and a lamp with its flame at every map light. Lighting on at entry
+// and at exit.
+void drawObjects();
+
+// One fighter at its place and heading, with its missile racks.
+void drawFighter(const Fighter& f);
+
+// One prey in the pose it shows, upper body turned by bodyTurn.
+void drawPrey(const Prey& q);
+
+// Whether drawObjects leaves out the drawing of fighters and lamps that lie
+// wholly outside the view (the flame still advances for every lamp); on by
+// default. The cells the maze marks visible are no safe guide for them: a
+// fighter can show through a gap into cells the marking left out.
+extern bool skipHiddenObjects;
+
+// GL-free. True when the sphere at `centre` of `radius` lies wholly outside
+// the frame's view (the camera at view.cameraEye looking along
+// view.cameraDir, fieldOfView vertical, the window's aspect, near plane 0.1).
+// A zero view direction hides nothing.
+bool sphereOutsideView(Vec3 centre, float radius);
+
+// ---------------------------------------------------------------------------
+// Effects
+// ---------------------------------------------------------------------------
+
+constexpr int kGlowShells = 20;
+constexpr int kFlameParticles = 100;
+constexpr int kFlameTrail = 10;
+
+struct GlowShell {
+    Vec3 offset;
+    float radius = 0.0f;
+    float colour[4] = {};
+};
+
+struct GlowBall {
+    float size = 0.1f;
+    GlowShell shells[kGlowShells];
+    float innerColour[4] = {1.0f, 0.8f, 0.4f, 1.0f};
+    float outerColour[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+};
+
+struct FlameParticle {
+    Vec3 pos;             // relative to the flame's origin
+    Vec3 dir;             // unit direction
+    float speed[3] = {};  // per-axis factor
+    float unused[3] = {};
+    float colour[4] = {}; // red, green, blue, alpha
+};
+
+struct FlameSystem {
+    float spread[3] = {0.1f, 0.1f, 0.4f};  // birth disc radius, aim disc radius, aim height
+    FlameParticle previous[kFlameParticles];
+    FlameParticle trail[kFlameParticles][kFlameTrail];  // [particle][age]
+};
+
+// The one glow ball and the one flame system of the process.
+extern GlowBall glowBall;
+extern FlameSystem flame;
+
+// GL-free. Fills `ball`: twenty shells, three random fractions each for the
+// offset; colour and alpha from the radius.
+void makeGlowBall(GlowBall& ball);
+
+// GL-free. A new newborn row (age 0) of `fs`, seven random fractions per
+// particle in the order birth radius, birth angle, aim radius, aim angle,
+// speed x, y, z.
+void birthFlameRow(FlameSystem& fs);
+
+// GL-free. The alpha of a flame particle at `pos` with one random fraction
+// `fraction`: opaque near the axis and low, fading with height and distance.
+float flameAlpha(Vec3 pos, const float spread[3], float fraction);
+
+// GL-free. One particle one age further along its path (draws one fraction).
+FlameParticle advanceFlameParticle(const FlameParticle& p, const float spread[3]);
+
+// GL-free. Start-up of the flame: spread, a newborn row copied to every age.
+void setupFlame();
+
+// GL-free. One animation step of the shared flame.
+void stepFlame();
+
+// Start-up: fills glowBall and compiles its drawing into one list.
+void setupGlowBall();
+
+// The glow ball at the origin of the current frame (lighting already off).
+void drawGlowBall();
+
+// The flame's points in the current frame, blended.
+void drawFlame();
+
+// GL-free. The emission of an explosion's flash at its current frame: true
+// with (e, e, e) while frame < lifetime / 2, e = 1 / (frame + 1) up to frame
+// 2 and (0.8, 0.1, 0.1) after; false (no flash) from lifetime / 2 on.
+bool explosionFlash(const Explosion& e, float emission[3]);
+
+// Step 5 of the scene: every explosion of type 1 drawn, others reported.
+void drawExplosions();
+
+// One drawing of an explosion: pieces moved, the flash while young, each
+// piece tumbled and drawn as a box, then the frame counted (finished after
+// the twelfth drawing of a small one, the thirty-second of a large one).
+void drawExplosion(Explosion& e);
+
+// A closed box of edge lengths sx, sy, sz centred on the origin.
+void drawBox(float sx, float sy, float sz);
+
+// ---------------------------------------------------------------------------
 // Scene frame
 // ---------------------------------------------------------------------------
 
@@ -151,7 +394,8 @@ void setupLights();
 void drawCrosshair();
 
 // Draws the 3-D scene of one frame, with the camera already on the
-// modelview matrix: lights, maze, crosshair.
+// modelview matrix: lights, maze, objects, crosshair, explosions. Notes in
+// gs.drawnSincePass that a frame was drawn.
 void drawScene();
 
 // ---------------------------------------------------------------------------

@@ -1,4 +1,5 @@
-// scene.cpp -- one frame of the 3-D world: lights, maze, crosshair.
+// scene.cpp -- one frame of the 3-D world: lights, maze, objects, crosshair,
+// explosions.
 #include <GL/gl.h>
 
 #include "render/render.h"
@@ -47,6 +48,7 @@ void drawCrosshair() {
 }
 
 void drawScene() {
+    view.modelTriangles = 0;
     // Every step gets its own matrix pair so none sees another's transforms.
     glPushMatrix();
     glPushMatrix();
@@ -55,10 +57,16 @@ void drawScene() {
     glPushMatrix();
     drawMaze();
     glPopMatrix();
-    // Fighters, prey and bullets come here once the models exist.
+    glPushMatrix();
+    drawObjects();
+    glPopMatrix();
     glPushMatrix();
     drawCrosshair();
     glPopMatrix();
-    // The explosions come last, once the effects exist.
+    glPushMatrix();
+    drawExplosions();
     glPopMatrix();
+    glPopMatrix();
+    // Explosions advanced by this drawing; the next idle pass leaves them be.
+    gs.drawnSincePass = true;
 }

@@ -1,0 +1,210 @@
+// objects.cpp -- the world's objects in the scene: the other players'
+// fighters, the prey, the bullets' glow balls, and a lamp with its flame at
+// every map light.
+#include <GL/gl.h>
+
+#include <cstdio>
+
+#include "prey/prey.h"
+#include "render/render.h"
+
+bool skipHiddenObjects = true;
+
+namespace {
+
+// Spheres that hold every drawn pixel of a model: the fighter, about 3
+// units across and 4 high, round a point 2 above its place; the lamp, under
+// a unit across, with its flame, round the light. Both with a wide margin.
+constexpr float kFighterCentreHeight = 2.0f;
+constexpr float kFighterRadius = 4.0f;
+constexpr float kLampRadius = 2.0f;
+
+void applyMaterial(const ModelMaterial& m) {
+    setMaterial(m.specular, m.ambient, m.diffuse, m.shininess);
+}
+
+// One rack: 3 rows of 5 places, `step` along x between places.
+void drawRack(const bool filled[kRackRows][kRackPlaces], float step, int missileList) {
+    for (int row = 0; row < kRackRows; ++row) {
+        glTranslatef(0.0f, 0.0f, -0.08f);
+        glPushMatrix();
+        for (int place = 0; place < kRackPlaces; ++place) {
+            glTranslatef(step, 0.0f, 0.0f);
+            if (filled[row][place]) callModelList(missileList);
+        }
+        glPopMatrix();
+    }
+}
+
+bool fighterDrawn(int i) {
+    const Fighter& f = gs.fighterList[static_cast<size_t>(i)];
+    if (f.state == Dead || f.state == Absent || i == gs.localFighterIndex) return false;
+    return !(skipHiddenObjects &&
+             sphereOutsideView(Vec3{f.pos.x, f.pos.y, kFighterCentreHeight}, kFighterRadius));
+}
+
+// The cell of a prey is visible this frame (a prey off the grid is not).
+bool preyCellVisible(const Prey& q) {
+    const int row = cellOfCoordinate(q.pos.y);
+    const int col = cellOfCoordinate(q.pos.x);
+    if (row < 0 || col < 0 || row >= kMaxMazeSize || col >= kMaxMazeSize) return false;
+    return view.cellVisible[row][col] != 0;
+}
+
+float localHeading() {
+    const int i = gs.localFighterIndex;
+    if (i < 0 || i >= fighterCount()) return 90.0f;
+    return headingDegrees(gs.fighterList[static_cast<size_t>(i)].dir);
+}
+
+}  // namespace
+
+void drawFighter(const Fighter& f) {
+    const int d = clampDetailLevel(gs.detailLevel);
+    const int* P = fighterPartLists[d];
+    glPushMatrix();
+    glTranslatef(f.pos.x, f.pos.y, 0.0f);
+    glRotatef(headingDegrees(f.dir), 0.0f, 0.0f, 1.0f);
+    glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
+    glTranslatef(0.0f, 0.0f, 0.45f);
+
+    // Lower body: F5 turned a quarter, F4 above it.
+    glPushMatrix();
+    glColor3f(0.0f, 0.0f, 0.0f);
+    applyMaterial(kFighterHullMaterial);
+    glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
+    callModelList(P[5]);
+    glTranslatef(0.0f, 0.0f, 0.3f);
+    callModelList(P[4]);
+    glPopMatrix();
+
+    // Upper body: hull, then head, gun and racks relative to it.
+    glPushMatrix();
+    glTranslatef(0.0f, 0.0f, 1.7f);
+    callModelList(P[0]);
+
+    glPushMatrix();
+    glTranslatef(0.0f, -0.75f, 0.265f);
+    glColor3f(0.0f, 0.0f, 0.0f);
+    applyMaterial(kFighterHeadMaterial);
+    callModelList(P[3]);
+    glPopMatrix();
+
+    glPushMatrix();
+    glTranslatef(0.0f, -1.0f, -0.9f);
+    applyMaterial(kFighterGunMaterial);
+    callModelList(P[1]);
+    glPopMatrix();
+
+    bool filled[2][kRackRows][kRackPlaces];
+    fillMissileRacks(f.missiles, filled);
+    glPushMatrix();
+    glRotatef(180.0f, 0.0f, 0.0f, 1.0f);
+    applyMaterial(kMissileMaterial);
+    glPushMatrix();
+    glTranslatef(0.6f, 0.0f, 1.2f);
+    drawRack(filled[0], 0.08f, P[2]);
+    glPopMatrix();
+    glTranslatef(-0.6f, 0.0f, 1.2f);
+    drawRack(filled[1], -0.08f, P[2]);
+    glPopMatrix();
+
+    glPopMatrix();  // upper body
+    glPopMatrix();
+}
+
+void drawPrey(const Prey& q) {
+    const int d = clampDetailLevel(gs.detailLevel);
+    const int* P = preyPartLists[d];
+    const PoseJoint* J = preyPoses.poses[clampPreyPose(q.pose)];
+    glPushMatrix();
+    glTranslatef(q.pos.x, q.pos.y, 0.0f);
+    glRotatef(headingDegrees(q.dir), 0.0f, 0.0f, 1.0f);
+    applyMaterial(kPreyMaterial);
+    glColor3f(0.1f, 0.1f, 0.1f);
+    glScalef(0.5f, 0.5f, 0.5f);
+    glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
+
+    glTranslatef(0.0f, 0.0f, J[0].offset.z);
+    callModelList(P[0]);
+
+    glPushMatrix();
+    applyMaterial(kFighterHeadMaterial);
+    glColor3f(0.1f, 0.1f, 0.1f);
+    glTranslatef(J[1].offset.x, J[1].offset.y, J[1].offset.z);
+    glRotatef(J[1].angle, J[1].axis.x, J[1].axis.y, J[1].axis.z);
+    glRotatef(q.bodyTurn, 0.0f, 0.0f, 1.0f);
+    callModelList(P[1]);
+    glPopMatrix();
+
+    applyMaterial(kPreyMaterial);
+    glColor3f(0.1f, 0.1f, 0.1f);
+    // Two legs, each a chain from the hips: every segment placed relative
+    // to the one before it.
+    for (int first = 2; first < kPreyParts; first += 4) {
+        glPushMatrix();
+        for (int k = first; k < first + 4; ++k) {
+            glTranslatef(J[k].offset.x, J[k].offset.y, J[k].offset.z);
+            glRotatef(J[k].angle, J[k].axis.x, J[k].axis.y, J[k].axis.z);
+            callModelList(P[k]);
+        }
+        glPopMatrix();
+    }
+    glPopMatrix();
+}
+
+void drawObjects() {
+    for (int i = 0; i < fighterCount(); ++i)
+        if (fighterDrawn(i)) drawFighter(gs.fighterList[static_cast<size_t>(i)]);
+
+    for (int p = 0; p < preyCount(); ++p) {
+        const Prey& q = gs.preyList[static_cast<size_t>(p)];
+        bool colliding = false;
+        for (const Fighter& f : gs.fighterList) {
+            if (preyCollidesWithFighter(q.pos, f)) {
+                std::printf("warning: collision detected, prey %d\n", p);
+                colliding = true;
+                break;
+            }
+        }
+        if (colliding || !preyCellVisible(q)) continue;
+        glPushMatrix();
+        drawPrey(q);
+        glPopMatrix();
+    }
+
+    // Bullets: glow balls, unlit, each turned to show the viewer one side.
+    const float h = localHeading();
+    glDisable(GL_LIGHTING);
+    for (const Bullet& b : gs.bulletList) {
+        glPushMatrix();
+        glTranslatef(b.pos.x, b.pos.y, b.pos.z);
+        glRotatef(h, 0.0f, 0.0f, 1.0f);
+        drawGlowBall();
+        glPopMatrix();
+    }
+    glEnable(GL_LIGHTING);
+
+    // Lamps: one shared flame, advanced once per lamp whether drawn or not,
+    // so the skip changes neither the flame nor the random sequence.
+    for (const MazeLight& light : gs.mazeLights) {
+        const Vec3 at{light.position[0], light.position[1], light.position[2]};
+        const bool hidden = skipHiddenObjects && sphereOutsideView(at, kLampRadius);
+        if (!hidden) {
+            glPushMatrix();
+            glTranslatef(light.position[0], light.position[1], light.position[2]);
+            glRotatef(lampTurnDegrees(light.side, h), 0.0f, 0.0f, 1.0f);
+            glTranslatef(-0.3f, 0.0f, 0.0f);
+            applyMaterial(kLampMaterial);
+            glColor3f(0.44f, 0.26f, 0.2f);
+            glScalef(0.8f, 0.8f, 0.8f);
+            callModelList(kLampList);
+            glTranslatef(-0.3f, 0.0f, 0.2f);
+            glDisable(GL_LIGHTING);
+            drawFlame();
+            glEnable(GL_LIGHTING);
+            glPopMatrix();
+        }
+        stepFlame();
+    }
+}

@@ -1,0 +1,107 @@
+// render_test_util.h -- the one game window of the render test program, and
+// frames grabbed from it (checked at chosen pixels, written as PNGs under
+// <build>/test-frames/ for a person to look at).
+#pragma once
+
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "render/render.h"
+#include "shell/shell.h"
+
+namespace rendertest {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+
+struct Frame {
+    std::vector<uint8_t> rgb;  // bottom row first, as GL reads it
+    int at(int x, int y, int c) const { return rgb[(static_cast<size_t>(y) * kWidth + x) * 3 + c]; }
+    int r(int x, int y) const { return at(x, y, 0); }
+    int g(int x, int y) const { return at(x, y, 1); }
+    int b(int x, int y) const { return at(x, y, 2); }
+};
+
+inline bool windowReady = false;
+
+// One window per test process, at the screen's origin like the game's, with
+// the level, textures and lists loaded the way start-up loads them.
+inline void openGameWindow() {
+    if (windowReady) return;
+    int argc = 1;
+    char name[] = "maze-tests-render";
+    char* argv[] = {name, nullptr};
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(kWidth, kHeight);
+    glutCreateWindow("maze");
+    glutDisplayFunc([] {});
+    for (int i = 0; i < 10; ++i) glutMainLoopEvent();
+    ASSERT_EQ(chdir(MAZE_DATA_DIR), 0);
+    resetGameStateForTest();
+    readMazeMap();
+    loadTextures();
+    buildModels();
+    createFighters();
+    windowReady = true;
+}
+
+// Reads the back buffer and writes it as <build>/test-frames/<name>.png.
+inline Frame grabFrame(const char* name) {
+    glFinish();
+    Frame frame;
+    frame.rgb.resize(static_cast<size_t>(kWidth) * kHeight * 3);
+    glReadBuffer(GL_BACK);  // this software renderer keeps the back buffer across the swap
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
+    // The raw bytes, which ImageMagick turns top row first into the PNG.
+    const std::string dir = std::string(MAZE_BINARY_DIR) + "/test-frames";
+    const std::string path = dir + "/" + name;
+    mkdir(dir.c_str(), 0755);
+    if (std::FILE* out = std::fopen((path + ".raw").c_str(), "wb")) {
+        std::fwrite(frame.rgb.data(), 1, frame.rgb.size(), out);
+        std::fclose(out);
+        const std::string convert = "/usr/bin/convert -size 640x480 -depth 8 rgb:'" + path +
+                                    ".raw' -flip '" + path + ".png' && rm '" + path + ".raw'";
+        if (std::system(convert.c_str()) != 0) std::printf("kept %s.raw\n", path.c_str());
+    }
+    return frame;
+}
+
+// Places the local fighter and draws one frame through the game's display
+// callback.
+inline void displayAt(float x, float y, float dx, float dy) {
+    Fighter& f = gs.fighterList[gs.localFighterIndex];
+    f.pos = Vec3{x, y, kFighterHeight};
+    const float len = std::sqrt(dx * dx + dy * dy);
+    f.dir = Vec3{dx / len, dy / len, 0.0f};
+    reshape(kWidth, kHeight);
+    display();
+}
+
+// displayAt, then returns the frame and writes it as a PNG.
+inline Frame drawFrameAt(const char* name, float x, float y, float dx, float dy) {
+    displayAt(x, y, dx, dy);
+    return grabFrame(name);
+}
+
+// Mean absolute difference of two frames over a box (GL pixel coordinates).
+inline double meanDifference(const Frame& a, const Frame& b, int x0, int y0, int x1, int y1) {
+    double sum = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            for (int c = 0; c < 3; ++c) sum += std::abs(a.at(x, y, c) - b.at(x, y, c));
+    return sum / ((x1 - x0) * (y1 - y0) * 3);
+}
+
+}  // namespace rendertest

@@ -1,0 +1,540 @@
+// test_object_pixels.cpp -- the world's objects in frames of the game's own
+// drawing: fighters, prey, bullets, lamps and explosions, checked at chosen
+// pixels; contact sheets of the models and effects for a person to look at.
+//
+// The checks of the drawing rules use plain box meshes built here, so they
+// hold whatever the shipped models look like; the sheets, the game scene and
+// the proof of the visibility skip use the shipped models.
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "prey/prey.h"
+#include "render_test_util.h"
+
+using namespace rendertest;
+
+namespace {
+
+// An axis-aligned box as a mesh: 8 corners, 6 face normals, 12 triangles.
+Mesh boxMesh(float x0, float x1, float y0, float y1, float z0, float z1) {
+    Mesh m;
+    for (int i = 0; i < 8; ++i) {
+        m.vertices.push_back(i & 1 ? x1 : x0);
+        m.vertices.push_back(i & 2 ? y1 : y0);
+        m.vertices.push_back(i & 4 ? z1 : z0);
+    }
+    m.normals = {-1, 0, 0, 1, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, -1, 0, 0, 1};
+    // Each side: its four corners in order round the quad, and its normal.
+    const int sides[6][5] = {{0, 2, 6, 4, 0}, {1, 5, 7, 3, 1}, {0, 4, 5, 1, 2},
+                             {2, 3, 7, 6, 3}, {0, 1, 3, 2, 4}, {4, 6, 7, 5, 5}};
+    for (const auto& s : sides) {
+        m.faces.insert(m.faces.end(), {s[0], s[1], s[2], s[4], s[4], s[4], 0, 0, 0});
+        m.faces.insert(m.faces.end(), {s[0], s[2], s[3], s[4], s[4], s[4], 0, 0, 0});
+    }
+    return m;
+}
+
+// Box models: a fighter about 3 units across, a lamp reaching out along -x
+// from its wall plate, prey parts of half a unit.
+const ModelMeshes& boxModels() {
+    static ModelMeshes m;
+    static bool made = false;
+    if (!made) {
+        for (Mesh& part : m.fighter) part = boxMesh(-0.5f, 0.5f, -0.5f, 0.5f, -0.15f, 0.15f);
+        m.fighter[2] = boxMesh(-0.04f, 0.04f, -0.2f, 0.2f, -0.04f, 0.04f);
+        m.lamp = boxMesh(-1.0f, 0.375f, -0.6f, 0.6f, -0.6f, 0.6f);
+        for (auto& part : m.prey)
+            for (Mesh& level : part) level = boxMesh(-0.3f, 0.3f, -0.3f, 0.3f, -0.3f, 0.3f);
+        made = true;
+    }
+    return m;
+}
+
+// Lists of every model from the box meshes, or again from the data folder.
+void useBoxModels() { buildModelLists(boxModels()); }
+void useShippedModels() { buildModels(); }
+bool shippedFighterExists() {
+    Mesh m;
+    return readMeshFile(kFighterMeshFiles[0], m);
+}
+
+// Reads the back buffer without writing a file.
+Frame readFrame() {
+    glFinish();
+    Frame frame;
+    frame.rgb.resize(static_cast<size_t>(kWidth) * kHeight * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
+    return frame;
+}
+
+// Pixels in a box (GL coordinates) for which `test` holds.
+template <class Fn>
+int countPixels(const Frame& f, int x0, int y0, int x1, int y1, Fn test) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) n += test(f.r(x, y), f.g(x, y), f.b(x, y)) ? 1 : 0;
+    return n;
+}
+
+// One tile of a contact sheet: viewport (col, row) of a cols x rows grid,
+// cleared to a plain blue-grey, the camera at `eye` looking at `at`, the
+// default directional light.
+void beginTile(int col, int row, int cols, int rows, Vec3 eye, Vec3 at) {
+    const int w = kWidth / cols, h = kHeight / rows;
+    const int x = col * w, y = kHeight - (row + 1) * h;
+    glViewport(x, y, w, h);
+    glScissor(x, y, w, h);
+    glEnable(GL_SCISSOR_TEST);
+    glClearColor(0.32f, 0.36f, 0.42f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(40.0, static_cast<double>(w) / h, 0.1, 200.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(eye.x, eye.y, eye.z, at.x, at.y, at.z, 0.0, 0.0, 1.0);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_NORMALIZE);
+    glShadeModel(GL_SMOOTH);
+    const bool lighting = gs.lightingOn;
+    gs.lightingOn = false;
+    setupLights();
+    gs.lightingOn = lighting;
+}
+
+void endSheet() {
+    glViewport(0, 0, kWidth, kHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+class ObjectPixels : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (run under xvfb-run)";
+        openGameWindow();
+        ASSERT_TRUE(windowReady);
+        static bool posesRead = false;
+        if (!posesRead) posesRead = loadPreyPoseFile();
+        gs.texturesOn = false;  // plain grey walls: objects stand out
+        gs.lightingOn = false;
+        gs.detailLevel = 4;
+        skipHiddenObjects = true;
+        useBoxModels();
+    }
+    void TearDown() override {
+        // The shipped level as the game starts it, for the next test.
+        resetGameStateForTest();
+        readMazeMap();
+        createFighters();
+        skipHiddenObjects = true;
+        useShippedModels();
+    }
+    // Fighter i in play at (x, y) facing (dx, dy).
+    static void placeFighter(int i, float x, float y, float dx, float dy) {
+        Fighter& f = gs.fighterList[static_cast<size_t>(i)];
+        f.state = InPlay;
+        f.pos = Vec3{x, y, kFighterHeight};
+        f.dir = Vec3{dx, dy, 0.0f};
+        f.missiles = 26;
+    }
+    static void addPreyAt(float x, float y, float dx, float dy, int pose) {
+        Prey q;
+        q.pos = Vec3{x, y, 1.5f};
+        q.dir = Vec3{dx, dy, 0.0f};
+        q.pose = pose;
+        gs.preyList.push_back(q);
+    }
+};
+
+// The eye in cell (row 2, column 5) looking along +x at the wall 12 ahead.
+constexpr float kEyeX = 44.0f, kEyeY = 20.0f;
+
+}  // namespace
+
+TEST_F(ObjectPixels, AFighterAheadIsSeenButNeverTheViewersOwn) {
+    gs.mazeLights.clear();  // no lamp on the wall ahead
+    const Frame empty = drawFrameAt("fighter-none", kEyeX, kEyeY, 1.0f, 0.0f);
+    placeFighter(1, kEyeX + 7.0f, kEyeY, -1.0f, 0.0f);
+    const Frame seen = drawFrameAt("fighter-ahead", kEyeX, kEyeY, 1.0f, 0.0f);
+    // The fighter stands on the floor, 7 ahead, about 3 across: the middle
+    // of the view below the horizon.
+    EXPECT_GT(meanDifference(seen, empty, 260, 140, 380, 240), 20.0);
+    gs.fighterList[1].state = Dead;
+    const Frame dead = drawFrameAt("fighter-dead", kEyeX, kEyeY, 1.0f, 0.0f);
+    EXPECT_LT(meanDifference(dead, empty, 0, 0, kWidth, kHeight), 0.01) << "the dead are not drawn";
+    // The viewer's own fighter, in play at the eye, would fill the view.
+    gs.fighterList[0].state = InPlay;
+    const Frame own = drawFrameAt("fighter-own", kEyeX, kEyeY, 1.0f, 0.0f);
+    EXPECT_LT(meanDifference(own, empty, 0, 0, kWidth, kHeight), 0.01);
+    // Seen from the other fighter, fighter 0 is drawn.
+    gs.localFighterIndex = 1;
+    placeFighter(1, kEyeX + 7.0f, kEyeY, -1.0f, 0.0f);
+    const Frame other = drawFrameAt("fighter-seen-back", kEyeX + 7.0f, kEyeY, -1.0f, 0.0f);
+    gs.localFighterIndex = 0;
+    EXPECT_GT(countPixels(other, 260, 140, 380, 240,
+                          [](int r, int g, int b) { return r > 60 && std::abs(r - b) < 40; }),
+              500);
+}
+
+TEST_F(ObjectPixels, APreyIsDrawnOnlyInAMarkedCellAndNeverOnAFighter) {
+    // The objects alone, over a cleared frame, with the marks set by hand.
+    auto drawObjectsWith = [&](bool marked) {
+        glViewport(0, 0, kWidth, kHeight);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(90.0, 4.0 / 3.0, 0.1, 2000.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(kEyeX, kEyeY, 1.7, kEyeX + 1.0, kEyeY, 1.7, 0.0, 0.0, 1.0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        setupLights();
+        std::memset(view.cellVisible, 0, sizeof view.cellVisible);
+        view.cellVisible[2][6] = marked ? 1 : 0;  // the prey's cell, x 48..56
+        drawObjects();
+        return readFrame();
+    };
+    gs.mazeLights.clear();
+    gs.fighterList[0].state = Absent;
+    addPreyAt(kEyeX + 8.0f, kEyeY, -1.0f, 0.0f, 0);
+    const Frame marked = drawObjectsWith(true);
+    const Frame unmarked = drawObjectsWith(false);
+    auto lit = [](int r, int g, int b) { return r + g + b > 30; };
+    EXPECT_GT(countPixels(marked, 0, 0, kWidth, kHeight, lit), 400) << "the prey is in view";
+    EXPECT_EQ(countPixels(unmarked, 0, 0, kWidth, kHeight, lit), 0);
+    // A pose and a detail level from outside their tables draw a prey all
+    // the same, from tables' edge entries.
+    gs.preyList[0].pose = 1000;
+    gs.detailLevel = -7;
+    EXPECT_GT(countPixels(drawObjectsWith(true), 0, 0, kWidth, kHeight, lit), 400);
+    gs.preyList[0].pose = -3;
+    gs.detailLevel = 99;
+    EXPECT_GT(countPixels(drawObjectsWith(true), 0, 0, kWidth, kHeight, lit), 400);
+    gs.detailLevel = 4;
+    gs.preyList[0].pose = 0;
+    // A fighter in play within 2.5 of it: not drawn, and named in a warning.
+    placeFighter(1, kEyeX + 10.0f, kEyeY, 1.0f, 0.0f);
+    testing::internal::CaptureStdout();
+    const Frame warned = drawObjectsWith(true);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("warning: collision detected, prey 0\n"), std::string::npos);
+    EXPECT_LT(meanDifference(warned, unmarked, 0, 0, kWidth, kHeight), 0.5)
+        << "only the fighter, mostly hidden in the dark, remains";
+}
+
+TEST_F(ObjectPixels, ALampOnEachSideReachesOutOfItsFace) {
+    // For each side, a wall block with two open cells in a row before that
+    // face; the eye in the far one, looking at the face.
+    const int step[4][2] = {{-1, 0}, {0, 1}, {1, 0}, {0, -1}};  // (row, col) out of side s
+    const MazeLight original = gs.mazeLights[0];
+    for (int side = 0; side < 4; ++side) {
+        int wr = -1, wc = -1;
+        for (int r = 1; r < gs.mazeRows - 1 && wr < 0; ++r)
+            for (int c = 1; c < gs.mazeCols - 1 && wr < 0; ++c) {
+                const int r1 = r + step[side][0], c1 = c + step[side][1];
+                const int r2 = r1 + step[side][0], c2 = c1 + step[side][1];
+                if (cellCode(r, c) == 1 && cellCode(r1, c1) == 0 && cellCode(r2, c2) == 0) {
+                    wr = r;
+                    wc = c;
+                }
+            }
+        ASSERT_GE(wr, 0) << "side " << side;
+        MazeLight light = original;
+        light.row = wr;
+        light.col = wc;
+        light.side = side;
+        placeLight(light);
+        const float cs = gs.cellSize;
+        const float ex = (wc + 2 * step[side][1] + 0.5f) * cs;
+        const float ey = (wr + 2 * step[side][0] + 0.5f) * cs;
+        const float dx = static_cast<float>(-step[side][1]), dy = static_cast<float>(-step[side][0]);
+        gs.mazeLights.clear();
+        const Frame without = drawFrameAt("lamp-side-none", ex, ey, dx, dy);
+        gs.mazeLights.push_back(light);
+        const std::string name = "lamp-side-" + std::to_string(side);
+        const Frame with = drawFrameAt(name.c_str(), ex, ey, dx, dy);
+        // The lamp hangs 2.8 above the eye, 12 ahead: about 56 pixels above
+        // the middle. Out of its face it shows there in its warm colour
+        // (dark where only the ambient light reaches it); the walls are grey.
+        auto warm = [](int r, int g, int b) { return r >= b + 6 && r > 15; };
+        EXPECT_GT(countPixels(with, 290, 270, 350, 330, warm), 150) << "side " << side;
+        EXPECT_EQ(countPixels(without, 290, 270, 350, 330, warm), 0) << "side " << side;
+    }
+    gs.mazeLights.clear();
+    gs.mazeLights.push_back(original);
+}
+
+TEST_F(ObjectPixels, BulletsGlowBrightAndUnlit) {
+    gs.mazeLights.clear();
+    Bullet b;
+    b.pos = Vec3{kEyeX + 3.0f, kEyeY + 0.6f, 1.4f};
+    b.dir = Vec3{1.0f, 0.0f, 0.0f};
+    gs.bulletList.push_back(b);
+    const Frame dark = drawFrameAt("bullet-default-light", kEyeX, kEyeY, 1.0f, 0.0f);
+    gs.lightingOn = true;
+    const Frame lit = drawFrameAt("bullet-map-lights", kEyeX, kEyeY, 1.0f, 0.0f);
+    // 0.6 to the left and 0.3 below the eye, 3 ahead: around pixel (272, 216).
+    auto bright = [](int r, int g, int b) { return r > 200 && g > 120; };
+    const int glowing = countPixels(dark, 240, 190, 300, 240, bright);
+    EXPECT_GT(glowing, 20);
+    EXPECT_EQ(countPixels(lit, 240, 190, 300, 240, bright), glowing) << "lighting leaves it alone";
+    int same = 0, checked = 0;
+    for (int y = 190; y < 240; ++y)
+        for (int x = 240; x < 300; ++x)
+            if (bright(dark.r(x, y), dark.g(x, y), dark.b(x, y))) {
+                ++checked;
+                same += dark.r(x, y) == lit.r(x, y) && dark.g(x, y) == lit.g(x, y);
+            }
+    EXPECT_EQ(same, checked);
+    GLboolean lighting = GL_FALSE;
+    glGetBooleanv(GL_LIGHTING, &lighting);
+    EXPECT_TRUE(lighting) << "lighting is on again after the bullets";
+}
+
+TEST_F(ObjectPixels, AnExplosionFlashesThenDarkensAndFinishesOnTime) {
+    gs.mazeLights.clear();
+    startSmallExplosion(kEyeX + 6.0f, kEyeY, 1.7f);
+    std::vector<int> white;
+    for (int k = 0; k < 12; ++k) {
+        ASSERT_EQ(explosionCount(), 1);
+        ASSERT_FALSE(gs.explosionList[0].finished) << "drawing " << k + 1;
+        const std::string name = "explosion-" + std::to_string(k);
+        const Frame f = drawFrameAt(name.c_str(), kEyeX, kEyeY, 1.0f, 0.0f);
+        white.push_back(countPixels(f, 160, 80, 480, 400, [](int r, int g, int b) {
+            return std::min({r, g, b}) > 200;
+        }));
+    }
+    EXPECT_TRUE(gs.explosionList[0].finished) << "finished at its twelfth drawing";
+    EXPECT_GT(white[0], 100) << "a white flash";
+    EXPECT_GT(white[0], white[2]) << "fading";
+    EXPECT_LT(white[8], white[0] / 10) << "dark debris once the flash is over";
+}
+
+TEST_F(ObjectPixels, ListTablesKeepTheFixedNamesAndShareLevels) {
+    EXPECT_TRUE(glIsList(kLampList));
+    const int fixedNames[] = {1, 2, 3, 4, 22, 23, 41, 42, 43, 44, 45, kLampList};
+    auto isFixed = [&](int name) { return std::find(std::begin(fixedNames), std::end(fixedNames), name) != std::end(fixedNames); };
+    for (int d = 0; d < kDetailLevels; ++d) {
+        for (int k = 0; k < kFighterParts; ++k) {
+            EXPECT_FALSE(isFixed(fighterPartLists[d][k]));
+            EXPECT_TRUE(glIsList(static_cast<GLuint>(fighterPartLists[d][k])));
+            EXPECT_EQ(fighterPartLists[d][k], fighterPartLists[0][k]) << "fighters alike at every level";
+        }
+        for (int k = 0; k < kPreyParts; ++k) {
+            EXPECT_FALSE(isFixed(preyPartLists[d][k]));
+            EXPECT_EQ(preyPartLists[d][k], preyPartLists[preyMeshLevel(d)][k]);
+            if (k >= 6) {
+                EXPECT_EQ(preyPartLists[d][k], preyPartLists[d][k - 4]) << "the second leg";
+            }
+        }
+    }
+    for (int d = 1; d < 6; ++d) EXPECT_NE(preyPartLists[d][1], preyPartLists[0][1]);
+}
+
+namespace {
+
+// The contact sheets and the game scene show the shipped models.
+class ShippedModels : public ObjectPixels {
+protected:
+    void SetUp() override {
+        ObjectPixels::SetUp();
+        if (IsSkipped()) return;
+        useShippedModels();
+        if (!shippedFighterExists()) GTEST_SKIP() << "no shipped model meshes in the data folder";
+    }
+};
+
+// The lamp drawn as drawObjects draws it on a light facing -x, at the origin.
+void drawLampAtOrigin() {
+    glPushMatrix();
+    glRotatef(lampTurnDegrees(3, 0.0f), 0.0f, 0.0f, 1.0f);
+    glTranslatef(-0.3f, 0.0f, 0.0f);
+    setMaterial(kLampMaterial.specular, kLampMaterial.ambient, kLampMaterial.diffuse,
+                kLampMaterial.shininess);
+    glScalef(0.8f, 0.8f, 0.8f);
+    callModelList(kLampList);
+    glTranslatef(-0.3f, 0.0f, 0.2f);
+    glDisable(GL_LIGHTING);
+    drawFlame();
+    glEnable(GL_LIGHTING);
+    glPopMatrix();
+}
+
+}  // namespace
+
+// Rows: fighter, prey, lamp; columns: detail levels 0, 4, 8.
+TEST_F(ShippedModels, ModelsAtDetailLevelsSheet) {
+    const int levels[3] = {0, 4, 8};
+    int triangles[3][3] = {};
+    for (int c = 0; c < 3; ++c) {
+        gs.detailLevel = levels[c];
+        Fighter f;
+        f.dir = Vec3{1.0f, 0.0f, 0.0f};
+        f.missiles = 20;
+        // Seen from the side the default light comes from.
+        beginTile(c, 0, 3, 3, Vec3{5.0f, 3.5f, 3.8f}, Vec3{0.0f, 0.0f, 1.6f});
+        view.modelTriangles = 0;
+        drawFighter(f);
+        triangles[0][c] = view.modelTriangles;
+        Prey q;
+        q.dir = Vec3{1.0f, 0.0f, 0.0f};
+        q.pose = 2;
+        beginTile(c, 1, 3, 3, Vec3{4.5f, 3.0f, 3.0f}, Vec3{0.0f, 0.0f, 1.4f});
+        view.modelTriangles = 0;
+        drawPrey(q);
+        triangles[1][c] = view.modelTriangles;
+        beginTile(c, 2, 3, 3, Vec3{-2.0f, -1.2f, 0.6f}, Vec3{0.3f, 0.0f, 0.0f});
+        view.modelTriangles = 0;
+        drawLampAtOrigin();
+        triangles[2][c] = view.modelTriangles;
+    }
+    endSheet();
+    grabFrame("models-detail-0-4-8");
+    EXPECT_GT(triangles[0][0], 1000);
+    EXPECT_EQ(triangles[0][0], triangles[0][1]) << "fighters alike at every level";
+    EXPECT_EQ(triangles[0][0], triangles[0][2]);
+    EXPECT_GT(triangles[1][0], triangles[1][1]) << "level 4 prey are lighter";
+    EXPECT_EQ(triangles[1][0], triangles[1][2]) << "level 8 prey use level 0";
+    EXPECT_GT(triangles[2][0], 0);
+}
+
+TEST_F(ShippedModels, PreyPosesSheet) {
+    gs.detailLevel = 0;
+    for (int pose = 0; pose < kPreyPoseCount; ++pose) {
+        Prey q;
+        q.dir = Vec3{1.0f, 0.0f, 0.0f};
+        q.pose = pose;
+        beginTile(pose % 6, pose / 6, 6, 3, Vec3{0.0f, 5.0f, 1.6f}, Vec3{0.0f, 0.0f, 1.5f});
+        drawPrey(q);
+    }
+    endSheet();
+    grabFrame("prey-poses");
+}
+
+TEST_F(ShippedModels, ExplosionFramesSheet) {
+    startLargeExplosion(0.0f, 0.0f, 0.0f);
+    Explosion& e = gs.explosionList[0];
+    for (int k = 0; k < 12; ++k) {
+        beginTile(k % 4, k / 4, 4, 3, Vec3{16.0f, -10.0f, 4.0f}, Vec3{0.0f, 0.0f, 0.0f});
+        drawExplosion(e);
+        drawExplosion(e);  // every second drawing of the 32
+    }
+    endSheet();
+    grabFrame("explosion-frames");
+    // Lights 0 and 1 as the game's frames leave them.
+    const GLfloat none = 0.0f;
+    glLightf(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, none);
+    glDisable(GL_LIGHT1);
+}
+
+TEST_F(ShippedModels, LampWithItsFlame) {
+    for (int k = 0; k < 20; ++k) stepFlame();
+    beginTile(0, 0, 1, 1, Vec3{-1.6f, -1.0f, 0.4f}, Vec3{-0.3f, 0.0f, 0.1f});
+    drawLampAtOrigin();
+    endSheet();
+    grabFrame("lamp-flame");
+}
+
+// The game's own frames with other fighters, prey, bullets and an explosion,
+// looking west down the long corridor of row 15 (the default light falls on
+// the sides that face the eye).
+TEST_F(ShippedModels, GameSceneWithFightersPreyBulletsAndExplosion) {
+    resetGame();
+    placeFighter(1, 176.0f, 121.5f, 0.9f, 0.43f);
+    placeFighter(2, 150.0f, 126.0f, -1.0f, 0.0f);
+    placeFighter(3, 128.0f, 122.5f, 0.0f, 1.0f);
+    gs.fighterList[3].missiles = 14;
+    gs.preyList.clear();
+    addPreyAt(165.0f, 126.5f, 1.0f, 0.0f, 3);
+    addPreyAt(140.0f, 121.5f, 0.7f, 0.7f, 10);
+    addPreyAt(112.0f, 124.0f, 1.0f, 0.0f, 6);
+    gs.preyList[0].bodyTurn = 30.0f;
+    for (int k = 0; k < 6; ++k) {
+        Bullet b;
+        b.pos = Vec3{182.0f - 5.0f * k, 123.0f + 0.5f * k, 1.4f + 0.1f * k};
+        b.dir = Vec3{-1.0f, 0.0f, 0.0f};
+        gs.bulletList.push_back(b);
+    }
+    startLargeExplosion(158.0f, 122.0f, 1.5f);
+    const float ex = 188.0f, ey = 124.0f;
+    drawFrameAt("game-scene-flash", ex, ey, -1.0f, 0.0f);
+    for (int k = 0; k < 4; ++k) drawFrameAt("game-scene", ex, ey, -1.0f, 0.0f);
+    EXPECT_GT(view.modelTriangles, 10000);
+    gs.lightingOn = true;
+    gs.texturesOn = true;
+    drawFrameAt("game-scene-textured-lit", ex, ey, -1.0f, 0.0f);
+}
+
+// Leaving out fighters and lamps outside the view changes no pixel:
+// a sweep of viewpoints over the shipped level, each drawn with and without
+// the skip from the same flame and generator state.
+TEST_F(ObjectPixels, SkippingHiddenFightersAndLampsChangesNoPixel) {
+    useShippedModels();
+    if (!shippedFighterExists()) useBoxModels();
+    gs.texturesOn = true;
+    gs.lightingOn = true;
+    // Fighters on their starts, and more scattered over the open cells,
+    // near walls and corners where a skip would show first.
+    for (int i = 1; i < fighterCount(); ++i) gs.fighterList[static_cast<size_t>(i)].state = InPlay;
+    randomSeed(5);
+    const float cs = gs.cellSize;
+    for (int r = 1; r < gs.mazeRows - 1; r += 4)
+        for (int c = 1 + r % 3; c < gs.mazeCols - 1; c += 5) {
+            if (cellCode(r, c) != 0) continue;
+            Fighter f;
+            f.state = InPlay;
+            f.missiles = 26;
+            f.pos = Vec3{(c + 0.2f + 0.6f * randomFraction()) * cs,
+                         (r + 0.2f + 0.6f * randomFraction()) * cs, kFighterHeight};
+            const float a = 6.2831853f * randomFraction();
+            f.dir = Vec3{std::cos(a), std::sin(a), 0.0f};
+            gs.fighterList.push_back(f);
+        }
+    int views = 0, skippedSome = 0;
+    for (int r = 1; r < gs.mazeRows - 1; r += 4)
+        for (int c = 1; c < gs.mazeCols - 1; c += 3) {
+            if (cellCode(r, c) != 0) continue;
+            const float a = 6.2831853f * randomFraction();
+            const float x = (c + 0.5f) * cs, y = (r + 0.5f) * cs;
+            const FlameSystem flameBefore = flame;
+            const uint32_t randomBefore = gs.randomState;
+            skipHiddenObjects = false;
+            displayAt(x, y, std::cos(a), std::sin(a));
+            const Frame all = readFrame();
+            const int allTriangles = view.modelTriangles;
+            flame = flameBefore;
+            gs.randomState = randomBefore;
+            skipHiddenObjects = true;
+            displayAt(x, y, std::cos(a), std::sin(a));
+            const Frame skipped = readFrame();
+            skippedSome += view.modelTriangles < allTriangles ? 1 : 0;
+            int differ = 0, x0 = kWidth, y0 = kHeight, x1 = -1, y1 = -1;
+            for (int py = 0; py < kHeight; ++py)
+                for (int px = 0; px < kWidth; ++px)
+                    if (all.r(px, py) != skipped.r(px, py) || all.g(px, py) != skipped.g(px, py) ||
+                        all.b(px, py) != skipped.b(px, py)) {
+                        ++differ;
+                        x0 = std::min(x0, px), y0 = std::min(y0, py);
+                        x1 = std::max(x1, px), y1 = std::max(y1, py);
+                    }
+            if (differ > 0) {
+                skipHiddenObjects = false;
+                flame = flameBefore;
+                gs.randomState = randomBefore;
+                drawFrameAt("skip-proof-failed-all", x, y, std::cos(a), std::sin(a));
+                skipHiddenObjects = true;
+                flame = flameBefore;
+                gs.randomState = randomBefore;
+                drawFrameAt("skip-proof-failed-skipped", x, y, std::cos(a), std::sin(a));
+            }
+            ASSERT_EQ(differ, 0) << "viewpoint " << x << ", " << y << " heading " << a
+                                 << ": pixels " << x0 << ".." << x1 << " x " << y0 << ".." << y1;
+            ++views;
+        }
+    EXPECT_GT(views, 25);
+    EXPECT_GT(skippedSome, views / 2) << "the skip leaves out work in most views";
+}
