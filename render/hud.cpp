@@ -25,16 +25,29 @@ constexpr float kFrameAngleStep = 0.15707964f;  // radians per corner-fan step
 constexpr int kFrameSteps = 10;             // 10 steps: a quarter circle
 constexpr float kPanelFraction = 0.4f;      // of the half width: the right fifth
 
-// One quadric for every gauge: made on first use and kept for the process,
-// so no frame allocates one.
-GLUquadric* gaugeQuadric() {
-    static GLUquadric* quadric = nullptr;
-    if (!quadric) {
-        quadric = gluNewQuadric();
-        gluQuadricDrawStyle(quadric, GLU_FILL);
-        gluQuadricNormals(quadric, GLU_FLAT);
-    }
-    return quadric;
+// The gauge's dial and hub for a radius, as display lists built on first
+// use from one quadric that is then released: no frame allocates anything.
+struct GaugeLists {
+    float radius = -1.0f;
+    unsigned int dial = 0;  // list numbers; hub = dial + 1
+};
+GaugeLists gaugeLists;
+
+unsigned int gaugeDialList(float radius) {
+    if (gaugeLists.dial != 0 && gaugeLists.radius == radius) return gaugeLists.dial;
+    if (gaugeLists.dial == 0) gaugeLists.dial = glGenLists(2);
+    gaugeLists.radius = radius;
+    GLUquadric* q = gluNewQuadric();
+    gluQuadricDrawStyle(q, GLU_FILL);
+    gluQuadricNormals(q, GLU_FLAT);
+    glNewList(gaugeLists.dial, GL_COMPILE);
+    gluPartialDisk(q, 0.2 * radius, radius, 20, 4, 270.0, 180.0);
+    glEndList();
+    glNewList(gaugeLists.dial + 1, GL_COMPILE);
+    gluDisk(q, 0.0, 0.2 * radius, 20, 4);
+    glEndList();
+    gluDeleteQuadric(q);
+    return gaugeLists.dial;
 }
 
 // Draws text one character at a time from the raster position (x, y).
@@ -60,6 +73,15 @@ void quad(float x0, float y0, float x1, float y1) {
     glVertex2f(x1, y0);
     glVertex2f(x1, y1);
     glVertex2f(x0, y1);
+}
+
+// One map square of side `size` about (x, y), inside glBegin(GL_QUADS).
+void mapSquare(float x, float y, float size) {
+    const float h = 0.5f * size;
+    glVertex3f(x - h, y - h, 0.5f);
+    glVertex3f(x + h, y - h, 0.5f);
+    glVertex3f(x + h, y + h, 0.5f);
+    glVertex3f(x - h, y + h, 0.5f);
 }
 
 // The view's opening inside the frame, in window pixels.
@@ -102,12 +124,22 @@ void drawHudFrame(float w, float h) {
     const float t = 0.03f * cy, r = 0.2f * cy;
     glDisable(GL_LIGHTING);
     glEnable(GL_BLEND);
-    // Same depth for both passes: the thicker teal one only fills the band
-    // the grey one left uncovered along the inner edge.
-    glColor3f(0.1f, 0.1f, 0.1f);
-    drawFrame(cx, cy, 0.7f * t, kPanelFraction, r, kFrameAngleStep, kFrameSteps);
+    // A grey frame with a teal band of 0.3 t along its inner edge: the
+    // thicker teal frame first, the thinner grey one over it. Left of the
+    // panel only for the teal one: the grey panel covers the rest. Both lie
+    // in front of the scene's depth values, and the depth buffer is cleared
+    // after the frame, so they are drawn without the depth test (half the
+    // fill of two depth-tested passes; the same pixels).
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, static_cast<int>(std::ceil((1.0f - 0.5f * kPanelFraction) * w)),
+              static_cast<int>(std::ceil(h)));
     glColor3f(0.1f, 0.5f, 0.5f);
     drawFrame(cx, cy, t, kPanelFraction, r, kFrameAngleStep, kFrameSteps);
+    glDisable(GL_SCISSOR_TEST);
+    glColor3f(0.1f, 0.1f, 0.1f);
+    drawFrame(cx, cy, 0.7f * t, kPanelFraction, r, kFrameAngleStep, kFrameSteps);
+    glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glEnable(GL_LIGHTING);
 }
@@ -125,14 +157,14 @@ void drawHealthGauge(float radius, float fraction, bool withHub) {
         glVertex3f(0.9f * x, 0.9f * y, 1.0f);
         glEnd();
     }
-    GLUquadric* q = gaugeQuadric();
+    const unsigned int dial = gaugeDialList(radius);
     glColor3f(0.1f, 0.0f, 0.0f);
-    gluPartialDisk(q, 0.2 * radius, radius, 20, 4, 270.0, 180.0);
+    glCallList(dial);
     if (withHub) {
         // Blinks once a second: red on odd calendar seconds, green on even.
         if (std::time(nullptr) % 2 != 0) glColor3f(1.0f, 0.0f, 0.0f);
         else glColor3f(0.0f, 1.0f, 0.0f);
-        gluDisk(q, 0.0, 0.2 * radius, 20, 4);
+        glCallList(dial + 1);
     }
 }
 
@@ -140,11 +172,12 @@ void drawOverviewMap(const Fighter& f) {
     const float px = f.pos.x, py = f.pos.y;
     glDisable(GL_LIGHTING);
 
-    glPushMatrix();
+    // Seen along z in this projection a unit cube scaled by (s, s, 1) is an
+    // s x s square whose front face lies at z = 0.5: the squares are drawn as
+    // such faces, all in one batch, with the depth test deciding as for cubes.
+    glBegin(GL_QUADS);
     glColor4f(0.0f, 1.0f, 0.0f, 0.5f);
-    glScalef(3.0f, 3.0f, 1.0f);
-    glutSolidCube(1.0);
-    glPopMatrix();
+    mapSquare(0.0f, 0.0f, 3.0f);
 
     // Each square is centred on its cell's lower-left grid corner. The loops
     // stop at the table's edge whatever the map's size claims.
@@ -159,13 +192,10 @@ void drawOverviewMap(const Fighter& f) {
             if (!(dx > -kMapReach && dx < kMapReach)) continue;
             if (gs.mazeCells[r][k] != 0) glColor4f(1.0f, 1.0f, 0.0f, 0.8f);
             else glColor4f(0.2f, 0.2f, 0.2f, 0.8f);
-            glPushMatrix();
-            glTranslatef(dx, dy, 0.0f);
-            glScalef(cs, cs, 1.0f);
-            glutSolidCube(1.0);
-            glPopMatrix();
+            mapSquare(dx, dy, cs);
         }
     }
+    glEnd();
 
     for (const Prey& p : gs.preyList) {
         const float x = p.pos.x, y = p.pos.y;
@@ -189,13 +219,6 @@ void drawLargeMap(float w, float h) {
     const float ow = o.x1 - o.x0, oh = o.y1 - o.y0;
     if (rows == 0 || cols == 0 || !(cs > 0.0f) || !(ow > 0.0f) || !(oh > 0.0f)) return;
 
-    glDisable(GL_LIGHTING);
-    glDisable(GL_DEPTH_TEST);
-    glColor3f(0.0f, 0.0f, 0.08f);
-    glBegin(GL_QUADS);
-    quad(o.x0, o.y0, o.x1, o.y1);
-    glEnd();
-
     // The whole level, as large as the opening allows, centred in it; one
     // square per cell covering the cell itself.
     const float scale = std::min(ow / (static_cast<float>(cols) * cs),
@@ -203,6 +226,20 @@ void drawLargeMap(float w, float h) {
     const float cell = cs * scale;
     const float left = o.x0 + 0.5f * (ow - cell * static_cast<float>(cols));
     const float bottom = o.y0 + 0.5f * (oh - cell * static_cast<float>(rows));
+    const float right = left + cell * static_cast<float>(cols);
+    const float top = bottom + cell * static_cast<float>(rows);
+
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    // A dark margin where the level does not reach the opening's edges.
+    glColor3f(0.0f, 0.0f, 0.08f);
+    glBegin(GL_QUADS);
+    quad(o.x0, o.y0, left, o.y1);
+    quad(right, o.y0, o.x1, o.y1);
+    quad(left, o.y0, right, bottom);
+    quad(left, top, right, o.y1);
+    glEnd();
+
     glBegin(GL_QUADS);
     for (int r = 0; r < rows; ++r)
         for (int k = 0; k < cols; ++k) {
