@@ -35,6 +35,8 @@ constexpr int kBulletEntrySize = 24;
 constexpr int kPointEntrySize = 8;
 constexpr int kEffectEntrySize = 20;
 constexpr int kMaxEntryCount = 255;         // each count travels in one byte
+// Bits of the state body's server-flags byte (offset 15).
+constexpr uint8_t kServerFlagPaused = 0x01; // the server's world is paused
 
 // Message kinds (header offset 0, u16).
 enum NetMessageKind : uint16_t {

@@ -118,6 +118,7 @@ struct EffectEntry {
 };
 struct StateBody {
     uint8_t yourFighter = 0;
+    uint8_t serverFlags = 0;
     int32_t serverClockMs = 0;
     std::vector<FighterEntry> fighters;
     std::vector<PreyEntry> prey;
@@ -139,7 +140,7 @@ bool parseStateBody(const NetMessage& msg, StateBody& out) {
     out.yourFighter = getU8(r);
     const int fighters = getU8(r), prey = getU8(r), bullets = getU8(r);
     const int pointsA = getU8(r), pointsB = getU8(r), effects = getU8(r);
-    skipBytes(r, 1);
+    out.serverFlags = getU8(r);
     out.serverClockMs = getI32(r);
     const int total = kStateHeaderSize + fighters * kFighterEntrySize + prey * kPreyEntrySize +
                       bullets * kBulletEntrySize + (pointsA + pointsB) * kPointEntrySize +
@@ -263,7 +264,7 @@ KeyRecord readKeyRecord(const NetMessage& msg) {
 //    8  u8  yourFighter     fighter index of the receiving client
 //    9  u8  fighterCount    10 u8 preyCount    11 u8 bulletCount
 //   12  u8  reservedCountA  13 u8 reservedCountB (both always 0)
-//   14  u8  effectCount     15 zero
+//   14  u8  effectCount     15 u8 serverFlags (bit 0: game paused)
 //   16  i32 serverClockMs   ms within the server's current UTC minute
 //   20  entries back to back:
 //       fighter 28 B: f32 x, f32 y, f32 heading, u8 active, 3 unused,
@@ -291,7 +292,7 @@ void packState(NetMessage& body) {
     putU8(w, 0);
     putU8(w, 0);
     putU8(w, static_cast<uint8_t>(effects));
-    putU8(w, 0);
+    putU8(w, gs.gamePaused ? kServerFlagPaused : 0);
     putI32(w, gs.clockNowMs);
     for (int i = 0; i < fighters; ++i) {
         const Fighter& f = gs.fighterList[i];
@@ -336,6 +337,18 @@ void packState(NetMessage& body) {
     gs.effectEvents.clear();
 }
 
+namespace {
+
+// The server's pause reaches the client's world and its message line.
+void applyServerFlags(uint8_t flags) {
+    const bool paused = (flags & kServerFlagPaused) != 0;
+    if (paused == gs.gamePaused) return;
+    gs.gamePaused = paused;
+    setMessageLine(paused ? kPausedMessage : kResumedMessage);
+}
+
+}  // namespace
+
 bool stateBodyValid(const NetMessage& body) {
     StateBody parsed;
     return parseStateBody(body, parsed);
@@ -355,6 +368,7 @@ void applyState(const NetMessage& body) {
 
     // The index must always name a local fighter: the shell draws it.
     if (s.yourFighter < fighterCount()) gs.localFighterIndex = s.yourFighter;
+    applyServerFlags(s.serverFlags);
     if (static_cast<int>(s.fighters.size()) != fighterCount()) return;
 
     for (size_t i = 0; i < s.fighters.size(); ++i) {

@@ -48,7 +48,10 @@ void drawBox(float sx, float sy, float sz) {
 }
 
 void drawExplosion(Explosion& e) {
-    moveExplosionPieces(e);
+    // A paused game freezes its explosions too: no motion, no tumbling, no
+    // count towards the end, so resuming picks them up where they stood.
+    const bool frozen = gs.gamePaused;
+    if (!frozen) moveExplosionPieces(e);
     glPushMatrix();
     float emission[3];
     if (explosionFlash(e, emission)) {
@@ -77,19 +80,25 @@ void drawExplosion(Explosion& e) {
     for (int k = 0; k < n; ++k) {
         glPushMatrix();
         glTranslatef(e.pieceOffset[k].x, e.pieceOffset[k].y, e.pieceOffset[k].z);
-        // A new random attitude every drawing: the pieces tumble.
-        const float f1 = randomFraction();
-        const float f2 = randomFraction();
-        const float f3 = randomFraction();
-        const float f4 = randomFraction();
-        glRotatef(f3 * 360.0f, f2, f1, f4);
+        // A new random attitude every drawing: the pieces tumble. Frozen
+        // pieces hold an attitude of their own, taken from their direction.
+        if (!frozen) {
+            const float f1 = randomFraction();
+            const float f2 = randomFraction();
+            const float f3 = randomFraction();
+            const float f4 = randomFraction();
+            glRotatef(f3 * 360.0f, f2, f1, f4);
+        } else {
+            const Vec3& d = e.pieceDirection[k];
+            glRotatef(180.0f * (d.x + d.y + d.z), d.y, d.x, d.z);
+        }
         drawBox(e.pieceSize[k].x, e.pieceSize[k].y, e.pieceSize[k].z);
         glPopMatrix();
     }
     const GLfloat none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     glMaterialfv(GL_FRONT, GL_EMISSION, none);
     glPopMatrix();
-    endExplosionFrame(e);
+    if (!frozen) endExplosionFrame(e);
 }
 
 void drawExplosions() {

@@ -1,39 +1,349 @@
-// hud.cpp -- the head-up display: score, bullets, health and the message line.
+// hud.cpp -- the head-up display: the cockpit frame with its right panel,
+// the red labels, the health gauge, the overview map around the player, the
+// message line, and (with showMap) the large map of the whole level.
+//
+// Everything is flat drawing in window pixels: origin at the lower-left
+// corner, x to the right, y up. Layout values are fractions of the window so
+// that the display follows a resize.
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "render/render.h"
 
 namespace {
 
-void drawText(float x, float y, const char* text) {
+constexpr float kPi = 3.14159265358979f;
+constexpr float kGaugeRadius = 40.0f;       // pixels
+constexpr float kMapReach = 60.0f;          // world units shown each side of the player
+constexpr float kFrameAngleStep = 0.15707964f;  // radians per corner-fan step
+constexpr int kFrameSteps = 10;             // 10 steps: a quarter circle
+constexpr float kPanelFraction = 0.4f;      // of the half width: the right fifth
+
+// The gauge's dial and hub for a radius, as display lists built on first
+// use from one quadric that is then released: no frame allocates anything.
+struct GaugeLists {
+    float radius = -1.0f;
+    unsigned int dial = 0;  // list numbers; hub = dial + 1
+};
+GaugeLists gaugeLists;
+
+unsigned int gaugeDialList(float radius) {
+    if (gaugeLists.dial != 0 && gaugeLists.radius == radius) return gaugeLists.dial;
+    if (gaugeLists.dial == 0) gaugeLists.dial = glGenLists(2);
+    gaugeLists.radius = radius;
+    GLUquadric* q = gluNewQuadric();
+    gluQuadricDrawStyle(q, GLU_FILL);
+    gluQuadricNormals(q, GLU_FLAT);
+    glNewList(gaugeLists.dial, GL_COMPILE);
+    gluPartialDisk(q, 0.2 * radius, radius, 20, 4, 270.0, 180.0);
+    glEndList();
+    glNewList(gaugeLists.dial + 1, GL_COMPILE);
+    gluDisk(q, 0.0, 0.2 * radius, 20, 4);
+    glEndList();
+    gluDeleteQuadric(q);
+    return gaugeLists.dial;
+}
+
+// Draws text one character at a time from the raster position (x, y).
+void drawText(float x, float y, void* font, const char* text) {
     glRasterPos2f(x, y);
-    for (const char* c = text; *c; ++c) glutBitmapCharacter(GLUT_BITMAP_9_BY_15, *c);
+    for (const char* c = text; *c; ++c) glutBitmapCharacter(font, static_cast<unsigned char>(*c));
+}
+
+// Corner fan from (ox, oy) through n + 1 points (x0 + sx r cos a, y0 + sy r sin a).
+void cornerFan(float ox, float oy, float x0, float y0, float sx, float sy, float r, float step,
+               int n) {
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex2f(ox, oy);
+    for (int k = 0; k <= n; ++k) {
+        const float a = static_cast<float>(k) * step;
+        glVertex2f(x0 + sx * r * std::cos(a), y0 + sy * r * std::sin(a));
+    }
+    glEnd();
+}
+
+void quad(float x0, float y0, float x1, float y1) {
+    glVertex2f(x0, y0);
+    glVertex2f(x1, y0);
+    glVertex2f(x1, y1);
+    glVertex2f(x0, y1);
+}
+
+// One map square of side `size` about (x, y), inside glBegin(GL_QUADS).
+void mapSquare(float x, float y, float size) {
+    const float h = 0.5f * size;
+    glVertex3f(x - h, y - h, 0.5f);
+    glVertex3f(x + h, y - h, 0.5f);
+    glVertex3f(x + h, y + h, 0.5f);
+    glVertex3f(x - h, y + h, 0.5f);
+}
+
+// The view's opening inside the frame, in window pixels.
+struct Opening {
+    float x0, y0, x1, y1;
+};
+Opening viewOpening(float w, float h) {
+    const float t = 0.015f * h;
+    return Opening{t, t + 0.05f * h, (1.0f - 0.2f) * w - t, h - t};
 }
 
 }  // namespace
 
+void drawFrame(float cx, float cy, float t, float f, float r, float step, int n) {
+    const float b = t + 0.1f * cy;  // the bottom bar is taller
+    const float x1 = (1.0f - f) * cx;
+    glPushMatrix();
+    glTranslatef(cx, cy, 0.0f);
+    // Top left and bottom left corners.
+    cornerFan(-cx, cy, -cx + t + r, cy - t - r, -1.0f, 1.0f, r, step, n);
+    cornerFan(-cx, -cy, -cx + t + r, -cy + b + r, -1.0f, -1.0f, r, step, n);
+    // The right corners sit at the panel's edge.
+    glPushMatrix();
+    glTranslatef(-f * cx, 0.0f, 0.0f);
+    cornerFan(cx, -cy, cx - t - r, -cy + b + r, 1.0f, -1.0f, r, step, n);
+    cornerFan(cx, cy, cx - t - r, cy - t - r, 1.0f, 1.0f, r, step, n);
+    glPopMatrix();
+    glBegin(GL_QUADS);
+    quad(x1, -cy, cx, cy);            // right panel
+    quad(-cx, -cy, -cx + t, cy);      // left bar
+    quad(-cx, -cy, cx, -cy + b);      // bottom bar
+    quad(x1 - t, -cy, x1, cy);        // the panel's edge bar
+    quad(-cx, cy - t, cx, cy);        // top bar
+    glEnd();
+    glPopMatrix();
+}
+
+void drawHudFrame(float w, float h) {
+    const float cx = w * 0.5f, cy = h * 0.5f;
+    const float t = 0.03f * cy, r = 0.2f * cy;
+    glDisable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    // A grey frame with a teal band of 0.3 t along its inner edge: the
+    // thicker teal frame first, the thinner grey one over it. Left of the
+    // panel only for the teal one: the grey panel covers the rest. Both lie
+    // in front of the scene's depth values, and the depth buffer is cleared
+    // after the frame, so they are drawn without the depth test (half the
+    // fill of two depth-tested passes; the same pixels).
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, 0, static_cast<int>(std::ceil((1.0f - 0.5f * kPanelFraction) * w)),
+              static_cast<int>(std::ceil(h)));
+    glColor3f(0.1f, 0.5f, 0.5f);
+    drawFrame(cx, cy, t, kPanelFraction, r, kFrameAngleStep, kFrameSteps);
+    glDisable(GL_SCISSOR_TEST);
+    glColor3f(0.1f, 0.1f, 0.1f);
+    drawFrame(cx, cy, 0.7f * t, kPanelFraction, r, kFrameAngleStep, kFrameSteps);
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+}
+
+void drawHealthGauge(float radius, float fraction, bool withHub) {
+    // Full health points right, none left; outside 0..1 the needle swings
+    // below the horizontal. A health that is not a number has no direction:
+    // the dial is drawn without a needle.
+    const float a = (1.0f - fraction) * kPi;
+    const float x = radius * std::cos(a), y = radius * std::sin(a);
+    if (std::isfinite(x) && std::isfinite(y)) {
+        glColor3f(1.0f, 1.0f, 0.0f);
+        glBegin(GL_LINES);
+        glVertex3f(0.25f * x, 0.25f * y, 1.0f);
+        glVertex3f(0.9f * x, 0.9f * y, 1.0f);
+        glEnd();
+    }
+    const unsigned int dial = gaugeDialList(radius);
+    glColor3f(0.1f, 0.0f, 0.0f);
+    glCallList(dial);
+    if (withHub) {
+        // Blinks once a second: red on odd calendar seconds, green on even.
+        if (std::time(nullptr) % 2 != 0) glColor3f(1.0f, 0.0f, 0.0f);
+        else glColor3f(0.0f, 1.0f, 0.0f);
+        glCallList(dial + 1);
+    }
+}
+
+void drawOverviewMap(const Fighter& f) {
+    const float px = f.pos.x, py = f.pos.y;
+    glDisable(GL_LIGHTING);
+
+    // Seen along z in this projection a unit cube scaled by (s, s, 1) is an
+    // s x s square whose front face lies at z = 0.5: the squares are drawn as
+    // such faces, all in one batch, with the depth test deciding as for cubes.
+    glBegin(GL_QUADS);
+    glColor4f(0.0f, 1.0f, 0.0f, 0.5f);
+    mapSquare(0.0f, 0.0f, 3.0f);
+
+    // Each square is centred on its cell's lower-left grid corner. The loops
+    // stop at the table's edge whatever the map's size claims.
+    const float cs = gs.cellSize;
+    const int rows = std::clamp(gs.mazeRows, 0, kMaxMazeSize);
+    const int cols = std::clamp(gs.mazeCols, 0, kMaxMazeSize);
+    for (int r = 0; r < rows; ++r) {
+        const float dy = static_cast<float>(r) * cs - py;
+        if (!(dy > -kMapReach && dy < kMapReach)) continue;
+        for (int k = 0; k < cols; ++k) {
+            const float dx = static_cast<float>(k) * cs - px;
+            if (!(dx > -kMapReach && dx < kMapReach)) continue;
+            if (gs.mazeCells[r][k] != 0) glColor4f(1.0f, 1.0f, 0.0f, 0.8f);
+            else glColor4f(0.2f, 0.2f, 0.2f, 0.8f);
+            mapSquare(dx, dy, cs);
+        }
+    }
+    glEnd();
+
+    for (const Prey& p : gs.preyList) {
+        const float x = p.pos.x, y = p.pos.y;
+        if (!(px - kMapReach < x && x < px + kMapReach && py - kMapReach < y && y < py + kMapReach))
+            continue;
+        glPushMatrix();
+        glColor3f(1.0f, 0.0f, 0.0f);
+        glTranslatef(x - px, y - py, 0.0f);
+        glScalef(2.0f, 2.0f, 1.0f);
+        glutSolidSphere(1.0, 5, 5);
+        glPopMatrix();
+    }
+    glDisable(GL_BLEND);
+}
+
+void drawLargeMap(float w, float h) {
+    const Opening o = viewOpening(w, h);
+    const int rows = std::clamp(gs.mazeRows, 0, kMaxMazeSize);
+    const int cols = std::clamp(gs.mazeCols, 0, kMaxMazeSize);
+    const float cs = gs.cellSize;
+    const float ow = o.x1 - o.x0, oh = o.y1 - o.y0;
+    if (rows == 0 || cols == 0 || !(cs > 0.0f) || !(ow > 0.0f) || !(oh > 0.0f)) return;
+
+    // The whole level, as large as the opening allows, centred in it; one
+    // square per cell covering the cell itself.
+    const float scale = std::min(ow / (static_cast<float>(cols) * cs),
+                                 oh / (static_cast<float>(rows) * cs));
+    const float cell = cs * scale;
+    const float left = o.x0 + 0.5f * (ow - cell * static_cast<float>(cols));
+    const float bottom = o.y0 + 0.5f * (oh - cell * static_cast<float>(rows));
+    const float right = left + cell * static_cast<float>(cols);
+    const float top = bottom + cell * static_cast<float>(rows);
+
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    // A dark margin where the level does not reach the opening's edges.
+    glColor3f(0.0f, 0.0f, 0.08f);
+    glBegin(GL_QUADS);
+    quad(o.x0, o.y0, left, o.y1);
+    quad(right, o.y0, o.x1, o.y1);
+    quad(left, o.y0, right, bottom);
+    quad(left, top, right, o.y1);
+    glEnd();
+
+    glBegin(GL_QUADS);
+    for (int r = 0; r < rows; ++r)
+        for (int k = 0; k < cols; ++k) {
+            if (gs.mazeCells[r][k] != 0) glColor3f(0.8f, 0.8f, 0.2f);
+            else glColor3f(0.15f, 0.15f, 0.2f);
+            const float x = left + static_cast<float>(k) * cell;
+            const float y = bottom + static_cast<float>(r) * cell;
+            quad(x, y, x + cell, y + cell);
+        }
+    glEnd();
+
+    // Bodies in pixels: a marker never shrinks below a few pixels.
+    const float mark = std::max(2.0f, 0.35f * cell);
+    auto onMap = [&](Vec3 p, float& x, float& y) {
+        x = left + p.x * scale;
+        y = bottom + p.y * scale;
+        return std::isfinite(x) && std::isfinite(y) && x >= o.x0 && x <= o.x1 && y >= o.y0 &&
+               y <= o.y1;
+    };
+    float x = 0.0f, y = 0.0f;
+    glBegin(GL_QUADS);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    for (const Prey& p : gs.preyList)
+        if (onMap(p.pos, x, y)) quad(x - mark, y - mark, x + mark, y + mark);
+    for (int i = 0; i < fighterCount(); ++i) {
+        const Fighter& f = gs.fighterList[i];
+        if (i == gs.localFighterIndex || f.state != InPlay || !onMap(f.pos, x, y)) continue;
+        glColor3f(0.3f, 0.6f, 1.0f);
+        quad(x - mark, y - mark, x + mark, y + mark);
+    }
+    glEnd();
+    // The player: a larger green square with a line along its heading.
+    const int me = gs.localFighterIndex;
+    if (me >= 0 && me < fighterCount() && onMap(gs.fighterList[me].pos, x, y)) {
+        const Fighter& f = gs.fighterList[me];
+        const float big = 1.5f * mark;
+        glColor3f(0.0f, 1.0f, 0.0f);
+        glBegin(GL_QUADS);
+        quad(x - big, y - big, x + big, y + big);
+        glEnd();
+        if (std::isfinite(f.dir.x) && std::isfinite(f.dir.y)) {
+            glBegin(GL_LINES);
+            glVertex2f(x, y);
+            glVertex2f(x + f.dir.x * 4.0f * big, y + f.dir.y * 4.0f * big);
+            glEnd();
+        }
+    }
+    glEnable(GL_DEPTH_TEST);
+}
+
 void drawHud() {
+    // A window shrunk to nothing still has one pixel: no empty projection.
+    const float w = static_cast<float>(std::max(1, view.windowWidth));
+    const float h = static_cast<float>(std::max(1, view.windowHeight));
+    glViewport(0, 0, static_cast<int>(w), static_cast<int>(h));
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluOrtho2D(0.0, view.windowWidth, 0.0, view.windowHeight);
+    gluOrtho2D(0.0, w, 0.0, h);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glDisable(GL_LIGHTING);
+    // The maze leaves texturing on; the HUD is flat colour.
     glDisable(GL_TEXTURE_2D);
-    glDisable(GL_DEPTH_TEST);
-
-    char line[128];
-    std::snprintf(line, sizeof line, "Score %d   Bullets %d   Health %.0f", gs.hudScore,
-                  gs.hudBullets, static_cast<double>(gs.hudHealth));
-    glColor3f(1.0f, 1.0f, 0.4f);
-    drawText(10.0f, 12.0f, line);
-    glColor3f(1.0f, 1.0f, 1.0f);
-    drawText(10.0f, static_cast<float>(view.windowHeight) - 20.0f, gs.messageLine);
-
     glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+
+    // The large map lies over the 3-D view, under the frame's rounded corners.
+    if (gs.showMap) drawLargeMap(w, h);
+
+    glPushMatrix();
+    drawHudFrame(w, h);
+    glPopMatrix();
+
+    glClear(GL_DEPTH_BUFFER_BIT);
+
+    glPushMatrix();
+    glDisable(GL_LIGHTING);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    char text[64];
+    std::snprintf(text, sizeof text, "Health: ");
+    drawText(0.81f * w, 0.6f * h, GLUT_BITMAP_HELVETICA_18, text);
+    glTranslatef(0.9f * w, 0.45f * h, 0.0f);
+    drawHealthGauge(kGaugeRadius, gs.hudHealth / 100.0f, true);
+    glPopMatrix();
+
+    const int me = gs.localFighterIndex;
+    if (me >= 0 && me < fighterCount()) {
+        glPushMatrix();
+        glTranslatef(0.9f * w, 0.85f * h, 0.0f);
+        drawOverviewMap(gs.fighterList[me]);
+        glPopMatrix();
+    }
+
+    std::snprintf(text, sizeof text, "score:%d ", gs.hudScore);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    drawText(0.81f * w, 0.3f * h, GLUT_BITMAP_HELVETICA_18, text);
+    std::snprintf(text, sizeof text, "bullets:%d ", gs.hudBullets);
+    glColor3f(1.0f, 0.0f, 0.0f);
+    drawText(0.81f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_18, text);
+
+    glDisable(GL_LIGHTING);
+    glColor3f(1.0f, 1.0f, 0.0f);
+    // A paused world says so whenever no other message is up.
+    const char* message = gs.messageLine;
+    if (message[0] == '\0' && gs.gamePaused) message = kPausedMessage;
+    drawText(0.05f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_10, message);
     glEnable(GL_LIGHTING);
 }

@@ -439,6 +439,35 @@ void drawMaze();
 // HUD
 // ---------------------------------------------------------------------------
 
-// Draws the head-up display over the scene from the HUD fields of gs; leaves
-// the projection orthographic and lighting enabled.
+// Draws the head-up display over the scene from the HUD fields of gs in a
+// pixel projection of the whole window (at least 1 x 1): the cockpit frame,
+// "Health: " with the gauge, the overview map, score, bullets and the
+// message (while paused and no message is up: "Game paused"); with showMap
+// also the large map. Leaves the projection orthographic and lighting enabled.
 void drawHud();
+
+// The cockpit frame of a w x h window: a grey frame with a teal band along
+// its inner edge, rounded inner corners, the right fifth a solid panel.
+void drawHudFrame(float w, float h);
+
+// One pass of the frame, in window pixels, about the centre (cx, cy):
+// thickness t (the bottom bar t + 0.1 cy), panel of fraction f of the half
+// width, inner corners of radius r as fans of n steps of `step` radians.
+void drawFrame(float cx, float cy, float t, float f, float r, float step, int n);
+
+// The health gauge about the current origin: the needle at angle
+// (1 - fraction) * pi (right at 1, up at 0.5, left at 0, below the horizontal
+// outside 0..1; none for a fraction that is not a number), the upper half
+// dial of `radius` pixels and, withHub, a hub blinking red / green each second.
+void drawHealthGauge(float radius, float fraction, bool withHub);
+
+// The overview map about the current origin, one pixel per world unit: the
+// player's green square, the cells whose lower-left corner lies within 60
+// units on both axes (walls yellow, floor grey), the prey within 60 units as
+// red dots. Reads only cells inside the table and the map.
+void drawOverviewMap(const Fighter& f);
+
+// The whole level scaled to fit the view's opening of a w x h window, over
+// the 3-D view: walls, every prey (red), every other fighter in play (blue)
+// and the local fighter (green, with its heading). Nothing for an empty map.
+void drawLargeMap(float w, float h);

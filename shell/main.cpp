@@ -76,7 +76,10 @@ int main(int argc, char** argv) {
     glutKeyboardUpFunc(onKeyUp);
     glutSpecialFunc(onSpecialKey);
     glutIdleFunc(idle);
-    resetGame();
+    buildMenus();
+    // The game counts as started from its first frame: Pause and Map work
+    // at once.
+    startGame();
     requireLocalFighter();
 
     // 4. The loop: paced idle pass, frame, ... until quitGame.

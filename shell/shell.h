@@ -1,5 +1,6 @@
-// shell.h -- the game's spine: start-up, the window callbacks and the
-// keyboard routing. Only this folder and render/ talk to GLUT.
+// shell.h -- the game's spine: start-up, the window callbacks, the keyboard
+// routing and the menus. Only this folder and render/ talk to GLUT; the menu
+// choices (shell/portable) are GL-free and live in the rules library.
 #pragma once
 
 #include <cstdint>
@@ -28,3 +29,39 @@ void requireLocalFighter();
 
 // How long a message stays on the HUD, ms.
 constexpr int32_t kMessageShowMs = 4000;
+
+// ---------------------------------------------------------------------------
+// Menus (right mouse button)
+// ---------------------------------------------------------------------------
+
+// Values of the main menu's entries; "Levels of Detail" is a submenu.
+enum MainMenuValue : int {
+    MenuStartGame = 1,
+    MenuPauseGame = 2,
+    MenuToggleMap = 3,
+    MenuToggleTexture = 4,
+    MenuToggleLight = 5,
+    MenuToggleSound = 6,
+    MenuQuit = 7,
+};
+// The detail submenu's values run 1 (most detailed) .. 9.
+constexpr int kDetailMenuEntries = 9;
+
+// Creates the detail menu and the main menu and attaches the main menu to
+// the right mouse button. Once, after the callbacks are registered.
+void buildMenus();
+// GLUT callbacks of the two menus: chooseMainMenu / chooseDetailMenu.
+void onMainMenu(int value);
+void onDetailMenu(int value);
+
+// GL-free. A new game: resetGame, the fighters of connected clients back in
+// play, gameStarted set, a pause lifted ("Game resumed"). Start-up calls it
+// too, so Pause and Map work from the first frame.
+void startGame();
+// GL-free. The effect of a main-menu value: Start game (server only; a client
+// is told so in messageLine), the option toggles, Quit (quitRequested, acted
+// on at the next key event). Other values do nothing.
+void chooseMainMenu(int value);
+// GL-free. Detail value 1..9 sets detailLevel to value - 1; any other value
+// writes "error: invalid lod select mode." and changes nothing.
+void chooseDetailMenu(int value);

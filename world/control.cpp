@@ -125,10 +125,16 @@ void specialKeyAction(Fighter& f, int key) {
 void fighterKeyAction(Fighter& f, int key, bool released, bool special) {
     if (gs.quitRequested) quitGame();
     if (special) {
-        specialKeyAction(f, key);
+        if (!gs.gamePaused) specialKeyAction(f, key);
         return;
     }
     if (key < 0 || key >= kKeyCount) return;
+    if (gs.gamePaused && !keyActsWhilePaused(key, false)) {
+        // A release still counts, or a key let go during the pause would
+        // walk the fighter on by itself when play resumes.
+        if (released) f.keyDown[key] = 0;
+        return;
+    }
 
     // One-shot actions happen on an event that finds the key already held:
     // a tap acts once (on its release), a held key on every auto-repeat.
@@ -138,10 +144,10 @@ void fighterKeyAction(Fighter& f, int key, bool released, bool special) {
         if (held) fire(f);
         break;
     case 'L':
-        if (held) gs.lightingOn = !gs.lightingOn;
+        if (held) toggleOption(OptionLighting);
         break;
     case 'T':
-        if (held) gs.texturesOn = !gs.texturesOn;
+        if (held) toggleOption(OptionTextures);
         break;
     case 'Q':
     case 'q':

@@ -84,7 +84,7 @@ void endExplosionFrame(Explosion& e) {
 }
 
 void advanceUndrawnExplosions() {
-    if (!gs.drawnSincePass) {
+    if (!gs.drawnSincePass && !gs.gamePaused) {
         for (Explosion& e : gs.explosionList) {
             // Only drawable explosions ever finish; another type stays, as it does on screen.
             if (e.effectType != 1 || e.finished) continue;

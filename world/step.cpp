@@ -129,11 +129,13 @@ void removeAll(std::vector<T>& list, Gone gone) {
 }  // namespace
 
 void regenerateHealth() {
+    if (gs.gamePaused) return;
     for (Fighter& f : gs.fighterList)
         if (inPlay(f) && f.health < kStartHealth) f.health += kHealthRegen;
 }
 
 void worldStep() {
+    if (gs.gamePaused) return;
     const float dt = static_cast<float>(passIntervalMs(gs.clockPrevMs, gs.clockNowMs)) * 0.001f;
 
     for (Fighter& f : gs.fighterList)

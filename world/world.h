@@ -417,6 +417,8 @@ constexpr int kKeyDownArrow = 103;
 // One key event for fighter f: arrows propose a step or turn, ordinary keys
 // update keyDown after acting (space fires, p prints, L / T toggle, q / Q ask
 // to quit). With quitRequested set, ends the process through quitGame().
+// While gs.gamePaused only q, Q, L and T act; other events only let go of a
+// held key, so nothing stays held across the pause.
 // Ordinary key codes outside 0..255 are ignored.
 void fighterKeyAction(Fighter& f, int key, bool released, bool special);
 
@@ -449,11 +451,13 @@ bool pathClear(Vec3 from, Vec3 to, float& t, const void* ignoreA, const void* ig
 // ---------------------------------------------------------------------------
 
 // One server step over passIntervalMs(clockPrevMs, clockNowMs): held keys,
-// collision, prey behaviour, bullets, hits, deaths, score, removals.
+// collision, prey behaviour, bullets, hits, deaths, score, removals. Does
+// nothing while gs.gamePaused: the interval is one pass's, so the first step
+// after a pause covers no paused time.
 void worldStep();
 
 // Server, once per idle pass: +kHealthRegen for every fighter in play below
-// kStartHealth.
+// kStartHealth. Nothing while gs.gamePaused.
 void regenerateHealth();
 
 // Starts an explosion at (x, y, z) and appends it to explosionList; also used
@@ -479,8 +483,27 @@ void endExplosionFrame(Explosion& e);
 // the previous pass (a covered or unmapped window, a windowless process),
 // every explosion advances as one drawing would, unseen, so explosions still
 // finish on time and the list cannot grow without bound. Clears
-// gs.drawnSincePass.
+// gs.drawnSincePass. A paused world's explosions stand still.
 void advanceUndrawnExplosions();
+
+// ---------------------------------------------------------------------------
+// Option flags (shared by the keys and the menus)
+// ---------------------------------------------------------------------------
+
+enum GameOption : int { OptionTextures, OptionLighting, OptionSound, OptionMap, OptionPause };
+
+// Message lines of a server pausing and resuming the world.
+constexpr const char* kPausedMessage = "Game paused";
+constexpr const char* kResumedMessage = "Game resumed";
+
+// The one place the option flags change. Sound also starts (looped, from the
+// beginning) or stops the music in slot 0. Map and Pause act only once
+// gameStarted; a client does not pause (its world is the server's) and says so
+// in messageLine; the server notes "Game paused" / "Game resumed" there.
+void toggleOption(GameOption option);
+
+// While gs.gamePaused, the only key events that act: q, Q, L and T.
+bool keyActsWhilePaused(int key, bool special);
 
 // ---------------------------------------------------------------------------
 // End of the process

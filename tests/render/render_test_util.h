@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "game_window.h"
 #include "render/render.h"
 #include "shell/shell.h"
 
@@ -33,28 +34,9 @@ struct Frame {
 
 inline bool windowReady = false;
 
-// One window per test process, at the screen's origin like the game's, with
-// the level, textures and lists loaded the way start-up loads them.
-inline void openGameWindow() {
-    if (windowReady) return;
-    int argc = 1;
-    char name[] = "maze-tests-render";
-    char* argv[] = {name, nullptr};
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowPosition(0, 0);
-    glutInitWindowSize(kWidth, kHeight);
-    glutCreateWindow("maze");
-    glutDisplayFunc([] {});
-    for (int i = 0; i < 10; ++i) glutMainLoopEvent();
-    ASSERT_EQ(chdir(MAZE_DATA_DIR), 0);
-    resetGameStateForTest();
-    readMazeMap();
-    loadTextures();
-    buildModels();
-    createFighters();
-    windowReady = true;
-}
+// The process's one game window (game_window.h), at the frame size these
+// helpers read.
+inline void openGameWindow() { windowReady = openGameWindow(kWidth, kHeight); }
 
 // Reads the back buffer and writes it as <build>/test-frames/<name>.png.
 inline Frame grabFrame(const char* name) {

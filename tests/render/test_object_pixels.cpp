@@ -298,6 +298,13 @@ TEST_F(ObjectPixels, BulletsGlowBrightAndUnlit) {
 TEST_F(ObjectPixels, AnExplosionFlashesThenDarkensAndFinishesOnTime) {
     gs.mazeLights.clear();
     startSmallExplosion(kEyeX + 6.0f, kEyeY, 1.7f);
+    // A paused game holds the explosion where it stands, for any number of frames.
+    gs.gamePaused = true;
+    const Explosion before = gs.explosionList[0];
+    for (int k = 0; k < 3; ++k) drawFrameAt("explosion-paused", kEyeX, kEyeY, 1.0f, 0.0f);
+    gs.gamePaused = false;
+    EXPECT_EQ(gs.explosionList[0].frame, before.frame);
+    EXPECT_EQ(gs.explosionList[0].pieceOffset[0].x, before.pieceOffset[0].x);
     std::vector<int> white;
     for (int k = 0; k < 12; ++k) {
         ASSERT_EQ(explosionCount(), 1);

@@ -1,0 +1,62 @@
+// menu_choices.cpp -- what each menu entry does to the flags and the game.
+// GL-free: the GLUT callbacks in menus.cpp only pass the value on, so the
+// rules library and its tests carry all of it.
+#include <cstdio>
+
+#include "net/net.h"
+#include "shell/shell.h"
+#include "world/world.h"
+
+void startGame() {
+    resetGame();
+    // The reset leaves only fighter 0 in play; a connected client keeps
+    // playing the new game rather than watching it from nowhere.
+    if (gs.isServer) {
+        for (int s = 0; s < kMaxClients; ++s)
+            if (net.clients[s].inUse && s + 1 < fighterCount()) gs.fighterList[s + 1].state = InPlay;
+    }
+    gs.gameStarted = true;
+    if (gs.gamePaused) {
+        gs.gamePaused = false;
+        setMessageLine(kResumedMessage);
+    }
+}
+
+void chooseMainMenu(int value) {
+    switch (value) {
+    case MenuStartGame:
+        // A client's world is the server's picture; a reset here would be
+        // overwritten by the next state.
+        if (gs.isServer) startGame();
+        else setMessageLine("Only the server can start a new game");
+        break;
+    case MenuPauseGame:
+        toggleOption(OptionPause);
+        break;
+    case MenuToggleMap:
+        toggleOption(OptionMap);
+        break;
+    case MenuToggleTexture:
+        toggleOption(OptionTextures);
+        break;
+    case MenuToggleLight:
+        toggleOption(OptionLighting);
+        break;
+    case MenuToggleSound:
+        toggleOption(OptionSound);
+        break;
+    case MenuQuit:
+        gs.quitRequested = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void chooseDetailMenu(int value) {
+    if (value < 1 || value > kDetailMenuEntries) {
+        std::printf("error: invalid lod select mode.\n");
+        return;
+    }
+    gs.detailLevel = value - 1;
+}

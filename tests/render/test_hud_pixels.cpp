@@ -1,0 +1,291 @@
+// test_hud_pixels.cpp -- the head-up display drawn by the game's display
+// callback over the shipped level, checked at the pixels its layout fixes,
+// in a 640 x 480 window and at 960 x 720. Frames go to
+// <build>/test-frames/hud_*.png.
+#include <GL/freeglut.h>
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "game_window.h"
+#include "render/render.h"
+#include "shell/shell.h"
+
+namespace {
+
+struct Rgb {
+    int r, g, b;
+};
+
+struct Frame {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;  // bottom row first
+    Rgb at(int x, int y) const {
+        const size_t i = (static_cast<size_t>(y) * width + x) * 3;
+        return Rgb{rgb[i], rgb[i + 1], rgb[i + 2]};
+    }
+    // Pixels of the box [x0, x1) x [y0, y1) that pass `test`.
+    template <class Test>
+    int count(int x0, int y0, int x1, int y1, Test test) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += test(at(x, y)) ? 1 : 0;
+        return n;
+    }
+};
+
+bool near(int v, int want, int tolerance = 4) { return std::abs(v - want) <= tolerance; }
+bool isYellow(Rgb c) { return c.r > 200 && c.g > 200 && c.b < 80; }
+bool isRed(Rgb c) { return c.r > 200 && c.g < 60 && c.b < 60; }
+bool isGreen(Rgb c) { return c.g > 200 && c.r < 60 && c.b < 60; }
+bool isPanelGrey(Rgb c) { return near(c.r, 25) && near(c.g, 25) && near(c.b, 25); }
+bool isTeal(Rgb c) { return near(c.r, 25) && near(c.g, 127) && near(c.b, 127); }
+
+// The player's place: the middle of start cell (row 1, column 1), facing +y.
+constexpr float kHomeX = 12.0f, kHomeY = 12.0f;
+
+// Asks for a new window size and waits (up to 2 s) until the X server made it.
+bool resizeWindow(int width, int height) {
+    if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) return false;
+    glutReshapeWindow(width, height);
+    for (int i = 0; i < 400; ++i) {
+        glutMainLoopEvent();
+        if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) break;
+        usleep(5000);
+    }
+    for (int i = 0; i < 5; ++i) glutMainLoopEvent();
+    return true;
+}
+
+// Resizes the window, draws one frame through the display callback with the
+// player at (x, y) and returns it; also writes it as <name>.png.
+Frame drawHudFrameAt(const char* name, int width, int height, float x = kHomeX,
+                     float y = kHomeY) {
+    const bool resized = resizeWindow(width, height);
+    Fighter& f = gs.fighterList[gs.localFighterIndex];
+    f.pos = Vec3{x, y, kFighterHeight};
+    f.dir = Vec3{0.0f, 1.0f, 0.0f};
+    reshape(width, height);
+    // The renderer takes a new window size at the first swap after it.
+    if (resized) display();
+    display();
+    glFinish();
+    Frame frame;
+    frame.width = width;
+    frame.height = height;
+    frame.rgb.resize(static_cast<size_t>(width) * height * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
+    const std::string dir = std::string(MAZE_BINARY_DIR) + "/test-frames";
+    const std::string path = dir + "/" + name;
+    mkdir(dir.c_str(), 0755);
+    if (std::FILE* out = std::fopen((path + ".raw").c_str(), "wb")) {
+        std::fwrite(frame.rgb.data(), 1, frame.rgb.size(), out);
+        std::fclose(out);
+        const std::string convert = "/usr/bin/convert -size " + std::to_string(width) + "x" +
+                                    std::to_string(height) + " -depth 8 rgb:'" + path +
+                                    ".raw' -flip '" + path + ".png' && rm '" + path + ".raw'";
+        if (std::system(convert.c_str()) != 0) std::printf("kept %s.raw\n", path.c_str());
+    }
+    return frame;
+}
+
+class HudPixels : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (run under xvfb-run)";
+        ASSERT_TRUE(rendertest::openGameWindow(640, 480));
+        gs.localFighterIndex = 0;
+        gs.texturesOn = true;
+        gs.lightingOn = false;
+        gs.showMap = false;
+        gs.gamePaused = false;
+        gs.preyList.clear();
+        gs.hudHealth = 100.0f;
+        gs.hudScore = 3;
+        gs.hudBullets = 250;
+        gs.messageLine[0] = '\0';
+    }
+    void TearDown() override {
+        if (std::getenv("DISPLAY")) drawHudFrameAt("hud_restore", 640, 480);
+    }
+};
+
+// Leftmost red pixel of a label's rows, -1 when none.
+int labelLeft(const Frame& f, int baseline, int x0) {
+    for (int x = x0; x < f.width; ++x)
+        for (int y = baseline - 2; y < baseline + 14; ++y)
+            if (isRed(f.at(x, y))) return x;
+    return -1;
+}
+
+// Whether the needle (one yellow line) passes the pixel at (x, y) or a
+// neighbour: a line on a pixel edge may land on either side.
+bool needleAt(const Frame& f, int x, int y) {
+    return f.count(x - 1, y - 1, x + 1, y + 1, isYellow) > 0;
+}
+
+// The layout checks shared by both window sizes.
+void expectLayout(const Frame& f) {
+    const int w = f.width, h = f.height;
+    const int panel = static_cast<int>(0.8 * w);
+    const int band = static_cast<int>(std::floor(0.8 * w - 0.015 * h));
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    // The solid panel from 0.8 W, its teal inner edge just left of it.
+    EXPECT_TRUE(isPanelGrey(f.at(panel + 2, static_cast<int>(0.12 * h))));
+    EXPECT_TRUE(isPanelGrey(f.at(panel - 1, h / 2)));
+    EXPECT_TRUE(isTeal(f.at(band + 1, h / 2)));
+    // The labels start at 0.81 W.
+    const int labelX = static_cast<int>(0.81 * w);
+    for (const double row : {0.6, 0.3, 0.2}) {
+        const int left = labelLeft(f, static_cast<int>(row * h), panel);
+        EXPECT_GE(left, labelX) << "label at " << row;
+        EXPECT_LE(left, labelX + 3) << "label at " << row;
+    }
+    // The gauge: the hub at its centre is pure red or green, the dial dark red.
+    const int gx = static_cast<int>(0.9 * w), gy = static_cast<int>(0.45 * h);
+    const Rgb hub = f.at(gx, gy + 2);
+    EXPECT_TRUE(isRed(hub) || isGreen(hub));
+    const Rgb dial = f.at(gx - 20, gy + 25);
+    EXPECT_TRUE(near(dial.r, 25) && dial.g < 5 && dial.b < 5);
+    EXPECT_TRUE(needleAt(f, gx + 24, gy)) << "full health: needle to the right";
+    // The overview map: the player's green square at its centre, the wall
+    // cell (0, 0) 12 units down and left in yellow, the floor cell (1, 1)
+    // 4 units down and left in dark grey.
+    const int mx = static_cast<int>(0.9 * w), my = static_cast<int>(0.85 * h);
+    EXPECT_TRUE(isGreen(f.at(mx, my)));
+    EXPECT_TRUE(isYellow(f.at(mx - 12, my - 12)));
+    const Rgb floor = f.at(mx - 5, my - 5);
+    EXPECT_TRUE(near(floor.r, 51) && near(floor.g, 51) && near(floor.b, 51));
+}
+
+}  // namespace
+
+TEST_F(HudPixels, CockpitLabelsGaugeAndMapSitAtTheirFractionsAtTwoSizes) {
+    gs.preyList.emplace_back();
+    gs.preyList[0].pos = Vec3{kHomeX + 20.0f, kHomeY + 10.0f, 1.5f};
+    const Frame small = drawHudFrameAt("hud_640x480", 640, 480);
+    expectLayout(small);
+    // 640 x 480: the panel from x = 512, the gauge about (576, 216), the map
+    // about (576, 408) with the prey's red dot 20 right and 10 up.
+    EXPECT_TRUE(isPanelGrey(small.at(513, 60)));
+    EXPECT_FALSE(isPanelGrey(small.at(500, 240)));
+    EXPECT_TRUE(needleAt(small, 600, 216));
+    EXPECT_TRUE(isRed(small.at(596, 418)));
+    // A cell corner exactly 60 units away is left out; 52 is drawn.
+    EXPECT_TRUE(near(small.at(631, 404).r, 51));
+    EXPECT_TRUE(isPanelGrey(small.at(636, 404)));
+
+    const Frame large = drawHudFrameAt("hud_960x720", 960, 720);
+    expectLayout(large);
+    EXPECT_TRUE(isRed(large.at(864 + 20, 612 + 10)));
+}
+
+TEST_F(HudPixels, NeedleFollowsHealthAndSurvivesAnyValue) {
+    constexpr int gx = 576, gy = 216;
+    const struct {
+        float health;
+        const char* name;
+        int x, y;  // a pixel on the needle, or x < 0 for none
+    } cases[] = {
+        {100.0f, "hud_health_100", gx + 24, gy},
+        {50.0f, "hud_health_50", gx, gy + 24},
+        {0.0f, "hud_health_0", gx - 24, gy},
+        {-50.0f, "hud_health_minus50", gx, gy - 24},
+        {150.0f, "hud_health_150", gx, gy - 24},
+        {std::numeric_limits<float>::quiet_NaN(), "hud_health_nan", -1, 0},
+        {std::numeric_limits<float>::infinity(), "hud_health_inf", -1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gs.hudHealth = c.health;
+        const Frame f = drawHudFrameAt(c.name, 640, 480);
+        const int yellow = f.count(gx - 45, gy - 45, gx + 45, gy + 45, isYellow);
+        if (c.x < 0) {
+            EXPECT_EQ(yellow, 0);
+        } else {
+            EXPECT_TRUE(needleAt(f, c.x, c.y));
+            EXPECT_GE(yellow, 15);
+            EXPECT_LE(yellow, 60) << "one thin needle";
+        }
+        // The rest of the display stands whatever the value.
+        EXPECT_TRUE(isPanelGrey(f.at(513, 60)));
+        EXPECT_TRUE(isGreen(f.at(576, 408)));
+    }
+}
+
+TEST_F(HudPixels, MessageLineIsYellowAndPausedSaysSo) {
+    const auto messagePixels = [](const Frame& f) { return f.count(30, 94, 130, 108, isYellow); };
+    EXPECT_EQ(messagePixels(drawHudFrameAt("hud_no_message", 640, 480)), 0);
+    setMessageLine("Mech destroyed.");
+    EXPECT_GE(messagePixels(drawHudFrameAt("hud_message", 640, 480)), 20);
+    gs.messageLine[0] = '\0';
+    gs.gamePaused = true;
+    EXPECT_GE(messagePixels(drawHudFrameAt("hud_paused", 640, 480)), 20);
+}
+
+TEST_F(HudPixels, OverviewMapStaysInsideTheGridWhereverThePlayerIs) {
+    // Out in the void, at the table's far corner and beyond every number the
+    // map could hold: the frame draws, the square stays, no cell is read
+    // outside the table (the loops are bounded by it).
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (const Vec3 p : {Vec3{-500.0f, -500.0f, 0.0f}, Vec3{1e9f, -1e9f, 0.0f},
+                         Vec3{kMaxMazeSize * 8.0f, kMaxMazeSize * 8.0f, 0.0f}, Vec3{nan, nan, 0.0f}}) {
+        const Frame f = drawHudFrameAt("hud_map_outside", 640, 480, p.x, p.y);
+        EXPECT_TRUE(isGreen(f.at(576, 408)));
+        EXPECT_EQ(f.count(516, 348, 636, 468, isYellow), 0) << "no wall near " << p.x;
+    }
+    // A local index past the list draws the rest of the display.
+    gs.localFighterIndex = fighterCount();
+    view.windowWidth = 640;
+    view.windowHeight = 480;
+    drawHud();
+    gs.localFighterIndex = 0;
+}
+
+TEST_F(HudPixels, LargeMapShowsTheLevelThePlayerAndThePrey) {
+    gs.preyList.emplace_back();
+    gs.preyList[0].pos = Vec3{100.0f, 60.0f, 1.5f};
+    gs.fighterList[1].state = InPlay;
+    gs.fighterList[1].pos = Vec3{150.0f, 150.0f, kFighterHeight};
+    gs.showMap = true;
+    const Frame f = drawHudFrameAt("hud_large_map", 640, 480);
+    gs.showMap = false;
+    // 28 x 28 cells of 8 units fill the opening's height (441.6 pixels):
+    // 1.971 pixels per unit from (35.2, 31.2).
+    const auto px = [](float x) { return static_cast<int>(35.2f + x * 1.9714f); };
+    const auto py = [](float y) { return static_cast<int>(31.2f + y * 1.9714f); };
+    EXPECT_TRUE(isGreen(f.at(px(kHomeX), py(kHomeY))));
+    EXPECT_TRUE(isRed(f.at(px(100.0f), py(60.0f))));
+    const Rgb other = f.at(px(150.0f), py(150.0f));
+    EXPECT_TRUE(other.b > 200 && other.r < 120) << "another fighter in blue";
+    EXPECT_TRUE(isPanelGrey(f.at(513, 60))) << "the panel stays";
+    // Wall cell (row 0, column 10) and floor cell (row 1, column 10).
+    const Rgb wall = f.at(px(84.0f), py(4.0f));
+    const Rgb open = f.at(px(84.0f), py(12.0f));
+    EXPECT_GT(wall.r, 150);
+    EXPECT_LT(open.r, 80);
+}
+
+TEST_F(HudPixels, AWindowShrunkToAlmostNothingStillDraws) {
+    for (const int size : {1, 2}) {
+        resizeWindow(size, size);
+        reshape(size, size);
+        display();
+    }
+    reshape(0, 0);
+    display();
+    view.windowWidth = 0;
+    view.windowHeight = 0;
+    drawHud();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
