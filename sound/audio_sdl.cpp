@@ -23,7 +23,7 @@
 
 namespace {
 
-constexpr int kDevicePeriodFrames = 512;   // about 23 ms at 22050 Hz
+constexpr int kDevicePeriodFrames = 256;   // about 12 ms at 22050 Hz
 constexpr int kMixPieceFrames = 1024;      // frames mixed per pass of the mixer
 constexpr int kOutputBytesPerFrame = 4;
 
