@@ -6,6 +6,7 @@
 // Runs on the game's one thread; the service's own thread only reads the
 // rings, under the service's lock.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "sound/sound.h"
@@ -156,6 +157,10 @@ const SoundSlot& soundSlot(int slot) { return slots[validSlot(slot) ? slot : kSo
 
 int soundInit(uintptr_t window) {
     soundShutdown();
+    // Every way out of the process (quitGame, "Server died", a fatal level
+    // error) stops the audio thread before the rings it reads are freed.
+    static const bool atExit = std::atexit(soundShutdown) == 0;
+    (void)atExit;
     if (service.open == nullptr) return kSoundFail;
     const int st = service.open(window);
     if (st != 0) return st;
