@@ -44,7 +44,8 @@ struct Voice {
 
 Voice voices[kSoundSlots];
 SDL_AudioDeviceID device = 0;
-bool audioUp = false;
+bool subsystemUp = false;   // SDL's audio subsystem, default driver
+bool dummyUp = false;       // the silent driver, started by hand
 
 // The event set: a count per event, so no chunk end is lost when two arrive
 // between frames.
@@ -109,22 +110,22 @@ int serviceOpen(uintptr_t) {
     // SDL's events would turn SIGTERM and SIGINT into quit events that no one
     // reads; the game keeps the default signal behaviour.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    audioUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    if (!audioUp || openDevice() != 0) {
+    subsystemUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (!subsystemUp || openDevice() != 0) {
         std::printf("sound: no audio device (%s); playing on without sound\n", SDL_GetError());
         std::fflush(stdout);
         // The silent driver keeps time like a card, so the frame's pacing and
         // the ring's notifications go on.
-        if (audioUp) SDL_AudioQuit();
-        if (SDL_AudioInit("dummy") != 0 || openDevice() != 0) {
+        if (subsystemUp) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        subsystemUp = false;
+        dummyUp = SDL_AudioInit("dummy") == 0;
+        if (!dummyUp || openDevice() != 0) {
             std::printf("sound: the silent audio driver failed too (%s)\n", SDL_GetError());
             std::fflush(stdout);
-            SDL_AudioQuit();
-            if (audioUp) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            audioUp = false;
+            if (dummyUp) SDL_AudioQuit();
+            dummyUp = false;
             return kSoundFail;
         }
-        audioUp = true;
     }
     {
         const std::lock_guard<std::mutex> hold(eventMutex);
@@ -140,8 +141,9 @@ void serviceClose() {
     if (device) SDL_CloseAudioDevice(device);
     device = 0;
     for (int i = 0; i < kSoundSlots; ++i) serviceReleaseVoice(i);
-    if (audioUp) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    audioUp = false;
+    if (subsystemUp) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (dummyUp) SDL_AudioQuit();
+    subsystemUp = dummyUp = false;
 }
 
 int serviceCreateVoice(int slot, const WaveFormat& f, uint8_t* ring, uint32_t ringBytes,
