@@ -218,6 +218,12 @@ int serviceSetPosition(int slot, uint32_t offset) {
     // Converted sound of the old position must not play after the new one.
     SDL_AudioStreamClear(v.stream);
     unlockDevice();
+    // Chunk ends passed before the move belong to the old position: serviced
+    // now, they would refill the chunk that is about to play.
+    {
+        const std::lock_guard<std::mutex> hold(eventMutex);
+        eventCounts[2 * slot] = 0;
+    }
     return 0;
 }
 
