@@ -209,11 +209,11 @@ int serviceSlot(int slot) {
     const int st = fillRegion(s, s.ring.data() + s.writeOffset, s.chunkSize, s.looping);
     unlockRings();
     if (st != 0) return st;
-    if (s.endReached) {
-        const uint32_t riff = s.reader.riffChunk.size;
-        const uint32_t mark = riff > s.chunkSize ? riff - s.chunkSize : riff;
-        if (s.playedBytes >= mark && service.stop) service.stop(slot);
-    }
+    // A one-shot sound stops at the first refill after its RIFF size has
+    // been played; the ring holds silence past its data, so nothing is cut.
+    // (Stopping a chunk earlier for sounds longer than a chunk would cut up
+    // to 0.625 s off their end.)
+    if (s.endReached && s.playedBytes >= s.reader.riffChunk.size && service.stop) service.stop(slot);
     s.writeOffset = (s.writeOffset + s.chunkSize) % s.bufferSize;
     return 0;
 }
