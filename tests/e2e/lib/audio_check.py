@@ -22,10 +22,12 @@ import wave
 RATE = 22050
 
 
-def read_raw(path):
+def read_raw(path, from_byte=0, seconds=None):
+    """Both channels from from_byte (rounded down to a frame) on."""
     a = array.array("h")
     with open(path, "rb") as f:
-        a.frombytes(f.read())
+        f.seek(from_byte - from_byte % 4)
+        a.frombytes(f.read(-1 if seconds is None else int(seconds * RATE) * 4))
     if sys.byteorder != "little":
         a.byteswap()
     return a[0::2], a[1::2]  # left, right
@@ -94,15 +96,16 @@ def best_match(seg, template, lags):
 
 
 def shot(raw, from_byte, gun1, gun2):
-    left, _ = read_raw(raw)
-    start = int(from_byte) // 4
+    left, _ = read_raw(raw, int(from_byte), 2.0)
+    start = 0
     at = onset(left, start, 10)
     if at < 0:
         print("shot_heard=0")
         return 1
     window = int(0.03 * RATE)
     seg = [float(v) for v in left[max(0, at - 20):at + window + 20]]
-    t1 = resample(read_wav_mono(gun1)[0], read_wav_mono(gun1)[1])[:window]
+    g1, r1 = read_wav_mono(gun1)
+    t1 = resample(g1, r1)[:window]
     g2, r2 = read_wav_mono(gun2)
     t2 = resample(g2, r2)[:window]
     c1, c2 = best_match(seg, t1, 40), best_match(seg, t2, 40)
@@ -115,8 +118,8 @@ def shot(raw, from_byte, gun1, gun2):
 
 
 def explosion(raw, from_byte):
-    left, _ = read_raw(raw)
-    start = int(from_byte) // 4
+    left, _ = read_raw(raw, int(from_byte))
+    start = 0
     at = onset(left, start, 3000)
     if at < 0:
         print("explosion_heard=0")
