@@ -16,9 +16,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 if [ -z "${MAZE_SOUND_INNER:-}" ]; then
     inner='exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"'
     if unshare -n true 2>/dev/null; then
-        exec env MAZE_SOUND_INNER=1 timeout 240 unshare -n bash -c "ip link set lo up && $inner" "$0" "$@"
+        exec env MAZE_SOUND_INNER=1 timeout 280 unshare -n bash -c "ip link set lo up && $inner" "$0" "$@"
     fi
-    exec env MAZE_SOUND_INNER=1 timeout 240 bash -c "$inner" "$0" "$@"
+    exec env MAZE_SOUND_INNER=1 timeout 280 bash -c "$inner" "$0" "$@"
 fi
 
 work=$(mktemp -d)
