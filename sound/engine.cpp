@@ -268,7 +268,8 @@ bool soundWaitAndService(int32_t maxMs) {
 }
 
 void playSoundsOfNewBullets(const std::vector<Bullet>& bullets) {
-    if (samePositions(bullets, seenBullets)) return;
+    // Windowless clients (maze-bot) have no engine and skip the comparison.
+    if (!running || samePositions(bullets, seenBullets)) return;
     bool fighterShot = false, preyShot = false;
     for (const Bullet& b : bullets) {
         if (seenBefore(b)) continue;
