@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -73,14 +74,22 @@ inline Bytes pattern(size_t n) {
     return b;
 }
 
-// A scratch folder for this test program.
-inline const std::string& scratchDir() {
-    static const std::string dir = [] {
+// A scratch folder for this test program, removed when the program ends.
+struct ScratchDir {
+    std::string path;
+    ScratchDir() {
         char name[] = "/tmp/maze-sound-XXXXXX";
         const char* made = mkdtemp(name);
-        return std::string(made ? made : "/tmp");
-    }();
-    return dir;
+        path = made ? made : "";
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
+inline const std::string& scratchDir() {
+    static const ScratchDir dir;
+    return dir.path;
 }
 
 inline std::string writeFile(const std::string& name, const Bytes& bytes) {
