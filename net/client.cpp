@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "net/net.h"
+#include "sound/sound.h"
 #include "world/world.h"
 
 namespace {
@@ -163,6 +164,7 @@ bool clientReceivePass() {
     }
     if (now > net.lastHeardTime + kServerTimeout) return false;
     if (net.haveSnapshot) applyState(net.snapshotMessage);
+    playSoundsOfNewBullets(gs.bulletList);  // the server's gunfire, heard here too
     // No world step runs here, so the client retires its own explosions.
     removeFinishedExplosions();
     return true;

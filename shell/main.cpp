@@ -6,6 +6,7 @@
 
 #include "net/net.h"
 #include "shell/shell.h"
+#include "sound/sound.h"
 #include "world/world.h"
 
 namespace {
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // Ctrl-C and SIGTERM end the game from its loop, through quitGame.
     installStopSignals();
+    // The pacer waits on the sound engine's notifications once it runs, so
+    // the frame's refills keep their beat whether or not frames are drawn.
+    setPaceWaitHook(soundWaitAndService);
     // Before anything is read or any window opens.
     if (!enterDataFolder(programPath(), "maze")) return 1;
 

@@ -1,0 +1,113 @@
+// sound_files.h -- WAV files made by the tests: any chunk order, broken
+// headers, and a scratch folder that disappears with the test program.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+inline void put32(Bytes& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+inline void put16(Bytes& b, uint16_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+// One chunk with its id, size field and body; padded to even length.
+inline Bytes chunk(const char* id, const Bytes& body, bool pad = true) {
+    Bytes b(id, id + 4);
+    put32(b, static_cast<uint32_t>(body.size()));
+    b.insert(b.end(), body.begin(), body.end());
+    if (pad && (body.size() & 1u)) b.push_back(0);
+    return b;
+}
+
+struct Fmt {
+    uint16_t tag = 1, channels = 1;
+    uint32_t rate = 22050;
+    uint16_t bits = 16;
+    int blockAlign = -1;  // -1: channels * bits / 8
+    int extraBytes = 0;   // 2: an 18-byte record
+};
+
+inline Bytes fmtBody(const Fmt& f) {
+    Bytes b;
+    const uint16_t block = static_cast<uint16_t>(f.blockAlign >= 0 ? f.blockAlign : f.channels * f.bits / 8);
+    put16(b, f.tag);
+    put16(b, f.channels);
+    put32(b, f.rate);
+    put32(b, f.rate * block);
+    put16(b, block);
+    put16(b, f.bits);
+    for (int i = 0; i < f.extraBytes; ++i) b.push_back(0);
+    return b;
+}
+
+// RIFF WAVE around the given chunks, its size field true to the content.
+inline Bytes riffWave(const std::vector<Bytes>& chunks) {
+    Bytes inner{'W', 'A', 'V', 'E'};
+    for (const Bytes& c : chunks) inner.insert(inner.end(), c.begin(), c.end());
+    Bytes b{'R', 'I', 'F', 'F'};
+    put32(b, static_cast<uint32_t>(inner.size()));
+    b.insert(b.end(), inner.begin(), inner.end());
+    return b;
+}
+
+// A plain file: "fmt " then "data".
+inline Bytes simpleWave(const Fmt& f, const Bytes& data) {
+    return riffWave({chunk("fmt ", fmtBody(f)), chunk("data", data)});
+}
+
+// Data bytes that differ from their neighbours: i * 7 mod 251 (+1 keeps
+// them off both silence bytes... mostly).
+inline Bytes pattern(size_t n) {
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>((i * 7) % 251 + 1);
+    return b;
+}
+
+// A scratch folder for this test program, removed when the program ends.
+struct ScratchDir {
+    std::string path;
+    ScratchDir() {
+        char name[] = "/tmp/maze-sound-XXXXXX";
+        const char* made = mkdtemp(name);
+        path = made ? made : "";
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
+inline const std::string& scratchDir() {
+    static const ScratchDir dir;
+    return dir.path;
+}
+
+inline std::string writeFile(const std::string& name, const Bytes& bytes) {
+    const std::string path = scratchDir() + "/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    return path;
+}
+
+inline Bytes readFile(const std::string& path) {
+    Bytes b;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return b;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) b.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
+    return b;
+}
