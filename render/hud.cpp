@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 
 #include "render/render.h"
 
@@ -162,7 +161,9 @@ void drawHealthGauge(float radius, float fraction, bool withHub) {
     glCallList(dial);
     if (withHub) {
         // Blinks once a second: red on odd calendar seconds, green on even.
-        if (std::time(nullptr) % 2 != 0) glColor3f(1.0f, 0.0f, 0.0f);
+        // The pass's clock reading (whose minute has an even number of
+        // seconds) keeps one frame's picture to one instant.
+        if ((gs.clockNowMs / 1000) % 2 != 0) glColor3f(1.0f, 0.0f, 0.0f);
         else glColor3f(0.0f, 1.0f, 0.0f);
         glCallList(dial + 1);
     }
