@@ -52,15 +52,22 @@ void paceIdlePass() {
         pacer.started = true;
         pacer.nextDueMicros = now;
     }
+    bool hookServed = false;
     while (now < pacer.nextDueMicros && !stopRequested()) {
         const int64_t left = pacer.nextDueMicros - now;
         // The hook waits whole milliseconds; the last fraction is slept.
         const int32_t leftMs = static_cast<int32_t>(left / 1000);
-        if (leftMs < 1 || pacer.waitHook == nullptr || !pacer.waitHook(leftMs)) {
+        if (leftMs >= 1 && pacer.waitHook != nullptr && pacer.waitHook(leftMs)) {
+            hookServed = true;
+        } else {
             pacer.sleepMicros(left);
         }
         now = pacer.nowMicros();
     }
+    // A pass that is already due (frames slower than the period) still lets
+    // the hook serve a notification that is waiting, without waiting for
+    // one: the sound's refills must not stop while the window is slow.
+    if (!hookServed && pacer.waitHook != nullptr) pacer.waitHook(0);
     // On the beat: a pass that began a little late does not delay the next,
     // so the passes keep their rate when a frame takes longer than a period.
     pacer.nextDueMicros += static_cast<int64_t>(kPassPeriodMs) * 1000;

@@ -106,8 +106,11 @@ TEST_F(Pace, TheWaitHookServesUntilThePassIsDue) {
     fakeTime.notificationEvery = 3000;
     paceIdlePass();
     paceIdlePass();
-    EXPECT_EQ(fakeTime.hookAsks, (std::vector<int32_t>{10, 7, 4, 1}));
+    // The first pass is due at once: the hook only looks (0 ms) for a
+    // waiting notification; the second waits in it until due.
+    EXPECT_EQ(fakeTime.hookAsks, (std::vector<int32_t>{0, 10, 7, 4, 1}));
     EXPECT_TRUE(fakeTime.sleeps.empty());
+
 
     // Half a millisecond of work: the hook waits whole milliseconds, the
     // last fraction is slept.
@@ -119,14 +122,25 @@ TEST_F(Pace, TheWaitHookServesUntilThePassIsDue) {
     EXPECT_EQ(fakeTime.sleeps, std::vector<int64_t>{500});
     EXPECT_EQ(fakeTime.now - begun, 10000);
 
-    // No engine to wait on: one look at the hook, then one sleep.
+    // No engine to wait on: one look at the hook, then one sleep, then the
+    // look that finds nothing waiting.
     fakeTime.hookWaits = false;
     fakeTime.hookAsks.clear();
     fakeTime.sleeps.clear();
     fakeTime.now += 2500;
     paceIdlePass();
-    EXPECT_EQ(fakeTime.hookAsks, std::vector<int32_t>{7});
+    EXPECT_EQ(fakeTime.hookAsks, (std::vector<int32_t>{7, 0}));
     EXPECT_EQ(fakeTime.sleeps, std::vector<int64_t>{7500});
+}
+
+TEST_F(Pace, PassesBehindTheBeatStillLetTheHookServe) {
+    // Frames of 25 ms against a 10 ms period: no pass ever waits, yet every
+    // one looks for a waiting notification, so the sound is refilled.
+    setPaceWaitHook(fakeHook);
+    runFrames(200000, 25000);
+    EXPECT_GT(fakeTime.hookAsks.size(), 15u);
+    for (const int32_t ask : fakeTime.hookAsks) EXPECT_EQ(ask, 0);
+    EXPECT_TRUE(fakeTime.sleeps.empty());
 }
 
 }  // namespace
