@@ -23,10 +23,11 @@ frames="$build/test-frames"
 mkdir -p "$frames"
 fail() { echo "FAIL: $*"; for f in "$work"/*.log; do echo "--- $f"; tail -8 "$f"; done; exit 1; }
 maze_windows() { xdotool search --onlyvisible --name '^maze$' 2>/dev/null | sort; }
-# Exact white pixels (the message line's text) in the strip of the message
-# line right of where the start-up text "Info message here" ends.
+# Yellow pixels (the message line's text) in the strip of the message line
+# right of where the start-up text "Info message here" ends.
 message_pixels() {
-    /usr/bin/convert "$1" -crop 250x20+170+3 +repage -fill black +opaque "#FFFFFF" -format "%[fx:round(mean*w*h)]" info:
+    /usr/bin/convert "$1" -crop 200x16+120+372 +repage -fuzz 25% -fill white -opaque "#FFFF00" \
+        -fill black +opaque white -format "%[fx:round(mean*w*h)]" info:
 }
 
 # No level anywhere: one line, status 1, and no window was tried.
