@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Steer some inputs to the agreeing fighter count, where most code runs.
     if (size > 0 && (data[0] & 1)) body.bytes[9] = 4;
     applyState(body);
-    startStateEffects(body);
+    StateSnapshot parsed;
+    if (parseStateSnapshot(body, parsed)) startSnapshotEffects(parsed, true);
     applyState(body);
     if (fighterCount() != 4) std::abort();
     if (gs.localFighterIndex < 0 || gs.localFighterIndex >= fighterCount()) std::abort();
