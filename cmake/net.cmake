@@ -9,3 +9,9 @@ if(NOT MAZE_FUZZ)
   add_executable(maze-storm ${CMAKE_SOURCE_DIR}/net/bot/maze_storm.cpp)
   target_link_libraries(maze-storm PRIVATE maze-rules)
 endif()
+
+# maze-server: the server's idle pass without a window, GL or sound, for LAN
+# hosts. Rules library only, so it builds in every flavour.
+add_executable(maze-server ${CMAKE_SOURCE_DIR}/net/server_main/maze_server.cpp)
+target_link_libraries(maze-server PRIVATE maze-rules)
+add_dependencies(maze-server maze-data)

@@ -42,24 +42,37 @@ void reportLevelMismatch(const StateSnapshot& body) {
                  theirs, fighterCount(), kMapFileName);
 }
 
+// The address of a dotted address or host name; false, after "ERROR" and a
+// line naming the host, when a name cannot be found.
+bool lookUpServer(const char* name, uint32_t* ip) {
+    // The dotted parser cannot tell this address from its failure value.
+    if (std::strcmp(name, "255.255.255.255") == 0) {
+        *ip = kBroadcastIp;
+        return true;
+    }
+    if (net.transport.parseDotted(name, ip) || net.transport.lookupHost(name, ip)) return true;
+    std::printf("ERROR\n");
+    std::fflush(stdout);
+    std::fprintf(stderr, "maze: cannot find the server host \"%s\"\n", name);
+    return false;
+}
+
 }  // namespace
 
 uint32_t resolveHost(const char* name) {
     if (name == nullptr || name[0] == '\0') return 0;
-    // The dotted parser cannot tell this address from its failure value.
-    if (std::strcmp(name, "255.255.255.255") == 0) return kBroadcastIp;
     uint32_t ip = 0;
-    if (net.transport.parseDotted(name, &ip)) return ip;
-    if (net.transport.lookupHost(name, &ip)) return ip;
-    std::printf("ERROR\n");
-    std::fflush(stdout);
-    return 0;
+    return lookUpServer(name, &ip) ? ip : 0;
 }
 
 bool connectToServer(const char* hostName) {
     net.role = RoleClient;
     net.connected = 0;
-    net.serverAddress = NetAddress{resolveHost(hostName), net.port};
+    // An unknown host must not fall back to address 0, which reaches
+    // whatever server runs on this machine.
+    uint32_t ip = 0;
+    if (!lookUpServer(hostName != nullptr ? hostName : "", &ip)) return false;
+    net.serverAddress = NetAddress{ip, net.port};
     const char* failed = "socket()";
     net.netSocket = net.transport.openSocket(false, 0, &failed);
     if (net.netSocket < 0) {
@@ -68,7 +81,8 @@ bool connectToServer(const char* hostName) {
     }
     NetMessage request;
     setMessageKind(request, JoinRequest);
-    for (int attempt = 0; attempt < kJoinAttempts; ++attempt) {
+    // Ctrl-C during the join ends the wait; the caller ends the process.
+    for (int attempt = 0; attempt < kJoinAttempts && !stopRequested(); ++attempt) {
         sendToServer(request);
         if (net.transport.waitReadable(net.netSocket, joinWaitMicros()) != 1) continue;
         NetMessage answer;

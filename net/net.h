@@ -379,3 +379,19 @@ void sendKeyRefresh();
 // kNetMessageSize bytes and its sender; -1 when one was read and dropped for
 // its size (counted); 0 when nothing more can be read this pass.
 int takeDatagram(NetMessage& out, NetAddress& from);
+
+// ---------------------------------------------------------------------------
+// Idle passes (the windowed game and the windowless server share them)
+// ---------------------------------------------------------------------------
+
+// One server pass: ends through quitGame once stopRequested(); reads the
+// clock, regenerates health, receives, advances undrawn explosions, steps the
+// world, copies the HUD values and sends the world to every client. Without
+// a socket it keeps "No client can join: ..." on the message line.
+void serverIdlePass();
+// One client pass: ends through quitGame once stopRequested(); reads the
+// clock, advances undrawn explosions and runs clientNetworkPass; ends the
+// process with status -1 once the server's level proved to have another
+// number of fighters (the line saying so is written first); copies the HUD
+// values.
+void clientIdlePass();

@@ -47,7 +47,12 @@ void startServer() {
     const char* failed = "socket()";
     const int sock = net.transport.openSocket(true, net.port, &failed);
     if (sock < 0) {
-        std::fprintf(stderr, "\n%s: %d\n", failed, net.transport.lastError());
+        const int error = net.transport.lastError();
+        std::fprintf(stderr, "\n%s: %d\n", failed, error);
+        const bool bindFailed = std::strcmp(failed, "bind()") == 0;
+        std::fprintf(stderr, "maze: cannot open UDP port %d: %s%s No client can join this game.\n",
+                     static_cast<int>(net.port), std::strerror(error),
+                     bindFailed ? " - is another server running?" : ".");
         return;
     }
     char name[256] = {};

@@ -8,9 +8,40 @@
 #include "shell/shell.h"
 #include "world/world.h"
 
+namespace {
+
+constexpr int kWindowWidth = 640;
+constexpr int kWindowHeight = 480;
+
+// The server's window sits at the screen's origin. A client's opens beside
+// it when the screen is wide enough, else in the opposite corner, so a
+// server and a client on one desktop never hide each other completely.
+void placeWindow() {
+    if (gs.isServer) {
+        glutInitWindowPosition(0, 0);
+        return;
+    }
+    const int screenWidth = glutGet(GLUT_SCREEN_WIDTH);
+    const int screenHeight = glutGet(GLUT_SCREEN_HEIGHT);
+    constexpr int kGap = 10;
+    if (screenWidth >= 2 * kWindowWidth + kGap) {
+        glutInitWindowPosition(kWindowWidth + kGap, 0);
+        return;
+    }
+    const int x = screenWidth > kWindowWidth ? screenWidth - kWindowWidth : 0;
+    const int y = screenHeight > kWindowHeight ? screenHeight - kWindowHeight : 0;
+    glutInitWindowPosition(x, y);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // Status lines are read by people and scripts as they happen.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Ctrl-C and SIGTERM end the game from its loop, through quitGame.
+    installStopSignals();
+    // Before anything is read or any window opens.
+    if (!enterDataFolder(programPath(), "maze")) return 1;
 
     // 1. Start-up: the network end.
     setNetworkDefaults();
@@ -19,7 +50,10 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         gs.isServer = false;
         gs.localFighterIndex = 1;
-        if (!connectToServer(argv[1])) return -1;  // no window was made
+        if (!connectToServer(argv[1])) {
+            if (stopRequested()) quitGame();
+            return -1;  // no window was made
+        }
     } else {
         gs.isServer = true;
         gs.localFighterIndex = 0;
@@ -27,11 +61,11 @@ int main(int argc, char** argv) {
         startServer();  // start-up goes on without a socket
     }
 
-    // 2. The window, at the screen's origin.
+    // 2. The window.
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowPosition(0, 0);
-    glutInitWindowSize(640, 480);
+    placeWindow();
+    glutInitWindowSize(kWindowWidth, kWindowHeight);
     glutCreateWindow("maze");
 
     // 3. The world, the callbacks, the game.
@@ -45,7 +79,7 @@ int main(int argc, char** argv) {
     resetGame();
     requireLocalFighter();
 
-    // 4. The loop: idle pass, frame, idle pass, ... until quitGame.
+    // 4. The loop: paced idle pass, frame, ... until quitGame.
     glutMainLoop();
     return 0;
 }

@@ -3,8 +3,6 @@
 #include <GL/freeglut.h>
 #include <GL/gl.h>
 #include <GL/glu.h>
-#include <sys/time.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,13 +13,6 @@
 #include "render/render.h"
 #include "shell/shell.h"
 #include "world/world.h"
-
-int32_t readClockMs() {
-    // One reading of the calendar time; seconds within the minute and ms.
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    return static_cast<int32_t>((tv.tv_sec % 60) * 1000 + tv.tv_usec / 1000);
-}
 
 void requireLocalFighter() {
     const int i = gs.localFighterIndex;
@@ -42,7 +33,7 @@ void initialiseWorld() {
     view.fieldOfView = 90.0f;
     view.windowWidth = 640;
     view.windowHeight = 480;
-    setMessageLine("Info message here");
+    setMessageLine(kStartMessage);
     view.viewConeCos = std::cos(3.14159265358979f / 4.0f);
 
     readMazeMap();
@@ -68,14 +59,6 @@ void initialiseWorld() {
 
 namespace {
 
-// Copies the shown fighter's numbers into the HUD block.
-void copyHudValues() {
-    const Fighter& f = gs.fighterList[gs.localFighterIndex];
-    gs.hudScore = f.score;
-    gs.hudBullets = f.bullets;
-    gs.hudHealth = f.health;
-}
-
 // Messages stay readable for kMessageShowMs, then the line empties.
 void expireMessageLine() {
     if (gs.messageLine[0] == '\0') return;
@@ -86,20 +69,14 @@ void expireMessageLine() {
 }  // namespace
 
 void idle() {
-    gs.clockPrevMs = gs.clockNowMs;
-    gs.clockNowMs = readClockMs();
-    if (gs.isServer) {
-        regenerateHealth();
-        serverNetworkReceive();
-        worldStep();
-        requireLocalFighter();
-        copyHudValues();
-        serverNetworkSend();
-    } else {
-        clientNetworkPass();
-        requireLocalFighter();
-        copyHudValues();
-    }
+    // The pacer owns the rate of the passes; a frame is drawn after a pass
+    // only when the window can be seen, so drawing never sets the pace.
+    paceIdlePass();
+    if (gs.isServer)
+        serverIdlePass();
+    else
+        clientIdlePass();
+    requireLocalFighter();
     glutPostRedisplay();
 }
 
@@ -120,11 +97,10 @@ void display() {
               view.cameraEye.x + view.cameraDir.x, view.cameraEye.y + view.cameraDir.y,
               view.cameraEye.z + view.cameraDir.z, 0.0, 0.0, 1.0);
 
-    // The sound service's wait paces the loop; until sound lands, a plain
-    // wait of the same bound keeps the pass rate near 100 per second.
-    usleep(10000);
-
     drawScene();
+    // The explosions drawn now advanced on screen; the next pass must not
+    // advance them again.
+    gs.drawnSincePass = true;
 
     expireMessageLine();
     glPushMatrix();

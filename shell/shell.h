@@ -4,15 +4,12 @@
 
 #include <cstdint>
 
-// Milliseconds within the current UTC minute, 0..59999.
-int32_t readClockMs();
-
 // Start-up body of the world, once, after the window exists: seeds the
 // generator, reads the clock, the level, the textures and models, and
 // creates the fighters (all Absent).
 void initialiseWorld();
 
-// GLUT callbacks.
+// GLUT callbacks. idle: the pacer's wait, then one server or client pass.
 void idle();
 void display();
 void reshape(int width, int height);

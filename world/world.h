@@ -32,6 +32,8 @@ constexpr int kMaxPreyStarts = 20;
 constexpr int kMaxMissiles = 26;
 constexpr int kKeyCount = 256;
 constexpr int kMessageLineSize = 500;
+// The message line's text from start-up until the first real message.
+constexpr const char* kStartMessage = "Info message here";
 
 // Rules constants. Lengths in world units, times in seconds.
 constexpr float kFighterHeight = 1.7f;      // z of every fighter
@@ -356,6 +358,37 @@ int32_t clockElapsedMs(int32_t prevMs, int32_t nowMs);
 // The interval of one world step: clockElapsedMs limited to kMaxStepIntervalMs.
 int32_t passIntervalMs(int32_t prevMs, int32_t nowMs);
 
+// Milliseconds within the current UTC minute, 0..59999: the game's clock.
+int32_t readClockMs();
+
+// ---------------------------------------------------------------------------
+// Pace of the idle pass
+// ---------------------------------------------------------------------------
+
+// Shortest time from the start of one idle pass to the start of the next,
+// ms: at most 100 passes a second, about what a visible window gets on a
+// desktop, and the same whether the window is drawn, covered, unmapped or
+// absent (the windowless server).
+constexpr int32_t kPassPeriodMs = 10;
+
+// Called before every idle pass: returns once the pass is due, kPassPeriodMs
+// after the previous one began (at once for the first pass and after a late
+// one; a late pass moves the schedule, it never brings a burst). While it
+// waits it calls the wait hook with the whole milliseconds left, again and
+// again, and sleeps (never spins) when there is no hook, when the hook
+// returns false, or for the last fraction of a millisecond. Returns early
+// once stopRequested().
+void paceIdlePass();
+
+// The wait of the pacer: waits at most maxMs (>= 1) for one notification and
+// services it, returning true; returns false at once when it cannot wait
+// (the sound engine is not running). Null (the default): the pacer sleeps.
+void setPaceWaitHook(bool (*wait)(int32_t maxMs));
+
+// For tests: the pacer's monotonic clock (microseconds) and sleep; null
+// restores the system's. Either way the schedule starts afresh.
+void setPaceClockForTest(int64_t (*nowMicros)(), void (*sleepMicros)(int64_t));
+
 // ---------------------------------------------------------------------------
 // Fighter control
 // ---------------------------------------------------------------------------
@@ -440,3 +473,23 @@ void advanceUndrawnExplosions();
 
 // Stops the sound engine, writes "Good-Bye" and ends the process with status 0.
 [[noreturn]] void quitGame();
+
+// Makes SIGINT and SIGTERM only note a request to end; the main loop sees
+// stopRequested() and ends through quitGame. Call first thing in main.
+void installStopSignals();
+// True once SIGINT or SIGTERM arrived.
+bool stopRequested();
+
+// ---------------------------------------------------------------------------
+// Data folder
+// ---------------------------------------------------------------------------
+
+// The running program's own path (from /proc/self/exe); empty when unknown.
+std::string programPath();
+
+// Makes a folder that holds kMapFileName the working directory, before
+// anything is read: the current one when it has the level; else the folder
+// "data" beside the program at exePath, writing "Data folder: <path>" on
+// standard output. When neither has it, writes one line on the error stream
+// (where it looked, how to start `program`) and returns false.
+bool enterDataFolder(const std::string& exePath, const char* program);

@@ -4,8 +4,10 @@
 // line of key=value figures: datagrams received per second, state bodies
 // lost, and key-to-state latency (median and 99th percentile).
 //
-// Usage: maze-bot <server> [seconds=10] [mode=script|random] [seed=1]
+// Usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1]
 //                 [map=korvath.map] [port=9899]
+// Options are typed name=value; a plain number right after the server is the
+// number of seconds. Anything else gets the usage line.
 // Latency is measured on keys whose effect a state body shows without doubt:
 // an arrow turn (the fighter's heading changes) and a shot (its bullet count
 // drops). Moves are played but not timed: a wall may swallow them.
@@ -164,16 +166,40 @@ const char* argValue(int argc, char** argv, const char* name, const char* fallba
     const size_t n = std::strlen(name);
     for (int i = 2; i < argc; ++i)
         if (std::strncmp(argv[i], name, n) == 0 && argv[i][n] == '=') return argv[i] + n + 1;
+    // A plain number after the server is the number of seconds.
+    if (std::strcmp(name, "seconds") == 0 && argc > 2 && std::strchr(argv[2], '=') == nullptr)
+        return argv[2];
     return fallback;
+}
+
+// True when every argument after the server is name=value with a known name,
+// or (the first only) a plain number of seconds.
+bool argumentsKnown(int argc, char** argv) {
+    static const char* const kNames[] = {"seconds", "mode", "seed", "map", "port"};
+    for (int i = 2; i < argc; ++i) {
+        const char* eq = std::strchr(argv[i], '=');
+        if (eq == nullptr) {
+            char* end = nullptr;
+            std::strtod(argv[i], &end);
+            if (i != 2 || end == argv[i] || *end != '\0') return false;
+            continue;
+        }
+        bool known = false;
+        for (const char* name : kNames)
+            known = known || (std::strlen(name) == static_cast<size_t>(eq - argv[i]) &&
+                              std::strncmp(argv[i], name, std::strlen(name)) == 0);
+        if (!known) return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (argc < 2 || argv[1][0] == '-') {
+    if (argc < 2 || argv[1][0] == '-' || !argumentsKnown(argc, argv)) {
         std::fprintf(stderr,
-                     "usage: maze-bot <server> [seconds=10] [mode=script|random] [seed=1] "
+                     "usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1] "
                      "[map=korvath.map] [port=9899]\n");
         return 2;
     }

@@ -278,6 +278,8 @@ int main(int argc, char** argv) {
         n.preyShots += shotsDue();
 
         regenerateHealth();
+        // Nothing is drawn here: explosions advance unseen, so they finish.
+        advanceUndrawnExplosions();
         worldStep();
 
         for (int i = 0; i < fighterCount(); ++i) {

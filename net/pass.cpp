@@ -1,0 +1,65 @@
+// pass.cpp -- one idle pass of the server and of the client, without any
+// window: the windowed game and the windowless server run the same passes.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "net/net.h"
+#include "sound/sound.h"
+#include "world/world.h"
+
+namespace {
+
+// Copies the shown fighter's numbers into the HUD block (nothing when the
+// level has no such fighter; the shell refuses that case at start-up).
+void copyHudValues() {
+    const int i = gs.localFighterIndex;
+    if (i < 0 || i >= fighterCount()) return;
+    const Fighter& f = gs.fighterList[i];
+    gs.hudScore = f.score;
+    gs.hudBullets = f.bullets;
+    gs.hudHealth = f.health;
+}
+
+void readPassClock() {
+    gs.clockPrevMs = gs.clockNowMs;
+    gs.clockNowMs = readClockMs();
+}
+
+// A server without its socket plays alone; the message line says so
+// whenever no other message is showing.
+void noteMissingSocket() {
+    if (net.netSocket >= 0) return;
+    if (gs.messageLine[0] != '\0' && std::strcmp(gs.messageLine, kStartMessage) != 0) return;
+    char text[96];
+    std::snprintf(text, sizeof text, "No client can join: UDP port %d is not open",
+                  static_cast<int>(net.port));
+    setMessageLine(text);
+}
+
+}  // namespace
+
+void serverIdlePass() {
+    if (stopRequested()) quitGame();
+    readPassClock();
+    regenerateHealth();
+    serverNetworkReceive();
+    advanceUndrawnExplosions();
+    worldStep();
+    copyHudValues();
+    serverNetworkSend();
+    noteMissingSocket();
+}
+
+void clientIdlePass() {
+    if (stopRequested()) quitGame();
+    readPassClock();
+    advanceUndrawnExplosions();
+    clientNetworkPass();
+    if (net.levelMismatchReported) {
+        // The line has been written; a world this client cannot show is no game.
+        soundShutdown();
+        std::exit(-1);
+    }
+    copyHudValues();
+}

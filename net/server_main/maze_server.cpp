@@ -1,0 +1,63 @@
+// maze_server.cpp -- maze-server: the game's server without a window, GL or
+// sound, for a LAN host. It runs the server's idle pass (rules, prey,
+// network) at the game's pace; fighter 0, the windowed server's own player,
+// stays out of play. Ends with "Good-Bye" and status 0 on Ctrl-C or SIGTERM.
+//
+// Usage: maze-server   (in the game's data folder, or with data/ beside it)
+#include <cstdio>
+
+#include "net/net.h"
+#include "prey/prey.h"
+#include "world/world.h"
+
+namespace {
+
+// The display-free share of the game's start-up: level, prey poses,
+// fighters, the clock and a new game.
+void startWorld() {
+    randomSeed(0);
+    gs.clockNowMs = readClockMs();
+    gs.clockPrevMs = gs.clockNowMs;
+    gs.quitRequested = false;
+    setMessageLine(kStartMessage);
+    readMazeMap();
+    gs.gameStarted = false;
+    gs.soundOn = false;
+    loadPreyPoseFile();
+    createFighters();
+    resetGame();
+    // Nobody plays at this host: its fighter is neither drawn nor a target.
+    if (fighterCount() > 0) gs.fighterList[0].state = Absent;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    installStopSignals();
+    if (argc != 1) {
+        std::fprintf(stderr, "usage: maze-server   (no arguments; clients join on UDP port %d)\n",
+                     static_cast<int>(kNetPort));
+        return 2;
+    }
+    if (!enterDataFolder(programPath(), "maze-server")) return 1;
+
+    setNetworkDefaults();
+    gs.isServer = true;
+    gs.localFighterIndex = 0;
+    clearClientTable();
+    startServer();
+    // Unlike the windowed game there is nobody to play alone.
+    if (net.netSocket < 0) return 1;
+
+    startWorld();
+    if (fighterCount() < 2) {
+        std::fprintf(stderr, "maze-server: the level \"%s\" has %d fighter start(s); clients need at least 2\n",
+                     kMapFileName, fighterCount());
+        return 1;
+    }
+    for (;;) {
+        paceIdlePass();
+        serverIdlePass();  // ends the process through quitGame once asked to stop
+    }
+}
