@@ -395,3 +395,27 @@ void serverIdlePass();
 // number of fighters (the line saying so is written first); copies the HUD
 // values.
 void clientIdlePass();
+
+// ---------------------------------------------------------------------------
+// Impairment of a link, for the test relay (tools/maze_relay.cpp)
+// ---------------------------------------------------------------------------
+
+// What a poor network does to the datagrams of one direction.
+struct ImpairSettings {
+    double loss = 0.0;       // share of datagrams lost, 0..1
+    double duplicate = 0.0;  // share of those kept that arrive twice
+    double reorder = 0.0;    // share held back one more delay, behind later ones
+    int delayMs = 0;         // mean one-way delay
+    int jitterMs = 0;        // each datagram's delay: delayMs +- jitterMs, uniform
+};
+
+// One direction: its settings and what it did so far.
+struct ImpairLink {
+    ImpairSettings settings;
+    uint64_t in = 0, lost = 0, duplicated = 0, reordered = 0;
+};
+
+// Decides the fate of one datagram arriving at nowMs: returns how many copies
+// go on (0, 1 or 2) and writes the time each is due. Draws on the world's
+// random generator, so a seed (randomSeed) repeats a run.
+int impairDatagram(ImpairLink& link, int64_t nowMs, int64_t dueMs[2]);
