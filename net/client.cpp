@@ -173,8 +173,8 @@ bool clientReceivePass() {
             continue;
         }
         reportLevelMismatch(incoming);
-        if (net.onStateReceived) net.onStateReceived(msg);
         const bool newer = snapshotIsNewer(incoming);
+        if (net.onStateReceived) net.onStateReceived(msg, newer);
         // Events travel by id, so a late body still starts the ones its
         // successors lost; none starts twice.
         startSnapshotEffects(incoming, newer);

@@ -187,9 +187,10 @@ struct NetState {
     uint32_t startedEffectIds[kEffectIdWindow] = {};  // [id % window] = id once started
     uint32_t newestEffectId = 0;
     bool levelMismatchReported = false;  // the fighter-count warning was written
-    // Called with every well-formed state datagram the client takes, newer
-    // or not (maze-bot measures with it); null in the game.
-    void (*onStateReceived)(const NetMessage& msg) = nullptr;
+    // Called with every well-formed state datagram the client takes, and
+    // whether it is newer than all before it (maze-bot measures with it);
+    // null in the game.
+    void (*onStateReceived)(const NetMessage& msg, bool newer) = nullptr;
 
     // Counters, for tests and measurements.
     uint64_t datagramsReceived = 0;      // of the right size

@@ -1,8 +1,10 @@
 // maze_bot.cpp -- maze-bot: a windowless client built from the game's own
 // client code, for tests and load measurements. It joins a server, plays a
 // scripted or random key sequence for its fighter, and ends by printing one
-// line of key=value figures: datagrams received per second, state bodies
-// lost, and key-to-state latency (median and 99th percentile).
+// line of key=value figures: state bodies received per second, the share
+// applied and those refused as stale, bodies lost, key-to-state latency
+// (median and 99th percentile), the longest time its fighter went on moving
+// or turning after a held key's release, and shots fired beyond the taps.
 //
 // Usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1]
 //                 [map=korvath.map] [port=9899]
@@ -10,7 +12,10 @@
 // number of seconds. Anything else gets the usage line.
 // Latency is measured on keys whose effect a state body shows without doubt:
 // an arrow turn (the fighter's heading changes) and a shot (its bullet count
-// drops). Moves are played but not timed: a wall may swallow them.
+// drops). Moves are played but not timed: a wall may swallow them. After a
+// held key's release (a held turn, or a move) the bot waits kAfterRelease
+// and notes when its fighter last turned: the stuck-key time, as the player
+// sees it (both ways of the network included).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -34,7 +39,11 @@ double secondsSince(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
 }
 
-enum class Action { TurnLeft, TurnRight, Fire, MoveForward, StrafeRight, MoveBack };
+enum class Action { TurnLeft, TurnRight, Fire, MoveForward, StrafeRight, MoveBack, HoldTurn };
+
+// Quiet time after a held key's release, to see whether the fighter stops.
+constexpr auto kAfterRelease = std::chrono::milliseconds(700);
+
 
 // The bot's own deterministic generator (the game's generator is the world's).
 struct BotRandom {
@@ -71,6 +80,18 @@ struct BotRecord {
     int maxBullets = 0;
     bool haveOwn = false;
     FighterEntry own;
+    uint64_t newer = 0;
+    // The last held key's release: when it was sent, when the fighter last
+    // moved or turned since.
+    bool watching = false;
+    Clock::time_point releasedAt, lastMotion;
+    double stuckMsMax = 0.0;
+    int releasesWatched = 0;
+    // Taps sent and shots seen (bullet count drops between bodies).
+    int taps = 0;
+    int shotsSeen = 0;
+    int effectsMax = 0;
+    int explosionsMax = 0;
 };
 BotRecord bot;
 
@@ -81,9 +102,12 @@ bool effectSeen(const Pending& p, const FighterEntry& now) {
     return d > 0.01f;
 }
 
-void onState(const NetMessage& msg) {
+void onState(const NetMessage& msg, bool newer) {
     const auto now = Clock::now();
     ++bot.bodies;
+    if (!newer) return;  // refused as stale: the world never saw it
+    ++bot.newer;
+    bot.effectsMax = std::max<int>(bot.effectsMax, msg.bytes[14]);
     const int32_t clockMs = messageServerClock(msg);
     if (bot.haveClock) {
         const int32_t delta = ((clockMs - bot.lastClock) % 60000 + 60000) % 60000;
@@ -105,6 +129,13 @@ void onState(const NetMessage& msg) {
         FighterEntry e;
         if (!readFighterEntry(msg, i, &e)) break;
         if (i == you) {
+            if (bot.haveOwn) {
+                if (e.bullets < bot.own.bullets) bot.shotsSeen += bot.own.bullets - e.bullets;
+                // Turning tells: a turn is never refused, while a move that
+                // another body refused stays pending by the rules and may
+                // complete long after its key was released.
+                if (bot.watching && e.heading != bot.own.heading) bot.lastMotion = now;
+            }
             bot.own = e;
             bot.haveOwn = true;
             continue;
@@ -125,9 +156,27 @@ void onState(const NetMessage& msg) {
     }
 }
 
+// Ends the watch of the last release: the fighter's last motion after it.
+void endWatch() {
+    if (!bot.watching) return;
+    bot.watching = false;
+    ++bot.releasesWatched;
+    if (bot.lastMotion > bot.releasedAt)
+        bot.stuckMsMax = std::max(
+            bot.stuckMsMax, std::chrono::duration<double, std::milli>(bot.lastMotion - bot.releasedAt).count());
+}
+
 void sendKey(int key, bool released, bool special) {
+    endWatch();
     sendKeyEvent(key, released, special);
     ++bot.keysSent;
+}
+
+// Releases a held key and watches its fighter come to rest.
+void releaseHeld(int key) {
+    sendKey(key, true, false);
+    bot.watching = true;
+    bot.releasedAt = bot.lastMotion = Clock::now();
 }
 
 // Sends the key whose effect is timed, noting what the fighter looks like now.
@@ -243,29 +292,33 @@ int main(int argc, char** argv) {
     bot.start = Clock::now();
     const Action script[] = {Action::TurnLeft,  Action::Fire, Action::MoveForward,
                              Action::TurnRight, Action::Fire, Action::StrafeRight,
-                             Action::MoveBack};
+                             Action::MoveBack,  Action::HoldTurn};
     size_t step = 0;
     Clock::time_point nextAt = Clock::now();
     int heldKey = -1;
     Clock::time_point releaseAt;
     while (secondsSince(bot.start) < seconds) {
         clientWaitForDatagram(2000);
+        // Nothing draws here: explosions advance unseen and finish on time.
+        advanceUndrawnExplosions();
         if (!clientReceivePass()) {
             std::printf("Server died\n");
             return 0;
         }
+        bot.explosionsMax = std::max(bot.explosionsMax, explosionCount());
         const auto now = Clock::now();
         if (bot.pending.active && now - bot.pending.sentAt > std::chrono::seconds(1)) {
             ++bot.unseen;
             bot.pending.active = false;
         }
         if (heldKey >= 0 && now >= releaseAt) {
-            sendKey(heldKey, true, false);
+            releaseHeld(heldKey);
             heldKey = -1;
+            nextAt = now + kAfterRelease;
         }
         if (!bot.haveOwn || bot.pending.active || heldKey >= 0 || now < nextAt) continue;
 
-        const Action a = randomMode ? script[rng.next() % 7] : script[step++ % 7];
+        const Action a = randomMode ? script[rng.next() % 8] : script[step++ % 8];
         switch (a) {
         case Action::TurnLeft: sendMeasured(a, kKeyLeftArrow, true); break;
         case Action::TurnRight: sendMeasured(a, kKeyRightArrow, true); break;
@@ -273,6 +326,12 @@ int main(int argc, char** argv) {
             if (bot.own.bullets <= 0) break;
             sendKey(' ', false, false);  // a shot leaves on the release
             sendMeasured(a, ' ', false);
+            ++bot.taps;
+            break;
+        case Action::HoldTurn:
+            heldKey = rng.next() % 2 ? 'j' : 'l';
+            sendKey(heldKey, false, false);
+            releaseAt = now + std::chrono::milliseconds(150 + rng.next() % 200);
             break;
         case Action::MoveForward:
         case Action::StrafeRight:
@@ -285,6 +344,7 @@ int main(int argc, char** argv) {
         nextAt = now + std::chrono::milliseconds(20 + rng.next() % 60);
     }
     if (heldKey >= 0) sendKey(heldKey, true, false);
+    endWatch();
 
     const double elapsed = secondsSince(bot.start);
     const uint64_t lost = lostByClock();
@@ -296,12 +356,17 @@ int main(int argc, char** argv) {
     std::printf(
         "fighter=%d seconds=%.1f received=%llu rate_hz=%.1f server_pass_hz=%.1f lost_clock=%llu "
         "dropped_socket=%u keys_sent=%d latency_samples=%zu latency_ms_median=%.2f "
-        "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d\n",
+        "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
+        "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%d dup_taps=%d "
+        "effects_max=%d explosions_max=%d\n",
         gs.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
         static_cast<double>(bot.clockDeltas.size() + 1 + lost) / elapsed,
         static_cast<unsigned long long>(lost), net.transport.droppedCount(net.netSocket),
         bot.keysSent, bot.latenciesMs.size(), percentile(bot.latenciesMs, 0.5),
-        percentile(bot.latenciesMs, 0.99), bot.unseen, active, moved, bot.maxBullets);
+        percentile(bot.latenciesMs, 0.99), bot.unseen, active, moved, bot.maxBullets,
+        bot.bodies ? static_cast<double>(net.bodiesApplied) / static_cast<double>(bot.bodies) : 0.0,
+        static_cast<unsigned long long>(net.bodiesStale), bot.releasesWatched, bot.stuckMsMax, bot.taps,
+        bot.shotsSeen, std::max(0, bot.shotsSeen - bot.taps), bot.effectsMax, bot.explosionsMax);
     return 0;
 }
