@@ -85,22 +85,30 @@ bool connectToServer(const char* hostName) {
     for (int attempt = 0; attempt < kJoinAttempts && !stopRequested(); ++attempt) {
         sendToServer(request);
         if (net.transport.waitReadable(net.netSocket, joinWaitMicros()) != 1) continue;
+        // Everything that arrived is read: when the answer to an earlier
+        // request was lost, the server's state bodies, sent only to the
+        // clients it took, would otherwise use up every attempt.
         NetMessage answer;
         NetAddress from;
-        const int len =
-            net.transport.receiveFrom(net.netSocket, answer.bytes, kNetMessageSize, &from);
-        if (len != kNetMessageSize) continue;
-        net.lastHeardTime = net.clockSeconds();
-        if (messageKind(answer) == JoinAccepted) {
-            net.connected = 1;
-            net.lastKeyRefreshMs = net.clockMillis();
-            return true;
-        }
-        if (messageKind(answer) == JoinRefused) {
-            std::fprintf(stderr,
-                         "maze: the server is full: every player's place is taken. "
-                         "Try again later.\n");
-            return false;
+        for (int n = 0; n < kMaxDatagramsPerPass; ++n) {
+            const int taken = takeDatagram(answer, from);
+            if (taken == 0) break;
+            if (taken < 0) continue;
+            net.lastHeardTime = net.clockSeconds();
+            const uint16_t kind = messageKind(answer);
+            const bool stateForUs = (kind == StateUpdate || kind == KeepAliveProbe) &&
+                                    messageYourFighter(answer) != 0 && stateBodyValid(answer);
+            if (kind == JoinAccepted || stateForUs) {
+                net.connected = 1;
+                net.lastKeyRefreshMs = net.clockMillis();
+                return true;
+            }
+            if (kind == JoinRefused) {
+                std::fprintf(stderr,
+                             "maze: the server is full: every player's place is taken. "
+                             "Try again later.\n");
+                return false;
+            }
         }
     }
     return false;

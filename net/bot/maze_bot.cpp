@@ -7,7 +7,10 @@
 // or turning after a held key's release, and shots fired beyond the taps.
 //
 // Usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1]
-//                 [map=korvath.map] [port=9899]
+//                 [map=korvath.map] [port=9899] [report=0]
+// With report=N (seconds), a line of the last N seconds' figures goes to the
+// error stream every N seconds: bodies received per second and the server's
+// pass rate (from the bodies' sequence numbers), for long runs.
 // Options are typed name=value; a plain number right after the server is the
 // number of seconds. Anything else gets the usage line.
 // Latency is measured on keys whose effect a state body shows without doubt:
@@ -92,6 +95,7 @@ struct BotRecord {
     int shotsSeen = 0;
     int effectsMax = 0;
     int explosionsMax = 0;
+    uint32_t seq = 0;  // of the newest body
 };
 BotRecord bot;
 
@@ -107,6 +111,9 @@ void onState(const NetMessage& msg, bool newer) {
     ++bot.bodies;
     if (!newer) return;  // refused as stale: the world never saw it
     ++bot.newer;
+    // The trailer's sequence number counts the server's passes.
+    StateSnapshot snapshot;
+    if (parseStateSnapshot(msg, snapshot) && snapshot.hasSeq) bot.seq = snapshot.bodySeq;
     bot.effectsMax = std::max<int>(bot.effectsMax, msg.bytes[14]);
     const int32_t clockMs = messageServerClock(msg);
     if (bot.haveClock) {
@@ -224,7 +231,7 @@ const char* argValue(int argc, char** argv, const char* name, const char* fallba
 // True when every argument after the server is name=value with a known name,
 // or (the first only) a plain number of seconds.
 bool argumentsKnown(int argc, char** argv) {
-    static const char* const kNames[] = {"seconds", "mode", "seed", "map", "port"};
+    static const char* const kNames[] = {"seconds", "mode", "seed", "map", "port", "report"};
     for (int i = 2; i < argc; ++i) {
         const char* eq = std::strchr(argv[i], '=');
         if (eq == nullptr) {
@@ -249,7 +256,7 @@ int main(int argc, char** argv) {
     if (argc < 2 || argv[1][0] == '-' || !argumentsKnown(argc, argv)) {
         std::fprintf(stderr,
                      "usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1] "
-                     "[map=korvath.map] [port=9899]\n");
+                     "[map=korvath.map] [port=9899] [report=seconds]\n");
         return 2;
     }
     const double seconds = std::atof(argValue(argc, argv, "seconds", "10"));
@@ -257,6 +264,7 @@ int main(int argc, char** argv) {
     BotRandom rng{static_cast<uint32_t>(std::strtoul(argValue(argc, argv, "seed", "1"), nullptr, 10))};
     const char* mapPath = argValue(argc, argv, "map", kMapFileName);
     const int port = std::atoi(argValue(argc, argv, "port", "9899"));
+    const double reportEvery = std::atof(argValue(argc, argv, "report", "0"));
     if (seconds <= 0.0 || port <= 0 || port > 65535) {
         std::fprintf(stderr, "maze-bot: seconds must be positive and port within 1..65535\n");
         return 2;
@@ -297,7 +305,19 @@ int main(int argc, char** argv) {
     Clock::time_point nextAt = Clock::now();
     int heldKey = -1;
     Clock::time_point releaseAt;
+    Clock::time_point reportAt = bot.start;
+    uint64_t reportBodies = 0;
+    uint32_t reportSeq = 0;
     while (secondsSince(bot.start) < seconds) {
+        if (reportEvery > 0.0 && secondsSince(reportAt) >= reportEvery) {
+            const double span = secondsSince(reportAt);
+            std::fprintf(stderr, "report t=%.0f rate_hz=%.1f pass_hz=%.1f explosions=%d\n", secondsSince(bot.start),
+                         static_cast<double>(bot.bodies - reportBodies) / span,
+                         reportSeq != 0 ? static_cast<double>(bot.seq - reportSeq) / span : 0.0, explosionCount());
+            reportAt = Clock::now();
+            reportBodies = bot.bodies;
+            reportSeq = bot.seq;
+        }
         clientWaitForDatagram(2000);
         // Nothing draws here: explosions advance unseen and finish on time.
         advanceUndrawnExplosions();

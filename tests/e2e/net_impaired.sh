@@ -11,7 +11,7 @@ set -u
 lib=$(cd "$(dirname "$0")/lib" && pwd)
 source "$lib/net_env.bash"
 source "$lib/relay.bash"
-fail() { echo "FAIL: $*"; echo "--- server"; tail -20 "$work/server.log"; echo "--- client"; tail -20 "$work/client.log" 2>/dev/null; exit 1; }
+fail() { echo "FAIL: $*"; cat "$work"/relay*.out "$work"/relay*.err; echo "--- server"; tail -20 "$work/server.log"; echo "--- client"; tail -20 "$work/client.log" 2>/dev/null; exit 1; }
 seconds=15
 
 "$build/maze-server" > "$work/server.log" 2>&1 &

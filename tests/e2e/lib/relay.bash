@@ -11,7 +11,7 @@ start_relay() {
     shift 2
     "$build/maze-relay" seconds="$seconds" "$@" > "$work/$name.out" 2> "$work/$name.err" &
     pids+=($!)
-    for _ in $(seq 50); do grep -q "^maze-relay: " "$work/$name.err" && return; sleep 0.1; done
+    for _ in $(seq 50); do grep -qs "^maze-relay: " "$work/$name.err" && return; sleep 0.1; done
     fail "relay $name did not start: $(cat "$work/$name.err")"
 }
 
