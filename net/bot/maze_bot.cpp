@@ -309,11 +309,17 @@ int main(int argc, char** argv) {
     uint64_t reportBodies = 0;
     uint32_t reportSeq = 0;
     while (secondsSince(bot.start) < seconds) {
-        if (reportEvery > 0.0 && secondsSince(reportAt) >= reportEvery) {
+        // The first interval starts with the first body that has a number.
+        if (reportSeq == 0 && bot.seq != 0) {
+            reportSeq = bot.seq;
+            reportAt = Clock::now();
+            reportBodies = bot.bodies;
+        }
+        if (reportEvery > 0.0 && reportSeq != 0 && secondsSince(reportAt) >= reportEvery) {
             const double span = secondsSince(reportAt);
             std::fprintf(stderr, "report t=%.0f rate_hz=%.1f pass_hz=%.1f explosions=%d\n", secondsSince(bot.start),
                          static_cast<double>(bot.bodies - reportBodies) / span,
-                         reportSeq != 0 ? static_cast<double>(bot.seq - reportSeq) / span : 0.0, explosionCount());
+                         static_cast<double>(bot.seq - reportSeq) / span, explosionCount());
             reportAt = Clock::now();
             reportBodies = bot.bodies;
             reportSeq = bot.seq;
