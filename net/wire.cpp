@@ -521,7 +521,9 @@ bool snapshotIsNewer(const StateSnapshot& s) {
     if (s.hasSeq) return true;
     // A plain server's clock counts milliseconds within its minute: a body
     // up to half a minute ahead, across the turn of the minute, is newer.
-    const int32_t ahead = ((s.serverClockMs - net.appliedClockMs) % 60000 + 60000) % 60000;
+    // Any 32-bit value may arrive: the difference is taken in 64 bits.
+    const int64_t ahead =
+        ((static_cast<int64_t>(s.serverClockMs) - net.appliedClockMs) % 60000 + 60000) % 60000;
     return ahead > 0 && ahead < 30000;
 }
 
