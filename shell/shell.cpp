@@ -69,13 +69,16 @@ void expireMessageLine() {
 }  // namespace
 
 void idle() {
-    // The pacer owns the rate of the passes; a frame is drawn after a pass
-    // only when the window can be seen, so drawing never sets the pace.
-    paceIdlePass();
-    if (gs.isServer)
-        serverIdlePass();
-    else
-        clientIdlePass();
+    // The pacer owns the rate of the passes, not the frames: a frame is
+    // drawn only while the window can be seen, and passes that fell due
+    // while a slow frame was drawn run now, one after the other.
+    do {
+        paceIdlePass();
+        if (gs.isServer)
+            serverIdlePass();
+        else
+            clientIdlePass();
+    } while (passOverdue());
     requireLocalFighter();
     glutPostRedisplay();
 }

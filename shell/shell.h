@@ -9,7 +9,8 @@
 // creates the fighters (all Absent).
 void initialiseWorld();
 
-// GLUT callbacks. idle: the pacer's wait, then one server or client pass.
+// GLUT callbacks. idle: the pacer's wait, then the server or client passes
+// that are due.
 void idle();
 void display();
 void reshape(int width, int height);

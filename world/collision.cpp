@@ -94,10 +94,10 @@ bool isBlocker(const Fighter& f, const void* ignoreA, const void* ignoreB) {
     return f.state == InPlay && &f != ignoreA && &f != ignoreB;
 }
 
-// A prey destroyed earlier in this step is gone: it no longer stops bullets,
-// although it stays listed until the step's end.
+// Every listed prey is a body, also one destroyed earlier in this step: its
+// wreck stands until the step's end and stops later bullets of the step.
 bool isBlocker(const Prey& p, const void* ignoreA, const void* ignoreB) {
-    return !p.destroyed && &p != ignoreA && &p != ignoreB;
+    return &p != ignoreA && &p != ignoreB;
 }
 
 void gatherBlockers(Blockers& out, Vec3 from, Vec3 to, const void* ignoreA, const void* ignoreB) {

@@ -82,7 +82,8 @@ struct TokenReader {
 
 // Reads `count` start triples (row, column, direction) into `table`, keeping
 // at most `capacity`; extra entries are read and dropped so the stream stays
-// aligned. Returns the number stored.
+// aligned. A list cut short (the file ends, a token is malformed) keeps the
+// entries read whole. Returns the number stored.
 int readStarts(TokenReader& in, int32_t count, StartPosition* table, int capacity, const char* what) {
     if (count < 0) {
         std::printf("invalid %s start count %d: none used.\n", what, count);
@@ -96,7 +97,12 @@ int readStarts(TokenReader& in, int32_t count, StartPosition* table, int capacit
         s.row = in.readInt();
         s.column = in.readInt();
         s.direction = in.readInt();
-        if (in.failed) break;
+        if (in.failed) {
+            // A list cut short keeps the starts it holds: a made-up start of
+            // zeros would stand in the corner wall cell.
+            std::printf("map holds only %d of %d %s starts.\n", stored, count, what);
+            break;
+        }
         if (stored < capacity) {
             if (s.row < 0 || s.column < 0 || s.row >= gs.mazeRows || s.column >= gs.mazeCols)
                 std::printf("%s start %d outside the maze: row %d, column %d.\n", what, i, s.row,

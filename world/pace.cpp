@@ -1,4 +1,4 @@
-// pace.cpp -- the one place that paces the idle pass: at most one pass every
+// pace.cpp -- the one place that paces the idle pass: one pass every
 // kPassPeriodMs, whether or not (and however fast) a window is drawn, waiting
 // in the sound engine's notification wait or asleep, never spinning.
 #include <time.h>
@@ -46,7 +46,9 @@ void setPaceClockForTest(int64_t (*nowMicros)(), void (*sleepMicros)(int64_t)) {
 
 void paceIdlePass() {
     int64_t now = pacer.nowMicros();
-    if (!pacer.started) {
+    const int64_t maxLag = static_cast<int64_t>(kMaxPassLagMs) * 1000;
+    // The first pass, and the first after a stall, starts the beat afresh.
+    if (!pacer.started || now - pacer.nextDueMicros > maxLag) {
         pacer.started = true;
         pacer.nextDueMicros = now;
     }
@@ -59,9 +61,13 @@ void paceIdlePass() {
         }
         now = pacer.nowMicros();
     }
-    // The next pass is due one period after this one begins. A pass that
-    // begins late moves the schedule along instead of catching up with a
-    // burst of passes.
-    const int64_t begins = now > pacer.nextDueMicros ? now : pacer.nextDueMicros;
-    pacer.nextDueMicros = begins + static_cast<int64_t>(kPassPeriodMs) * 1000;
+    // On the beat: a pass that began a little late does not delay the next,
+    // so the passes keep their rate when a frame takes longer than a period.
+    pacer.nextDueMicros += static_cast<int64_t>(kPassPeriodMs) * 1000;
+}
+
+bool passOverdue() {
+    if (!pacer.started) return false;
+    const int64_t late = pacer.nowMicros() - pacer.nextDueMicros;
+    return late >= 0 && late <= static_cast<int64_t>(kMaxPassLagMs) * 1000;
 }

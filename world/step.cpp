@@ -53,8 +53,13 @@ void applyHit(Bullet& b, Vec3 h) {
     const float preyRadius = gs.preyExtent.x * 0.5f;
     for (int i = 0; i < preyCount(); ++i) {
         Prey& p = gs.preyList[i];
-        // A prey killed earlier in this step is gone: one kill, one point.
-        if (p.destroyed || !(groundDistance(p.pos, h) < preyRadius)) continue;
+        if (!(groundDistance(p.pos, h) < preyRadius)) continue;
+        // A prey killed earlier in this step is not hit again (one kill, one
+        // point), but its wreck still stops the bullet.
+        if (p.destroyed) {
+            b.spent = 1;
+            continue;
+        }
         std::printf("prey %d  shot!!\n", i);
         p.health -= kPreyHitDamage;
         if (p.health < 0.0f) {

@@ -365,20 +365,27 @@ int32_t readClockMs();
 // Pace of the idle pass
 // ---------------------------------------------------------------------------
 
-// Shortest time from the start of one idle pass to the start of the next,
-// ms: at most 100 passes a second, about what a visible window gets on a
-// desktop, and the same whether the window is drawn, covered, unmapped or
-// absent (the windowless server).
+// Time from the start of one idle pass to the start of the next, ms: 100
+// passes a second, about what a visible window gets on a desktop, and the
+// same whether the window is drawn, covered, unmapped or absent (the
+// windowless server), so the world never runs faster or slower for it.
 constexpr int32_t kPassPeriodMs = 10;
+// A pass later than this behind its beat (a stall: a dragged window, a
+// debugger) restarts the beat rather than bringing a burst of passes.
+constexpr int32_t kMaxPassLagMs = 250;
 
-// Called before every idle pass: returns once the pass is due, kPassPeriodMs
-// after the previous one began (at once for the first pass and after a late
-// one; a late pass moves the schedule, it never brings a burst). While it
-// waits it calls the wait hook with the whole milliseconds left, again and
-// again, and sleeps (never spins) when there is no hook, when the hook
-// returns false, or for the last fraction of a millisecond. Returns early
-// once stopRequested().
+// Called before every idle pass: returns once the pass is due, on a beat of
+// kPassPeriodMs (at once for the first pass, for one already due, and after
+// a stall, which restarts the beat). While it waits it calls the wait hook
+// with the whole milliseconds left, again and again, and sleeps (never
+// spins) when there is no hook, when the hook returns false, or for the last
+// fraction of a millisecond. Returns early once stopRequested().
 void paceIdlePass();
+
+// True when the next pass is already due, within kMaxPassLagMs: a frame took
+// longer than the period, and the idle callback runs that pass (paced, so at
+// once) before the next frame, so slow drawing never slows the world.
+bool passOverdue();
 
 // The wait of the pacer: waits at most maxMs (>= 1) for one notification and
 // services it, returning true; returns false at once when it cannot wait
@@ -424,7 +431,7 @@ void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind, int tag);
 bool clampToWalls(Vec3& nextPos, int row, int col, float radius, bool clamp);
 
 // Walks the segment from -> to in steps of kPathStep against walls, floor,
-// ceiling and live bodies (fighters in play, prey not destroyed). ignoreA /
+// ceiling and bodies (fighters in play, every listed prey). ignoreA /
 // ignoreB (a Fighter or Prey, or null) do not block. Returns true when clear;
 // t receives the fraction walked (0 for a zero-length or non-finite segment).
 bool pathClear(Vec3 from, Vec3 to, float& t, const void* ignoreA, const void* ignoreB);

@@ -1,7 +1,8 @@
 // maze_storm.cpp -- maze-storm: sends malformed and hostile datagrams to a
 // running server or client, for the end-to-end robustness test.
 //
-// Usage: maze-storm <address> <port> [count=100000] [seed=1]
+// Usage: maze-storm <address> <port> [count] [seed]   (plain numbers;
+// count defaults to 100000, seed to 1)
 // Every kind, every length from 0 to 6100 bytes, counts of 255, key codes up
 // to 2^32-1, non-finite floats, and join requests, paced so that the receiver
 // sees them rather than its socket buffer dropping them.
@@ -24,11 +25,22 @@ struct StormRandom {
     }
 };
 
+// True when every argument after the address is a plain whole number.
+bool numbersAfterAddress(int argc, char** argv) {
+    for (int i = 2; i < argc; ++i) {
+        char* end = nullptr;
+        std::strtol(argv[i], &end, 10);
+        if (end == argv[i] || *end != '\0') return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: maze-storm <address> <port> [count=100000] [seed=1]\n");
+    // Typed as plain numbers: maze-storm 127.0.0.1 9899 2000 7.
+    if (argc < 3 || argc > 5 || !numbersAfterAddress(argc, argv)) {
+        std::fprintf(stderr, "usage: maze-storm <address> <port> [count, default 100000] [seed, default 1]\n");
         return 2;
     }
     const int port = std::atoi(argv[2]);

@@ -20,11 +20,13 @@ seconds=4
 
 # CPU time of a process so far, in clock ticks (user + system).
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-# The pass rate a bot measures over $seconds s, written to $work/$1.out.
+# The server's pass rate as a bot measures it over $seconds s (results in
+# $work/$1.out): one state body per pass, none lost on loopback.
 measure() {
     timeout 30 "$build/maze-bot" 127.0.0.1 $seconds > "$work/$1.out" 2> "$work/$1.err" || fail "bot ($1) ended with status $? ($(cat "$work/$1.err"))"
     echo "$1: $(cat "$work/$1.out")" >&2
-    field "$work/$1.out" server_pass_hz
+    [ "$(field "$work/$1.out" dropped_socket)" = 0 ] || fail "the bot's socket dropped state bodies ($1)"
+    field "$work/$1.out" rate_hz
 }
 maze_windows() { xdotool search --onlyvisible --name '^maze$' 2>/dev/null | sort; }
 

@@ -59,8 +59,19 @@ TEST(Client, HostNamesResolve) {
     EXPECT_EQ(resolveHost(""), 0u);
     EXPECT_EQ(resolveHost("gamehost"), 0x0A000005u);
     CaptureStdout();
+    CaptureStderr();
     EXPECT_EQ(resolveHost("no-such-host"), 0u);
+    EXPECT_EQ(GetCapturedStderr(), "maze: cannot find the server host \"no-such-host\"\n");
     EXPECT_EQ(GetCapturedStdout(), "ERROR\n");
+    // A client of an unknown host gives up at once; address 0 would reach
+    // whatever server runs on this machine.
+    CaptureStdout();
+    CaptureStderr();
+    EXPECT_FALSE(connectToServer("no-such-host"));
+    EXPECT_FALSE(connectToServer(""));
+    GetCapturedStderr();
+    EXPECT_EQ(GetCapturedStdout(), "ERROR\nERROR\n");
+    EXPECT_TRUE(fake.sent.empty()) << "no join request went anywhere";
     // The broadcast name sends its requests to the broadcast address.
     EXPECT_FALSE(connectToServer("255.255.255.255"));
     EXPECT_EQ(fake.sent[0].address.ip, 0xFFFFFFFFu);

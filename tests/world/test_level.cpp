@@ -173,6 +173,25 @@ TEST_F(Level, StartCountsBeyondTheTablesKeepTheStreamAligned) {
     EXPECT_EQ(gs.startBullets, 50);
 }
 
+TEST_F(Level, StartListsCutShortKeepOnlyTheWholeEntries) {
+    // The file ends inside the second of three fighter starts.
+    std::string out = readLevel("4 3  10 8 6  3  1 1 1  2 2");
+    EXPECT_EQ(gs.fighterStartCount, 1);
+    EXPECT_EQ(triple(gs.fighterStarts[0]), (std::array{1, 1, 1}));
+    EXPECT_TRUE(has(out, "map holds only 1 of 3 fighter starts."));
+    createFighters();
+    ASSERT_EQ(fighterCount(), 1) << "no fighter on an unread start in the corner wall";
+
+    LevelText t;
+    t.prey = "2  1 2 3  1 x 0";
+    out = readLevel(t);
+    EXPECT_EQ(gs.fighterStartCount, 1);
+    EXPECT_EQ(gs.preyStartCount, 1);
+    EXPECT_TRUE(has(out, "map holds only 1 of 2 prey starts."));
+    resetGame();
+    EXPECT_EQ(preyCount(), 1);
+}
+
 TEST_F(Level, StartsAndLightsOutsideTheGridAreReported) {
     LevelText t;
     t.fighters = "1  7 200 1";

@@ -98,18 +98,21 @@ TEST_F(WorldStepRules, PreyDiesOnTheThirdHitAndScoresForTheShooter) {
     EXPECT_EQ(gs.effectEvents.back().effectKind, EffectLarge);
 }
 
-TEST_F(WorldStepRules, OneKillGivesOnePointEvenUnderTwoBullets) {
+TEST_F(WorldStepRules, OneKillGivesOnePointAndTheWreckStillStopsBullets) {
     addFighter(100.0f, 60.0f, kEast);
+    const int behind = addFighter(64.5f, 36.0f, kEast);  // right behind the prey
     gs.preyList[addPrey(60.0f, 36.0f)].health = 20.0f;
     addBullet(Vec3{56.0f, 36.5f, 1.4f}, kEast, 0);
-    EXPECT_EQ(countOf(shootAtSixty(), "shot!!"), 1);
+    EXPECT_EQ(countOf(shootAtSixty(), "shot!!"), 1) << "the wreck is not hit again";
     EXPECT_EQ(fighter(0).score, 1);
     EXPECT_EQ(explosionCount(), 1);
     EXPECT_EQ(effectEventCount(), 1);
     EXPECT_EQ(preyCount(), 0);
-    // The wreck is gone: the other bullet flies on through where it stood.
-    ASSERT_EQ(bulletCount(), 1);
-    EXPECT_FLOAT_EQ(gs.bulletList[0].pos.x, 59.0f);
+    // The second bullet of the step ends in the wreck, not in whoever stands behind it.
+    EXPECT_EQ(bulletCount(), 0);
+    stepWorld();
+    stepWorld();
+    EXPECT_FLOAT_EQ(fighter(behind).health, 100.0f);
 }
 
 TEST_F(WorldStepRules, OneBulletHitsEveryPreyNearItsStopButNoFighter) {

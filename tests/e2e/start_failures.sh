@@ -1,0 +1,111 @@
+#!/bin/bash
+# Clear failures at start-up, as a new user meets them:
+#   - started where there is no level, the game uses the data folder beside
+#     it and says so; a copy of the program with no data anywhere says in
+#     one line where it looked and ends before any window;
+#   - a second server on a busy port says why and that no client can join,
+#     in its error lines and on its window's message line, while the first
+#     plays on and serves a client;
+#   - a client of an unknown host ends at once with -1 and names the host,
+#     although a server runs on this machine;
+#   - a client whose level has another number of fighters ends with -1
+#     after the line that says so.
+# Usage: start_failures.sh <build-dir> <source-dir>
+set -u
+if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
+    exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+fi
+if [ -z "${MAZE_FAILURES_INNER:-}" ]; then
+    exec env MAZE_FAILURES_INNER=1 timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+source "$(dirname "$0")/lib/net_env.bash"
+frames="$build/test-frames"
+mkdir -p "$frames"
+fail() { echo "FAIL: $*"; for f in "$work"/*.log; do echo "--- $f"; tail -8 "$f"; done; exit 1; }
+maze_windows() { xdotool search --onlyvisible --name '^maze$' 2>/dev/null | sort; }
+# Exact white pixels (the message line's text) in the strip of the message
+# line right of where the start-up text "Info message here" ends.
+message_pixels() {
+    /usr/bin/convert "$1" -crop 250x20+170+3 +repage -fill black +opaque "#FFFFFF" -format "%[fx:round(mean*w*h)]" info:
+}
+
+# No level anywhere: one line, status 1, and no window was tried.
+mkdir -p "$work/bare/bin" "$work/empty"
+cp "$build/maze" "$work/bare/bin/maze"
+(cd "$work/empty" && env -u DISPLAY timeout 10 "$work/bare/bin/maze" > "$work/bare.log" 2>&1)
+status=$?
+echo "no data anywhere: status $status: $(cat "$work/bare.log")"
+[ $status = 1 ] || fail "a game without data ended with status $status, not 1"
+[ "$(wc -l < "$work/bare.log")" = 1 ] || fail "a game without data printed more than one line"
+grep -q "$work/empty.*$work/bare/bin/data.*cd build/data" "$work/bare.log" || fail "the line does not say where the game looked and how to start it"
+
+# Started from an empty folder: the data folder beside the program.
+(cd "$work/empty" && exec "$build/maze") > "$work/server.log" 2>&1 &
+first=$!
+pids+=($first)
+swid=$(timeout 20 xdotool search --sync --onlyvisible --name '^maze$' | head -1)
+[ -n "$swid" ] || fail "no window of the server started from an empty folder"
+for _ in $(seq 50); do grep -q "waiting on port 9899" "$work/server.log" && break; sleep 0.1; done
+grep -qx "Data folder: $build/data" "$work/server.log" || fail "the server did not say it uses $build/data"
+grep -q "^Server named .* waiting on port 9899$" "$work/server.log" || fail "the first server did not start"
+sleep 1
+import -window "$swid" "$frames/port_free.png"
+
+# A second server: the port is taken.
+"$build/maze" > "$work/busy.log" 2>&1 &
+busy=$!
+pids+=($busy)
+bwid=
+for _ in $(seq 100); do
+    bwid=$(maze_windows | grep -vx "$swid" | head -1)
+    [ -n "$bwid" ] && break
+    sleep 0.1
+done
+[ -n "$bwid" ] || fail "the second server opened no window"
+sleep 1.5
+import -window "$bwid" "$frames/port_busy.png"
+grep -qx "bind(): 98" "$work/busy.log" || fail "no bind error line"
+grep -q "port 9899: Address already in use - is another server running? No client can join" "$work/busy.log" ||
+    fail "no plain line about the busy port"
+free_px=$(message_pixels "$frames/port_free.png")
+busy_px=$(message_pixels "$frames/port_busy.png")
+echo "message-line text pixels: $busy_px on the busy server, $free_px on the first"
+[ "$busy_px" -gt 100 ] && [ "$free_px" -lt 20 ] || fail "the busy server's window does not say that no client can join"
+kill -0 $busy 2>/dev/null || fail "the server without a port stopped; it should play alone"
+timeout 20 "$build/maze-bot" 127.0.0.1 2 > "$work/bot.log" 2>&1 || fail "a bot could not play on the first server"
+awk '{ for (i = 1; i <= NF; i++) { split($i, kv, "="); if (kv[1] == "rate_hz") r = kv[2] } } END { exit !(r >= 20) }' "$work/bot.log" ||
+    fail "the first server served under 20 states per second"
+kill -0 $first 2>/dev/null || fail "the first server ended"
+
+# An unknown host: never a join with the local server.
+start=$(date +%s.%N)
+timeout 20 "$build/maze" no-such-host.invalid > "$work/unknown.log" 2> "$work/unknown.err"
+status=$?
+took=$(echo "$(date +%s.%N) - $start" | bc)
+echo "unknown host: status $status after $took s: $(tr '\n' '|' < "$work/unknown.log") $(cat "$work/unknown.err")"
+[ $status = 255 ] || fail "a client of an unknown host ended with status $status, not -1"
+[ "$(cat "$work/unknown.log")" = "$(printf 'Connect server\nERROR')" ] || fail "the client printed more than Connect server and ERROR"
+grep -q 'cannot find the server host "no-such-host.invalid"' "$work/unknown.err" || fail "the host is not named"
+awk -v t="$took" 'BEGIN { exit !(t < 5) }' || fail "the client took $took s to give up"
+
+# A level with one fighter start less.
+mkdir -p "$work/other"
+for f in "$build"/data/*; do ln -s "$f" "$work/other/"; done
+rm "$work/other/korvath.map"
+python3 - "$build/data/korvath.map" "$work/other/korvath.map" <<'PY'
+import sys
+t = open(sys.argv[1]).read().split()
+n = int(t[5])
+t = t[:5] + [str(n - 1)] + t[6:6 + 3 * (n - 1)] + t[6 + 3 * n:]
+open(sys.argv[2], "w").write(" ".join(t) + "\n")
+PY
+start=$(date +%s.%N)
+(cd "$work/other" && timeout 30 "$build/maze" 127.0.0.1) > "$work/other.log" 2>&1
+status=$?
+took=$(echo "$(date +%s.%N) - $start" | bc)
+echo "other level: status $status after $took s: $(grep "level has" "$work/other.log")"
+[ $status = 255 ] || fail "a client of another level ended with status $status, not -1"
+tail -1 "$work/other.log" | grep -q "the server's level has [0-9]* fighters, ours has [0-9]*" ||
+    fail "the client's last line does not name the two fighter counts"
+kill -0 $first 2>/dev/null || fail "the first server ended"
+echo "PASS: data folder, busy port, unknown host and other level each fail clearly"
