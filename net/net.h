@@ -240,7 +240,7 @@ struct KeyExtension {
     uint32_t newestSeq = 0;  // 0: no key event sent yet
     int historyCount = 0;    // history[0] is event newestSeq, [i] is newestSeq - i
     KeyRecord history[kKeyHistory];
-    uint8_t held[32] = {};   // bit k of byte k / 8: ordinary key k is held
+    uint8_t held[32] = {};   // bit k % 8 of byte k / 8: ordinary key k is held
 };
 // Writes the client's key extension (net.keySeq, history, held keys).
 void writeKeyExtension(NetMessage& msg);
