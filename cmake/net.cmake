@@ -15,3 +15,8 @@ endif()
 add_executable(maze-server ${CMAKE_SOURCE_DIR}/net/server_main/maze_server.cpp)
 target_link_libraries(maze-server PRIVATE maze-rules)
 add_dependencies(maze-server maze-data)
+
+# The test relay (tools/maze_relay.cpp) goes by the family's name.
+if(TARGET maze_relay)
+  set_target_properties(maze_relay PROPERTIES OUTPUT_NAME maze-relay)
+endif()

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "net/net.h"
 #include "sound/sound.h"
@@ -26,30 +27,14 @@ bool sendToServer(const NetMessage& msg) {
     return true;
 }
 
-// Takes one datagram of the right size into `msg`: 1 taken, 0 nothing more
-// this pass, -1 one was read and dropped.
-int takeDatagram(NetMessage& msg) {
-    if (net.netSocket < 0 || net.transport.waitReadable(net.netSocket, 0) != 1) return 0;
-    msg = NetMessage{};
-    NetAddress from;
-    const int len = net.transport.receiveFrom(net.netSocket, msg.bytes, kNetMessageSize, &from);
-    if (len < 0) return 0;
-    if (len != kNetMessageSize) {
-        ++net.datagramsDropped;
-        return -1;
-    }
-    ++net.datagramsReceived;
-    return 1;
-}
-
 void removeFinishedExplosions() {
     for (size_t i = gs.explosionList.size(); i-- > 0;)
         if (gs.explosionList[i].finished) removeAt(gs.explosionList, i);
 }
 
-void reportLevelMismatch(const NetMessage& body) {
+void reportLevelMismatch(const StateSnapshot& body) {
     if (net.levelMismatchReported) return;
-    const int theirs = body.bytes[9];
+    const int theirs = static_cast<int>(body.fighters.size());
     if (theirs == fighterCount()) return;
     net.levelMismatchReported = true;
     std::fprintf(stderr,
@@ -101,21 +86,30 @@ bool connectToServer(const char* hostName) {
     for (int attempt = 0; attempt < kJoinAttempts && !stopRequested(); ++attempt) {
         sendToServer(request);
         if (net.transport.waitReadable(net.netSocket, joinWaitMicros()) != 1) continue;
+        // Everything that arrived is read: when the answer to an earlier
+        // request was lost, the server's state bodies, sent only to the
+        // clients it took, would otherwise use up every attempt.
         NetMessage answer;
         NetAddress from;
-        const int len =
-            net.transport.receiveFrom(net.netSocket, answer.bytes, kNetMessageSize, &from);
-        if (len != kNetMessageSize) continue;
-        net.lastHeardTime = net.clockSeconds();
-        if (messageKind(answer) == JoinAccepted) {
-            net.connected = 1;
-            return true;
-        }
-        if (messageKind(answer) == JoinRefused) {
-            std::fprintf(stderr,
-                         "maze: the server is full: every player's place is taken. "
-                         "Try again later.\n");
-            return false;
+        for (int n = 0; n < kMaxDatagramsPerPass; ++n) {
+            const int taken = takeDatagram(answer, from);
+            if (taken == 0) break;
+            if (taken < 0) continue;
+            net.lastHeardTime = net.clockSeconds();
+            const uint16_t kind = messageKind(answer);
+            const bool stateForUs = (kind == StateUpdate || kind == KeepAliveProbe) &&
+                                    messageYourFighter(answer) != 0 && stateBodyValid(answer);
+            if (kind == JoinAccepted || stateForUs) {
+                net.connected = 1;
+                net.lastKeyRefreshMs = net.clockMillis();
+                return true;
+            }
+            if (kind == JoinRefused) {
+                std::fprintf(stderr,
+                             "maze: the server is full: every player's place is taken. "
+                             "Try again later.\n");
+                return false;
+            }
         }
     }
     return false;
@@ -127,9 +121,33 @@ void sendKeyEvent(int key, bool released, bool special) {
     record.key = static_cast<uint32_t>(key);
     record.released = released ? 1 : 0;
     record.special = special ? 1 : 0;
+    // Sequence numbers run 1, 2, ...; 0 means "none sent" on the wire.
+    net.keySeq = net.keySeq + 1 == 0 ? 1 : net.keySeq + 1;
+    net.keyHistory[net.keySeq % kKeyHistory] = record;
+    if (!special && key >= 0 && key < 256) {
+        const uint8_t bit = static_cast<uint8_t>(1u << (key % 8));
+        if (released) net.heldKeys[key / 8] &= static_cast<uint8_t>(~bit);
+        else net.heldKeys[key / 8] |= bit;
+    }
     writeKeyRecord(net.keyBuffer, record);
+    writeKeyExtension(net.keyBuffer);
     setMessageKind(net.keyBuffer, KeyEvent);
     sendToServer(net.keyBuffer);
+    net.lastKeySentMs = net.lastKeyRefreshMs = net.clockMillis();
+}
+
+void sendKeyRefresh() {
+    if (net.role != RoleClient || !net.connected) return;
+    const int64_t nowMs = net.clockMillis();
+    bool held = false;
+    for (const uint8_t b : net.heldKeys) held = held || b != 0;
+    const int64_t every =
+        held || nowMs - net.lastKeySentMs < kKeyRecentMs ? kKeyRefreshMs : kKeyIdleRefreshMs;
+    if (nowMs - net.lastKeyRefreshMs < every) return;
+    setMessageKind(net.keyBuffer, KeepAliveAnswer);
+    writeKeyExtension(net.keyBuffer);
+    sendToServer(net.keyBuffer);
+    net.lastKeyRefreshMs = nowMs;
 }
 
 bool clientWaitForDatagram(int64_t timeoutMicros) {
@@ -139,32 +157,53 @@ bool clientWaitForDatagram(int64_t timeoutMicros) {
 bool clientReceivePass() {
     const int64_t now = net.clockSeconds();
     NetMessage msg;
+    NetAddress from;
+    // Each datagram is parsed once; the newest picture of the pass is
+    // applied once, after the drain.
+    StateSnapshot newest, incoming;
+    bool haveNewest = false;
     for (int n = 0; n < kMaxDatagramsPerPass; ++n) {
-        const int taken = takeDatagram(msg);
+        const int taken = takeDatagram(msg, from);
         if (taken == 0) break;
         if (taken < 0) continue;
         if (now > net.lastHeardTime) net.lastHeardTime = now;
         const uint16_t kind = messageKind(msg);
         if (kind == KeepAliveProbe) {
             setMessageKind(net.keyBuffer, KeepAliveAnswer);
+            writeKeyExtension(net.keyBuffer);
             sendToServer(net.keyBuffer);
+            net.lastKeyRefreshMs = net.clockMillis();
         }
         // Only state bodies are state: a late JoinAccepted (all zero) would
         // otherwise blank the world until the next body.
         if (kind != KeepAliveProbe && kind != StateUpdate) continue;
-        if (!stateBodyValid(msg)) {
+        if (!parseStateSnapshot(msg, incoming)) {
             ++net.datagramsDropped;
             continue;
         }
-        reportLevelMismatch(msg);
-        startStateEffects(msg);  // once per datagram, not on every re-apply
-        net.snapshotMessage = msg;
+        reportLevelMismatch(incoming);
+        const bool newer = snapshotIsNewer(incoming);
+        if (net.onStateReceived) net.onStateReceived(msg, newer);
+        // Events travel by id, so a late body still starts the ones its
+        // successors lost; none starts twice.
+        startSnapshotEffects(incoming, newer);
+        if (!newer) {
+            ++net.bodiesStale;
+            continue;
+        }
         net.haveSnapshot = true;
-        if (net.onStateReceived) net.onStateReceived(msg);
+        net.appliedSeq = incoming.hasSeq ? incoming.bodySeq : 0;
+        net.appliedClockMs = incoming.serverClockMs;
+        std::swap(newest, incoming);
+        haveNewest = true;
     }
     if (now > net.lastHeardTime + kServerTimeout) return false;
-    if (net.haveSnapshot) applyState(net.snapshotMessage);
-    playSoundsOfNewBullets(gs.bulletList);  // the server's gunfire, heard here too
+    if (haveNewest) {
+        applySnapshot(newest);
+        ++net.bodiesApplied;
+        playSoundsOfNewBullets(gs.bulletList);  // the server's gunfire, heard here too
+    }
+    sendKeyRefresh();
     // No world step runs here, so the client retires its own explosions.
     removeFinishedExplosions();
     return true;

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // Constants
@@ -37,6 +38,25 @@ constexpr int kEffectEntrySize = 20;
 constexpr int kMaxEntryCount = 255;         // each count travels in one byte
 // Bits of the state body's server-flags byte (offset 15).
 constexpr uint8_t kServerFlagPaused = 0x01; // the server's world is paused
+
+// Loss tolerance (see wire.cpp for the byte layouts of both extensions).
+// Key events carry a sequence number and the sender's recent events, so a
+// lost one is recovered from the next datagram and a repeated one acts once.
+constexpr int kKeyHistory = 32;             // events repeated in every key datagram
+constexpr int64_t kKeyRefreshMs = 50;       // client refresh while a key is held or lately sent
+constexpr int64_t kKeyIdleRefreshMs = 500;  // client refresh otherwise
+constexpr int64_t kKeyRecentMs = 1000;      // "lately sent" for the refresh rate
+// A client that speaks the key extension holds its keys only while it is
+// heard: silent this long, its fighter's held keys are released.
+constexpr int64_t kKeyLeaseMs = 300;
+// State bodies carry a sequence number; effect events an id, and each body
+// repeats the events of the bodies just before it, so one lost body loses
+// no explosion and a repeated one starts none twice.
+constexpr int kEffectRepeatBodies = 3;      // earlier bodies whose events are repeated
+constexpr int kMaxEffectRepeats = 16;       // repeated events per body at most
+constexpr int kStateTailSize = 16;          // the body's trailer, at the datagram's end
+constexpr int kEffectRepeatSize = 20;       // one repeated event
+constexpr int kEffectIdWindow = 256;        // started ids the client remembers
 
 // Message kinds (header offset 0, u16).
 enum NetMessageKind : uint16_t {
@@ -98,6 +118,9 @@ struct NetTransport {
     uint32_t (*droppedCount)(int sock);
     // The socket library's last error number.
     int (*lastError)();
+    // Opens a non-blocking UDP socket bound to 127.0.0.1:port (0: any free
+    // port); -1 on failure. For test tools that must stay on this machine.
+    int (*openLoopbackSocket)(uint16_t port);
 };
 
 // The POSIX sockets implementation (socket_posix.cpp).
@@ -113,6 +136,19 @@ struct ClientSlot {
     NetAddress address;
     int32_t inUse = 0;       // 1 while the slot belongs to a client
     int64_t lastHeard = 0;   // calendar seconds of its last datagram
+    // Key extension: false for a client that sends plain key events.
+    bool keyExtended = false;
+    uint32_t keySeq = 0;         // newest key event applied (0: none yet)
+    int64_t keyLeaseUntilMs = 0; // its held keys are released after this
+    bool keysHeldByLease = false;  // held keys may be set; cleared on expiry
+};
+
+// One recent effect event as the server remembers it for repeating.
+struct SentEffect {
+    uint32_t id = 0;
+    uint32_t bodySeq = 0;    // the body that first carried it
+    uint8_t kind = 0;
+    float x = 0, y = 0, z = 0;
 };
 
 // Lifetime: one record for the whole process, set up by setNetworkDefaults at
@@ -121,6 +157,7 @@ struct NetState {
     NetRole role = RoleNone;
     NetTransport transport{};            // all socket calls
     int64_t (*clockSeconds)() = nullptr; // calendar time, whole seconds
+    int64_t (*clockMillis)() = nullptr;  // a steady clock, milliseconds
     int netSocket = -1;                  // -1: no socket (every poll finds nothing)
     uint16_t port = kNetPort;            // server port (tests may use another)
 
@@ -128,8 +165,12 @@ struct NetState {
     ClientSlot clients[kMaxClients];
     int64_t lastKeepAliveTime = 0;       // 0: the first pass runs the check
     NetMessage joinReply;                // kind set before each send, else zero
+    uint32_t bodySeq = 0;                // sequence number of the last packed body
+    uint32_t nextEffectId = 1;           // id of the next effect event packed
+    SentEffect recentEffects[kMaxEffectRepeats];  // ring of the newest events packed
+    uint32_t recentEffectCount = 0;      // events ever put in the ring
 
-    // Both: the server's packed body / the client's latest state datagram.
+    // Server: the last packed body (also the source of probes).
     NetMessage snapshotMessage;
 
     // Client.
@@ -137,15 +178,29 @@ struct NetState {
     int32_t connected = 0;               // 1 once a JoinAccepted arrived
     int64_t lastHeardTime = 0;           // calendar seconds of the last datagram
     NetMessage keyBuffer;                // every KeyEvent / KeepAliveAnswer; keeps its content
-    bool haveSnapshot = false;           // a valid state body is stored
+    uint32_t keySeq = 0;                 // sequence number of the last key event sent
+    KeyRecord keyHistory[kKeyHistory];   // the last events sent, [keySeq % kKeyHistory]
+    uint8_t heldKeys[32] = {};           // ordinary keys whose last event sent was a press
+    int64_t lastKeySentMs = 0;           // steady ms of the last key event
+    int64_t lastKeyRefreshMs = 0;        // steady ms of the last key datagram of any kind
+    bool haveSnapshot = false;           // a state body has been applied
+    uint32_t appliedSeq = 0;             // its sequence number (extended server)
+    int32_t appliedClockMs = 0;          // its serverClockMs (plain server)
+    uint32_t startedEffectIds[kEffectIdWindow] = {};  // [id % window] = id once started
+    uint32_t newestEffectId = 0;
     bool levelMismatchReported = false;  // the fighter-count warning was written
-    // Called with every state datagram the client takes (maze-bot measures
-    // with it); null in the game.
-    void (*onStateReceived)(const NetMessage& msg) = nullptr;
+    // Called with every well-formed state datagram the client takes, and
+    // whether it is newer than all before it (maze-bot measures with it);
+    // null in the game.
+    void (*onStateReceived)(const NetMessage& msg, bool newer) = nullptr;
 
     // Counters, for tests and measurements.
     uint64_t datagramsReceived = 0;      // of the right size
     uint64_t datagramsDropped = 0;       // wrong size, unknown sender, bad body
+    uint64_t bodiesApplied = 0;          // client: state bodies applied to the world
+    uint64_t bodiesStale = 0;            // client: bodies refused as not newer
+    uint64_t keyEventsApplied = 0;       // server: client key events acted on
+    uint64_t keyEventsRepeated = 0;      // server: key events refused as already applied
 };
 
 extern NetState net;
@@ -175,10 +230,24 @@ void writeKeyRecord(NetMessage& msg, KeyRecord key);
 // Reads the key record from bytes 8..13.
 KeyRecord readKeyRecord(const NetMessage& msg);
 
-// Server: writes bytes 9..14, serverClockMs and the entries from the world,
-// then empties gs.effectEvents. Never writes past the datagram: what does not
-// fit (in 6008 bytes or a count byte) is left out, bullets first.
+// Server: writes bytes 9..14, serverClockMs, the entries from the world and
+// the trailer (next body sequence number, effect ids and repeats), then
+// empties gs.effectEvents. Never writes past the datagram: what does not fit
+// (in 6008 bytes or a count byte) is left out, bullets first.
 void packState(NetMessage& body);
+
+// The key extension of a KeyEvent or KeepAliveAnswer (bytes 16 on).
+struct KeyExtension {
+    bool present = false;    // false: a plain peer (all those bytes zero)
+    uint32_t newestSeq = 0;  // 0: no key event sent yet
+    int historyCount = 0;    // history[0] is event newestSeq, [i] is newestSeq - i
+    KeyRecord history[kKeyHistory];
+    uint8_t held[32] = {};   // bit k % 8 of byte k / 8: ordinary key k is held
+};
+// Writes the client's key extension (net.keySeq, history, held keys).
+void writeKeyExtension(NetMessage& msg);
+// Reads a key extension; `present` false when there is none or it is malformed.
+KeyExtension readKeyExtension(const NetMessage& msg);
 
 // One fighter entry as the client reads it (for tests and maze-bot).
 struct FighterEntry {
@@ -188,20 +257,58 @@ struct FighterEntry {
     float health = 0;
     int32_t bullets = 0;
 };
-// True when `body` is a well-formed state body (every entry within the
-// datagram, every float finite).
+struct PreyEntry {
+    float x = 0, y = 0, heading = 0, bodyTurn = 0;
+    uint8_t pose = 0;
+};
+struct BulletEntry {
+    float x = 0, y = 0, z = 0, heading = 0, pitch = 0;
+    uint32_t shooterKind = 0;
+};
+struct PointEntry {
+    float x = 0, y = 0;
+};
+struct EffectEntry {
+    uint8_t kind = 0;
+    float x = 0, y = 0, z = 0;
+    uint32_t id = 0;         // 0: from a plain server (no ids)
+};
+// A state body parsed and checked once, before anything touches the world.
+struct StateSnapshot {
+    uint16_t kind = 0;
+    uint8_t yourFighter = 0;
+    uint8_t serverFlags = 0;            // kServerFlagPaused; 0 from a plain server
+    int32_t serverClockMs = 0;
+    std::vector<FighterEntry> fighters;
+    std::vector<PreyEntry> prey;
+    std::vector<BulletEntry> bullets;
+    std::vector<PointEntry> pointsA, pointsB;
+    std::vector<EffectEntry> effects;   // this body's own events
+    bool hasSeq = false;                // the trailer is present
+    uint32_t bodySeq = 0;
+    std::vector<EffectEntry> repeats;   // events of earlier bodies, with ids
+};
+// Parses a state body: false (and `out` unusable) when any entry lies past
+// the datagram, whatever the counts claim, or a float is not finite. A
+// trailer that overlaps the entries or is malformed is ignored.
+bool parseStateSnapshot(const NetMessage& body, StateSnapshot& out);
+// True when `body` is a well-formed state body.
 bool stateBodyValid(const NetMessage& body);
 // Reads fighter entry i of a valid state body; false when there is none.
 bool readFighterEntry(const NetMessage& body, int i, FighterEntry* out);
 
-// Client: copies a state body into the world: the local fighter index (only
-// when it names a local fighter), then, if the fighter counts agree, the
-// fighters, prey, bullets and point lists. A malformed body changes nothing.
-// Starts no explosions (see startStateEffects).
+// Client: copies a checked snapshot into the world: the local fighter index
+// (only when it names a local fighter), then, if the fighter counts agree,
+// the fighters, prey, bullets and point lists. Starts no explosions.
+void applySnapshot(const StateSnapshot& s);
+// Client: parses and applies a state body; a malformed one changes nothing.
 void applyState(const NetMessage& body);
-// Client: starts the explosions of a valid state body's effect events; call
-// once per datagram received.
-void startStateEffects(const NetMessage& body);
+// Client: starts the explosions of a snapshot's effect events that have not
+// been started before (by id; a plain server's events when `newer`).
+void startSnapshotEffects(const StateSnapshot& s, bool newer);
+// Client: true when the snapshot is newer than the one applied last: by
+// sequence number, or for a plain server by its clock across the minute.
+bool snapshotIsNewer(const StateSnapshot& s);
 
 // ---------------------------------------------------------------------------
 // Server
@@ -263,6 +370,19 @@ bool clientReceivePass();
 void clientNetworkPass();
 // Client: waits up to timeoutMicros for a datagram; true when one is ready.
 bool clientWaitForDatagram(int64_t timeoutMicros);
+// Client: sends the key extension as a KeepAliveAnswer when one is due
+// (every kKeyRefreshMs while a key is held or lately sent, else every
+// kKeyIdleRefreshMs).
+void sendKeyRefresh();
+
+// ---------------------------------------------------------------------------
+// Both ends
+// ---------------------------------------------------------------------------
+
+// Takes one datagram from net.netSocket: 1 with a datagram of exactly
+// kNetMessageSize bytes and its sender; -1 when one was read and dropped for
+// its size (counted); 0 when nothing more can be read this pass.
+int takeDatagram(NetMessage& out, NetAddress& from);
 
 // ---------------------------------------------------------------------------
 // Idle passes (the windowed game and the windowless server share them)
@@ -279,3 +399,27 @@ void serverIdlePass();
 // number of fighters (the line saying so is written first); copies the HUD
 // values.
 void clientIdlePass();
+
+// ---------------------------------------------------------------------------
+// Impairment of a link, for the test relay (tools/maze_relay.cpp)
+// ---------------------------------------------------------------------------
+
+// What a poor network does to the datagrams of one direction.
+struct ImpairSettings {
+    double loss = 0.0;       // share of datagrams lost, 0..1
+    double duplicate = 0.0;  // share of those kept that arrive twice
+    double reorder = 0.0;    // share held back one more delay, behind later ones
+    int delayMs = 0;         // mean one-way delay
+    int jitterMs = 0;        // each datagram's delay: delayMs +- jitterMs, uniform
+};
+
+// One direction: its settings and what it did so far.
+struct ImpairLink {
+    ImpairSettings settings;
+    uint64_t in = 0, lost = 0, duplicated = 0, reordered = 0;
+};
+
+// Decides the fate of one datagram arriving at nowMs: returns how many copies
+// go on (0, 1 or 2) and writes the time each is due. Draws on the world's
+// random generator, so a seed (randomSeed) repeats a run.
+int impairDatagram(ImpairLink& link, int64_t nowMs, int64_t dueMs[2]);

@@ -1,4 +1,5 @@
 // net_state.cpp -- the process-wide network record and its defaults.
+#include <chrono>
 #include <ctime>
 
 #include "net/net.h"
@@ -9,31 +10,36 @@ namespace {
 
 int64_t calendarSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
 
+int64_t steadyMillis() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 void setNetworkDefaults() {
-    net.role = RoleNone;
+    net = NetState{};
     net.transport = posixTransport();
     net.clockSeconds = calendarSeconds;
-    net.netSocket = -1;
-    net.port = kNetPort;
+    net.clockMillis = steadyMillis;
     clearClientTable();
-    net.lastKeepAliveTime = 0;
-    net.joinReply = NetMessage{};
-    net.snapshotMessage = NetMessage{};
-    net.serverAddress = NetAddress{};
-    net.connected = 0;
-    net.lastHeardTime = 0;
-    net.keyBuffer = NetMessage{};
-    net.haveSnapshot = false;
-    net.levelMismatchReported = false;
-    net.onStateReceived = nullptr;
-    net.datagramsReceived = 0;
-    net.datagramsDropped = 0;
 }
 
 void resetNetStateForTest() {
     if (net.netSocket >= 0 && net.transport.closeSocket) net.transport.closeSocket(net.netSocket);
-    net = NetState{};
     setNetworkDefaults();
+}
+
+int takeDatagram(NetMessage& out, NetAddress& from) {
+    if (net.netSocket < 0 || net.transport.waitReadable(net.netSocket, 0) != 1) return 0;
+    out = NetMessage{};
+    const int len = net.transport.receiveFrom(net.netSocket, out.bytes, kNetMessageSize, &from);
+    if (len < 0) return 0;
+    if (len != kNetMessageSize) {
+        ++net.datagramsDropped;
+        return -1;
+    }
+    ++net.datagramsReceived;
+    return 1;
 }

@@ -4,6 +4,7 @@
 // Slot s drives fighter s + 1; fighter 0 is the server's own player. A slot is
 // only ever handed out together with a fighter, so every slot in use names an
 // existing fighter (the fighter list never shrinks after start-up).
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,10 @@ namespace {
 bool sameAddress(NetAddress a, NetAddress b) { return a.ip == b.ip && a.port == b.port; }
 
 bool fighterForSlot(int slot) { return slot >= 0 && slot + 1 < fighterCount(); }
+
+// Quitting and the display toggles act only in the process whose player
+// pressed them; no client may end or restyle the server.
+bool neverFromClients(uint32_t key) { return key == 'q' || key == 'Q' || key == 'L' || key == 'T'; }
 
 // Sends a whole datagram; reports a failure like the C library's perror.
 void sendReported(const NetMessage& msg, NetAddress to) {
@@ -71,6 +76,7 @@ int admitClient(NetAddress address) {
         // Every free slot has the same fighter prospects as the lowest one:
         // fighters are numbered by slot, so a higher slot has none either.
         if (!fighterForSlot(s) || s + 1 >= gs.fighterStartCount) return -1;
+        net.clients[s] = ClientSlot{};
         net.clients[s].inUse = 1;
         net.clients[s].address = address;
         net.clients[s].lastHeard = net.clockSeconds();
@@ -92,17 +98,12 @@ int findClient(NetAddress address) {
 
 int receiveFromClient(NetMessage& out, int& slot) {
     slot = -1;
-    if (net.netSocket < 0 || net.transport.waitReadable(net.netSocket, 0) != 1) return 0;
-    out = NetMessage{};
     NetAddress from;
-    const int len = net.transport.receiveFrom(net.netSocket, out.bytes, kNetMessageSize, &from);
-    if (len < 0) return 0;
-    if (len != kNetMessageSize) {
-        // Dropped; the drain goes on so junk cannot hold back real clients.
-        ++net.datagramsDropped;
-        return 1;
-    }
-    ++net.datagramsReceived;
+    const int taken = takeDatagram(out, from);
+    if (taken == 0) return 0;
+    // A datagram of another size is dropped; the drain goes on so junk
+    // cannot hold back real clients.
+    if (taken < 0) return 1;
     if (messageKind(out) == JoinRequest) {
         const int admitted = admitClient(from);
         setMessageKind(net.joinReply, admitted >= 0 ? JoinAccepted : JoinRefused);
@@ -117,6 +118,10 @@ void sendProbe(int slot) {
     if (slot < 0 || slot >= kMaxClients) return;
     NetMessage probe = net.snapshotMessage;
     setMessageKind(probe, KeepAliveProbe);
+    // The body's events went out with it already: a client that took both
+    // would start them twice. The trailer (same sequence number, the same
+    // ids) stays, so a client that lost the body still gets them by id.
+    probe.bytes[14] = 0;
     setMessageYourFighter(probe, static_cast<uint8_t>(slot + 1));
     sendReported(probe, net.clients[slot].address);
 }
@@ -149,12 +154,57 @@ void applyClientKey(int slot, KeyRecord key) {
     // Codes past one byte would index past keyDown (no toolkit key is that
     // large, special ones included).
     if (key.key >= static_cast<uint32_t>(kKeyCount)) return;
-    // Quitting and the display toggles act only in the process whose player
-    // pressed them; no client may end or restyle the server.
-    if (!key.special && (key.key == 'q' || key.key == 'Q' || key.key == 'L' || key.key == 'T'))
-        return;
+    if (!key.special && neverFromClients(key.key)) return;
     fighterKeyAction(gs.fighterList[slot + 1], static_cast<int>(key.key), key.released != 0,
                      key.special != 0);
+}
+
+void applyClientKeys(int slot, const NetMessage& msg) {
+    const uint16_t kind = messageKind(msg);
+    const KeyExtension x = readKeyExtension(msg);
+    if (!x.present) {
+        // A plain client: its key events act as they come.
+        if (kind == KeyEvent) applyClientKey(slot, readKeyRecord(msg));
+        return;
+    }
+    if (!fighterForSlot(slot)) return;
+    ClientSlot& c = net.clients[slot];
+    c.keyExtended = true;
+    const int32_t ahead = static_cast<int32_t>(x.newestSeq - c.keySeq);
+    // An older datagram, overtaken on the way: its events acted already and
+    // its held keys are out of date.
+    if (ahead < 0) {
+        ++net.keyEventsRepeated;
+        return;
+    }
+    if (ahead == 0 && kind == KeyEvent) ++net.keyEventsRepeated;
+    // Each event newer than the last applied, oldest first; events older than
+    // the history lost their chance, and the held keys below stand for them.
+    const int fresh = std::min<int32_t>(ahead, x.historyCount);
+    for (int i = fresh - 1; i >= 0; --i) {
+        applyClientKey(slot, x.history[i]);
+        ++net.keyEventsApplied;
+    }
+    c.keySeq = x.newestSeq;
+    Fighter& f = gs.fighterList[slot + 1];
+    for (int k = 0; k < kKeyCount; ++k) {
+        if (neverFromClients(static_cast<uint32_t>(k))) continue;
+        f.keyDown[k] = (x.held[k / 8] >> (k % 8)) & 1;
+    }
+    c.keyLeaseUntilMs = net.clockMillis() + kKeyLeaseMs;
+    c.keysHeldByLease = true;
+}
+
+void expireKeyLeases() {
+    const int64_t nowMs = net.clockMillis();
+    for (int s = 0; s < kMaxClients; ++s) {
+        ClientSlot& c = net.clients[s];
+        if (!c.inUse || !c.keyExtended || !c.keysHeldByLease || nowMs <= c.keyLeaseUntilMs) continue;
+        c.keysHeldByLease = false;
+        // Released without acting: no tap fires from a silence.
+        if (fighterForSlot(s))
+            for (uint8_t& k : gs.fighterList[s + 1].keyDown) k = 0;
+    }
 }
 
 void serverNetworkReceive() {
@@ -166,8 +216,10 @@ void serverNetworkReceive() {
     NetMessage msg;
     int slot = -1;
     for (int n = 0; n < kMaxDatagramsPerPass && receiveFromClient(msg, slot) == 1; ++n) {
-        if (slot >= 0 && messageKind(msg) == KeyEvent) applyClientKey(slot, readKeyRecord(msg));
+        const uint16_t kind = messageKind(msg);
+        if (slot >= 0 && (kind == KeyEvent || kind == KeepAliveAnswer)) applyClientKeys(slot, msg);
     }
+    expireKeyLeases();
 }
 
 void serverNetworkSend() {

@@ -61,6 +61,22 @@ int openSocket(bool bindIt, uint16_t bindPort, const char** failedCall) {
     return sock;
 }
 
+int openLoopbackSocket(uint16_t port) {
+    const int sock = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (sock < 0) return -1;
+    const int bytes = kReceiveBufferBytes;
+    ::setsockopt(sock, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    if (sock < kTrackedSockets) droppedBySocket[sock] = 0;
+    const sockaddr_in sa = toSockaddr(NetAddress{INADDR_LOOPBACK, port});
+    if (::bind(sock, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        ::close(sock);
+        return -1;
+    }
+    const int flags = ::fcntl(sock, F_GETFL, 0);
+    ::fcntl(sock, F_SETFL, flags | O_NONBLOCK);
+    return sock;
+}
+
 void closeSocket(int sock) {
     if (sock >= 0) ::close(sock);
 }
@@ -171,5 +187,6 @@ NetTransport posixTransport() {
     t.localPort = localPort;
     t.droppedCount = droppedCount;
     t.lastError = lastError;
+    t.openLoopbackSocket = openLoopbackSocket;
     return t;
 }

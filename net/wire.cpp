@@ -6,6 +6,7 @@
 // the bytes, and each checks room in one place: a write past the end sets a
 // sticky overflow flag and writes nothing, a read past the end yields 0 and
 // sets a sticky overrun flag, so callers check once at the end.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -103,39 +104,61 @@ void skipBytes(WireReader& r, size_t n) {
     if (readerRoom(r, n)) r.pos += n;
 }
 
-// A state body parsed into plain numbers, before anything touches the world.
-struct PreyEntry {
-    float x, y, heading, bodyTurn;
-    uint8_t pose;
-};
-struct BulletEntry {
-    float x, y, z, heading, pitch;
-    uint32_t shooterKind;
-};
-struct EffectEntry {
-    uint8_t kind;
-    float x, y, z;
-};
-struct StateBody {
-    uint8_t yourFighter = 0;
-    uint8_t serverFlags = 0;
-    int32_t serverClockMs = 0;
-    std::vector<FighterEntry> fighters;
-    std::vector<PreyEntry> prey;
-    std::vector<BulletEntry> bullets;
-    std::vector<ReservedPoint> pointsA, pointsB;
-    std::vector<EffectEntry> effects;
-};
-
 bool allFinite(std::initializer_list<float> values) {
     for (const float v : values)
         if (!std::isfinite(v)) return false;
     return true;
 }
 
+// Markers of our two extensions, "MZS1" and "MZK1" as they lie in the
+// datagram; a plain peer leaves those bytes zero (keys) or meaningless
+// (state bodies), so a marker and a consistent layout are required.
+constexpr uint32_t kStateTailMarker = 0x31535A4Du;
+constexpr uint32_t kKeyExtensionMarker = 0x314B5A4Du;
+constexpr size_t kStateTailAt = kNetMessageSize - kStateTailSize;
+constexpr size_t kKeyExtensionAt = 16;
+constexpr size_t kKeyHistoryAt = 60;
+constexpr size_t kKeyHistoryEntrySize = 8;
+static_assert(kKeyHistoryAt + kKeyHistory * kKeyHistoryEntrySize <= kNetMessageSize,
+              "the key history fits the datagram");
+
+// Reads the body's trailer into `out` when it is there and lies wholly after
+// the entries (which end at `entriesEnd`); leaves hasSeq false otherwise.
+void parseStateTail(const NetMessage& msg, size_t entriesEnd, int effects, StateSnapshot& out) {
+    WireReader r = readerAt(msg, kStateTailAt);
+    if (getU32(r) != kStateTailMarker) return;
+    const uint32_t seq = getU32(r);
+    const uint32_t firstId = getU32(r);
+    const int repeats = getU8(r);
+    if (seq == 0 || repeats > kMaxEffectRepeats) return;
+    const size_t repeatsAt = kStateTailAt - static_cast<size_t>(repeats) * kEffectRepeatSize;
+    if (repeatsAt < entriesEnd) return;
+    std::vector<EffectEntry> list(static_cast<size_t>(repeats));
+    r = readerAt(msg, repeatsAt);
+    for (EffectEntry& e : list) {
+        e.id = getU32(r);
+        e.kind = getU8(r);
+        skipBytes(r, 3);
+        e.x = getF32(r);
+        e.y = getF32(r);
+        e.z = getF32(r);
+        if (!allFinite({e.x, e.y, e.z})) return;
+    }
+    if (r.overrun) return;
+    for (int i = 0; i < effects; ++i) out.effects[static_cast<size_t>(i)].id = firstId + static_cast<uint32_t>(i);
+    out.repeats = std::move(list);
+    out.bodySeq = seq;
+    out.hasSeq = true;
+}
+
 // Parses a state body. False (and `out` unusable) when any entry lies past
 // the datagram, whatever the counts claim, or a float is not finite.
-bool parseStateBody(const NetMessage& msg, StateBody& out) {
+bool parseStateBody(const NetMessage& msg, StateSnapshot& out) {
+    out = StateSnapshot{};
+    {
+        WireReader k = readerAt(msg, 0);
+        out.kind = getU16(k);
+    }
     WireReader r = readerAt(msg, 8);
     out.yourFighter = getU8(r);
     const int fighters = getU8(r), prey = getU8(r), bullets = getU8(r);
@@ -180,9 +203,9 @@ bool parseStateBody(const NetMessage& msg, StateBody& out) {
         b.shooterKind = getU32(r);
         finite = finite && allFinite({b.x, b.y, b.z, b.heading, b.pitch});
     }
-    for (std::vector<ReservedPoint>* list : {&out.pointsA, &out.pointsB}) {
+    for (std::vector<PointEntry>* list : {&out.pointsA, &out.pointsB}) {
         list->resize(list == &out.pointsA ? pointsA : pointsB);
-        for (ReservedPoint& p : *list) {
+        for (PointEntry& p : *list) {
             p.x = getF32(r);
             p.y = getF32(r);
             finite = finite && allFinite({p.x, p.y});
@@ -198,7 +221,9 @@ bool parseStateBody(const NetMessage& msg, StateBody& out) {
         skipBytes(r, 4);
         finite = finite && allFinite({e.x, e.y, e.z});
     }
-    return !r.overrun && finite;
+    if (r.overrun || !finite) return false;
+    parseStateTail(msg, r.pos, effects, out);
+    return true;
 }
 
 Vec3 groundDirection(float headingDeg) {
@@ -259,6 +284,53 @@ KeyRecord readKeyRecord(const NetMessage& msg) {
     return k;
 }
 
+// Key extension of KeyEvent and KeepAliveAnswer, in bytes a plain client
+// sends as zero (a zero marker means a plain client):
+//   16 u32 marker "MZK1"
+//   20 u32 newestSeq     sequence number of the client's newest key event
+//                        (1, 2, 3 ...; 0 when it has sent none)
+//   24 u8  historyCount  0..32, at most newestSeq
+//   25 3 zero
+//   28 32 B held         bit k % 8 of byte k / 8: ordinary key k is held
+//   60 historyCount entries of 8 B, newest first (entry i is event
+//      newestSeq - i): u32 key, u8 released, u8 special, 2 zero
+void writeKeyExtension(NetMessage& msg) {
+    const int count = static_cast<int>(std::min<uint32_t>(net.keySeq, kKeyHistory));
+    WireWriter w = writerAt(msg, kKeyExtensionAt);
+    putU32(w, kKeyExtensionMarker);
+    putU32(w, net.keySeq);
+    putU8(w, static_cast<uint8_t>(count));
+    putZeros(w, 3);
+    for (const uint8_t b : net.heldKeys) putU8(w, b);
+    for (int i = 0; i < count; ++i) {
+        const KeyRecord& k = net.keyHistory[(net.keySeq - static_cast<uint32_t>(i)) % kKeyHistory];
+        putU32(w, k.key);
+        putU8(w, k.released);
+        putU8(w, k.special);
+        putZeros(w, 2);
+    }
+}
+
+KeyExtension readKeyExtension(const NetMessage& msg) {
+    KeyExtension x;
+    WireReader r = readerAt(msg, kKeyExtensionAt);
+    if (getU32(r) != kKeyExtensionMarker) return x;
+    x.newestSeq = getU32(r);
+    x.historyCount = getU8(r);
+    skipBytes(r, 3);
+    if (x.historyCount > kKeyHistory || static_cast<uint32_t>(x.historyCount) > x.newestSeq) return KeyExtension{};
+    for (uint8_t& b : x.held) b = getU8(r);
+    for (int i = 0; i < x.historyCount; ++i) {
+        x.history[i].key = getU32(r);
+        x.history[i].released = getU8(r);
+        x.history[i].special = getU8(r);
+        skipBytes(r, 2);
+    }
+    if (r.overrun) return KeyExtension{};
+    x.present = true;
+    return x;
+}
+
 // State body (StateUpdate 14, KeepAliveProbe 13); kind and yourFighter are
 // written by the sender, not here:
 //    8  u8  yourFighter     fighter index of the receiving client
@@ -273,10 +345,29 @@ KeyRecord readKeyRecord(const NetMessage& msg) {
 //       bullet  24 B: f32 x, f32 y, f32 z, f32 heading, f32 pitch, u32 shooterKind
 //       point    8 B: f32 x, f32 y
 //       effect  20 B: u8 kind (0 large, 1 small), 3 unused, f32 x, y, z, 4 unused
-// Room: fighters first, then effects, then prey, then bullets get what is
-// left; no count exceeds 255 and nothing is written past byte 6007.
+// Trailer, in the last bytes of the datagram where a plain receiver reads
+// nothing (the bytes after the last entry have no meaning to it):
+//   5992 u32 marker "MZS1"
+//   5996 u32 bodySeq        1, 2, 3 ... per server process (never 0)
+//   6000 u32 firstEffectId  id of effect entry 0; entry i has id + i
+//   6004 u8  repeatCount    0..16
+//   6005 3 zero
+// and just before it, at 5992 - 20 * repeatCount, the events of the last
+// kEffectRepeatBodies bodies, 20 B each: u32 id, u8 kind, 3 zero, f32 x, y, z.
+// Room: the trailer first, then fighters, effects, prey, and bullets get
+// what is left; no count exceeds 255 and nothing is written past byte 6007.
 void packState(NetMessage& body) {
-    int room = kNetMessageSize - kStateHeaderSize;
+    const uint32_t seq = net.bodySeq + 1 == 0 ? 1 : net.bodySeq + 1;
+    SentEffect repeats[kMaxEffectRepeats];
+    int repeatCount = 0;
+    const uint32_t kept = std::min<uint32_t>(net.recentEffectCount, kMaxEffectRepeats);
+    for (uint32_t k = 0; k < kept; ++k) {
+        const SentEffect& e = net.recentEffects[(net.recentEffectCount - 1 - k) % kMaxEffectRepeats];
+        if (static_cast<int32_t>(seq - e.bodySeq) <= kEffectRepeatBodies) repeats[repeatCount++] = e;
+    }
+    const int tail = kStateTailSize + repeatCount * kEffectRepeatSize;
+
+    int room = kNetMessageSize - kStateHeaderSize - tail;
     const int fighters = std::min(clampCount(gs.fighterList.size()), room / kFighterEntrySize);
     room -= fighters * kFighterEntrySize;
     const int effects = std::min(clampCount(gs.effectEvents.size()), room / kEffectEntrySize);
@@ -333,7 +424,29 @@ void packState(NetMessage& body) {
         putF32(w, e.z);
         putZeros(w, 4);
     }
-    // Events travel once; those that did not fit are dropped with the rest.
+    const uint32_t firstId = net.nextEffectId;
+    for (int i = 0; i < effects; ++i) {
+        const EffectEvent& e = gs.effectEvents[i];
+        net.recentEffects[net.recentEffectCount++ % kMaxEffectRepeats] =
+            SentEffect{net.nextEffectId++, seq, e.effectKind, e.x, e.y, e.z};
+    }
+    w = writerAt(body, kStateTailAt - static_cast<size_t>(repeatCount) * kEffectRepeatSize);
+    for (int i = 0; i < repeatCount; ++i) {
+        putU32(w, repeats[i].id);
+        putU8(w, repeats[i].kind);
+        putZeros(w, 3);
+        putF32(w, repeats[i].x);
+        putF32(w, repeats[i].y);
+        putF32(w, repeats[i].z);
+    }
+    putU32(w, kStateTailMarker);
+    putU32(w, seq);
+    putU32(w, firstId);
+    putU8(w, static_cast<uint8_t>(repeatCount));
+    putZeros(w, 3);
+    net.bodySeq = seq;
+    // Each event travels in its own body and is repeated in the next ones'
+    // trailers; those that did not fit are dropped with the rest.
     gs.effectEvents.clear();
 }
 
@@ -350,22 +463,21 @@ void applyServerFlags(uint8_t flags) {
 }  // namespace
 
 bool stateBodyValid(const NetMessage& body) {
-    StateBody parsed;
+    StateSnapshot parsed;
     return parseStateBody(body, parsed);
 }
 
 bool readFighterEntry(const NetMessage& body, int i, FighterEntry* out) {
-    StateBody parsed;
+    StateSnapshot parsed;
     if (!parseStateBody(body, parsed) || i < 0 || i >= static_cast<int>(parsed.fighters.size()))
         return false;
     *out = parsed.fighters[i];
     return true;
 }
 
-void applyState(const NetMessage& body) {
-    StateBody s;
-    if (!parseStateBody(body, s)) return;
+bool parseStateSnapshot(const NetMessage& body, StateSnapshot& out) { return parseStateBody(body, out); }
 
+void applySnapshot(const StateSnapshot& s) {
     // The index must always name a local fighter: the shell draws it.
     if (s.yourFighter < fighterCount()) gs.localFighterIndex = s.yourFighter;
     applyServerFlags(s.serverFlags);
@@ -382,11 +494,7 @@ void applyState(const NetMessage& body) {
         f.dir = groundDirection(e.heading);
         // A client's fighters all start Absent: an active entry brings its
         // fighter into play here, or no player would ever see another.
-        if (e.active == 0) {
-            f.state = Absent;
-        } else {
-            f.state = InPlay;
-        }
+        f.state = e.active == 0 ? Absent : InPlay;
     }
 
     // Records appended here start from their defaults (zero behaviour state).
@@ -409,15 +517,50 @@ void applyState(const NetMessage& body) {
         b.dir = flightDirection(e.heading, e.pitch);
         b.shooterKind = static_cast<int32_t>(e.shooterKind);
     }
-    gs.reservedPointsA = s.pointsA;
-    gs.reservedPointsB = s.pointsB;
+    gs.reservedPointsA.resize(s.pointsA.size());
+    for (size_t i = 0; i < s.pointsA.size(); ++i) gs.reservedPointsA[i] = ReservedPoint{s.pointsA[i].x, s.pointsA[i].y};
+    gs.reservedPointsB.resize(s.pointsB.size());
+    for (size_t i = 0; i < s.pointsB.size(); ++i) gs.reservedPointsB[i] = ReservedPoint{s.pointsB[i].x, s.pointsB[i].y};
 }
 
-void startStateEffects(const NetMessage& body) {
-    StateBody s;
-    if (!parseStateBody(body, s)) return;
-    for (const EffectEntry& e : s.effects) {
+void applyState(const NetMessage& body) {
+    StateSnapshot s;
+    if (parseStateBody(body, s)) applySnapshot(s);
+}
+
+bool snapshotIsNewer(const StateSnapshot& s) {
+    if (!net.haveSnapshot) return true;
+    if (s.hasSeq && net.appliedSeq != 0) return static_cast<int32_t>(s.bodySeq - net.appliedSeq) > 0;
+    if (s.hasSeq) return true;
+    // A plain server's clock counts milliseconds within its minute: a body
+    // up to half a minute ahead, across the turn of the minute, is newer.
+    // Any 32-bit value may arrive: the difference is taken in 64 bits.
+    const int64_t ahead =
+        ((static_cast<int64_t>(s.serverClockMs) - net.appliedClockMs) % 60000 + 60000) % 60000;
+    return ahead > 0 && ahead < 30000;
+}
+
+void startSnapshotEffects(const StateSnapshot& s, bool newer) {
+    const auto start = [](const EffectEntry& e) {
         if (e.kind == EffectLarge) startLargeExplosion(e.x, e.y, e.z);
         else if (e.kind == EffectSmall) startSmallExplosion(e.x, e.y, e.z);
+    };
+    if (!s.hasSeq) {
+        // Without ids a repeated or late body cannot be told apart by its
+        // events: only a newer body's events start.
+        if (newer)
+            for (const EffectEntry& e : s.effects) start(e);
+        return;
+    }
+    for (const std::vector<EffectEntry>* list : {&s.repeats, &s.effects}) {
+        for (const EffectEntry& e : *list) {
+            const int32_t ahead = static_cast<int32_t>(e.id - net.newestEffectId);
+            if (e.id == 0 || (net.newestEffectId != 0 && ahead <= -kEffectIdWindow)) continue;
+            uint32_t& slot = net.startedEffectIds[e.id % kEffectIdWindow];
+            if (slot == e.id) continue;
+            slot = e.id;
+            if (net.newestEffectId == 0 || ahead > 0) net.newestEffectId = e.id;
+            start(e);
+        }
     }
 }

@@ -1,16 +1,24 @@
 // maze_bot.cpp -- maze-bot: a windowless client built from the game's own
 // client code, for tests and load measurements. It joins a server, plays a
 // scripted or random key sequence for its fighter, and ends by printing one
-// line of key=value figures: datagrams received per second, state bodies
-// lost, and key-to-state latency (median and 99th percentile).
+// line of key=value figures: state bodies received per second, the share
+// applied and those refused as stale, bodies lost, key-to-state latency
+// (median and 99th percentile), the longest time its fighter went on moving
+// or turning after a held key's release, and shots fired beyond the taps.
 //
 // Usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1]
-//                 [map=korvath.map] [port=9899]
+//                 [map=korvath.map] [port=9899] [report=0]
+// With report=N (seconds), a line of the last N seconds' figures goes to the
+// error stream every N seconds: bodies received per second and the server's
+// pass rate (from the bodies' sequence numbers), for long runs.
 // Options are typed name=value; a plain number right after the server is the
 // number of seconds. Anything else gets the usage line.
 // Latency is measured on keys whose effect a state body shows without doubt:
 // an arrow turn (the fighter's heading changes) and a shot (its bullet count
-// drops). Moves are played but not timed: a wall may swallow them.
+// drops). Moves are played but not timed: a wall may swallow them. After a
+// held key's release (a held turn, or a move) the bot waits kAfterRelease
+// and notes when its fighter last turned: the stuck-key time, as the player
+// sees it (both ways of the network included).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -34,7 +42,11 @@ double secondsSince(Clock::time_point t) {
     return std::chrono::duration<double>(Clock::now() - t).count();
 }
 
-enum class Action { TurnLeft, TurnRight, Fire, MoveForward, StrafeRight, MoveBack };
+enum class Action { TurnLeft, TurnRight, Fire, MoveForward, StrafeRight, MoveBack, HoldTurn };
+
+// Quiet time after a held key's release, to see whether the fighter stops.
+constexpr auto kAfterRelease = std::chrono::milliseconds(700);
+
 
 // The bot's own deterministic generator (the game's generator is the world's).
 struct BotRandom {
@@ -71,6 +83,19 @@ struct BotRecord {
     int maxBullets = 0;
     bool haveOwn = false;
     FighterEntry own;
+    uint64_t newer = 0;
+    // The last held key's release: when it was sent, when the fighter last
+    // moved or turned since.
+    bool watching = false;
+    Clock::time_point releasedAt, lastMotion;
+    double stuckMsMax = 0.0;
+    int releasesWatched = 0;
+    // Taps sent and shots seen (bullet count drops between bodies).
+    int taps = 0;
+    int shotsSeen = 0;
+    int effectsMax = 0;
+    int explosionsMax = 0;
+    uint32_t seq = 0;  // of the newest body
 };
 BotRecord bot;
 
@@ -81,9 +106,15 @@ bool effectSeen(const Pending& p, const FighterEntry& now) {
     return d > 0.01f;
 }
 
-void onState(const NetMessage& msg) {
+void onState(const NetMessage& msg, bool newer) {
     const auto now = Clock::now();
     ++bot.bodies;
+    if (!newer) return;  // refused as stale: the world never saw it
+    ++bot.newer;
+    // The trailer's sequence number counts the server's passes.
+    StateSnapshot snapshot;
+    if (parseStateSnapshot(msg, snapshot) && snapshot.hasSeq) bot.seq = snapshot.bodySeq;
+    bot.effectsMax = std::max<int>(bot.effectsMax, msg.bytes[14]);
     const int32_t clockMs = messageServerClock(msg);
     if (bot.haveClock) {
         const int32_t delta = ((clockMs - bot.lastClock) % 60000 + 60000) % 60000;
@@ -105,6 +136,13 @@ void onState(const NetMessage& msg) {
         FighterEntry e;
         if (!readFighterEntry(msg, i, &e)) break;
         if (i == you) {
+            if (bot.haveOwn) {
+                if (e.bullets < bot.own.bullets) bot.shotsSeen += bot.own.bullets - e.bullets;
+                // Turning tells: a turn is never refused, while a move that
+                // another body refused stays pending by the rules and may
+                // complete long after its key was released.
+                if (bot.watching && e.heading != bot.own.heading) bot.lastMotion = now;
+            }
             bot.own = e;
             bot.haveOwn = true;
             continue;
@@ -125,9 +163,27 @@ void onState(const NetMessage& msg) {
     }
 }
 
+// Ends the watch of the last release: the fighter's last motion after it.
+void endWatch() {
+    if (!bot.watching) return;
+    bot.watching = false;
+    ++bot.releasesWatched;
+    if (bot.lastMotion > bot.releasedAt)
+        bot.stuckMsMax = std::max(
+            bot.stuckMsMax, std::chrono::duration<double, std::milli>(bot.lastMotion - bot.releasedAt).count());
+}
+
 void sendKey(int key, bool released, bool special) {
+    endWatch();
     sendKeyEvent(key, released, special);
     ++bot.keysSent;
+}
+
+// Releases a held key and watches its fighter come to rest.
+void releaseHeld(int key) {
+    sendKey(key, true, false);
+    bot.watching = true;
+    bot.releasedAt = bot.lastMotion = Clock::now();
 }
 
 // Sends the key whose effect is timed, noting what the fighter looks like now.
@@ -175,7 +231,7 @@ const char* argValue(int argc, char** argv, const char* name, const char* fallba
 // True when every argument after the server is name=value with a known name,
 // or (the first only) a plain number of seconds.
 bool argumentsKnown(int argc, char** argv) {
-    static const char* const kNames[] = {"seconds", "mode", "seed", "map", "port"};
+    static const char* const kNames[] = {"seconds", "mode", "seed", "map", "port", "report"};
     for (int i = 2; i < argc; ++i) {
         const char* eq = std::strchr(argv[i], '=');
         if (eq == nullptr) {
@@ -200,7 +256,7 @@ int main(int argc, char** argv) {
     if (argc < 2 || argv[1][0] == '-' || !argumentsKnown(argc, argv)) {
         std::fprintf(stderr,
                      "usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1] "
-                     "[map=korvath.map] [port=9899]\n");
+                     "[map=korvath.map] [port=9899] [report=seconds]\n");
         return 2;
     }
     const double seconds = std::atof(argValue(argc, argv, "seconds", "10"));
@@ -208,6 +264,7 @@ int main(int argc, char** argv) {
     BotRandom rng{static_cast<uint32_t>(std::strtoul(argValue(argc, argv, "seed", "1"), nullptr, 10))};
     const char* mapPath = argValue(argc, argv, "map", kMapFileName);
     const int port = std::atoi(argValue(argc, argv, "port", "9899"));
+    const double reportEvery = std::atof(argValue(argc, argv, "report", "0"));
     if (seconds <= 0.0 || port <= 0 || port > 65535) {
         std::fprintf(stderr, "maze-bot: seconds must be positive and port within 1..65535\n");
         return 2;
@@ -243,29 +300,51 @@ int main(int argc, char** argv) {
     bot.start = Clock::now();
     const Action script[] = {Action::TurnLeft,  Action::Fire, Action::MoveForward,
                              Action::TurnRight, Action::Fire, Action::StrafeRight,
-                             Action::MoveBack};
+                             Action::MoveBack,  Action::HoldTurn};
     size_t step = 0;
     Clock::time_point nextAt = Clock::now();
     int heldKey = -1;
     Clock::time_point releaseAt;
+    Clock::time_point reportAt = bot.start;
+    uint64_t reportBodies = 0;
+    uint32_t reportSeq = 0;
     while (secondsSince(bot.start) < seconds) {
+        // The first interval starts with the first body that has a number.
+        if (reportSeq == 0 && bot.seq != 0) {
+            reportSeq = bot.seq;
+            reportAt = Clock::now();
+            reportBodies = bot.bodies;
+        }
+        if (reportEvery > 0.0 && reportSeq != 0 && secondsSince(reportAt) >= reportEvery) {
+            const double span = secondsSince(reportAt);
+            std::fprintf(stderr, "report t=%.0f rate_hz=%.1f pass_hz=%.1f explosions=%d\n", secondsSince(bot.start),
+                         static_cast<double>(bot.bodies - reportBodies) / span,
+                         static_cast<double>(bot.seq - reportSeq) / span, explosionCount());
+            reportAt = Clock::now();
+            reportBodies = bot.bodies;
+            reportSeq = bot.seq;
+        }
         clientWaitForDatagram(2000);
+        // Nothing draws here: explosions advance unseen and finish on time.
+        advanceUndrawnExplosions();
         if (!clientReceivePass()) {
             std::printf("Server died\n");
             return 0;
         }
+        bot.explosionsMax = std::max(bot.explosionsMax, explosionCount());
         const auto now = Clock::now();
         if (bot.pending.active && now - bot.pending.sentAt > std::chrono::seconds(1)) {
             ++bot.unseen;
             bot.pending.active = false;
         }
         if (heldKey >= 0 && now >= releaseAt) {
-            sendKey(heldKey, true, false);
+            releaseHeld(heldKey);
             heldKey = -1;
+            nextAt = now + kAfterRelease;
         }
         if (!bot.haveOwn || bot.pending.active || heldKey >= 0 || now < nextAt) continue;
 
-        const Action a = randomMode ? script[rng.next() % 7] : script[step++ % 7];
+        const Action a = randomMode ? script[rng.next() % 8] : script[step++ % 8];
         switch (a) {
         case Action::TurnLeft: sendMeasured(a, kKeyLeftArrow, true); break;
         case Action::TurnRight: sendMeasured(a, kKeyRightArrow, true); break;
@@ -273,6 +352,12 @@ int main(int argc, char** argv) {
             if (bot.own.bullets <= 0) break;
             sendKey(' ', false, false);  // a shot leaves on the release
             sendMeasured(a, ' ', false);
+            ++bot.taps;
+            break;
+        case Action::HoldTurn:
+            heldKey = rng.next() % 2 ? 'j' : 'l';
+            sendKey(heldKey, false, false);
+            releaseAt = now + std::chrono::milliseconds(150 + rng.next() % 200);
             break;
         case Action::MoveForward:
         case Action::StrafeRight:
@@ -285,6 +370,7 @@ int main(int argc, char** argv) {
         nextAt = now + std::chrono::milliseconds(20 + rng.next() % 60);
     }
     if (heldKey >= 0) sendKey(heldKey, true, false);
+    endWatch();
 
     const double elapsed = secondsSince(bot.start);
     const uint64_t lost = lostByClock();
@@ -296,12 +382,17 @@ int main(int argc, char** argv) {
     std::printf(
         "fighter=%d seconds=%.1f received=%llu rate_hz=%.1f server_pass_hz=%.1f lost_clock=%llu "
         "dropped_socket=%u keys_sent=%d latency_samples=%zu latency_ms_median=%.2f "
-        "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d\n",
+        "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
+        "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%d dup_taps=%d "
+        "effects_max=%d explosions_max=%d\n",
         gs.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
         static_cast<double>(bot.clockDeltas.size() + 1 + lost) / elapsed,
         static_cast<unsigned long long>(lost), net.transport.droppedCount(net.netSocket),
         bot.keysSent, bot.latenciesMs.size(), percentile(bot.latenciesMs, 0.5),
-        percentile(bot.latenciesMs, 0.99), bot.unseen, active, moved, bot.maxBullets);
+        percentile(bot.latenciesMs, 0.99), bot.unseen, active, moved, bot.maxBullets,
+        bot.bodies ? static_cast<double>(net.bodiesApplied) / static_cast<double>(bot.bodies) : 0.0,
+        static_cast<unsigned long long>(net.bodiesStale), bot.releasesWatched, bot.stuckMsMax, bot.taps,
+        bot.shotsSeen, std::max(0, bot.shotsSeen - bot.taps), bot.effectsMax, bot.explosionsMax);
     return 0;
 }

@@ -1,12 +1,14 @@
 // fuzz_apply_state.cpp -- any 6008 bytes applied as a state body by a client:
 // nothing read or written out of bounds, and the world stays one the shell
-// can draw (the local fighter exists, the fighter list keeps its size).
+// can draw (the local fighter exists, the fighter list keeps its size); its
+// trailer's effect ids start each explosion at most once.
 #include <cstdlib>
 
 #include "../net/fake_net.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     resetGameStateForTest();
+    resetNetStateForTest();
     makeWorld(4, 0);
     gs.isServer = false;
     gs.localFighterIndex = 1;
@@ -15,7 +17,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Steer some inputs to the agreeing fighter count, where most code runs.
     if (size > 0 && (data[0] & 1)) body.bytes[9] = 4;
     applyState(body);
-    startStateEffects(body);
+    StateSnapshot parsed;
+    if (parseStateSnapshot(body, parsed)) {
+        // Compared with an earlier body the input also chooses.
+        net.haveSnapshot = size > 1 && (data[1] & 1);
+        net.appliedSeq = parsed.bodySeq ^ 0x80000000u;
+        net.appliedClockMs = static_cast<int32_t>(~static_cast<uint32_t>(parsed.serverClockMs));
+        startSnapshotEffects(parsed, snapshotIsNewer(parsed));
+        const int started = explosionCount();
+        startSnapshotEffects(parsed, snapshotIsNewer(parsed));
+        if (parsed.hasSeq && explosionCount() != started) std::abort();
+    }
     applyState(body);
     if (fighterCount() != 4) std::abort();
     if (gs.localFighterIndex < 0 || gs.localFighterIndex >= fighterCount()) std::abort();

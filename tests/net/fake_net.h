@@ -22,6 +22,7 @@ struct FakeNet {
     std::vector<FakeDatagram> sent;
     std::vector<int64_t> waits;   // timeouts asked of waitReadable
     int64_t now = 1000000;        // calendar seconds
+    int64_t nowMs = 5000000;      // steady milliseconds
 };
 inline FakeNet fake;
 
@@ -63,6 +64,7 @@ inline void useFakeNet() {
     fake = FakeNet{};
     net.transport = fakeTransport();
     net.clockSeconds = [] { return fake.now; };
+    net.clockMillis = [] { return fake.nowMs; };
 }
 
 // A world of `fighters` fighters and `prey` prey on a small open floor.

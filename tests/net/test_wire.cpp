@@ -57,12 +57,22 @@ TEST(Wire, KeyEventForTheKeyIIsTheDocumentedBytes) {
     ASSERT_EQ(fake.sent[0].bytes.size(), static_cast<size_t>(kNetMessageSize));
     const uint8_t head[16] = {4, 0, 0, 0, 0, 0, 0, 0, 0x69, 0, 0, 0, 0, 0, 0, 0};
     const NetMessage press = sentMessage(0);
-    NetMessage release = sentMessage(1);
+    const NetMessage release = sentMessage(1);
     EXPECT_EQ(std::memcmp(press.bytes, head, 16), 0);
-    EXPECT_EQ(firstNonZeroFrom(press, 16), kNetMessageSize);
+    // The extension: marker "MZK1", sequence 1, one history entry, key i
+    // (105) held: bit 1 of held byte 13; the entry repeats the event.
+    EXPECT_EQ(std::memcmp(press.bytes + 16, "MZK1", 4), 0);
+    EXPECT_EQ(u32At(press, 20), 1u);
+    EXPECT_EQ(press.bytes[24], 1);
+    EXPECT_EQ(press.bytes[28 + 13], 0x02);
+    EXPECT_EQ(u32At(press, 60), 0x69u);
+    EXPECT_EQ(firstNonZeroFrom(press, 64), kNetMessageSize);
     EXPECT_EQ(release.bytes[12], 1) << "the release flag";
-    release.bytes[12] = 0;
-    EXPECT_EQ(std::memcmp(release.bytes, press.bytes, kNetMessageSize), 0);
+    EXPECT_EQ(u32At(release, 20), 2u);
+    EXPECT_EQ(release.bytes[24], 2);
+    EXPECT_EQ(release.bytes[28 + 13], 0) << "no longer held";
+    EXPECT_EQ(release.bytes[64], 1) << "newest first: the release, then the press";
+    EXPECT_EQ(release.bytes[72], 0);
 }
 
 TEST(Wire, StateBodyFor2Fighters3Prey1BulletHasTheDocumentedLayoutAndAppliesWhole) {
@@ -87,7 +97,13 @@ TEST(Wire, StateBodyFor2Fighters3Prey1BulletHasTheDocumentedLayoutAndAppliesWhol
     EXPECT_EQ(m.bytes[32], 1) << "fighter 0 in play";
     EXPECT_EQ(m.bytes[48 + 12], 1) << "fighter 1 in play";
     EXPECT_EQ(m.bytes[116 + 16], 17) << "prey pose";
-    EXPECT_EQ(firstNonZeroFrom(m, 160), kNetMessageSize);
+    // Then zeros up to the trailer at the datagram's end: "MZS1", body 1,
+    // first effect id 1, no repeats.
+    EXPECT_EQ(firstNonZeroFrom(m, 160), kNetMessageSize - kStateTailSize);
+    EXPECT_EQ(std::memcmp(m.bytes + 5992, "MZS1", 4), 0);
+    EXPECT_EQ(u32At(m, 5996), 1u);
+    EXPECT_EQ(u32At(m, 6000), 1u);
+    EXPECT_EQ(firstNonZeroFrom(m, 6001), kNetMessageSize);
 
     // A client with another prey count takes the whole picture.
     const GameState server = gs;
@@ -147,7 +163,9 @@ TEST(Wire, EffectEventsTravelOnceAndStartOncePerCall) {
     EXPECT_EQ(next.bytes[14], 0) << "packed once only";
     applyState(body);
     EXPECT_EQ(explosionCount(), 0) << "applying alone starts nothing";
-    startStateEffects(body);
+    StateSnapshot parsed;
+    ASSERT_TRUE(parseStateSnapshot(body, parsed));
+    startSnapshotEffects(parsed, true);
     ASSERT_EQ(explosionCount(), 2) << "unknown kinds start nothing";
     EXPECT_EQ(gs.explosionList[0].pieceCount, 30);
     EXPECT_FLOAT_EQ(gs.explosionList[0].centre.z, 3.0f);
@@ -166,7 +184,7 @@ TEST(Wire, AnOverfullWorldIsCutToFitBulletsFirst) {
     EXPECT_EQ(body.bytes[9], 9);
     EXPECT_EQ(body.bytes[10], 255);
     EXPECT_EQ(body.bytes[14], 20);
-    EXPECT_EQ(body.bytes[11], (kNetMessageSize - (20 + 9 * 28 + 255 * 20 + 20 * 20)) / 24);
+    EXPECT_EQ(body.bytes[11], (kNetMessageSize - (20 + 9 * 28 + 255 * 20 + 20 * 20) - kStateTailSize) / 24);
     EXPECT_TRUE(stateBodyValid(body));
 }
 

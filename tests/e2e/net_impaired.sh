@@ -1,0 +1,75 @@
+#!/bin/bash
+# Play through maze-relay at 10% loss, 1% duplication, 40 +- 20 ms delay and
+# reordering both ways. First maze-server with seven bots and a real client
+# under Xvfb: the bots keep playing (state flows, keys act, released keys
+# stop within half a second, no tap fires twice, others move), the server's
+# memory stays put, and the real client's p key, every datagram of which the
+# relay doubles, prints its position on the server exactly once. Then the
+# windowed server with three bots through the relay. The figures are printed.
+# Usage: net_impaired.sh <build-dir> <source-dir>
+set -u
+lib=$(cd "$(dirname "$0")/lib" && pwd)
+source "$lib/net_env.bash"
+source "$lib/relay.bash"
+fail() { echo "FAIL: $*"; cat "$work"/relay*.out "$work"/relay*.err; echo "--- server"; tail -20 "$work/server.log"; echo "--- client"; tail -20 "$work/client.log" 2>/dev/null; exit 1; }
+seconds=15
+
+"$build/maze-server" > "$work/server.log" 2>&1 &
+server=$!
+pids+=($server)
+for _ in $(seq 50); do grep -q "waiting on port 9899" "$work/server.log" && break; sleep 0.1; done
+grep -q "^Server named .* waiting on port 9899$" "$work/server.log" || fail "no maze-server start line"
+
+# The real client lives in a network namespace of its own, where the relay
+# listens on port 9899: the game always talks to that port.
+unshare -n bash -c 'ip link set lo up && exec sleep 120' &
+holder=$!
+pids+=($holder)
+sleep 0.3
+start_relay relay-bots $((seconds + 8)) listen=9898 server=9899 $impair seed=11
+start_relay relay-client $((seconds + 8)) listen=9899 server=9899 loss=0.1 dup=1 delay=40 jitter=20 reorder=0.01 \
+    seed=12 clients=1 netns=/proc/$holder/ns/net
+rss_start=$(rss_kb $server)
+start_bots 1 7 $seconds 9898
+
+export BUILD="$build" WORK="$work"
+nsenter --net=/proc/$holder/ns/net setsid xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    "$BUILD/maze" 127.0.0.1 > "$WORK/client.log" 2>&1 &
+    pid=$!
+    wid=$(timeout 20 xdotool search --sync --onlyvisible --name "^maze$" | head -1)
+    [ -n "$wid" ] || { echo "no client window" >> "$WORK/client.log"; kill $pid; exit 1; }
+    xdotool mousemove --window "$wid" 320 240
+    sleep 2
+    xdotool keydown --window "$wid" p; sleep 0.2; xdotool keyup --window "$wid" p
+    sleep 60 & wait
+' &
+pids+=($!)
+
+for i in $(seq 7); do wait "${bots[$((i - 1))]}" || fail "bot $i ended with status $? ($(cat "$work/bot$i.err"))"; done
+rss_end=$(rss_kb $server)
+kill -0 $server 2>/dev/null || fail "maze-server ended"
+for i in $(seq 7); do echo "bot $i: $(cat "$work/bot$i.out")"; done
+echo "maze-server resident memory: $rss_start kB at the start, $rss_end kB at the end"
+summarise 40 "$work"/bot?.out || fail "a bot broke a rule of play through the relay"
+[ $((rss_end - rss_start)) -lt 8192 ] || fail "maze-server grew by $((rss_end - rss_start)) kB"
+grep -qx "Connect server" "$work/client.log" || fail "the real client did not join through the relay"
+positions=$(grep -c "^Position: " "$work/server.log")
+[ "$positions" = 1 ] || fail "one tap of p, every datagram doubled, printed $positions positions"
+wait "${pids[2]}" "${pids[3]}"
+check_relay "$work/relay-bots.out"
+echo "relay of the real client: $(cat "$work/relay-client.out")"
+[ "$(field "$work/relay-client.out" up_duplicated)" -gt 0 ] || fail "the real client's datagrams were not doubled"
+kill $server
+wait $server
+status=$?
+[ $status = 0 ] || fail "maze-server ended with status $status on SIGTERM"
+
+# The windowed server, three bots through the relay.
+start_server
+start_relay relay-window 14 listen=9898 server=9899 $impair seed=13
+bots=()
+start_bots 11 13 8 9898
+for b in "${bots[@]}"; do wait "$b" || fail "a bot of the windowed server ended with status $?"; done
+for i in 11 12 13; do echo "bot $i: $(cat "$work/bot$i.out")"; done
+summarise 15 "$work"/bot1?.out || fail "a bot of the windowed server broke a rule of play through the relay"
+echo "PASS: play through the impaired relay against maze-server and the windowed server"
