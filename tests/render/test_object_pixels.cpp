@@ -60,24 +60,10 @@ bool shippedFighterExists() {
     return readMeshFile(kFighterMeshFiles[0], m);
 }
 
-// Reads the back buffer without writing a file.
-Frame readFrame() {
-    glFinish();
-    Frame frame;
-    frame.rgb.resize(static_cast<size_t>(kWidth) * kHeight * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
-    return frame;
-}
-
-// Pixels in a box (GL coordinates) for which `test` holds.
+// Pixels in a box (GL coordinates) for which `test(r, g, b)` holds.
 template <class Fn>
 int countPixels(const Frame& f, int x0, int y0, int x1, int y1, Fn test) {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) n += test(f.r(x, y), f.g(x, y), f.b(x, y)) ? 1 : 0;
-    return n;
+    return f.count(x0, y0, x1, y1, [&](Rgb c) { return test(c.r, c.g, c.b); });
 }
 
 // One tile of a contact sheet: viewport (col, row) of a cols x rows grid,
