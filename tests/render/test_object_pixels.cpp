@@ -504,27 +504,12 @@ TEST_F(ObjectPixels, SkippingHiddenFightersAndLampsChangesNoPixel) {
             displayAt(x, y, std::cos(a), std::sin(a));
             const Frame skipped = readFrame();
             skippedSome += view.modelTriangles < allTriangles ? 1 : 0;
-            int differ = 0, x0 = kWidth, y0 = kHeight, x1 = -1, y1 = -1;
-            for (int py = 0; py < kHeight; ++py)
-                for (int px = 0; px < kWidth; ++px)
-                    if (all.r(px, py) != skipped.r(px, py) || all.g(px, py) != skipped.g(px, py) ||
-                        all.b(px, py) != skipped.b(px, py)) {
-                        ++differ;
-                        x0 = std::min(x0, px), y0 = std::min(y0, py);
-                        x1 = std::max(x1, px), y1 = std::max(y1, py);
-                    }
-            if (differ > 0) {
-                skipHiddenObjects = false;
-                flame = flameBefore;
-                gs.randomState = randomBefore;
-                drawFrameAt("skip-proof-failed-all", x, y, std::cos(a), std::sin(a));
-                skipHiddenObjects = true;
-                flame = flameBefore;
-                gs.randomState = randomBefore;
-                drawFrameAt("skip-proof-failed-skipped", x, y, std::cos(a), std::sin(a));
+            const bool same = all.rgb == skipped.rgb;
+            if (!same) {
+                writePng("skip-proof-failed-all", all);
+                writePng("skip-proof-failed-skipped", skipped);
             }
-            ASSERT_EQ(differ, 0) << "viewpoint " << x << ", " << y << " heading " << a
-                                 << ": pixels " << x0 << ".." << x1 << " x " << y0 << ".." << y1;
+            ASSERT_TRUE(same) << "viewpoint " << x << ", " << y << " heading " << a;
             ++views;
         }
     EXPECT_GT(views, 25);

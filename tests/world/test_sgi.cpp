@@ -2,20 +2,14 @@
 // and a cross-check against ImageMagick's reading and writing of the format.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "render/render.h"
+#include "tests/test_files.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // A 512-byte header with the six leading words set, followed by `data`.
 Bytes sgiFile(int storage, int width, int height, int channels, const Bytes& data = {}) {
@@ -75,24 +69,9 @@ std::string tempDir() {
     return dir;
 }
 
-void writeBytes(const std::string& path, const Bytes& b) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                static_cast<std::streamsize>(b.size()));
-}
-
-Bytes readBytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-// Standard output of a shell command.
 Bytes runCommand(const std::string& command) {
-    Bytes out;
-    std::FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    for (int c; (c = std::fgetc(p)) != EOF;) out.push_back(static_cast<uint8_t>(c));
-    pclose(p);
-    return out;
+    const std::string out = commandOutput(command);
+    return Bytes(out.begin(), out.end());
 }
 
 bool haveImageMagick() { return access("/usr/bin/convert", X_OK) == 0; }
