@@ -63,12 +63,6 @@ Bytes expectedRgba(const Bytes& px, int channels) {
     return out;
 }
 
-std::string tempDir() {
-    const std::string dir = std::string(MAZE_BINARY_DIR) + "/test-tmp";
-    mkdir(dir.c_str(), 0755);
-    return dir;
-}
-
 Bytes runCommand(const std::string& command) {
     const std::string out = commandOutput(command);
     return Bytes(out.begin(), out.end());
@@ -158,7 +152,7 @@ TEST(SgiReader, MissingFileEndsTheProcessAndCorruptFileComesBackEmptyBothNamingI
     int w = 1, h = 1, c = 1;
     EXPECT_EXIT(readSgiImage("no-such-texture.rgb", w, h, c), testing::ExitedWithCode(1),
                 "no-such-texture.rgb: No such file or directory");
-    const std::string path = tempDir() + "/corrupt.rgb";
+    const std::string path = scratchDir() + "/corrupt.rgb";
     writeBytes(path, runLengthFile(4, 1, 1, {0x05, 0x01, 0x00}));
     testing::internal::CaptureStderr();
     EXPECT_TRUE(readSgiImage(path.c_str(), w, h, c).empty());
@@ -190,7 +184,7 @@ TEST(SgiFiles, OursAndImageMagicksReadAlikeByBothReaders) {
             const Bytes ours = expectedRgba(pixels, channels);
             EXPECT_EQ(image.rgba, ours) << what;
             if (!magick) continue;
-            const std::string path = tempDir() + "/ours-" + what + ".rgb";
+            const std::string path = scratchDir() + "/ours-" + what + ".rgb";
             writeBytes(path, file);
             Bytes theirs = magickRgba(path);
             // ImageMagick reads a two-channel file as grey and drops the
@@ -200,8 +194,8 @@ TEST(SgiFiles, OursAndImageMagicksReadAlikeByBothReaders) {
             EXPECT_EQ(theirs, ours) << what << " as ImageMagick reads it";
 
             if (!magickInput[channels - 1]) continue;
-            const std::string raw = tempDir() + "/in-" + what + ".raw";
-            const std::string made = tempDir() + "/magick-" + what + ".sgi";
+            const std::string raw = scratchDir() + "/in-" + what + ".raw";
+            const std::string made = scratchDir() + "/magick-" + what + ".sgi";
             writeBytes(raw, pixels);
             runCommand("/usr/bin/convert -size 150x5 -depth 8 " +
                        std::string(magickInput[channels - 1]) + ":'" + raw + "' -compress " +
@@ -221,7 +215,7 @@ TEST(SgiFiles, OursAndImageMagicksReadAlikeByBothReaders) {
 // storages present, read by ImageMagick as by us, and tiling without seams:
 // the jump across the wrap is no bigger than a typical one between neighbours.
 TEST(GeneratedTextures, AreDeterministicSquareSeamlessAndReadByImageMagick) {
-    const std::string dir = tempDir() + "/regenerated";
+    const std::string dir = scratchDir() + "/regenerated";
     mkdir(dir.c_str(), 0755);
     ASSERT_EQ(std::system((std::string(MAZE_BINARY_DIR) + "/gen_textures " + dir).c_str()), 0);
     const std::string frames = std::string(MAZE_BINARY_DIR) + "/test-frames";
