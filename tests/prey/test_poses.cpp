@@ -9,26 +9,12 @@ using namespace preytest;
 
 namespace {
 
-TEST(PoseFile, DerivesWalkAndTurnTablesFromTheRootJoint) {
+// The walk and turn tables derived from the hand-written roots are checked
+// where they act, step by step, in test_behaviour.
+TEST(PoseFile, ReadsEveryJointAndAStillRootMovesOnlyByTheStride) {
     PreyPoseSet set;
     ASSERT_EQ(readPreyPosesText(poseText(10.0f, handRoots()), set), kPreyPoseNumbers);
     EXPECT_FLOAT_EQ(set.stride, 10.0f);
-    const float walk[8] = {1, 1.5f, 1.5f, 1, 1, 1.5f, 1.5f, 1};
-    // Both turns take their heading steps from the left turn's angles, the
-    // right one mirrored; the right turn moves 0.5 at 53.13 degrees less the
-    // angle of the pose it starts from, the left 0.6 straight on.
-    const float left[4] = {5, 20, 20, 5};
-    const float rightBearing[4] = {53.1301f, 43.1301f, 23.1301f, 8.1301f}, leftBearing[4] = {0, 5, 25, 45};
-    for (int k = 0; k < 8; ++k) EXPECT_NEAR(set.walkStep[k], walk[k], 1e-5) << "walk step " << k + 1;
-    for (int j = 0; j < 4; ++j) {
-        SCOPED_TRACE(j);
-        EXPECT_NEAR(set.turnDelta[0][j], -left[j], 1e-4);
-        EXPECT_NEAR(set.turnDelta[1][j], left[j], 1e-4);
-        EXPECT_NEAR(set.turnDistance[0][j], 0.5f, 1e-5);
-        EXPECT_NEAR(set.turnDistance[1][j], 0.6f, 1e-5);
-        EXPECT_NEAR(set.turnBearing[0][j], rightBearing[j], 1e-3);
-        EXPECT_NEAR(set.turnBearing[1][j], leftBearing[j], 1e-3);
-    }
     // The other joints land where the file puts them.
     EXPECT_FLOAT_EQ(set.poses[17][9].offset.x, 17.0f);
     EXPECT_FLOAT_EQ(set.poses[17][9].angle, 26.0f);
@@ -76,11 +62,6 @@ TEST(PoseFile, ShortDamagedOrMissingFilesKeepWhatWasReadAndZeroTheRest) {
     EXPECT_EQ(set.stride, 0.0f);
     for (float w : set.walkStep) EXPECT_EQ(w, 0.0f);
     EXPECT_EQ(set.poses[17][9].offset.x, 0.0f);
-}
-
-TEST(PoseFile, PoseNumbersAreClampedIntoTheTable) {
-    const int in[] = {-3, 0, 12, 17, 18, 1 << 30}, out[] = {0, 0, 12, 17, 17, 17};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(clampPreyPose(in[i]), out[i]) << in[i];
 }
 
 // ---------------------------------------------------------------------------

@@ -2,28 +2,18 @@
 // and nothing ends up inside a wall or becomes a non-finite number.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <sstream>
 #include <string>
 
-namespace {
+#include "tests/test_files.h"
 
-// Runs a shell command; returns its output and sets its exit status.
-std::string run(const std::string& command, int& status) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return status = -1, out;
-    char buffer[4096];
-    while (fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    status = pclose(pipe);
-    return out;
-}
+namespace {
 
 TEST(Soak, PreyHuntAndShootOnTheShippedLevelForThirtyThousandSteps) {
     int status = 0;
-    std::istringstream line(run(std::string("cd '") + MAZE_DATA_DIR + "' && '" + MAZE_BINARY_DIR +
-                                    "/maze-sim' --quiet --steps 30000", status));
+    std::istringstream line(commandOutput(std::string("cd '") + MAZE_DATA_DIR + "' && '" + MAZE_BINARY_DIR +
+                                    "/maze-sim' --quiet --steps 30000", &status));
     std::map<std::string, long> v;
     for (std::string pair; line >> pair;)
         if (const size_t eq = pair.find('='); eq != std::string::npos)
@@ -39,7 +29,7 @@ TEST(Soak, PreyHuntAndShootOnTheShippedLevelForThirtyThousandSteps) {
 
 TEST(Soak, BadArgumentsAreRefused) {
     int status = 0;
-    const std::string out = run(std::string("'") + MAZE_BINARY_DIR + "/maze-sim' --steps many 2>&1", status);
+    const std::string out = commandOutput(std::string("'") + MAZE_BINARY_DIR + "/maze-sim' --steps many 2>&1", &status);
     EXPECT_NE(status, 0);
     EXPECT_NE(out.find("usage"), std::string::npos);
 }

@@ -24,12 +24,26 @@ namespace rendertest {
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
 
+struct Rgb {
+    int r, g, b;
+};
+
 struct Frame {
+    int width = kWidth, height = kHeight;
     std::vector<uint8_t> rgb;  // bottom row first, as GL reads it
-    int at(int x, int y, int c) const { return rgb[(static_cast<size_t>(y) * kWidth + x) * 3 + c]; }
+    int at(int x, int y, int c) const { return rgb[(static_cast<size_t>(y) * width + x) * 3 + c]; }
     int r(int x, int y) const { return at(x, y, 0); }
     int g(int x, int y) const { return at(x, y, 1); }
     int b(int x, int y) const { return at(x, y, 2); }
+    Rgb pixel(int x, int y) const { return Rgb{r(x, y), g(x, y), b(x, y)}; }
+    // Pixels of the box [x0, x1) x [y0, y1) (GL coordinates) that pass `test`.
+    template <class Test>
+    int count(int x0, int y0, int x1, int y1, Test test) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += test(pixel(x, y)) ? 1 : 0;
+        return n;
+    }
 };
 
 inline bool windowReady = false;
@@ -38,25 +52,39 @@ inline bool windowReady = false;
 // helpers read.
 inline void openGameWindow() { windowReady = openGameWindow(kWidth, kHeight); }
 
-// Reads the back buffer and writes it as <build>/test-frames/<name>.png.
-inline Frame grabFrame(const char* name) {
+// Reads the back buffer (this software renderer keeps it across the swap).
+inline Frame readFrame(int width = kWidth, int height = kHeight) {
     glFinish();
     Frame frame;
-    frame.rgb.resize(static_cast<size_t>(kWidth) * kHeight * 3);
-    glReadBuffer(GL_BACK);  // this software renderer keeps the back buffer across the swap
+    frame.width = width;
+    frame.height = height;
+    frame.rgb.resize(static_cast<size_t>(width) * height * 3);
+    glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
-    // The raw bytes, which ImageMagick turns top row first into the PNG.
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
+    return frame;
+}
+
+// Writes a frame as <build>/test-frames/<name>.png for a person to look at:
+// the raw bytes, which ImageMagick turns top row first into the PNG.
+inline void writePng(const char* name, const Frame& frame) {
     const std::string dir = std::string(MAZE_BINARY_DIR) + "/test-frames";
     const std::string path = dir + "/" + name;
     mkdir(dir.c_str(), 0755);
     if (std::FILE* out = std::fopen((path + ".raw").c_str(), "wb")) {
         std::fwrite(frame.rgb.data(), 1, frame.rgb.size(), out);
         std::fclose(out);
-        const std::string convert = "/usr/bin/convert -size 640x480 -depth 8 rgb:'" + path +
+        const std::string convert = "/usr/bin/convert -size " + std::to_string(frame.width) + "x" +
+                                    std::to_string(frame.height) + " -depth 8 rgb:'" + path +
                                     ".raw' -flip '" + path + ".png' && rm '" + path + ".raw'";
         if (std::system(convert.c_str()) != 0) std::printf("kept %s.raw\n", path.c_str());
     }
+}
+
+// Reads the back buffer and writes it as <build>/test-frames/<name>.png.
+inline Frame grabFrame(const char* name) {
+    const Frame frame = readFrame();
+    writePng(name, frame);
     return frame;
 }
 

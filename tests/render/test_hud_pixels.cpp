@@ -2,45 +2,14 @@
 // callback over the shipped level, checked at the pixels its layout fixes,
 // in a 640 x 480 window and at 960 x 720. Frames go to
 // <build>/test-frames/hud_*.png.
-#include <GL/freeglut.h>
-#include <GL/gl.h>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
-#include <string>
-#include <vector>
 
-#include "game_window.h"
-#include "render/render.h"
-#include "shell/shell.h"
+#include "render_test_util.h"
 
 namespace {
 
-struct Rgb {
-    int r, g, b;
-};
-
-struct Frame {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgb;  // bottom row first
-    Rgb at(int x, int y) const {
-        const size_t i = (static_cast<size_t>(y) * width + x) * 3;
-        return Rgb{rgb[i], rgb[i + 1], rgb[i + 2]};
-    }
-    // Pixels of the box [x0, x1) x [y0, y1) that pass `test`.
-    template <class Test>
-    int count(int x0, int y0, int x1, int y1, Test test) const {
-        int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) n += test(at(x, y)) ? 1 : 0;
-        return n;
-    }
-};
+using rendertest::Frame;
+using rendertest::Rgb;
 
 bool near(int v, int want, int tolerance = 4) { return std::abs(v - want) <= tolerance; }
 bool isYellow(Rgb c) { return c.r > 200 && c.g > 200 && c.b < 80; }
@@ -77,25 +46,8 @@ Frame drawHudFrameAt(const char* name, int width, int height, float x = kHomeX,
     // The renderer takes a new window size at the first swap after it.
     if (resized) display();
     display();
-    glFinish();
-    Frame frame;
-    frame.width = width;
-    frame.height = height;
-    frame.rgb.resize(static_cast<size_t>(width) * height * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
-    const std::string dir = std::string(MAZE_BINARY_DIR) + "/test-frames";
-    const std::string path = dir + "/" + name;
-    mkdir(dir.c_str(), 0755);
-    if (std::FILE* out = std::fopen((path + ".raw").c_str(), "wb")) {
-        std::fwrite(frame.rgb.data(), 1, frame.rgb.size(), out);
-        std::fclose(out);
-        const std::string convert = "/usr/bin/convert -size " + std::to_string(width) + "x" +
-                                    std::to_string(height) + " -depth 8 rgb:'" + path +
-                                    ".raw' -flip '" + path + ".png' && rm '" + path + ".raw'";
-        if (std::system(convert.c_str()) != 0) std::printf("kept %s.raw\n", path.c_str());
-    }
+    const Frame frame = rendertest::readFrame(width, height);
+    rendertest::writePng(name, frame);
     return frame;
 }
 
@@ -124,7 +76,7 @@ protected:
 int labelLeft(const Frame& f, int baseline, int x0) {
     for (int x = x0; x < f.width; ++x)
         for (int y = baseline - 2; y < baseline + 14; ++y)
-            if (isRed(f.at(x, y))) return x;
+            if (isRed(f.pixel(x, y))) return x;
     return -1;
 }
 
@@ -141,9 +93,9 @@ void expectLayout(const Frame& f) {
     const int band = static_cast<int>(std::floor(0.8 * w - 0.015 * h));
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
     // The solid panel from 0.8 W, its teal inner edge just left of it.
-    EXPECT_TRUE(isPanelGrey(f.at(panel + 2, static_cast<int>(0.12 * h))));
-    EXPECT_TRUE(isPanelGrey(f.at(panel - 1, h / 2)));
-    EXPECT_TRUE(isTeal(f.at(band + 1, h / 2)));
+    EXPECT_TRUE(isPanelGrey(f.pixel(panel + 2, static_cast<int>(0.12 * h))));
+    EXPECT_TRUE(isPanelGrey(f.pixel(panel - 1, h / 2)));
+    EXPECT_TRUE(isTeal(f.pixel(band + 1, h / 2)));
     // The labels start at 0.81 W.
     const int labelX = static_cast<int>(0.81 * w);
     for (const double row : {0.6, 0.3, 0.2}) {
@@ -153,18 +105,18 @@ void expectLayout(const Frame& f) {
     }
     // The gauge: the hub at its centre is pure red or green, the dial dark red.
     const int gx = static_cast<int>(0.9 * w), gy = static_cast<int>(0.45 * h);
-    const Rgb hub = f.at(gx, gy + 2);
+    const Rgb hub = f.pixel(gx, gy + 2);
     EXPECT_TRUE(isRed(hub) || isGreen(hub));
-    const Rgb dial = f.at(gx - 20, gy + 25);
+    const Rgb dial = f.pixel(gx - 20, gy + 25);
     EXPECT_TRUE(near(dial.r, 25) && dial.g < 5 && dial.b < 5);
     EXPECT_TRUE(needleAt(f, gx + 24, gy)) << "full health: needle to the right";
     // The overview map: the player's green square at its centre, the wall
     // cell (0, 0) 12 units down and left in yellow, the floor cell (1, 1)
     // 4 units down and left in dark grey.
     const int mx = static_cast<int>(0.9 * w), my = static_cast<int>(0.85 * h);
-    EXPECT_TRUE(isGreen(f.at(mx, my)));
-    EXPECT_TRUE(isYellow(f.at(mx - 12, my - 12)));
-    const Rgb floor = f.at(mx - 5, my - 5);
+    EXPECT_TRUE(isGreen(f.pixel(mx, my)));
+    EXPECT_TRUE(isYellow(f.pixel(mx - 12, my - 12)));
+    const Rgb floor = f.pixel(mx - 5, my - 5);
     EXPECT_TRUE(near(floor.r, 51) && near(floor.g, 51) && near(floor.b, 51));
 }
 
@@ -177,17 +129,17 @@ TEST_F(HudPixels, CockpitLabelsGaugeAndMapSitAtTheirFractionsAtTwoSizes) {
     expectLayout(small);
     // 640 x 480: the panel from x = 512, the gauge about (576, 216), the map
     // about (576, 408) with the prey's red dot 20 right and 10 up.
-    EXPECT_TRUE(isPanelGrey(small.at(513, 60)));
-    EXPECT_FALSE(isPanelGrey(small.at(500, 240)));
+    EXPECT_TRUE(isPanelGrey(small.pixel(513, 60)));
+    EXPECT_FALSE(isPanelGrey(small.pixel(500, 240)));
     EXPECT_TRUE(needleAt(small, 600, 216));
-    EXPECT_TRUE(isRed(small.at(596, 418)));
+    EXPECT_TRUE(isRed(small.pixel(596, 418)));
     // A cell corner exactly 60 units away is left out; 52 is drawn.
-    EXPECT_TRUE(near(small.at(631, 404).r, 51));
-    EXPECT_TRUE(isPanelGrey(small.at(636, 404)));
+    EXPECT_TRUE(near(small.pixel(631, 404).r, 51));
+    EXPECT_TRUE(isPanelGrey(small.pixel(636, 404)));
 
     const Frame large = drawHudFrameAt("hud_960x720", 960, 720);
     expectLayout(large);
-    EXPECT_TRUE(isRed(large.at(864 + 20, 612 + 10)));
+    EXPECT_TRUE(isRed(large.pixel(864 + 20, 612 + 10)));
 }
 
 TEST_F(HudPixels, NeedleFollowsHealthAndSurvivesAnyValue) {
@@ -218,8 +170,8 @@ TEST_F(HudPixels, NeedleFollowsHealthAndSurvivesAnyValue) {
             EXPECT_LE(yellow, 60) << "one thin needle";
         }
         // The rest of the display stands whatever the value.
-        EXPECT_TRUE(isPanelGrey(f.at(513, 60)));
-        EXPECT_TRUE(isGreen(f.at(576, 408)));
+        EXPECT_TRUE(isPanelGrey(f.pixel(513, 60)));
+        EXPECT_TRUE(isGreen(f.pixel(576, 408)));
     }
 }
 
@@ -241,7 +193,7 @@ TEST_F(HudPixels, OverviewMapStaysInsideTheGridWhereverThePlayerIs) {
     for (const Vec3 p : {Vec3{-500.0f, -500.0f, 0.0f}, Vec3{1e9f, -1e9f, 0.0f},
                          Vec3{kMaxMazeSize * 8.0f, kMaxMazeSize * 8.0f, 0.0f}, Vec3{nan, nan, 0.0f}}) {
         const Frame f = drawHudFrameAt("hud_map_outside", 640, 480, p.x, p.y);
-        EXPECT_TRUE(isGreen(f.at(576, 408)));
+        EXPECT_TRUE(isGreen(f.pixel(576, 408)));
         EXPECT_EQ(f.count(516, 348, 636, 468, isYellow), 0) << "no wall near " << p.x;
     }
     // A local index past the list draws the rest of the display.
@@ -264,14 +216,14 @@ TEST_F(HudPixels, LargeMapShowsTheLevelThePlayerAndThePrey) {
     // 1.971 pixels per unit from (35.2, 31.2).
     const auto px = [](float x) { return static_cast<int>(35.2f + x * 1.9714f); };
     const auto py = [](float y) { return static_cast<int>(31.2f + y * 1.9714f); };
-    EXPECT_TRUE(isGreen(f.at(px(kHomeX), py(kHomeY))));
-    EXPECT_TRUE(isRed(f.at(px(100.0f), py(60.0f))));
-    const Rgb other = f.at(px(150.0f), py(150.0f));
+    EXPECT_TRUE(isGreen(f.pixel(px(kHomeX), py(kHomeY))));
+    EXPECT_TRUE(isRed(f.pixel(px(100.0f), py(60.0f))));
+    const Rgb other = f.pixel(px(150.0f), py(150.0f));
     EXPECT_TRUE(other.b > 200 && other.r < 120) << "another fighter in blue";
-    EXPECT_TRUE(isPanelGrey(f.at(513, 60))) << "the panel stays";
+    EXPECT_TRUE(isPanelGrey(f.pixel(513, 60))) << "the panel stays";
     // Wall cell (row 0, column 10) and floor cell (row 1, column 10).
-    const Rgb wall = f.at(px(84.0f), py(4.0f));
-    const Rgb open = f.at(px(84.0f), py(12.0f));
+    const Rgb wall = f.pixel(px(84.0f), py(4.0f));
+    const Rgb open = f.pixel(px(84.0f), py(12.0f));
     EXPECT_GT(wall.r, 150);
     EXPECT_LT(open.r, 80);
 }

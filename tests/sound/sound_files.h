@@ -1,17 +1,8 @@
 // sound_files.h -- WAV files made by the tests: any chunk order, broken
-// headers, and a scratch folder that disappears with the test program.
+// headers.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <vector>
-
-using Bytes = std::vector<uint8_t>;
+#include "tests/test_files.h"
 
 inline void put32(Bytes& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -74,40 +65,9 @@ inline Bytes pattern(size_t n) {
     return b;
 }
 
-// A scratch folder for this test program, removed when the program ends.
-struct ScratchDir {
-    std::string path;
-    ScratchDir() {
-        char name[] = "/tmp/maze-sound-XXXXXX";
-        const char* made = mkdtemp(name);
-        path = made ? made : "";
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-};
-inline const std::string& scratchDir() {
-    static const ScratchDir dir;
-    return dir.path;
-}
-
+// Writes `bytes` as `name` in the scratch folder; returns its path.
 inline std::string writeFile(const std::string& name, const Bytes& bytes) {
     const std::string path = scratchDir() + "/" + name;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    writeBytes(path, bytes);
     return path;
-}
-
-inline Bytes readFile(const std::string& path) {
-    Bytes b;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return b;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) b.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
-    return b;
 }

@@ -148,23 +148,6 @@ TEST(SoundEngine, AShortEffectIsPaddedWithSilenceAndStopsAtTheFirstRefillAfterIt
     }
 }
 
-TEST(SoundEngine, AnEffectLongerThanAChunkPlaysToItsEndBeforeItStops) {
-    useFakeAudio();
-    const Bytes data = pattern(3 * 27562 + 100);
-    ASSERT_EQ(load(simpleWave(Fmt{1, 1, 22050, 16}, data), 2), 0);
-    ASSERT_EQ(playSound(0, 2), 0);
-    const uint32_t chunk = soundSlot(2).chunkSize;
-    // The riff size (data + 36) ends 136 bytes into the fourth chunk.
-    for (int n = 1; n <= 3; ++n) {
-        playFor(2, chunk);
-        runFrames();
-        EXPECT_TRUE(fa.v[2].playing) << n << " chunks played";
-    }
-    playFor(2, chunk);
-    runFrames();
-    EXPECT_FALSE(fa.v[2].playing);
-}
-
 TEST(SoundEngine, MusicShorterThanTheRingRepeatsWithinTheFirstFillAndKeepsLooping) {
     useFakeAudio();
     const Bytes data = pattern(5001);  // no divisor of the ring's size
@@ -189,7 +172,8 @@ TEST(SoundEngine, MusicShorterThanTheRingRepeatsWithinTheFirstFillAndKeepsLoopin
     EXPECT_EQ(fa.v[0].stops, 0);
 }
 
-TEST(SoundEngine, ASecondPlayRestartsTheSoundFromItsBeginning) {
+// An effect of several chunks plays to its end before it stops.
+TEST(SoundEngine, ALongEffectPlaysToItsEndAndASecondPlayRestartsIt) {
     useFakeAudio();
     const Bytes data = pattern(40000);
     ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, data), 1), 0);

@@ -27,13 +27,7 @@ Bytes readAll(WaveReader& r, uint32_t piece) {
 }
 
 std::string soxInfo(const std::string& flag, const std::string& path) {
-    const std::string cmd = "sox --i " + flag + " '" + path + "' 2>/dev/null";
-    std::FILE* p = popen(cmd.c_str(), "r");
-    std::string s;
-    if (!p) return s;
-    char line[256];
-    while (std::fgets(line, sizeof line, p)) s += line;
-    pclose(p);
+    std::string s = commandOutput("sox --i " + flag + " '" + path + "' 2>/dev/null");
     while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
     return s;
 }
@@ -52,7 +46,7 @@ TEST(WavReader, ReadsWhatSoxWritesAndDeliversTheSamplesSoxDecodes) {
                 ASSERT_EQ(std::system(synth.c_str()), 0) << synth;
                 const std::string raw = "sox -q '" + base + ".wav' -t raw '" + base + ".raw'";
                 ASSERT_EQ(std::system(raw.c_str()), 0) << raw;
-                const Bytes expected = readFile(base + ".raw");
+                const Bytes expected = readBytes(base + ".raw");
 
                 WaveReader r;
                 ASSERT_EQ(openWave(r, (base + ".wav").c_str()), 0) << base;

@@ -74,12 +74,6 @@ inline std::string tapKey(Fighter& f, int key) {
     });
 }
 
-inline int countOf(const std::string& text, const std::string& piece) {
-    int n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-}
-
 inline bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 constexpr Vec3 kEast{1.0f, 0.0f, 0.0f};

@@ -12,31 +12,25 @@ void release(Fighter& f, int key) { fighterKeyAction(f, key, true, false); }
 
 TEST_F(FighterControl, SpaceFiresOnTapAndOnEveryRepeat) {
     Fighter& f = gs.fighterList[addFighter(20, 20, kEast, 50)];
-    std::string out = printedBy([&] { press(f, ' '); });
+    press(f, ' ');
     EXPECT_EQ(bulletCount(), 0) << "the first press never fires";
-    out += printedBy([&] { release(f, ' '); });
+    release(f, ' ');
     EXPECT_EQ(bulletCount(), 1);
-    EXPECT_EQ(out, "fire!!!! \n");
 
     // X delivers a held key as release/press pairs: each release finds the
     // key held and fires; the press after it does not.
-    out = printedBy([&] {
-        press(f, ' ');
-        for (int i = 0; i < 5; ++i) {
-            release(f, ' ');
-            press(f, ' ');
-        }
+    press(f, ' ');
+    for (int i = 0; i < 5; ++i) {
         release(f, ' ');
-    });
+        press(f, ' ');
+    }
+    release(f, ' ');
     EXPECT_EQ(bulletCount(), 7);
     // A toolkit that repeats presses only: every repeat fires, and the release.
-    out += printedBy([&] {
-        for (int i = 0; i < 6; ++i) press(f, ' ');
-        release(f, ' ');
-    });
+    for (int i = 0; i < 6; ++i) press(f, ' ');
+    release(f, ' ');
     EXPECT_EQ(bulletCount(), 13);
     EXPECT_EQ(f.bullets, 50 - 13);
-    EXPECT_EQ(countOf(out, "fire!!!! \n"), 12);
 }
 
 TEST_F(FighterControl, NoShotWhenEmptyDeadOrAbsent) {
@@ -86,10 +80,8 @@ TEST_F(FighterControl, ShotLeavesAGunSixtyDegreesOffTheHeading) {
 }
 
 TEST_F(FighterControl, OneShotKeysActOnTheEventThatFindsThemHeld) {
+    // (p and q are played through the real window in tests/e2e/keys.sh.)
     Fighter& f = gs.fighterList[addFighter(12.5f, 34.25f, kEast)];
-    EXPECT_EQ(printedBy([&] { press(f, 'p'); }), "");
-    EXPECT_EQ(printedBy([&] { release(f, 'p'); }), "Position: 12.5 34.25\n");
-
     const bool lighting = gs.lightingOn, textures = gs.texturesOn;
     press(f, 'L');
     press(f, 'T');
@@ -105,11 +97,6 @@ TEST_F(FighterControl, OneShotKeysActOnTheEventThatFindsThemHeld) {
     // Codes outside the table are ignored, not stored.
     press(f, 300);
     press(f, -1);
-
-    // Quit takes effect on the next event.
-    press(f, 'q');
-    EXPECT_TRUE(gs.quitRequested);
-    EXPECT_EXIT(release(f, 'q'), testing::ExitedWithCode(0), "");
 }
 
 TEST_F(FighterControl, ArrowsProposeOneStepNotTheirSum) {

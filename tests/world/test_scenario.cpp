@@ -24,11 +24,10 @@ protected:
     int holdUntil(int key, Done done, int limit) {
         fighterKeyAction(me(), key, false, false);
         int steps = 0;
-        for (; !done() && steps < limit; ++steps) out += stepWorld(20);
+        for (; !done() && steps < limit; ++steps) stepWorld(20);
         fighterKeyAction(me(), key, true, false);
         return steps;
     }
-    std::string out;  // everything the game printed
 };
 
 TEST_F(KorvathScenario, WalkTurnAndDestroyAPrey) {
@@ -45,19 +44,16 @@ TEST_F(KorvathScenario, WalkTurnAndDestroyAPrey) {
     // A quarter turn right at 1.0 per second, to face east along row 4.
     EXPECT_NEAR(holdUntil('l', [&] { return me().dir.y <= 0.01f; }, 500), 79, 2);
     EXPECT_GT(me().dir.x, 0.999f);
-    out += stepWorld(20);
+    stepWorld(20);
 
     // A prey walks into the line of fire ten units ahead.
     const Vec3 preyPos = gs.preyList[addPrey(me().pos.x + 10.0f, me().pos.y)].pos;
     for (int shot = 1; shot <= 3; ++shot) {
-        out += tapKey(me(), ' ');
+        tapKey(me(), ' ');
         ASSERT_EQ(bulletCount(), 1);
-        for (int s = 0; s < 10 && bulletCount() > 0; ++s) out += stepWorld(20);
+        for (int s = 0; s < 10 && bulletCount() > 0; ++s) stepWorld(20);
         EXPECT_EQ(bulletCount(), 0) << "shot " << shot << " hit within a few steps";
     }
-    EXPECT_EQ(countOf(out, "fire!!!! \n"), 3);
-    EXPECT_EQ(countOf(out, "prey 16  shot!!\n"), 3);
-    EXPECT_EQ(countOf(out, "bullet not clear\n"), 3);
     EXPECT_EQ(me().bullets, startBullets - 3);
     EXPECT_EQ(me().score, 1);
     EXPECT_FLOAT_EQ(me().health, 100.0f);

@@ -83,7 +83,7 @@ TEST_F(WorldStepRules, PreyDiesOnTheThirdHitAndScoresForTheShooter) {
     addFighter(100.0f, 60.0f, kEast);  // the shooter, far away
     addPrey(60.0f, 36.0f);
     for (int hit = 1; hit <= 2; ++hit) {
-        EXPECT_EQ(countOf(shootAtSixty(), "prey 0  shot!!\n"), 1);
+        shootAtSixty();
         EXPECT_FLOAT_EQ(gs.preyList[0].health, 100.0f - 40.0f * hit);
         EXPECT_EQ(gs.effectEvents.back().effectKind, EffectSmall);
     }
@@ -103,9 +103,9 @@ TEST_F(WorldStepRules, OneKillGivesOnePointAndTheWreckStillStopsBullets) {
     const int behind = addFighter(64.5f, 36.0f, kEast);  // right behind the prey
     gs.preyList[addPrey(60.0f, 36.0f)].health = 20.0f;
     addBullet(Vec3{56.0f, 36.5f, 1.4f}, kEast, 0);
-    EXPECT_EQ(countOf(shootAtSixty(), "shot!!"), 1) << "the wreck is not hit again";
+    shootAtSixty();
     EXPECT_EQ(fighter(0).score, 1);
-    EXPECT_EQ(explosionCount(), 1);
+    EXPECT_EQ(explosionCount(), 1) << "the wreck is not hit again";
     EXPECT_EQ(effectEventCount(), 1);
     EXPECT_EQ(preyCount(), 0);
     // The second bullet of the step ends in the wreck, not in whoever stands behind it.
@@ -120,7 +120,7 @@ TEST_F(WorldStepRules, OneBulletHitsEveryPreyNearItsStopButNoFighter) {
     addPrey(60.0f, 37.5f);
     addBullet(Vec3{55.0f, 36.25f, 1.4f}, kEast);
     stepWorld();  // to x = 58, then on into the prey
-    EXPECT_EQ(countOf(stepWorld(), "shot!!"), 2);
+    stepWorld();
     EXPECT_FLOAT_EQ(gs.preyList[0].health, 60.0f);
     EXPECT_FLOAT_EQ(gs.preyList[1].health, 60.0f);
 
@@ -138,19 +138,20 @@ TEST_F(WorldStepRules, OneBulletHitsEveryPreyNearItsStopButNoFighter) {
 TEST_F(WorldStepRules, FighterDiesOnTheTwentyFirstHit) {
     addFighter(20.0f, 20.0f, kEast);  // the shooter
     const int f = addFighter(60.0f, 36.0f, kEast);
-    EXPECT_EQ(shootAtSixty(), "bullet not clear\nfighter 1  shot!!\nfighter 1  health 95\n");
+    shootAtSixty();
+    EXPECT_FLOAT_EQ(fighter(f).health, 95.0f);
     for (int hit = 2; hit <= 20; ++hit) shootAtSixty();
     EXPECT_EQ(fighter(f).state, InPlay);
     EXPECT_FLOAT_EQ(fighter(f).health, 0.0f);
     EXPECT_EQ(gs.effectEvents.back().effectKind, EffectSmall);
 
-    EXPECT_TRUE(shootAtSixty().find("fighter 1 DEAD \n") != std::string::npos);
+    shootAtSixty();
     EXPECT_EQ(fighter(f).state, Dead);
     EXPECT_STREQ(gs.messageLine, "Fighter 1 dead!!");
     EXPECT_EQ(gs.effectEvents.back().effectKind, EffectLarge);
     EXPECT_EQ(fighter(0).score, 0) << "killing a fighter scores nothing";
     // The dead neither stop bullets nor take hits.
-    EXPECT_EQ(shootAtSixty(), "");
+    shootAtSixty();
     EXPECT_EQ(bulletCount(), 1);
 }
 
@@ -160,12 +161,12 @@ TEST_F(WorldStepRules, FreshShotsNeverHitTheirShooter) {
         const float a = static_cast<float>(i) * 5.0f * 0.0174533f;
         f.dir = Vec3{std::cos(a), std::sin(a), 0.0f};
         tapKey(f, ' ');
-        EXPECT_EQ(stepWorld().find("fighter 0"), std::string::npos) << "heading " << i * 5;
+        stepWorld();
+        ASSERT_FLOAT_EQ(f.health, 100.0f) << "heading " << i * 5;
     }
-    EXPECT_FLOAT_EQ(f.health, 100.0f);
 }
 
-TEST_F(WorldStepRules, BulletsFlyThreeUnitsAndReportFloorAndCeiling) {
+TEST_F(WorldStepRules, BulletsFlyThreeUnitsAndEndInFloorAndCeiling) {
     addBullet(Vec3{30.0f, 36.0f, 1.4f}, kEast);
     stepWorld(5);
     EXPECT_FLOAT_EQ(gs.bulletList[0].pos.x, 33.0f);
@@ -173,10 +174,12 @@ TEST_F(WorldStepRules, BulletsFlyThreeUnitsAndReportFloorAndCeiling) {
     EXPECT_FLOAT_EQ(gs.bulletList[0].pos.x, 36.0f);
 
     gs.bulletList.clear();
+    // Into the floor, then through the ceiling: each ends in its step.
     addBullet(Vec3{30.0f, 36.0f, 0.5f}, Vec3{0.6f, 0.0f, -0.8f});
-    EXPECT_EQ(stepWorld(), "bullet not clear\nhit ground\n");
+    stepWorld();
+    EXPECT_EQ(bulletCount(), 0);
     addBullet(Vec3{30.0f, 36.0f, 11.5f}, Vec3{0.6f, 0.0f, 0.8f});
-    EXPECT_EQ(stepWorld(), "bullet not clear\nhit ceiling\n");
+    stepWorld();
     EXPECT_EQ(bulletCount(), 0);
 }
 
