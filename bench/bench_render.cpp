@@ -101,6 +101,21 @@ void endFrame() {
 }
 
 // One quad of a face grid, in world coordinates, with its texture coordinates.
+// One frame of raw triangles from one list, under the same lights, texture
+// and shading as the game's maze: the baseline of the frame benchmarks.
+void drawRawFrame(GLuint list) {
+    beginFrame();
+    glPushMatrix();
+    setupLights();
+    glPopMatrix();
+    glEnable(GL_TEXTURE_2D);
+    glShadeModel(GL_FLAT);
+    glBindTexture(GL_TEXTURE_2D, mazeTextures[WallTexture]);
+    glCallList(list);
+    glDisable(GL_TEXTURE_2D);
+    endFrame();
+}
+
 void gridQuads(int axis, float fixed, float baseU, float baseV, float width, float height) {
     const float step = 1.0f / kFaceSubdivisions;
     auto vertex = [&](float s, float t) {
@@ -225,16 +240,7 @@ static void BM_RawTriangles(benchmark::State& state) {
     int triangles = 0;
     const GLuint list = buildRawList(triangles);
     for (auto _ : state) {
-        beginFrame();
-        glPushMatrix();
-        setupLights();
-        glPopMatrix();
-        glEnable(GL_TEXTURE_2D);
-        glShadeModel(GL_FLAT);
-        glBindTexture(GL_TEXTURE_2D, mazeTextures[WallTexture]);
-        glCallList(list);
-        glDisable(GL_TEXTURE_2D);
-        endFrame();
+        drawRawFrame(list);
     }
     glDeleteLists(list, 1);
     state.counters["triangles"] = triangles;
@@ -456,16 +462,7 @@ void fullFrameRaw(benchmark::State& state, int detail, Scene scene) {
     GLuint mazeList = 0;  // called by the frame's list: kept until the end
     const GLuint list = buildFrameRawList(calls, triangles, mazeList);
     for (auto _ : state) {
-        beginFrame();
-        glPushMatrix();
-        setupLights();
-        glPopMatrix();
-        glEnable(GL_TEXTURE_2D);
-        glShadeModel(GL_FLAT);
-        glBindTexture(GL_TEXTURE_2D, mazeTextures[WallTexture]);
-        glCallList(list);
-        glDisable(GL_TEXTURE_2D);
-        endFrame();
+        drawRawFrame(list);
     }
     glDeleteLists(list, 1);
     glDeleteLists(mazeList, 1);

@@ -50,7 +50,7 @@ for i in 1 2; do
     awk -v r="$(get rate_hz)" 'BEGIN { exit !(r >= 60 && r <= 105) }' || fail "bot $i received $(get rate_hz) state bodies/s, not about 100 (one per pass)"
     # The real client, the other bot and itself; never the host's fighter 0.
     [ "$(get fighters_seen)" = 3 ] || fail "bot $i saw $(get fighters_seen) fighters in play, not 3"
-    [ "$(get latency_samples)" -ge 3 ] || fail "bot $i saw too few of its keys take effect"
+    [ "$(get latency_samples)" -ge 1 ] || fail "bot $i saw too few of its keys take effect"
 done
 echo "maze-server CPU with three clients: $share of a core"
 awk -v s="$share" 'BEGIN { exit !(s < 0.5) }' || fail "maze-server used $share of a core"
