@@ -96,6 +96,7 @@ struct BotRecord {
     int effectsMax = 0;
     int explosionsMax = 0;
     uint32_t seq = 0;  // of the newest body
+    uint32_t firstSeq = 0;  // of the first numbered body (0: none yet)
 };
 BotRecord bot;
 
@@ -113,7 +114,10 @@ void onState(const NetMessage& msg, bool newer) {
     ++bot.newer;
     // The trailer's sequence number counts the server's passes.
     StateSnapshot snapshot;
-    if (parseStateSnapshot(msg, snapshot) && snapshot.hasSeq) bot.seq = snapshot.bodySeq;
+    if (parseStateSnapshot(msg, snapshot) && snapshot.hasSeq) {
+        bot.seq = snapshot.bodySeq;
+        if (bot.firstSeq == 0) bot.firstSeq = snapshot.bodySeq;
+    }
     bot.effectsMax = std::max<int>(bot.effectsMax, msg.bytes[14]);
     const int32_t clockMs = messageServerClock(msg);
     if (bot.haveClock) {
@@ -373,7 +377,13 @@ int main(int argc, char** argv) {
     endWatch();
 
     const double elapsed = secondsSince(bot.start);
-    const uint64_t lost = lostByClock();
+    // Numbered bodies count the server's passes exactly; a plain server's
+    // clock field only lets gaps be estimated (back-to-back passes blur it).
+    const bool numbered = bot.firstSeq != 0 && bot.seq >= bot.firstSeq;
+    const uint64_t passes = numbered ? bot.seq - bot.firstSeq + 1 : 0;
+    const uint64_t lost = numbered ? (passes > bot.newer ? passes - bot.newer : 0) : lostByClock();
+    const double passHz = numbered ? static_cast<double>(passes) / elapsed
+                                   : static_cast<double>(bot.clockDeltas.size() + 1 + lost) / elapsed;
     int active = bot.haveOwn ? 1 : 0, moved = 0;
     for (size_t i = 0; i < bot.seenActive.size(); ++i) {
         active += bot.seenActive[i];
@@ -387,7 +397,7 @@ int main(int argc, char** argv) {
         "effects_max=%d explosions_max=%d\n",
         gs.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
-        static_cast<double>(bot.clockDeltas.size() + 1 + lost) / elapsed,
+        passHz,
         static_cast<unsigned long long>(lost), net.transport.droppedCount(net.netSocket),
         bot.keysSent, bot.latenciesMs.size(), percentile(bot.latenciesMs, 0.5),
         percentile(bot.latenciesMs, 0.99), bot.unseen, active, moved, bot.maxBullets,
