@@ -64,6 +64,8 @@ bool openBenchWindow(benchmark::State& state) {
         return false;
     }
     resetGameStateForTest();
+    // As the game does at its start.
+    keepHeapForFrames();
     readMazeMap();
     loadTextures();
     buildModels();

@@ -411,6 +411,10 @@ void loadTextures();
 // maze lists first.
 void buildModels();
 
+// Start-up, before the first frame: freed heap memory stays in the process,
+// so the software renderer's per-draw buffers reuse pages already mapped.
+void keepHeapForFrames();
+
 // The eleven fixed-number face lists of one cell, from cellSize and wallHeight.
 void buildMazeLists();
 

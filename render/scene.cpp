@@ -1,8 +1,20 @@
 // scene.cpp -- one frame of the 3-D world: lights, maze, objects, crosshair,
 // explosions.
 #include <GL/gl.h>
+#include <malloc.h>
 
 #include "render/render.h"
+
+void keepHeapForFrames() {
+    // Mesa's software renderer allocates and frees vertex and bin buffers of
+    // up to megabytes for every draw. By default the C library maps the large
+    // ones afresh and gives the top of the heap back on each free, so every
+    // draw faults in and zeroes new pages: about a third of a crowded frame.
+    // Kept, they are reused. 32 MiB is the largest threshold glibc accepts;
+    // the heap is trimmed only above 256 MiB of free memory at its top.
+    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+}
 
 void setupLights() {
     glEnable(GL_LIGHTING);

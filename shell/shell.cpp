@@ -54,6 +54,7 @@ void initialiseWorld() {
     gs.soundOn = false;
     gs.lightingOn = false;
 
+    keepHeapForFrames();
     loadTextures();
     buildModels();
     loadPreyPoseFile();
