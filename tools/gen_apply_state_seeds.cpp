@@ -7,19 +7,9 @@
 
 #include "net/net.h"
 #include "world/world.h"
+#include "tools/write_file.h"
 
 namespace {
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::perror(path.c_str());
-        return false;
-    }
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    std::fclose(f);
-    return ok;
-}
 
 std::vector<uint8_t> bytesOf(const NetMessage& m) { return std::vector<uint8_t>(m.bytes, m.bytes + kNetMessageSize); }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "render/render.h"
+#include "tools/write_file.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -28,12 +29,7 @@ int main(int argc, char** argv) {
     int failures = 0;
     for (const auto& seed : seeds) {
         const std::string path = std::string(argv[1]) + "/" + seed.name + ".msh";
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f || std::fwrite(seed.bytes.data(), 1, seed.bytes.size(), f) != seed.bytes.size()) {
-            std::perror(path.c_str());
-            ++failures;
-        }
-        if (f) std::fclose(f);
+        if (!writeFile(path, seed.bytes)) ++failures;
     }
     return failures ? 1 : 0;
 }

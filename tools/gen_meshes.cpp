@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "render/render.h"
+#include "tools/write_file.h"
 
 namespace {
 
@@ -649,13 +650,6 @@ struct Model {
     size_t faces;           // the face count aimed at
     double listScale;       // the scale its display list draws it at
 };
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
 
 // The prey's lower levels: the level-0 surface simplified with meshoptimizer
 // to about `faces` triangles, its normals worked out afresh.

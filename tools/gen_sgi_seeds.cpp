@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "render/render.h"
+#include "tools/write_file.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -21,13 +22,7 @@ int main(int argc, char** argv) {
             const std::vector<uint8_t> file = encodeSgiImage(w, h, channels, pixels, runLength != 0);
             const std::string path = std::string(argv[1]) + "/seed-" + std::to_string(channels) +
                                      (runLength ? "-rle" : "") + ".rgb";
-            std::FILE* f = std::fopen(path.c_str(), "wb");
-            if (!f) {
-                std::perror(path.c_str());
-                return 1;
-            }
-            written += std::fwrite(file.data(), 1, file.size(), f) == file.size();
-            std::fclose(f);
+            written += writeFile(path, file) ? 1 : 0;
         }
     }
     return written == 8 ? 0 : 1;

@@ -18,6 +18,7 @@
 
 #include "render/render.h"
 #include "world/world.h"
+#include "tools/write_file.h"
 
 namespace {
 
@@ -324,20 +325,6 @@ std::vector<uint8_t> paintSky() {
         }
     }
     return pixels;
-}
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::perror(path.c_str());
-        return false;
-    }
-    const bool ok = !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (std::fclose(f) != 0 || !ok) {
-        std::fprintf(stderr, "%s: could not write the texture\n", path.c_str());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace

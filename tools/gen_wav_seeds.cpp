@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/write_file.h"
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -77,12 +79,7 @@ int main(int argc, char** argv) {
     };
     for (const auto& [name, bytes] : seeds) {
         const std::string path = std::string(argv[1]) + "/" + name + ".wav";
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (f == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
-            std::fprintf(stderr, "gen_wav_seeds: cannot write %s\n", path.c_str());
-            return 1;
-        }
-        std::fclose(f);
+        if (!writeFile(path, bytes)) return 1;
     }
     return 0;
 }
