@@ -132,9 +132,6 @@ void display() {
     // (its wait hook), so a covered window still refills the sound.
 
     drawScene();
-    // The explosions drawn now advanced on screen; the next pass must not
-    // advance them again.
-    gs.drawnSincePass = true;
 
     expireMessageLine();
     glPushMatrix();
