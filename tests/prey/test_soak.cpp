@@ -27,11 +27,4 @@ TEST(Soak, PreyHuntAndShootOnTheShippedLevelForThirtyThousandSteps) {
     EXPECT_EQ(v["nan"], 0);
 }
 
-TEST(Soak, BadArgumentsAreRefused) {
-    int status = 0;
-    const std::string out = commandOutput(std::string("'") + MAZE_BINARY_DIR + "/maze-sim' --steps many 2>&1", &status);
-    EXPECT_NE(status, 0);
-    EXPECT_NE(out.find("usage"), std::string::npos);
-}
-
 }  // namespace

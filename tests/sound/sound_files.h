@@ -7,10 +7,7 @@
 inline void put32(Bytes& b, uint32_t v) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
-inline void put16(Bytes& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
+inline void put16(Bytes& b, uint16_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
 
 // One chunk with its id, size field and body; padded to even length.
 inline Bytes chunk(const char* id, const Bytes& body, bool pad = true) {
@@ -57,8 +54,7 @@ inline Bytes simpleWave(const Fmt& f, const Bytes& data) {
     return riffWave({chunk("fmt ", fmtBody(f)), chunk("data", data)});
 }
 
-// Data bytes that differ from their neighbours: i * 7 mod 251 (+1 keeps
-// them off both silence bytes... mostly).
+// Data bytes that differ from their neighbours.
 inline Bytes pattern(size_t n) {
     Bytes b(n);
     for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>((i * 7) % 251 + 1);
