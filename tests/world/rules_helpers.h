@@ -74,10 +74,7 @@ inline std::string tapKey(Fighter& f, int key) {
     });
 }
 
-inline bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
 constexpr Vec3 kEast{1.0f, 0.0f, 0.0f};
-constexpr Vec3 kNorth{0.0f, 1.0f, 0.0f};  // +y
 
 // Every test of the rules starts from a fresh world.
 class RulesTest : public ::testing::Test {

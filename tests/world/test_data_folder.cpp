@@ -14,10 +14,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
+using namespace testing::internal;
 
 std::string workingFolder() {
     char buf[PATH_MAX] = {};

@@ -1,9 +1,7 @@
 // The pacer of the idle pass against a fake clock: the pass rate whatever a
-// pass (and the frame after it) costs, the wait hook, and sleeping rather
-// than spinning.
+// pass (and the frame after it) costs, and sleeping rather than spinning.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "world/world.h"
@@ -14,9 +12,6 @@ namespace {
 struct FakeTime {
     int64_t now = 0;                 // microseconds
     std::vector<int64_t> sleeps;     // each sleep asked for
-    std::vector<int32_t> hookAsks;   // maxMs of each hook call
-    bool hookWaits = true;           // false: the hook has no engine to wait on
-    int64_t notificationEvery = 0;   // microseconds until the hook's next notification
 };
 FakeTime fakeTime;
 
@@ -25,13 +20,6 @@ void fakeSleep(int64_t micros) {
     fakeTime.sleeps.push_back(micros);
     fakeTime.now += micros;
 }
-bool fakeHook(int32_t maxMs) {
-    fakeTime.hookAsks.push_back(maxMs);
-    if (!fakeTime.hookWaits) return false;
-    fakeTime.now += std::min<int64_t>(fakeTime.notificationEvery, int64_t{maxMs} * 1000);
-    return true;
-}
-
 class Pace : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -81,66 +69,6 @@ TEST_F(Pace, OnePassPerPeriodWhateverTheWindowCosts) {
         // (The passes due during the last, unfinished frame are not counted.)
         EXPECT_NEAR(static_cast<double>(begins.size()), 120.0, frame / 10000.0 + 1.0) << "frame " << frame;
     }
-}
-
-TEST_F(Pace, AShortDelayIsMadeUpAStallIsNot) {
-    runFrames(50000, 0);
-    const int64_t base = fakeTime.now;  // the next pass is due at base + 10 ms
-    fakeTime.now += 35000;
-    std::vector<int64_t> begins = runFrames(100000, 1000);
-    ASSERT_EQ(begins.size(), 13u);
-    EXPECT_EQ(begins[0], base + 35000);
-    EXPECT_EQ(begins[2], base + 35000) << "the three passes due during the delay run at once";
-    EXPECT_EQ(begins[3], base + 40000) << "and the beat goes on";
-    EXPECT_EQ(begins.back(), base + 130000);
-
-    // Half a second without a pass: one pass now, then the beat restarts.
-    fakeTime.now += 500000;
-    const int64_t resumed = fakeTime.now;
-    begins = runFrames(30000, 1000);
-    EXPECT_EQ(begins, (std::vector<int64_t>{resumed, resumed + 10000, resumed + 20000}));
-}
-
-TEST_F(Pace, TheWaitHookServesUntilThePassIsDue) {
-    setPaceWaitHook(fakeHook);
-    fakeTime.notificationEvery = 3000;
-    paceIdlePass();
-    paceIdlePass();
-    // The first pass is due at once: the hook only looks (0 ms) for a
-    // waiting notification; the second waits in it until due.
-    EXPECT_EQ(fakeTime.hookAsks, (std::vector<int32_t>{0, 10, 7, 4, 1}));
-    EXPECT_TRUE(fakeTime.sleeps.empty());
-
-
-    // Half a millisecond of work: the hook waits whole milliseconds, the
-    // last fraction is slept.
-    fakeTime.hookAsks.clear();
-    const int64_t begun = fakeTime.now;
-    fakeTime.now += 500;
-    paceIdlePass();
-    EXPECT_EQ(fakeTime.hookAsks, (std::vector<int32_t>{9, 6, 3}));
-    EXPECT_EQ(fakeTime.sleeps, std::vector<int64_t>{500});
-    EXPECT_EQ(fakeTime.now - begun, 10000);
-
-    // No engine to wait on: one look at the hook, then one sleep, then the
-    // look that finds nothing waiting.
-    fakeTime.hookWaits = false;
-    fakeTime.hookAsks.clear();
-    fakeTime.sleeps.clear();
-    fakeTime.now += 2500;
-    paceIdlePass();
-    EXPECT_EQ(fakeTime.hookAsks, (std::vector<int32_t>{7, 0}));
-    EXPECT_EQ(fakeTime.sleeps, std::vector<int64_t>{7500});
-}
-
-TEST_F(Pace, PassesBehindTheBeatStillLetTheHookServe) {
-    // Frames of 25 ms against a 10 ms period: no pass ever waits, yet every
-    // one looks for a waiting notification, so the sound is refilled.
-    setPaceWaitHook(fakeHook);
-    runFrames(200000, 25000);
-    EXPECT_GT(fakeTime.hookAsks.size(), 15u);
-    for (const int32_t ask : fakeTime.hookAsks) EXPECT_EQ(ask, 0);
-    EXPECT_TRUE(fakeTime.sleeps.empty());
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// test_visibility.cpp -- the frame's choice of map lights and of the maze
-// cells to draw.
+// test_visibility.cpp -- the frame's choice of the maze cells to draw.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,25 +8,6 @@
 #include "render/render.h"
 
 namespace {
-
-struct At {
-    float x, y, z = 4.5f;
-};
-
-// The indices chooseSceneLights picks, in slot order, for map lights at
-// `at` and the eye at (ex, ey).
-std::vector<int> lightsChosen(float ex, float ey, const std::vector<At>& at) {
-    resetGameStateForTest();
-    view.cameraEye = Vec3{ex, ey, 1.7f};
-    for (const At& a : at) {
-        MazeLight l;
-        l.position[0] = a.x; l.position[1] = a.y; l.position[2] = a.z; l.position[3] = 1.0f;
-        gs.mazeLights.push_back(l);
-    }
-    int chosen[kMaxSceneLights];
-    const int n = chooseSceneLights(chosen);
-    return std::vector<int>(chosen, chosen + n);
-}
 
 // An open size x size maze of 8-unit cells; the eye in the middle of cell
 // (row, col), looking along +x with the game's 90-degree cone.
@@ -52,35 +32,6 @@ int visibleCount(int outsideOf = 0) {
 }
 
 }  // namespace
-
-TEST(SceneLights, UpToEightAllShineMoreTakeTheNearestInTheGroundPlaneTiesByIndex) {
-    EXPECT_EQ(lightsChosen(0, 0, {}), std::vector<int>{});
-    // Eight or fewer: all of them in file order, whatever their distances.
-    EXPECT_EQ(lightsChosen(0, 0, {{100, 0}, {90, 0}, {80, 0}}), (std::vector<int>{0, 1, 2}));
-    // Twelve at ground distances 12, 11, ..., 1 (index 11 nearest), but light
-    // 0 sits right above the eye: height does not count, so it is nearest.
-    std::vector<At> twelve;
-    for (int i = 0; i < 12; ++i) twelve.push_back({50.0f + (12 - i), 50.0f});
-    twelve[0] = {50.0f, 50.0f, 1000.0f};
-    EXPECT_EQ(lightsChosen(50, 50, twelve), (std::vector<int>{0, 11, 10, 9, 8, 7, 6, 5}));
-    // Ten lights all 5 away, on both sides of the eye: the first eight.
-    std::vector<At> ten;
-    for (int i = 0; i < 10; ++i) ten.push_back({i % 2 ? -5.0f : 5.0f, 0.0f});
-    EXPECT_EQ(lightsChosen(0, 0, ten), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
-}
-
-TEST(VisibleCells, TheBlockAroundTheEyeIsAlwaysDrawnWhateverTheDirection) {
-    const Vec3 directions[] = {{1, 0, 0},  {-1, 0, 0},       {0, 1, 0},
-                               {0, -1, 0}, {0.6f, -0.8f, 0}, {0, 0, 0}};
-    for (const Vec3& d : directions) {
-        openMaze(10, 5, 5);
-        view.cameraDir = d;
-        markVisibleCells();
-        for (int r = 4; r <= 6; ++r)
-            for (int k = 4; k <= 6; ++k)
-                EXPECT_TRUE(view.cellVisible[r][k]) << r << "," << k << " to " << d.x << "," << d.y;
-    }
-}
 
 // Open cells ahead are drawn, cells behind and aside are not; a wall hides
 // what lies behind it until a march to one corner of a cell gets through.
@@ -134,18 +85,4 @@ TEST(VisibleCells, AnyCameraPositionOrCellSizeStaysInsideTheMap) {
         markVisibleCells();
         EXPECT_EQ(visibleCount(), 0) << size;
     }
-}
-
-TEST(VisibleCells, TheShippedLevelFromItsFirstStartSeesItsCorridorOnly) {
-    resetGameStateForTest();
-    readMazeMapFile(MAZE_DATA_DIR "/korvath.map");
-    ASSERT_EQ(gs.mazeRows, 28);
-    view = ViewState{};
-    // Start 0: row 1, column 1, looking along +y down the corridor.
-    view.cameraEye = Vec3{12.0f, 12.0f, 1.7f};
-    view.cameraDir = Vec3{0.0f, 1.0f, 0.0f};
-    markVisibleCells();
-    for (int r = 2; r <= 5; ++r) EXPECT_TRUE(view.cellVisible[r][1]) << "corridor row " << r;
-    EXPECT_FALSE(view.cellVisible[20][20]) << "far beyond many walls";
-    EXPECT_LT(visibleCount(), 28 * 28 / 2);
 }
