@@ -20,6 +20,13 @@ void fakeSleep(int64_t micros) {
     fakeTime.sleeps.push_back(micros);
     fakeTime.now += micros;
 }
+// A sound engine whose wait takes the time it is given.
+std::vector<int32_t> hookAsks;
+bool fakeHook(int32_t maxMs) {
+    hookAsks.push_back(maxMs);
+    fakeTime.now += int64_t{maxMs} * 1000;
+    return true;
+}
 class Pace : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -69,6 +76,23 @@ TEST_F(Pace, OnePassPerPeriodWhateverTheWindowCosts) {
         // (The passes due during the last, unfinished frame are not counted.)
         EXPECT_NEAR(static_cast<double>(begins.size()), 120.0, frame / 10000.0 + 1.0) << "frame " << frame;
     }
+}
+
+TEST_F(Pace, TheSoundWaitPacesAndIsServedEvenBehindTheBeat) {
+    setPaceWaitHook(fakeHook);
+    hookAsks.clear();
+    runFrames(100000, 3000);
+    // Fast frames: the pass waits in the sound engine, never asleep.
+    EXPECT_TRUE(fakeTime.sleeps.empty());
+    EXPECT_GE(hookAsks.size(), 9u);
+    // Frames slower than the period: no pass waits, yet each still lets the
+    // engine serve a waiting notification, so the music is refilled.
+    SetUp();
+    setPaceWaitHook(fakeHook);
+    hookAsks.clear();
+    runFrames(200000, 25000);
+    EXPECT_GT(hookAsks.size(), 15u);
+    for (const int32_t ask : hookAsks) EXPECT_EQ(ask, 0);
 }
 
 }  // namespace
