@@ -48,11 +48,6 @@ inline NetTransport fakeTransport() {
         fake.sent.push_back(FakeDatagram{std::vector<uint8_t>(buf, buf + len), to});
         return len;
     };
-    t.hostName = [](char* buf, int cap) { return std::snprintf(buf, static_cast<size_t>(cap), "testhost") > 0; };
-    t.lookupHost = [](const char* name, uint32_t* ip) {
-        *ip = 0x0A000005;
-        return std::string(name) == "gamehost";
-    };
     t.lastError = [] { return 0; };
     return t;
 }

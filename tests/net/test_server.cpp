@@ -22,27 +22,6 @@ void receiveKeys(int n, std::initializer_list<NetMessage> keys) {
     serverNetworkReceive();
 }
 
-TEST(Server, StartPrintsItsNameAndPortOrTheFailedCall) {
-    useFakeNet();
-    testing::internal::CaptureStdout();
-    startServer();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nServer named testhost waiting on port 9899\n");
-    EXPECT_EQ(net.netSocket, 3);
-
-    useFakeNet();
-    makeWorld(2, 0);
-    net.transport.openSocket = [](bool, uint16_t, const char** failed) {
-        *failed = "bind()";
-        return -1;
-    };
-    testing::internal::CaptureStderr();
-    startServer();
-    EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("\nbind(): 0\n", 0), 0u);
-    EXPECT_EQ(join(0), -1) << "without a socket every pass finds nothing";
-    serverNetworkSend();
-    EXPECT_TRUE(fake.sent.empty());
-}
-
 TEST(Server, JoinsTakeTheLowestSlotAndRepeatsKeepIt) {
     fakeServer();
     gs.fighterList[1].pos.x = 999.0f;
@@ -151,21 +130,6 @@ TEST(Server, KeepAliveProbesQuietClientsAndFreesSilentSlots) {
     EXPECT_EQ(gs.fighterList[1].state, Absent);
     EXPECT_EQ(join(3), 0) << "the place can be taken again";
     EXPECT_EQ(gs.fighterList[1].state, InPlay);
-}
-
-TEST(Server, BroadcastNamesEachRecipientsFighter) {
-    fakeServer();
-    for (int n = 0; n < 6; ++n) join(n);
-    for (const int s : {1, 3, 4}) net.clients[s].inUse = 0;
-    fake.sent.clear();
-    serverNetworkSend();
-    ASSERT_EQ(fake.sent.size(), 3u);
-    const uint8_t expected[3] = {1, 3, 6};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(sentMessage(i).bytes[8], expected[i]);
-        EXPECT_EQ(messageKind(sentMessage(i)), StateUpdate);
-        EXPECT_EQ(fake.sent[i].bytes.size(), static_cast<size_t>(kNetMessageSize));
-    }
 }
 
 }  // namespace
