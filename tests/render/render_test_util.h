@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "game_window.h"
 #include "render/render.h"
 #include "shell/shell.h"
 
@@ -46,11 +45,31 @@ struct Frame {
     }
 };
 
-inline bool windowReady = false;
-
-// The process's one game window (game_window.h), at the frame size these
-// helpers read.
-inline void openGameWindow() { windowReady = openGameWindow(kWidth, kHeight); }
+// Opens the process's one game window (GLUT allows a single glutInit) at
+// the screen's origin like the game's, with the level, textures and lists
+// loaded the way start-up loads them; true once it is ready.
+inline bool openGameWindow(int width = kWidth, int height = kHeight) {
+    static bool ready = false;
+    if (ready) return true;
+    int argc = 1;
+    char name[] = "maze-tests-render";
+    char* argv[] = {name, nullptr};
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowPosition(0, 0);
+    glutInitWindowSize(width, height);
+    glutCreateWindow("maze");
+    glutDisplayFunc([] {});
+    for (int i = 0; i < 10; ++i) glutMainLoopEvent();
+    if (chdir(MAZE_DATA_DIR) != 0) return false;
+    resetGameStateForTest();
+    readMazeMap();
+    loadTextures();
+    buildModels();
+    createFighters();
+    ready = true;
+    return true;
+}
 
 // Reads the back buffer (this software renderer keeps it across the swap).
 inline Frame readFrame(int width = kWidth, int height = kHeight) {

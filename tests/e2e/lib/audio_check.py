@@ -1,19 +1,9 @@
 #!/usr/bin/env python3
-"""audio_check.py -- listens to a recording of the game's output (SDL's disk
-driver: raw signed 16-bit little-endian stereo at 22050 frames a second).
-
-  audio_check.py shot RAW FROM_BYTE GUN1.wav GUN2.wav
-      The first sound after FROM_BYTE: its delay, whether its first 30 ms
-      match gun1 better than gun2, at the guns' volume (-50 dB).
-  audio_check.py explosion RAW FROM_BYTE
-      The first loud sound (the explosion plays at full volume) after
-      FROM_BYTE: its delay, peak and length.
-  audio_check.py loop RAW MUSIC.wav
-      Finds where the music starts in the recording and checks that every
-      later second, across the end of the piece and its start again, lines
-      up with the music with no sample lost or added.
-Prints key=value lines; exits 1 when a check fails.
-"""
+# audio_check.py shot RAW FROM_BYTE GUN1.wav GUN2.wav -- in a recording of
+# the game's output (SDL's disk driver: raw signed 16-bit little-endian
+# stereo at 22050 frames a second) the first sound after FROM_BYTE: its
+# delay, whether its first 30 ms match gun1 better than gun2, at the guns'
+# volume (-50 dB). Prints key=value lines; exits 1 when a check fails.
 import array
 import math
 import sys
@@ -69,26 +59,11 @@ def ncc(a, b):
     return sum(x * y for x, y in zip(a, b)) / math.sqrt(sa * sb)
 
 
-def rms(a):
-    return math.sqrt(sum(v * v for v in a) / max(1, len(a)))
-
-
 def onset(x, start, threshold):
     for i in range(start, len(x)):
         if abs(x[i]) > threshold:
             return i
     return -1
-
-
-def burst_length(x, at, threshold, gap=int(0.1 * RATE)):
-    """Frames from `at` to the last frame above threshold before a quiet gap."""
-    last = at
-    i = at
-    while i < len(x) and i - last < gap:
-        if abs(x[i]) > threshold:
-            last = i
-        i += 1
-    return last - at + 1
 
 
 def best_match(seg, template, lags):
@@ -117,72 +92,5 @@ def shot(raw, from_byte, gun1, gun2):
     return 0 if ok else 1
 
 
-def explosion(raw, from_byte):
-    left, _ = read_raw(raw, int(from_byte))
-    start = 0
-    at = onset(left, start, 3000)
-    if at < 0:
-        print("explosion_heard=0")
-        return 1
-    length = burst_length(left, at, 500)
-    peak = max(abs(v) for v in left[at:at + length])
-    print(f"explosion_heard=1 delay_ms={(at - start) * 1000.0 / RATE:.1f} peak={peak} "
-          f"length_s={length / RATE:.2f}")
-    # Later hits restart the sound, so it may last longer than one.
-    return 0 if peak > 10000 and 0.7 < length / RATE < 6.0 else 1
-
-
-def loop(raw, music):
-    left, _ = read_raw(raw)
-    m, rate = read_wav_mono(music)
-    if rate != RATE:
-        print("music_rate_unexpected=1")
-        return 1
-    n = len(m)
-    # Where the music starts: at full volume in the output format it is
-    # copied sample for sample, so its first 64 samples appear exactly.
-    head = [int(v) for v in m[:64]]
-    start = -1
-    for s in range(len(left) - 64):
-        if left[s] == head[0] and list(left[s:s + 64]) == head:
-            start = s
-            break
-    if start < 0:
-        print("music_heard=0")
-        return 1
-    # Every following second (the ring wraps every 10 s, the piece every
-    # 32 s): the recording must line up with the looped music at lag 0.
-    seconds = (len(left) - start) // RATE - 1
-    bad, masked = [], []
-    for k in range(seconds):
-        a = start + k * RATE
-        seg = [float(v) for v in left[a:a + RATE // 10]]
-        exp = [m[(k * RATE + i) % n] for i in range(RATE // 10)]
-        if ncc(seg, exp) >= 0.5:
-            continue
-        # A shot or an explosion over the music hides it; a gap or a slip
-        # leaves the level alone and breaks the match.
-        if rms(seg) > 1.5 * rms(exp):
-            masked.append(k)
-        else:
-            bad.append(k)
-    crossed = (len(left) - start) > n + RATE
-    print(f"music_heard=1 music_start_s={start / RATE:.2f} seconds_checked={seconds} "
-          f"loop_crossed={int(crossed)} misaligned_seconds={bad} masked_seconds={masked}")
-    return 0 if crossed and not bad and len(masked) * 4 < seconds else 1
-
-
-def main():
-    cmd = sys.argv[1]
-    if cmd == "shot":
-        return shot(*sys.argv[2:6])
-    if cmd == "explosion":
-        return explosion(*sys.argv[2:4])
-    if cmd == "loop":
-        return loop(*sys.argv[2:4])
-    print(__doc__)
-    return 2
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(shot(*sys.argv[2:6]) if sys.argv[1:2] == ["shot"] else 2)

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""tap_key.py KEY [FILE...] -- taps KEY through the X server's test extension
-(to the window under the pointer) and prints the size of each FILE taken
-just before the release goes out: the game acts on the release, so the
-sizes of its growing recordings mark the key's moment to within a
-millisecond, free of the start-up time of a helper program."""
+# tap_key.py KEY [FILE...] -- taps KEY through the X server's test extension
+# (to the window under the pointer) and prints the size of each FILE taken
+# just before the release goes out: the game acts on the release, so the
+# sizes of its growing recordings mark the key's moment to within a
+# millisecond, free of the start-up time of a helper program.
 import ctypes
 import os
 import sys
