@@ -3,7 +3,7 @@
 // Under X a held key repeats as release/press pairs. freeglut reads every
 // queued event before it calls idle again, and the X server sends both
 // halves of a pair together, so the world step never sees a held key up
-// (tests/e2e/keys.sh walks and fires with real repeats to prove it).
+// (tests/e2e/play.sh walks and fires with real repeats to prove it).
 #include <GL/freeglut.h>
 
 #include "net/net.h"

@@ -1,6 +1,9 @@
-// The idle pass that the windowed game and maze-server share: explosions
-// nobody sees still end on time.
+// The idle passes that the windowed game and maze-server share: explosions
+// nobody sees still end on time, and a signal ends the game through its
+// quit path.
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include "fake_net.h"
 
@@ -26,6 +29,27 @@ TEST(IdlePass, AnExplosionNobodySeesIsGoneWithinASecondOfPasses) {
     // Covered, unmapped or windowless: a second of passes ends it.
     serverPasses(1000 / kPassPeriodMs, false);
     EXPECT_EQ(explosionCount(), 0);
+}
+
+TEST(IdlePass, SigtermAndSigintEndThroughQuitGame) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    fakeServer();
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        EXPECT_EXIT(
+            {
+                installStopSignals();
+                std::raise(signalNumber);
+                // The handler only takes note: the process lives on until
+                // its loop looks, and waits no longer once asked to stop.
+                if (!stopRequested()) std::_Exit(3);
+                paceIdlePass();
+                paceIdlePass();
+                signalNumber == SIGTERM ? serverIdlePass() : clientIdlePass();
+                std::_Exit(4);
+            },
+            testing::ExitedWithCode(0), "")
+            << signalNumber;
+    }
 }
 
 }  // namespace
