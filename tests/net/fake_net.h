@@ -2,10 +2,8 @@
 // datagrams queued for "our" socket, every datagram sent recorded.
 #pragma once
 
-#include <cstdio>
 #include <cstring>
 #include <deque>
-#include <string>
 #include <vector>
 
 #include "net/net.h"

@@ -22,52 +22,45 @@ void receiveKeys(int n, std::initializer_list<NetMessage> keys) {
     serverNetworkReceive();
 }
 
-TEST(Server, JoinsTakeTheLowestSlotAndRepeatsKeepIt) {
-    fakeServer();
+// Joining takes the lowest free slot and a repeat keeps it; a client
+// without a fighter is refused; quiet clients are probed, silent ones freed.
+TEST(Server, JoinRefusalAndKeepAlive) {
+    fakeServer(3);  // fighters 1 and 2 for clients
     gs.fighterList[1].pos.x = 999.0f;
-    EXPECT_EQ(join(1), 0);
+    EXPECT_EQ(join(0), 0);
     EXPECT_EQ(lastAnswerKind(), JoinAccepted);
-    EXPECT_EQ(fake.sent.back().address.port, clientAddress(1).port);
-    EXPECT_EQ(std::memcmp(sentMessage(0).bytes, messageOfKind(JoinAccepted).bytes, kNetMessageSize), 0);
+    EXPECT_EQ(fake.sent.back().address.port, clientAddress(0).port);
     EXPECT_EQ(gs.fighterList[1].state, InPlay);
     EXPECT_FLOAT_EQ(gs.fighterList[1].pos.x, 2.5f * 8.0f) << "placed on its start";
-
     gs.fighterList[1].pos.x = 77.0f;
-    gs.fighterList[1].score = 3;
-    EXPECT_EQ(join(1), 0);
-    EXPECT_EQ(fake.sent.size(), 2u);
+    EXPECT_EQ(join(0), 0);
     EXPECT_EQ(lastAnswerKind(), JoinAccepted) << "every request is answered";
     EXPECT_FLOAT_EQ(gs.fighterList[1].pos.x, 77.0f) << "a repeat changes nothing";
-    EXPECT_EQ(gs.fighterList[1].score, 3);
-    EXPECT_EQ(join(2), 1);
-}
-
-TEST(Server, ClientsWithoutAFighterAreRefusedAtOnce) {
-    fakeServer();
-    for (int n = 0; n < 8; ++n) EXPECT_EQ(join(n), n);
-    EXPECT_EQ(join(8), -1);
-    EXPECT_EQ(lastAnswerKind(), JoinRefused) << "a ninth client";
-    // Its key events act on nobody.
-    receiveKeys(8, {keyMessage('x')});
-    for (const Fighter& f : gs.fighterList) EXPECT_EQ(f.keyDown[int('x')], 0);
-
-    fakeServer(3);  // fighters 1 and 2 for clients
-    EXPECT_EQ(join(0), 0);
-    EXPECT_EQ(join(1), 1);
+    fake.now += 1;
+    EXPECT_EQ(join(1), 1);  // heard one second later
     EXPECT_EQ(join(2), -1);
     EXPECT_EQ(lastAnswerKind(), JoinRefused) << "a slot without a fighter";
-}
+    receiveKeys(2, {keyMessage('x')});
+    for (const Fighter& f : gs.fighterList) EXPECT_EQ(f.keyDown[int('x')], 0) << "its keys act on nobody";
 
-TEST(Server, KeyEventsDriveTheSendersFighterOnly) {
-    fakeServer();
-    join(0);
-    join(1);
-    receiveKeys(1, {keyMessage('i')});
-    EXPECT_EQ(gs.fighterList[2].keyDown[int('i')], 1);
-    EXPECT_EQ(gs.fighterList[1].keyDown[int('i')], 0);
-    EXPECT_EQ(gs.fighterList[0].keyDown[int('i')], 0);
-    receiveKeys(1, {keyMessage('i', true)});
-    EXPECT_EQ(gs.fighterList[2].keyDown[int('i')], 0);
+    net.lastKeepAliveTime = 0;
+    fake.sent.clear();
+    serverNetworkReceive();  // the check runs
+    ASSERT_EQ(fake.sent.size(), 1u) << "only the client not heard this second";
+    EXPECT_EQ(messageKind(sentMessage(0)), KeepAliveProbe);
+    EXPECT_EQ(fake.sent[0].address.port, clientAddress(0).port);
+    // Client 1 answers; client 0 stays silent and loses its slot after 30 s.
+    const int64_t joined = fake.now - 1;
+    fake.now = joined + kClientTimeout;
+    receiveKeys(1, {messageOfKind(KeepAliveAnswer)});
+    keepAliveCheck();
+    EXPECT_EQ(net.clients[0].inUse, 1) << "30 s is not yet more than 30 s";
+    fake.now = joined + kClientTimeout + 1;
+    keepAliveCheck();
+    EXPECT_EQ(net.clients[0].inUse, 0);
+    EXPECT_EQ(net.clients[1].inUse, 1) << "its answer kept it";
+    EXPECT_EQ(gs.fighterList[1].state, Absent);
+    EXPECT_EQ(join(3), 0) << "the place can be taken again";
 }
 
 TEST(Server, WhatNoClientMaySendIsDroppedAndTheDrainGoesOn) {
@@ -91,45 +84,6 @@ TEST(Server, WhatNoClientMaySendIsDroppedAndTheDrainGoesOn) {
             std::exit(gs.quitRequested ? 1 : 42);
         },
         testing::ExitedWithCode(42), "");
-}
-
-TEST(Server, KeepAliveProbesQuietClientsAndFreesSilentSlots) {
-    fakeServer();
-    join(0);  // heard at `now`
-    fake.now += 1;
-    join(1);  // heard one second later
-    net.lastKeepAliveTime = 0;
-    gs.clockNowMs = 1234;
-    serverNetworkSend();  // fills the state buffer
-    fake.sent.clear();
-
-    serverNetworkReceive();  // first pass: the check runs
-    ASSERT_EQ(fake.sent.size(), 1u) << "only the client not heard this second";
-    const NetMessage probe = sentMessage(0);
-    EXPECT_EQ(messageKind(probe), KeepAliveProbe);
-    EXPECT_EQ(probe.bytes[8], 1);
-    EXPECT_EQ(messageServerClock(probe), 1234);
-    EXPECT_EQ(fake.sent[0].address.port, clientAddress(0).port);
-    fake.now += 5;
-    serverNetworkReceive();
-    EXPECT_EQ(fake.sent.size(), 1u) << "five seconds later: no check";
-    fake.now += 1;
-    serverNetworkReceive();
-    EXPECT_EQ(fake.sent.size(), 3u) << "six seconds later both are probed";
-
-    // Client 1 answers; client 0 stays silent and loses its slot after 30 s.
-    const int64_t joined = fake.now - 7;
-    fake.now = joined + kClientTimeout;
-    receiveKeys(1, {messageOfKind(KeepAliveAnswer)});
-    keepAliveCheck();
-    EXPECT_EQ(net.clients[0].inUse, 1) << "30 s is not yet more than 30 s";
-    fake.now = joined + kClientTimeout + 1;
-    keepAliveCheck();
-    EXPECT_EQ(net.clients[0].inUse, 0);
-    EXPECT_EQ(net.clients[1].inUse, 1) << "its answer kept it";
-    EXPECT_EQ(gs.fighterList[1].state, Absent);
-    EXPECT_EQ(join(3), 0) << "the place can be taken again";
-    EXPECT_EQ(gs.fighterList[1].state, InPlay);
 }
 
 }  // namespace
