@@ -216,4 +216,30 @@ TEST(Loss, APlainPeerIsServedAndFollowed) {
     EXPECT_EQ(messageKind(sentMessage(0)), KeepAliveAnswer);
 }
 
+// And ours, read as a plain peer reads them: the listed fields in place, the
+// listed zero bytes zero, and a full state body's counted entries ending
+// before our trailer.
+TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
+    ASSERT_TRUE(fakeJoinedClient());
+    sendKeyEvent(kKeyUpArrow, true, true);
+    const NetMessage key = sentMessage(fake.sent.size() - 1);
+    EXPECT_EQ(key.bytes[0] | key.bytes[1] << 8, KeyEvent);
+    EXPECT_EQ(key.bytes[8] | key.bytes[9] << 8 | key.bytes[10] << 16 | key.bytes[11] << 24, kKeyUpArrow);
+    EXPECT_EQ(key.bytes[12] + key.bytes[13], 2);
+    for (int b : {2, 3, 4, 5, 6, 7, 14, 15}) EXPECT_EQ(key.bytes[b], 0) << b;
+
+    serverWithOneClient();
+    gs.bulletList.resize(180);
+    for (int pass = 0; pass < 3; ++pass) {
+        gs.effectEvents.resize(6);
+        serverNetworkSend();
+    }
+    const NetMessage body = sentMessage(fake.sent.size() - 1);
+    const uint8_t* b = body.bytes;
+    const int entriesEnd = 20 + 28 * b[9] + 20 * b[10] + 24 * b[11] + 8 * (b[12] + b[13]) + 20 * b[14];
+    EXPECT_EQ(b[11], 180);
+    EXPECT_EQ(b[14], 6);
+    EXPECT_LE(entriesEnd, 5992 - 20 * b[6004]) << "the entries overlap the trailer";
+}
+
 }  // namespace
