@@ -42,7 +42,9 @@ void useBoxModels() {
     }
     buildModelLists(m);
 }
-bool shippedFighterExists() {
+// Lists of the shipped models; false where the data folder has none.
+bool useShippedModels() {
+    buildModels();
     Mesh m;
     return readMeshFile(kFighterMeshFiles[0], m);
 }
@@ -207,8 +209,7 @@ TEST_F(ObjectPixels, AnExplosionFlashesThenDarkensAndFinishesOnTime) {
 // One test writes the sheets of the shipped models: detail levels 0, 4, 8
 // (rows fighter, prey), the prey's poses, and a lamp in the game's view.
 TEST_F(ObjectPixels, ContactSheets) {
-    buildModels();
-    if (!shippedFighterExists()) GTEST_SKIP() << "no shipped model meshes in the data folder";
+    if (!useShippedModels()) GTEST_SKIP() << "no shipped model meshes in the data folder";
     Fighter f;
     f.dir = Vec3{1.0f, 0.0f, 0.0f};
     f.missiles = 20;
@@ -242,8 +243,7 @@ TEST_F(ObjectPixels, ContactSheets) {
 // of viewpoints over the shipped level, each drawn with and without the skip
 // from the same flame and generator state.
 TEST_F(ObjectPixels, SkippingHiddenFightersAndLampsChangesNoPixel) {
-    buildModels();
-    if (!shippedFighterExists()) useBoxModels();
+    if (!useShippedModels()) useBoxModels();
     gs.texturesOn = true;
     gs.lightingOn = true;
     // Fighters on their starts, and more scattered over the open cells,
