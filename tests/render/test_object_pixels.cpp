@@ -145,25 +145,22 @@ TEST_F(ObjectPixels, ALampOnEachSideReachesOutOfItsFace) {
     const int step[4][2] = {{-1, 0}, {0, 1}, {1, 0}, {0, -1}};  // (row, col) out of side s
     const MazeLight original = gs.mazeLights.at(0);
     for (int side = 0; side < 4; ++side) {
+        const int s0 = step[side][0], s1 = step[side][1];
         int wr = -1, wc = -1;
         for (int r = 1; r < gs.mazeRows - 1 && wr < 0; ++r)
-            for (int c = 1; c < gs.mazeCols - 1 && wr < 0; ++c) {
-                const int r1 = r + step[side][0], c1 = c + step[side][1];
-                if (cellCode(r, c) == 1 && cellCode(r1, c1) == 0 &&
-                    cellCode(r1 + step[side][0], c1 + step[side][1]) == 0) {
+            for (int c = 1; c < gs.mazeCols - 1 && wr < 0; ++c)
+                if (cellCode(r, c) == 1 && cellCode(r + s0, c + s1) == 0 && cellCode(r + 2 * s0, c + 2 * s1) == 0) {
                     wr = r;
                     wc = c;
                 }
-            }
         ASSERT_GE(wr, 0) << "side " << side;
         MazeLight light = original;
         light.row = wr;
         light.col = wc;
         light.side = side;
         placeLight(light);
-        const float ex = (wc + 2 * step[side][1] + 0.5f) * gs.cellSize;
-        const float ey = (wr + 2 * step[side][0] + 0.5f) * gs.cellSize;
-        const float dx = static_cast<float>(-step[side][1]), dy = static_cast<float>(-step[side][0]);
+        const float ex = (wc + 2 * s1 + 0.5f) * gs.cellSize, ey = (wr + 2 * s0 + 0.5f) * gs.cellSize;
+        const float dx = static_cast<float>(-s1), dy = static_cast<float>(-s0);
         gs.mazeLights.clear();
         const Frame without = drawFrameAt("lamp-side-none", ex, ey, dx, dy);
         gs.mazeLights.push_back(light);
