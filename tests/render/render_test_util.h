@@ -31,10 +31,7 @@ struct Frame {
     int width = kWidth, height = kHeight;
     std::vector<uint8_t> rgb;  // bottom row first, as GL reads it
     int at(int x, int y, int c) const { return rgb[(static_cast<size_t>(y) * width + x) * 3 + c]; }
-    int r(int x, int y) const { return at(x, y, 0); }
-    int g(int x, int y) const { return at(x, y, 1); }
-    int b(int x, int y) const { return at(x, y, 2); }
-    Rgb pixel(int x, int y) const { return Rgb{r(x, y), g(x, y), b(x, y)}; }
+    Rgb pixel(int x, int y) const { return Rgb{at(x, y, 0), at(x, y, 1), at(x, y, 2)}; }
     // Pixels of the box [x0, x1) x [y0, y1) (GL coordinates) that pass `test`.
     template <class Test>
     int count(int x0, int y0, int x1, int y1, Test test) const {
