@@ -74,7 +74,9 @@ TEST(Loss, AReleasedKeyStopsWithinHalfASecondWhateverIsLost) {
 
     // The release lost: the next refresh carries it. Everything from the
     // release on lost: the lease ends the hold.
-    for (const auto& [allLost, bound] : {std::pair<bool, int64_t>{false, kKeyRefreshMs}, {true, kKeyLeaseMs}}) {
+    for (const auto& lostCase : {std::pair<bool, int64_t>{false, kKeyRefreshMs}, {true, kKeyLeaseMs}}) {
+        const bool allLost = lostCase.first;
+        const int64_t bound = lostCase.second;
         serverWithOneClient();
         int64_t stopped = -1;
         deliver(sent, 2000, [&](size_t i) { return i == release || (allLost && i > release) ? 0 : 1; }, [&](int64_t t) {
