@@ -13,38 +13,27 @@ namespace {
 // The glow ball's shells never change after start-up: one list draws them.
 GLuint glowBallList = 0;
 
-// One side of the box with a quarter of its top and bottom, in a frame
-// turned so that the side lies at x = h, spanning +-w in y and +-hz in z.
-void boxQuarter(float h, float w, float hz) {
-    glBegin(GL_QUADS);
-    glNormal3f(-1.0f, 0.0f, 0.0f);
-    glVertex3f(h, w, hz);
-    glVertex3f(h, -w, hz);
-    glVertex3f(h, -w, -hz);
-    glVertex3f(h, w, -hz);
-    glEnd();
-    glBegin(GL_TRIANGLES);
-    glNormal3f(0.0f, 0.0f, 1.0f);
-    glVertex3f(0.0f, 0.0f, hz);
-    glVertex3f(h, w, hz);
-    glVertex3f(h, -w, hz);
-    glNormal3f(0.0f, 0.0f, -1.0f);
-    glVertex3f(0.0f, 0.0f, -hz);
-    glVertex3f(h, -w, -hz);
-    glVertex3f(h, w, -hz);
-    glEnd();
+// The box's triangles, each corner turned by `turn` and moved by `at`, into
+// the batch already begun with GL_TRIANGLES.
+void emitBox(const BoxTriangles& box, const Turn3& turn, Vec3 at) {
+    for (int t = 0; t < 16; ++t) {
+        const Vec3 n = applyTurn(turn, box.normals[t]);
+        glNormal3f(n.x, n.y, n.z);
+        for (int k = 0; k < 3; ++k) {
+            const Vec3 v = applyTurn(turn, box.corners[3 * t + k]);
+            glVertex3f(v.x + at.x, v.y + at.y, v.z + at.z);
+        }
+    }
 }
 
 }  // namespace
 
 void drawBox(float sx, float sy, float sz) {
-    const float hx = sx * 0.5f, hy = sy * 0.5f, hz = sz * 0.5f;
-    // Four quarter turns: a full turn, so the matrix ends as it began.
-    for (int turn = 0; turn < 4; ++turn) {
-        glRotatef(90.0f, 0.0f, 0.0f, 1.0f);
-        if (turn % 2 == 0) boxQuarter(-hy, hx, hz);
-        else boxQuarter(-hx, hy, hz);
-    }
+    BoxTriangles box;
+    makeBoxTriangles(sx, sy, sz, box);
+    glBegin(GL_TRIANGLES);
+    emitBox(box, axisTurn(0.0f, 0.0f, 0.0f, 1.0f), Vec3{});
+    glEnd();
 }
 
 void drawExplosion(Explosion& e) {
@@ -77,24 +66,29 @@ void drawExplosion(Explosion& e) {
     glColor3f(0.1f, 0.1f, 0.1f);
     const int n = e.pieceCount < 0 ? 0
                   : (e.pieceCount > kMaxExplosionPieces ? kMaxExplosionPieces : e.pieceCount);
+    // Every piece of the explosion in one batch: each box turned and placed
+    // here rather than by the matrix stack, so that hundreds of pieces cost
+    // one draw call instead of eight apiece.
+    glBegin(GL_TRIANGLES);
     for (int k = 0; k < n; ++k) {
-        glPushMatrix();
-        glTranslatef(e.pieceOffset[k].x, e.pieceOffset[k].y, e.pieceOffset[k].z);
         // A new random attitude every drawing: the pieces tumble. Frozen
         // pieces hold an attitude of their own, taken from their direction.
+        Turn3 turn;
         if (!frozen) {
             const float f1 = randomFraction();
             const float f2 = randomFraction();
             const float f3 = randomFraction();
             const float f4 = randomFraction();
-            glRotatef(f3 * 360.0f, f2, f1, f4);
+            turn = axisTurn(f3 * 360.0f, f2, f1, f4);
         } else {
             const Vec3& d = e.pieceDirection[k];
-            glRotatef(180.0f * (d.x + d.y + d.z), d.y, d.x, d.z);
+            turn = axisTurn(180.0f * (d.x + d.y + d.z), d.y, d.x, d.z);
         }
-        drawBox(e.pieceSize[k].x, e.pieceSize[k].y, e.pieceSize[k].z);
-        glPopMatrix();
+        BoxTriangles box;
+        makeBoxTriangles(e.pieceSize[k].x, e.pieceSize[k].y, e.pieceSize[k].z, box);
+        emitBox(box, turn, e.pieceOffset[k]);
     }
+    glEnd();
     const GLfloat none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     glMaterialfv(GL_FRONT, GL_EMISSION, none);
     glPopMatrix();
@@ -129,16 +123,36 @@ void drawGlowBall() {
     glDisable(GL_BLEND);
 }
 
+namespace {
+
+// The flame's points in drawing order (age by age, particle by particle),
+// gathered so that one draw call sends a lamp's thousand points: the same
+// points, colours and order as one glVertex each, at a fraction of the cost.
+struct FlamePoint {
+    Vec3 pos;
+    float colour[4];
+};
+static_assert(sizeof(FlamePoint) == 7 * sizeof(float), "tightly packed for the arrays");
+FlamePoint flamePoints[kFlameTrail * kFlameParticles];
+
+}  // namespace
+
 void drawFlame() {
+    int n = 0;
+    for (int a = 0; a < kFlameTrail; ++a)
+        for (int p = 0; p < kFlameParticles; ++p, ++n) {
+            const FlameParticle& fp = flame.trail[p][a];
+            flamePoints[n].pos = fp.pos;
+            for (int c = 0; c < 4; ++c) flamePoints[n].colour[c] = fp.colour[c];
+        }
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
-    glBegin(GL_POINTS);
-    for (int a = 0; a < kFlameTrail; ++a)
-        for (int p = 0; p < kFlameParticles; ++p) {
-            const FlameParticle& fp = flame.trail[p][a];
-            glColor4fv(fp.colour);
-            glVertex3f(fp.pos.x, fp.pos.y, fp.pos.z);
-        }
-    glEnd();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(FlamePoint), &flamePoints[0].pos);
+    glColorPointer(4, GL_FLOAT, sizeof(FlamePoint), flamePoints[0].colour);
+    glDrawArrays(GL_POINTS, 0, n);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
     glDisable(GL_BLEND);
 }

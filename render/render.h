@@ -376,6 +376,28 @@ void drawExplosion(Explosion& e);
 // A closed box of edge lengths sx, sy, sz centred on the origin.
 void drawBox(float sx, float sy, float sz);
 
+// A 3x3 turn, m[row][column], applied to column vectors.
+struct Turn3 {
+    float m[3][3];
+};
+
+// GL-free. The turn glRotatef(degrees, x, y, z) makes: counter-clockwise
+// about the axis (x, y, z), normalised here; an axis shorter than 1e-4
+// turns nothing, as GL's does.
+Turn3 axisTurn(float degrees, float x, float y, float z);
+
+// GL-free. `v` turned by `t`.
+Vec3 applyTurn(const Turn3& t, Vec3 v);
+
+// GL-free. The sixteen triangles of the box drawBox draws, in its drawing
+// order: four quarter turns about z, each a side as two triangles, then a
+// quarter of the top and one of the bottom. One normal per triangle.
+struct BoxTriangles {
+    Vec3 corners[48];
+    Vec3 normals[16];
+};
+void makeBoxTriangles(float sx, float sy, float sz, BoxTriangles& out);
+
 // ---------------------------------------------------------------------------
 // Scene frame
 // ---------------------------------------------------------------------------

@@ -1,7 +1,8 @@
 // effects_rules.cpp -- the GL-free part of the effects: the glow ball's
 // shells, the flame's particle system and the explosion's flash. Every random
 // fraction comes from the world's generator, in a fixed order, so the
-// drawing draws on the same sequence as the rules.
+// drawing draws on the same sequence as the rules. The explosion's boxes are
+// built here too, so that a whole explosion goes to GL as one batch.
 #include <cmath>
 
 #include "render/render.h"
@@ -112,4 +113,50 @@ bool explosionFlash(const Explosion& e, float emission[3]) {
         emission[2] = 0.1f;
     }
     return true;
+}
+
+Turn3 axisTurn(float degrees, float x, float y, float z) {
+    Turn3 t{{{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}}};
+    const float length = std::sqrt(x * x + y * y + z * z);
+    if (!(length > 1.0e-4f)) return t;
+    x /= length, y /= length, z /= length;
+    const float radians = degrees * (kTwoPi / 360.0f);
+    const float s = std::sin(radians), c = std::cos(radians), k = 1.0f - c;
+    t.m[0][0] = x * x * k + c, t.m[0][1] = x * y * k - z * s, t.m[0][2] = x * z * k + y * s;
+    t.m[1][0] = y * x * k + z * s, t.m[1][1] = y * y * k + c, t.m[1][2] = y * z * k - x * s;
+    t.m[2][0] = z * x * k - y * s, t.m[2][1] = z * y * k + x * s, t.m[2][2] = z * z * k + c;
+    return t;
+}
+
+Vec3 applyTurn(const Turn3& t, Vec3 v) {
+    return Vec3{t.m[0][0] * v.x + t.m[0][1] * v.y + t.m[0][2] * v.z,
+                t.m[1][0] * v.x + t.m[1][1] * v.y + t.m[1][2] * v.z,
+                t.m[2][0] * v.x + t.m[2][1] * v.y + t.m[2][2] * v.z};
+}
+
+void makeBoxTriangles(float sx, float sy, float sz, BoxTriangles& out) {
+    const float hx = sx * 0.5f, hy = sy * 0.5f, hz = sz * 0.5f;
+    int c = 0, n = 0;
+    for (int turn = 0; turn < 4; ++turn) {
+        // Turned `turn + 1` quarters about z, exactly: the side lies at x = h
+        // of the turned frame, spanning +-w in y.
+        const float h = turn % 2 == 0 ? -hy : -hx;
+        const float w = turn % 2 == 0 ? hx : hy;
+        const auto turned = [turn](float x, float y, float z) {
+            switch (turn) {
+                case 0: return Vec3{-y, x, z};
+                case 1: return Vec3{-x, -y, z};
+                case 2: return Vec3{y, -x, z};
+                default: return Vec3{x, y, z};
+            }
+        };
+        const Vec3 side[4] = {turned(h, w, hz), turned(h, -w, hz), turned(h, -w, -hz), turned(h, w, -hz)};
+        const Vec3 sideNormal = turned(-1.0f, 0.0f, 0.0f);
+        const Vec3 corners[12] = {side[0], side[1], side[2], side[0], side[2], side[3],
+                                  Vec3{0.0f, 0.0f, hz}, side[0], side[1],
+                                  Vec3{0.0f, 0.0f, -hz}, side[2], side[3]};
+        const Vec3 normals[4] = {sideNormal, sideNormal, Vec3{0.0f, 0.0f, 1.0f}, Vec3{0.0f, 0.0f, -1.0f}};
+        for (const Vec3& v : corners) out.corners[c++] = v;
+        for (const Vec3& v : normals) out.normals[n++] = v;
+    }
 }

@@ -186,3 +186,36 @@ TEST(DrawingRules, FlameAlphaIsOpaqueOnTheAxisAndFadesOutward) {
     EXPECT_GT(alpha(0.05f, 0.4f), std::max(alpha(0.05f, 0.6f), alpha(0.1f, 0.4f)));
     EXPECT_LT(alpha(0.5f, 1.0f), 0.0f) << "far out: invisible";
 }
+
+// A tumbling piece is a closed box whatever its attitude: by the divergence
+// theorem, a third of the sum of (corner . normal) x area over its faces is
+// its volume only if no face is missing, doubled or has a normal pointing in.
+TEST(DrawingRules, ExplosionBoxesStayClosedBoxesWhenTurned) {
+    const auto dot = [](Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; };
+    const auto sub = [](Vec3 a, Vec3 b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; };
+    const auto cross = [](Vec3 a, Vec3 b) {
+        return Vec3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    };
+    // GL's sense of turn: a quarter about +z takes +x to +y; the axis stays.
+    const Vec3 y = applyTurn(axisTurn(90.0f, 0.0f, 0.0f, 2.0f), Vec3{1.0f, 0.0f, 0.0f});
+    EXPECT_NEAR(y.x, 0.0f, 1e-6f);
+    EXPECT_NEAR(y.y, 1.0f, 1e-6f);
+    const Vec3 axis = applyTurn(axisTurn(137.0f, 0.3f, 0.9f, 0.2f), Vec3{0.3f, 0.9f, 0.2f});
+    EXPECT_TRUE(std::fabs(axis.x - 0.3f) + std::fabs(axis.y - 0.9f) + std::fabs(axis.z - 0.2f) < 1e-5f);
+
+    BoxTriangles box;
+    makeBoxTriangles(0.3f, 0.2f, 0.1f, box);
+    for (const Turn3& turn : {axisTurn(0.0f, 0.0f, 0.0f, 0.0f), axisTurn(137.0f, 0.3f, 0.9f, 0.2f)}) {
+        double volume = 0.0;
+        for (int t = 0; t < 16; ++t) {
+            const Vec3 a = applyTurn(turn, box.corners[3 * t]), b = applyTurn(turn, box.corners[3 * t + 1]),
+                       c = applyTurn(turn, box.corners[3 * t + 2]);
+            const Vec3 n = applyTurn(turn, box.normals[t]), g = cross(sub(b, a), sub(c, a));
+            const float area = 0.5f * std::sqrt(dot(g, g));
+            ASSERT_GT(area, 0.0f) << "triangle " << t;
+            EXPECT_NEAR(std::fabs(dot(g, n)) / (2.0f * area), 1.0f, 1e-4f) << "normal across triangle " << t;
+            volume += dot(a, n) * area / 3.0;
+        }
+        EXPECT_NEAR(volume, 0.3 * 0.2 * 0.1, 1e-6);
+    }
+}
