@@ -69,6 +69,7 @@ bool openBenchWindow(benchmark::State& state) {
     readMazeMap();
     loadTextures();
     buildModels();
+    buildHudText();
     createFighters();
     windowOpen = true;
     return true;

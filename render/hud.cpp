@@ -49,22 +49,66 @@ unsigned int gaugeDialList(float radius) {
     return gaugeLists.dial;
 }
 
-// Draws text one character at a time from the raster position (x, y).
-void drawText(float x, float y, void* font, const char* text) {
-    glRasterPos2f(x, y);
-    for (const char* c = text; *c; ++c) glutBitmapCharacter(font, static_cast<unsigned char>(*c));
-}
-
-// Corner fan from (ox, oy) through n + 1 points (x0 + sx r cos a, y0 + sy r sin a).
+// Corner fan from (ox, oy) through n + 1 points (x0 + sx r cos a, y0 + sy r sin a),
+// as the fan's own triangles, into a batch begun with GL_TRIANGLES.
 void cornerFan(float ox, float oy, float x0, float y0, float sx, float sy, float r, float step,
                int n) {
-    glBegin(GL_TRIANGLE_FAN);
-    glVertex2f(ox, oy);
-    for (int k = 0; k <= n; ++k) {
+    float px = x0 + sx * r, py = y0;
+    for (int k = 1; k <= n; ++k) {
         const float a = static_cast<float>(k) * step;
-        glVertex2f(x0 + sx * r * std::cos(a), y0 + sy * r * std::sin(a));
+        const float qx = x0 + sx * r * std::cos(a), qy = y0 + sy * r * std::sin(a);
+        glVertex2f(ox, oy);
+        glVertex2f(px, py);
+        glVertex2f(qx, qy);
+        px = qx, py = qy;
+    }
+}
+
+// A rectangle as two triangles, into a batch begun with GL_TRIANGLES.
+void rectangle(float x0, float y0, float x1, float y1) {
+    glVertex2f(x0, y0);
+    glVertex2f(x1, y0);
+    glVertex2f(x1, y1);
+    glVertex2f(x0, y0);
+    glVertex2f(x1, y1);
+    glVertex2f(x0, y1);
+}
+
+// One pass of the frame (see drawFrame). With `coveredBy` > 0 a thinner pass
+// of that thickness will be drawn over this one: its bars then keep only
+// their inner strips, from a pixel inside the thinner pass's edge, and the
+// panel is left out, since the thinner pass covers the rest anyway.
+void framePass(float cx, float cy, float t, float f, float r, float step, int n, float coveredBy) {
+    const float b = t + 0.1f * cy;  // the bottom bar is taller
+    const float x1 = (1.0f - f) * cx;
+    glPushMatrix();
+    glTranslatef(cx, cy, 0.0f);
+    glBegin(GL_TRIANGLES);
+    // Top left and bottom left corners.
+    cornerFan(-cx, cy, -cx + t + r, cy - t - r, -1.0f, 1.0f, r, step, n);
+    cornerFan(-cx, -cy, -cx + t + r, -cy + b + r, -1.0f, -1.0f, r, step, n);
+    if (coveredBy > 0.0f) {
+        const float c = coveredBy - 1.0f;
+        const float bc = coveredBy + 0.1f * cy - 1.0f;
+        rectangle(-cx + c, -cy, -cx + t, cy);        // left bar
+        rectangle(-cx, -cy + bc, cx, -cy + b);       // bottom bar
+        rectangle(x1 - t, -cy, x1 - c, cy);          // the panel's edge bar
+        rectangle(-cx, cy - t, cx, cy - c);          // top bar
+    } else {
+        rectangle(x1, -cy, cx, cy);            // right panel
+        rectangle(-cx, -cy, -cx + t, cy);      // left bar
+        rectangle(-cx, -cy, cx, -cy + b);      // bottom bar
+        rectangle(x1 - t, -cy, x1, cy);        // the panel's edge bar
+        rectangle(-cx, cy - t, cx, cy);        // top bar
     }
     glEnd();
+    // The right corners sit at the panel's edge.
+    glTranslatef(-f * cx, 0.0f, 0.0f);
+    glBegin(GL_TRIANGLES);
+    cornerFan(cx, -cy, cx - t - r, -cy + b + r, 1.0f, -1.0f, r, step, n);
+    cornerFan(cx, cy, cx - t - r, cy - t - r, 1.0f, 1.0f, r, step, n);
+    glEnd();
+    glPopMatrix();
 }
 
 void quad(float x0, float y0, float x1, float y1) {
@@ -95,51 +139,26 @@ Opening viewOpening(float w, float h) {
 }  // namespace
 
 void drawFrame(float cx, float cy, float t, float f, float r, float step, int n) {
-    const float b = t + 0.1f * cy;  // the bottom bar is taller
-    const float x1 = (1.0f - f) * cx;
-    glPushMatrix();
-    glTranslatef(cx, cy, 0.0f);
-    // Top left and bottom left corners.
-    cornerFan(-cx, cy, -cx + t + r, cy - t - r, -1.0f, 1.0f, r, step, n);
-    cornerFan(-cx, -cy, -cx + t + r, -cy + b + r, -1.0f, -1.0f, r, step, n);
-    // The right corners sit at the panel's edge.
-    glPushMatrix();
-    glTranslatef(-f * cx, 0.0f, 0.0f);
-    cornerFan(cx, -cy, cx - t - r, -cy + b + r, 1.0f, -1.0f, r, step, n);
-    cornerFan(cx, cy, cx - t - r, cy - t - r, 1.0f, 1.0f, r, step, n);
-    glPopMatrix();
-    glBegin(GL_QUADS);
-    quad(x1, -cy, cx, cy);            // right panel
-    quad(-cx, -cy, -cx + t, cy);      // left bar
-    quad(-cx, -cy, cx, -cy + b);      // bottom bar
-    quad(x1 - t, -cy, x1, cy);        // the panel's edge bar
-    quad(-cx, cy - t, cx, cy);        // top bar
-    glEnd();
-    glPopMatrix();
+    framePass(cx, cy, t, f, r, step, n, 0.0f);
 }
 
 void drawHudFrame(float w, float h) {
     const float cx = w * 0.5f, cy = h * 0.5f;
     const float t = 0.03f * cy, r = 0.2f * cy;
     glDisable(GL_LIGHTING);
-    glEnable(GL_BLEND);
     // A grey frame with a teal band of 0.3 t along its inner edge: the
-    // thicker teal frame first, the thinner grey one over it. Left of the
-    // panel only for the teal one: the grey panel covers the rest. Both lie
-    // in front of the scene's depth values, and the depth buffer is cleared
-    // after the frame, so they are drawn without the depth test (half the
-    // fill of two depth-tested passes; the same pixels).
+    // thicker teal frame first, only its inner strips, then the thinner grey
+    // one over it. Both lie in front of the scene's depth values, and the
+    // depth buffer is cleared after the frame, so they are drawn without the
+    // depth test; their colours are opaque, so without blending. The pixels
+    // are those of two depth-tested, blended passes at a third of the fill.
     glDisable(GL_DEPTH_TEST);
-    glEnable(GL_SCISSOR_TEST);
-    glScissor(0, 0, static_cast<int>(std::ceil((1.0f - 0.5f * kPanelFraction) * w)),
-              static_cast<int>(std::ceil(h)));
+    glDisable(GL_BLEND);
     glColor3f(0.1f, 0.5f, 0.5f);
-    drawFrame(cx, cy, t, kPanelFraction, r, kFrameAngleStep, kFrameSteps);
-    glDisable(GL_SCISSOR_TEST);
+    framePass(cx, cy, t, kPanelFraction, r, kFrameAngleStep, kFrameSteps, 0.7f * t);
     glColor3f(0.1f, 0.1f, 0.1f);
     drawFrame(cx, cy, 0.7f * t, kPanelFraction, r, kFrameAngleStep, kFrameSteps);
     glEnable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
     glEnable(GL_LIGHTING);
 }
 
@@ -320,7 +339,7 @@ void drawHud() {
     glColor3f(1.0f, 0.0f, 0.0f);
     char text[64];
     std::snprintf(text, sizeof text, "Health: ");
-    drawText(0.81f * w, 0.6f * h, GLUT_BITMAP_HELVETICA_18, text);
+    drawBitmapText(0.81f * w, 0.6f * h, GLUT_BITMAP_HELVETICA_18, text);
     glTranslatef(0.9f * w, 0.45f * h, 0.0f);
     drawHealthGauge(kGaugeRadius, gs.hudHealth / 100.0f, true);
     glPopMatrix();
@@ -335,16 +354,16 @@ void drawHud() {
 
     std::snprintf(text, sizeof text, "score:%d ", gs.hudScore);
     glColor3f(1.0f, 0.0f, 0.0f);
-    drawText(0.81f * w, 0.3f * h, GLUT_BITMAP_HELVETICA_18, text);
+    drawBitmapText(0.81f * w, 0.3f * h, GLUT_BITMAP_HELVETICA_18, text);
     std::snprintf(text, sizeof text, "bullets:%d ", gs.hudBullets);
     glColor3f(1.0f, 0.0f, 0.0f);
-    drawText(0.81f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_18, text);
+    drawBitmapText(0.81f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_18, text);
 
     glDisable(GL_LIGHTING);
     glColor3f(1.0f, 1.0f, 0.0f);
     // A paused world says so whenever no other message is up.
     const char* message = gs.messageLine;
     if (message[0] == '\0' && gs.gamePaused) message = kPausedMessage;
-    drawText(0.05f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_10, message);
+    drawBitmapText(0.05f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_10, message);
     glEnable(GL_LIGHTING);
 }

@@ -472,6 +472,17 @@ void drawMaze();
 // also the large map. Leaves the projection orthographic and lighting enabled.
 void drawHud();
 
+// Start-up, once the window's context is current and before the first
+// frame: captures the glyphs of the HUD's fonts (Helvetica 18 and 10) into
+// one texture, drawing over the back buffer. False when they could not be
+// read back; drawBitmapText then draws with the toolkit's calls.
+bool buildHudText();
+
+// Sets the raster position to (x, y) and draws `text` from it: the same
+// pixels, colour and depth as glutBitmapCharacter for each character, in
+// one batch for the fonts buildHudText captured. The viewport is the window.
+void drawBitmapText(float x, float y, void* font, const char* text);
+
 // The cockpit frame of a w x h window: a grey frame with a teal band along
 // its inner edge, rounded inner corners, the right fifth a solid panel.
 void drawHudFrame(float w, float h);

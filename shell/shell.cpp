@@ -57,6 +57,7 @@ void initialiseWorld() {
     keepHeapForFrames();
     loadTextures();
     buildModels();
+    buildHudText();
     loadPreyPoseFile();
     createFighters();
 }

@@ -63,6 +63,7 @@ inline bool openGameWindow(int width = kWidth, int height = kHeight) {
     readMazeMap();
     loadTextures();
     buildModels();
+    buildHudText();
     createFighters();
     ready = true;
     return true;

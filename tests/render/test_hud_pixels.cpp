@@ -167,3 +167,44 @@ TEST_F(HudPixels, NeedleFollowsHealthAndSurvivesAnyValue) {
         EXPECT_TRUE(isGreen(f.pixel(576, 408)));
     }
 }
+
+// The labels come from the captured glyphs in one batch: every printable
+// character, at whole and fractional raster positions, in both fonts, sets
+// exactly the pixels glutBitmapCharacter sets, in the raster colour.
+TEST_F(HudPixels, CapturedGlyphsSetTheToolkitsPixels) {
+    ASSERT_TRUE(buildHudText());
+    glViewport(0, 0, 640, 480);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0.0, 640.0, 0.0, 480.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    std::string all;
+    for (char c = 32; c < 127; ++c) all += c;
+    Frame drawn[2];
+    for (int way = 0; way < 2; ++way) {
+        glClearColor(0.0f, 0.0f, 0.3f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        int line = 0;
+        for (void* font : {GLUT_BITMAP_HELVETICA_18, GLUT_BITMAP_HELVETICA_10})
+            for (const float frac : {0.0f, 0.3f, 0.5f, 0.81f * 640.0f - 518.0f, 0.99f})
+                for (size_t from = 0; from < all.size(); from += 48, ++line) {
+                    const std::string part = all.substr(from, 48);
+                    const float x = 3.0f + frac, y = 6.0f + 22.0f * static_cast<float>(line) + frac;
+                    glColor3f(line % 2 ? 1.0f : 0.2f, 0.9f, 0.1f);
+                    if (way == 0) {
+                        drawBitmapText(x, y, font, part.c_str());
+                    } else {
+                        glRasterPos2f(x, y);
+                        for (char c : part) glutBitmapCharacter(font, static_cast<unsigned char>(c));
+                    }
+                }
+        drawn[way] = rendertest::readFrame(640, 480);
+    }
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    rendertest::writePng("hud_glyphs", drawn[0]);
+    EXPECT_GT(drawn[0].count(0, 0, 640, 480, [](Rgb c) { return c.g > 200; }), 5000);
+    EXPECT_TRUE(drawn[0].rgb == drawn[1].rgb);
+}
