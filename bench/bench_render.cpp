@@ -25,6 +25,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -303,6 +304,11 @@ BENCHMARK(BM_MarkVisibleCells)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 // BM_FullFrameRawTriangles/...    the same triangles (maze, models and
 //            explosion boxes, at their places, with their normals) from one
 //            display list, under the same lights: the frame's floor.
+// BM_FullFrameRawPrimitives/...   those triangles, then the glow balls'
+//            lines (the same wire spheres at the bullets) and the flames'
+//            points as one frame drawn in feedback mode saw them (window
+//            coordinates, colours), blended, from the same list: the floor
+//            with every primitive the frame draws, not its triangles alone.
 // ---------------------------------------------------------------------------
 
 namespace {
@@ -432,6 +438,128 @@ GLuint buildFrameRawList(const std::vector<ModelListCall>& calls, int& triangles
     return list;
 }
 
+// Appends to the list being compiled: every bullet's glow ball as lines in
+// world coordinates, blended and unlit; each shell a wire sphere of 10
+// slices pole to pole and 9 rings of 10 segments, the toolkit's 190
+// segments. Returns the segments.
+int compileGlowBallLines() {
+    constexpr int kSlices = 10, kStacks = 10;
+    constexpr float kPi = 3.14159265f;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    glBegin(GL_LINES);
+    int segments = 0;
+    for (const Bullet& b : gs.bulletList)
+        for (const GlowShell& shell : glowBall.shells) {
+            glColor4fv(shell.colour);
+            const auto point = [&](int slice, int stack) {
+                const float a = 2.0f * kPi * static_cast<float>(slice) / kSlices;
+                const float p = kPi * static_cast<float>(stack) / kStacks;
+                glVertex3f(b.pos.x + shell.offset.x + shell.radius * std::sin(p) * std::cos(a),
+                           b.pos.y + shell.offset.y + shell.radius * std::sin(p) * std::sin(a),
+                           b.pos.z + shell.offset.z + shell.radius * std::cos(p));
+            };
+            for (int slice = 0; slice < kSlices; ++slice)
+                for (int stack = 0; stack < kStacks; ++stack, ++segments) {
+                    point(slice, stack);
+                    point(slice, stack + 1);
+                }
+            for (int stack = 1; stack < kStacks; ++stack)
+                for (int slice = 0; slice < kSlices; ++slice, ++segments) {
+                    point(slice, stack);
+                    point(slice + 1, stack);
+                }
+        }
+    glEnd();
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+    return segments;
+}
+
+// The lines and points of one frame of the scene, as the renderer saw them:
+// window x, y, depth and colour (seven floats) per vertex, from a frame
+// drawn in feedback mode. Polygons are left out: the raw list has them.
+struct LinesAndPoints {
+    std::vector<float> lines;   // two vertices per segment
+    std::vector<float> points;  // one vertex per point
+};
+LinesAndPoints captureLinesAndPoints() {
+    constexpr int kVertex = 7;
+    std::vector<GLfloat> buffer(size_t{1} << 25);
+    for (;;) {
+        glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
+        glRenderMode(GL_FEEDBACK);
+        beginFrame();
+        // This software renderer faults on the glow ball's list in feedback
+        // mode: the bullets stay out of this frame (compileGlowBallLines
+        // gives their lines).
+        std::vector<Bullet> bullets;
+        bullets.swap(gs.bulletList);
+        drawScene();
+        gs.bulletList.swap(bullets);
+        const GLint used = glRenderMode(GL_RENDER);
+        if (used >= 0) {
+            buffer.resize(static_cast<size_t>(used));
+            break;
+        }
+        buffer.assign(buffer.size() * 2, 0.0f);  // overflowed: again, larger
+    }
+    LinesAndPoints out;
+    for (size_t i = 0; i < buffer.size();) {
+        const auto token = static_cast<GLint>(buffer[i++]);
+        const auto take = [&](std::vector<float>& to, int vertices) {
+            to.insert(to.end(), buffer.begin() + static_cast<long>(i),
+                      buffer.begin() + static_cast<long>(i) + vertices * kVertex);
+            i += static_cast<size_t>(vertices * kVertex);
+        };
+        if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
+            take(out.lines, 2);
+        } else if (token == GL_POINT_TOKEN) {
+            take(out.points, 1);
+        } else if (token == GL_POLYGON_TOKEN) {
+            i += 1 + static_cast<size_t>(buffer[i]) * kVertex;
+        } else if (token == GL_PASS_THROUGH_TOKEN) {
+            i += 1;
+        } else {
+            i += kVertex;  // bitmap and pixel tokens: one vertex
+        }
+    }
+    return out;
+}
+
+// Appends to the list being compiled: the lines and points in window
+// coordinates (depth as z), unlit, untextured and blended as the frame
+// draws them.
+void compileLinesAndPoints(const LinesAndPoints& lp) {
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0.0, 640.0, 0.0, 480.0, 0.0, -1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    for (const auto& [mode, data] : {std::pair{GL_LINES, &lp.lines}, std::pair{GL_POINTS, &lp.points}}) {
+        glBegin(static_cast<GLenum>(mode));
+        for (size_t v = 0; v + 7 <= data->size(); v += 7) {
+            glColor4fv(&(*data)[v + 3]);
+            glVertex3fv(&(*data)[v]);
+        }
+        glEnd();
+    }
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+}
+
 void fullFrame(benchmark::State& state, int detail, Scene scene) {
     if (!openBenchWindow(state)) return;
     setUpScene(scene);
@@ -447,7 +575,7 @@ void fullFrame(benchmark::State& state, int detail, Scene scene) {
     state.counters["triangles"] = triangles;
 }
 
-void fullFrameRaw(benchmark::State& state, int detail, Scene scene) {
+void fullFrameRaw(benchmark::State& state, int detail, Scene scene, bool withLinesAndPoints) {
     if (!openBenchWindow(state)) return;
     setUpScene(scene);
     gs.detailLevel = detail;
@@ -463,13 +591,31 @@ void fullFrameRaw(benchmark::State& state, int detail, Scene scene) {
     endFrame();
     int triangles = 0;
     GLuint mazeList = 0;  // called by the frame's list: kept until the end
-    const GLuint list = buildFrameRawList(calls, triangles, mazeList);
+    const GLuint triangleList = buildFrameRawList(calls, triangles, mazeList);
+    // A list calls others by name: those it calls stay until the end.
+    GLuint list = triangleList;
+    LinesAndPoints lp;
+    int lines = 0;
+    if (withLinesAndPoints) {
+        lp = captureLinesAndPoints();
+        list = glGenLists(1);
+        glNewList(list, GL_COMPILE);
+        glCallList(triangleList);
+        lines = compileGlowBallLines();
+        compileLinesAndPoints(lp);
+        glEndList();
+    }
     for (auto _ : state) {
         drawRawFrame(list);
     }
-    glDeleteLists(list, 1);
+    if (list != triangleList) glDeleteLists(list, 1);
+    glDeleteLists(triangleList, 1);
     glDeleteLists(mazeList, 1);
     state.counters["triangles"] = triangles;
+    if (withLinesAndPoints) {
+        state.counters["lines"] = static_cast<double>(lines) + static_cast<double>(lp.lines.size() / 14);
+        state.counters["points"] = static_cast<double>(lp.points.size() / 7);
+    }
 }
 
 // Registered by name so the scene reads as a word.
@@ -483,7 +629,10 @@ const bool fullFramesRegistered = [] {
                                          static_cast<Scene>(s))
                 ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("BM_FullFrameRawTriangles" + suffix).c_str(),
-                                         fullFrameRaw, detail, static_cast<Scene>(s))
+                                         fullFrameRaw, detail, static_cast<Scene>(s), false)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("BM_FullFrameRawPrimitives" + suffix).c_str(),
+                                         fullFrameRaw, detail, static_cast<Scene>(s), true)
                 ->Unit(benchmark::kMillisecond);
         }
     return true;

@@ -18,6 +18,9 @@ namespace {
 constexpr float kFighterCentreHeight = 2.0f;
 constexpr float kFighterRadius = 4.0f;
 constexpr float kLampRadius = 2.0f;
+// The glow ball: shells up to 0.1 across the bullet, their centres within
+// 0.02 of it on each axis.
+constexpr float kGlowBallRadius = 0.5f;
 
 void applyMaterial(const ModelMaterial& m) {
     setMaterial(m.specular, m.ambient, m.diffuse, m.shininess);
@@ -177,6 +180,9 @@ void drawObjects() {
     const float h = localHeading();
     glDisable(GL_LIGHTING);
     for (const Bullet& b : gs.bulletList) {
+        // Twenty wire shells are thousands of lines: one behind the eye is
+        // worth skipping.
+        if (skipHiddenObjects && sphereOutsideView(b.pos, kGlowBallRadius)) continue;
         glPushMatrix();
         glTranslatef(b.pos.x, b.pos.y, b.pos.z);
         glRotatef(h, 0.0f, 0.0f, 1.0f);

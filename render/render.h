@@ -278,7 +278,7 @@ void drawFighter(const Fighter& f);
 // One prey in the pose it shows, upper body turned by bodyTurn.
 void drawPrey(const Prey& q);
 
-// Whether drawObjects leaves out the drawing of fighters and lamps that lie
+// Whether drawObjects leaves out the drawing of fighters, bullets and lamps that lie
 // wholly outside the view (the flame still advances for every lamp); on by
 // default. The cells the maze marks visible are no safe guide for them: a
 // fighter can show through a gap into cells the marking left out.

@@ -91,14 +91,13 @@ void stepFlame() {
     for (int p = 0; p < kFlameParticles; ++p) flame.previous[p] = flame.trail[p][0];
     birthFlameRow(flame);
     // Age by age: row a becomes the advance of the row one younger, as it
-    // was before this step.
-    FlameParticle kept[kFlameParticles];
-    for (int a = 1; a < kFlameTrail; ++a) {
-        for (int p = 0; p < kFlameParticles; ++p) kept[p] = flame.trail[p][a];
-        for (int p = 0; p < kFlameParticles; ++p)
+    // was before this step; `previous` carries that row along.
+    for (int a = 1; a < kFlameTrail; ++a)
+        for (int p = 0; p < kFlameParticles; ++p) {
+            const FlameParticle kept = flame.trail[p][a];
             flame.trail[p][a] = advanceFlameParticle(flame.previous[p], flame.spread);
-        for (int p = 0; p < kFlameParticles; ++p) flame.previous[p] = kept[p];
-    }
+            flame.previous[p] = kept;
+        }
 }
 
 bool explosionFlash(const Explosion& e, float emission[3]) {

@@ -236,10 +236,10 @@ TEST_F(ObjectPixels, ContactSheets) {
     drawFrameAt("view-lamp", 36.0f, 28.0f, 1.0f, -0.35f);
 }
 
-// Leaving out fighters and lamps outside the view changes no pixel: a sweep
+// Leaving out fighters, bullets and lamps outside the view changes no pixel: a sweep
 // of viewpoints over the shipped level, each drawn with and without the skip
 // from the same flame and generator state.
-TEST_F(ObjectPixels, SkippingHiddenFightersAndLampsChangesNoPixel) {
+TEST_F(ObjectPixels, SkippingHiddenFightersBulletsAndLampsChangesNoPixel) {
     if (!useShippedModels()) useBoxModels();
     gs.texturesOn = true;
     gs.lightingOn = true;
@@ -259,6 +259,10 @@ TEST_F(ObjectPixels, SkippingHiddenFightersAndLampsChangesNoPixel) {
             const float a = 6.2831853f * randomFraction();
             f.dir = Vec3{std::cos(a), std::sin(a), 0.0f};
             gs.fighterList.push_back(f);
+            // A bullet in flight in every other of those cells, at gun height.
+            Bullet b;
+            b.pos = Vec3{f.pos.x + 1.5f, f.pos.y - 1.0f, 1.0f + 2.0f * randomFraction()};
+            if (c % 2) gs.bulletList.push_back(b);
         }
     int views = 0, skippedSome = 0;
     for (int r = 1; r < gs.mazeRows - 1; r += 8)
