@@ -494,12 +494,12 @@ int compileGlowBallLines() {
 // The lines and points of one frame of the scene, as the renderer saw them:
 // window x, y, depth and colour (seven floats) per vertex, from a frame
 // drawn in feedback mode. Polygons are left out: the raw list has them.
+constexpr int kVertex = 7;  // floats per vertex: x, y, depth, red, green, blue, alpha
 struct LinesAndPoints {
     std::vector<float> lines;   // two vertices per segment
     std::vector<float> points;  // one vertex per point
 };
 LinesAndPoints captureLinesAndPoints() {
-    constexpr int kVertex = 7;
     std::vector<GLfloat> buffer(size_t{1} << 25);
     for (;;) {
         glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
@@ -559,7 +559,7 @@ void compileLinesAndPoints(const LinesAndPoints& lp) {
     glEnable(GL_BLEND);
     for (const auto& [mode, data] : {std::pair{GL_LINES, &lp.lines}, std::pair{GL_POINTS, &lp.points}}) {
         glBegin(static_cast<GLenum>(mode));
-        for (size_t v = 0; v + 7 <= data->size(); v += 7) {
+        for (size_t v = 0; v + kVertex <= data->size(); v += kVertex) {
             glColor4fv(&(*data)[v + 3]);
             glVertex3fv(&(*data)[v]);
         }
@@ -626,8 +626,8 @@ void fullFrameRaw(benchmark::State& state, int detail, Scene scene, bool withLin
     glDeleteLists(mazeList, 1);
     state.counters["triangles"] = triangles;
     if (withLinesAndPoints) {
-        state.counters["lines"] = static_cast<double>(lines) + static_cast<double>(lp.lines.size() / 14);
-        state.counters["points"] = static_cast<double>(lp.points.size() / 7);
+        state.counters["lines"] = static_cast<double>(lines + lp.lines.size() / (2 * kVertex));
+        state.counters["points"] = static_cast<double>(lp.points.size() / kVertex);
     }
 }
 

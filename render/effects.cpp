@@ -32,7 +32,7 @@ void drawBox(float sx, float sy, float sz) {
     BoxTriangles box;
     makeBoxTriangles(sx, sy, sz, box);
     glBegin(GL_TRIANGLES);
-    emitBox(box, axisTurn(0.0f, 0.0f, 0.0f, 1.0f), Vec3{});
+    emitBox(box, Turn3{}, Vec3{});
     glEnd();
 }
 

@@ -151,7 +151,7 @@ void drawHudFrame(float w, float h) {
     // one over it. Both lie in front of the scene's depth values, and the
     // depth buffer is cleared after the frame, so they are drawn without the
     // depth test; their colours are opaque, so without blending. The pixels
-    // are those of two depth-tested, blended passes at a third of the fill.
+    // are those of two depth-tested, blended passes at about half the fill.
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glColor3f(0.1f, 0.5f, 0.5f);

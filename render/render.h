@@ -376,9 +376,9 @@ void drawExplosion(Explosion& e);
 // A closed box of edge lengths sx, sy, sz centred on the origin.
 void drawBox(float sx, float sy, float sz);
 
-// A 3x3 turn, m[row][column], applied to column vectors.
+// A 3x3 turn, m[row][column], applied to column vectors; none by default.
 struct Turn3 {
-    float m[3][3];
+    float m[3][3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
 };
 
 // GL-free. The turn glRotatef(degrees, x, y, z) makes: counter-clockwise

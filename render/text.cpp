@@ -64,7 +64,7 @@ struct Mask {
 // Captures characters 1..255 of `font` in a grid of cells over a w x h
 // back buffer; false if a glyph touched its cell's border or the window is
 // too small for one cell.
-bool captureFont(void* font, int w, int h, Mask masks[256]) {
+bool captureFont(void* font, int w, int h, std::vector<Mask>& masks) {
     int widest = 0;
     for (int c = 1; c < 256; ++c) widest = std::max(widest, glutBitmapWidth(font, c));
     const int cellW = widest + 2 * kPad, cellH = glutBitmapHeight(font) + 2 * kPad;
@@ -127,7 +127,7 @@ bool buildHudText() {
     glGetIntegerv(GL_VIEWPORT, viewport);
     const int w = viewport[2], h = viewport[3];
     void* fonts[2] = {GLUT_BITMAP_HELVETICA_18, GLUT_BITMAP_HELVETICA_10};
-    static Mask masks[2][256];
+    std::vector<Mask> masks[2] = {std::vector<Mask>(256), std::vector<Mask>(256)};
 
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);

@@ -115,7 +115,7 @@ bool explosionFlash(const Explosion& e, float emission[3]) {
 }
 
 Turn3 axisTurn(float degrees, float x, float y, float z) {
-    Turn3 t{{{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}}};
+    Turn3 t;
     const float length = std::sqrt(x * x + y * y + z * z);
     if (!(length > 1.0e-4f)) return t;
     x /= length, y /= length, z /= length;
