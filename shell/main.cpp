@@ -1,10 +1,12 @@
-// main.cpp -- entry: server with no argument (or more than one), client with
-// exactly one (the server's host name or dotted address).
+// main.cpp -- entry: server with no host, client with one (the server's host
+// name or dotted address); the options are in maze_options.h.
 #include <GL/freeglut.h>
 
 #include <cstdio>
 
+#include "cli/cli.h"
 #include "net/net.h"
+#include "shell/maze_options.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
 #include "world/world.h"
@@ -39,6 +41,10 @@ void placeWindow() {
 int main(int argc, char** argv) {
     // Status lines are read by people and scripts as they happen.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // --help, --version and a wrong command line end here, before any data,
+    // socket or window is needed.
+    const cli::Parsed args = cli::parse(kMazeCommand, argc, argv);
+    if (args.outcome != cli::Outcome::Run) return cli::finish(args);
     // Ctrl-C and SIGTERM end the game from its loop, through quitGame.
     installStopSignals();
     // The pacer waits on the sound engine's notifications once it runs, so
@@ -49,12 +55,12 @@ int main(int argc, char** argv) {
 
     // 1. Start-up: the network end.
     setNetworkDefaults();
-    if (argc == 2) {
+    if (cli::given(args, "host")) {
         std::printf("Connect server\n");
         std::fflush(stdout);
         gs.isServer = false;
         gs.localFighterIndex = 1;
-        if (!connectToServer(argv[1])) {
+        if (!connectToServer(cli::text(args, "host").c_str())) {
             if (stopRequested()) quitGame();
             return -1;  // no window was made
         }
@@ -65,8 +71,10 @@ int main(int argc, char** argv) {
         startServer();  // start-up goes on without a socket
     }
 
-    // 2. The window.
-    glutInit(&argc, argv);
+    // 2. The window. The toolkit sees only the program's name: every
+    // argument was ours, and was checked above.
+    int glutArgc = 1;
+    glutInit(&glutArgc, argv);
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     placeWindow();
     glutInitWindowSize(kWindowWidth, kWindowHeight);

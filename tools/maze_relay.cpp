@@ -8,6 +8,7 @@
 // Usage: maze-relay [listen=9898] [server=9899] [loss=0] [dup=0] [delay=0]
 //                   [jitter=0] [reorder=0] [seed=1] [seconds=60] [clients=9]
 //                   [up_loss=..] [down_loss=..] [netns=/proc/PID/ns/net]
+// or the same as --name VALUE (the table in maze_relay_options.h).
 // With netns, the listening socket is opened in that network namespace (the
 // clients' own), the sockets towards the server in the relay's: a real
 // client that always talks to port 9899 can then reach a server on 9899.
@@ -19,20 +20,19 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "cli/cli.h"
 #include "net/net.h"
+#include "tools/maze_relay_options.h"
 #include "world/world.h"
 
 namespace {
 
-constexpr int kMaxRelayClients = 16;
 constexpr size_t kMaxQueued = 8192;       // datagrams in flight, both ways
 constexpr int kMaxDatagram = 65536;
-constexpr double kMaxSeconds = 7200.0;
 constexpr uint32_t kLoopback = 0x7F000001;
 
 struct InFlight {
@@ -54,29 +54,6 @@ int64_t steadyMs() {
         .count();
 }
 
-const char* argValue(int argc, char** argv, const char* name, const char* fallback) {
-    const size_t n = std::strlen(name);
-    for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], name, n) == 0 && argv[i][n] == '=') return argv[i] + n + 1;
-    return fallback;
-}
-
-bool argumentsKnown(int argc, char** argv) {
-    static const char* const kNames[] = {"listen", "server", "loss", "dup", "delay", "jitter", "reorder",
-                                         "seed", "seconds", "clients", "up_loss", "down_loss", "netns"};
-    for (int i = 1; i < argc; ++i) {
-        const char* eq = std::strchr(argv[i], '=');
-        bool known = false;
-        for (const char* name : kNames)
-            known = known || (eq != nullptr && std::strlen(name) == static_cast<size_t>(eq - argv[i]) &&
-                              std::strncmp(argv[i], name, std::strlen(name)) == 0);
-        if (!known) return false;
-    }
-    return true;
-}
-
-bool rate(double v) { return v >= 0.0 && v <= 1.0; }
-
 void printLink(const char* name, const ImpairLink& l, uint64_t out, uint64_t late) {
     std::printf("%s_in=%llu %s_lost=%llu %s_duplicated=%llu %s_reordered=%llu %s_out=%llu %s_overtaken=%llu ",
                 name, static_cast<unsigned long long>(l.in), name, static_cast<unsigned long long>(l.lost), name,
@@ -88,31 +65,27 @@ void printLink(const char* name, const ImpairLink& l, uint64_t out, uint64_t lat
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const int listenPort = std::atoi(argValue(argc, argv, "listen", "9898"));
-    const int serverPort = std::atoi(argValue(argc, argv, "server", "9899"));
+    const cli::Parsed args = cli::parse(kMazeRelayCommand, argc, argv);
+    if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    const int listenPort = static_cast<int>(cli::integer(args, "listen"));
+    const int serverPort = static_cast<int>(cli::integer(args, "server"));
     ImpairSettings s;
-    s.loss = std::atof(argValue(argc, argv, "loss", "0"));
-    s.duplicate = std::atof(argValue(argc, argv, "dup", "0"));
-    s.delayMs = std::atoi(argValue(argc, argv, "delay", "0"));
-    s.jitterMs = std::atoi(argValue(argc, argv, "jitter", "0"));
-    s.reorder = std::atof(argValue(argc, argv, "reorder", "0"));
-    const double seconds = std::atof(argValue(argc, argv, "seconds", "60"));
-    const int maxClients = std::atoi(argValue(argc, argv, "clients", "9"));
+    s.loss = cli::real(args, "loss");
+    s.duplicate = cli::real(args, "dup");
+    s.delayMs = static_cast<int>(cli::integer(args, "delay"));
+    s.jitterMs = static_cast<int>(cli::integer(args, "jitter"));
+    s.reorder = cli::real(args, "reorder");
+    const double seconds = cli::real(args, "seconds");
+    const int maxClients = static_cast<int>(cli::integer(args, "clients"));
     ImpairLink up{s}, down{s};
-    up.settings.loss = std::atof(argValue(argc, argv, "up_loss", argValue(argc, argv, "loss", "0")));
-    down.settings.loss = std::atof(argValue(argc, argv, "down_loss", argValue(argc, argv, "loss", "0")));
-    const char* netns = argValue(argc, argv, "netns", nullptr);
-    if (!argumentsKnown(argc, argv) || listenPort <= 0 || listenPort > 65535 || serverPort <= 0 ||
-        serverPort > 65535 || !rate(up.settings.loss) || !rate(down.settings.loss) || !rate(s.duplicate) ||
-        !rate(s.reorder) || s.delayMs < 0 || s.delayMs > 10000 || s.jitterMs < 0 || s.jitterMs > s.delayMs ||
-        !(seconds > 0.0 && seconds <= kMaxSeconds) || maxClients < 1 || maxClients > kMaxRelayClients) {
-        std::fprintf(stderr,
-                     "usage: maze-relay [listen=9898] [server=9899] [loss=0..1] [dup=0..1] [delay=ms] "
-                     "[jitter=ms, at most delay] [reorder=0..1] [seed=1] [seconds=60, at most 7200] "
-                     "[clients=9, at most 16] [up_loss=..] [down_loss=..] [netns=/proc/PID/ns/net]\n");
-        return 2;
-    }
-    randomSeed(static_cast<uint32_t>(std::strtoul(argValue(argc, argv, "seed", "1"), nullptr, 10)));
+    if (cli::given(args, "up_loss")) up.settings.loss = cli::real(args, "up_loss");
+    if (cli::given(args, "down_loss")) down.settings.loss = cli::real(args, "down_loss");
+    const char* netns = cli::given(args, "netns") ? cli::text(args, "netns").c_str() : nullptr;
+    // The jitter spreads the delay both ways and no datagram leaves early.
+    if (s.jitterMs > s.delayMs)
+        return cli::finish(cli::refuse(kMazeRelayCommand, "jitter " + std::to_string(s.jitterMs) +
+                                                              " exceeds the delay " + std::to_string(s.delayMs)));
+    randomSeed(static_cast<uint32_t>(cli::integer(args, "seed")));
 
     const NetTransport t = posixTransport();
     // Sockets towards the server first, in the relay's own namespace.

@@ -3,10 +3,13 @@
 // network) at the game's pace; fighter 0, the windowed server's own player,
 // stays out of play. Ends with "Good-Bye" and status 0 on Ctrl-C or SIGTERM.
 //
-// Usage: maze-server   (in the game's data folder, or with data/ beside it)
+// Usage: maze-server   (in the game's data folder, or with data/ beside it;
+// --help and --version only)
 #include <cstdio>
 
+#include "cli/cli.h"
 #include "net/net.h"
+#include "net/server_main/maze_server_options.h"
 #include "prey/prey.h"
 #include "world/world.h"
 
@@ -35,11 +38,8 @@ void startWorld() {
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     installStopSignals();
-    if (argc != 1) {
-        std::fprintf(stderr, "usage: maze-server   (no arguments; clients join on UDP port %d)\n",
-                     static_cast<int>(kNetPort));
-        return 2;
-    }
+    const cli::Parsed args = cli::parse(kMazeServerCommand, argc, argv);
+    if (args.outcome != cli::Outcome::Run) return cli::finish(args);
     if (!enterDataFolder(programPath(), "maze-server")) return 1;
 
     setNetworkDefaults();

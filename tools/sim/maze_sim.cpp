@@ -6,6 +6,7 @@
 // tuning the prey and benchmarks.
 //
 //   maze-sim [--steps N] [--interval-ms M] [--script walk|still] [--quiet]
+//   (the table in maze_sim_options.h; --help lists it)
 //
 // --script walk (the default) drives every fighter through the maze by key
 // events, from cell centre to cell centre, preferring the cells it has
@@ -22,18 +23,19 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
+#include "cli/cli.h"
 #include "prey/prey.h"
+#include "tools/sim/maze_sim_options.h"
 #include "world/world.h"
 
 namespace {
 
+// The command line, read from the checked table values.
 struct Options {
-    long steps = 30000;
-    int intervalMs = 20;
+    long steps = 0;
+    int intervalMs = 0;
     bool walk = true;
     bool quiet = false;
 };
@@ -64,43 +66,6 @@ constexpr int kStuckLimit = 120;           // steps without progress before choo
 constexpr float kFireRange = 45.0f;
 constexpr float kFireCone = 4.0f;          // degrees either side of the heading
 constexpr int kFireCooldown = 40;          // steps between a fighter's shots
-
-bool parseLong(const char* text, long lo, long hi, long& out) {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < lo || v > hi) return false;
-    out = v;
-    return true;
-}
-
-bool parseOptions(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        long v = 0;
-        if (std::strcmp(a, "--steps") == 0 && hasValue && parseLong(argv[i + 1], 0, 100000000, v)) {
-            o.steps = v;
-            ++i;
-        } else if (std::strcmp(a, "--interval-ms") == 0 && hasValue &&
-                   parseLong(argv[i + 1], 1, kMaxStepIntervalMs, v)) {
-            o.intervalMs = static_cast<int>(v);
-            ++i;
-        } else if (std::strcmp(a, "--script") == 0 && hasValue &&
-                   (std::strcmp(argv[i + 1], "walk") == 0 || std::strcmp(argv[i + 1], "still") == 0)) {
-            o.walk = std::strcmp(argv[i + 1], "walk") == 0;
-            ++i;
-        } else if (std::strcmp(a, "--quiet") == 0) {
-            o.quiet = true;
-        } else {
-            std::fprintf(stderr,
-                         "maze-sim: bad argument '%s'\nusage: maze-sim [--steps N] [--interval-ms 1..%d] "
-                         "[--script walk|still] [--quiet]\n",
-                         a, static_cast<int>(kMaxStepIntervalMs));
-            return false;
-        }
-    }
-    return true;
-}
 
 bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
@@ -230,8 +195,13 @@ void countState(Counters& n) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const cli::Parsed args = cli::parse(kMazeSimCommand, argc, argv);
+    if (args.outcome != cli::Outcome::Run) return cli::finish(args);
     Options opt;
-    if (!parseOptions(argc, argv, opt)) return 2;
+    opt.steps = static_cast<long>(cli::integer(args, "steps"));
+    opt.intervalMs = static_cast<int>(cli::integer(args, "interval-ms"));
+    opt.walk = cli::text(args, "script") == "walk";
+    opt.quiet = cli::flag(args, "quiet");
 
     int savedStdout = -1;
     if (opt.quiet) {

@@ -1,0 +1,194 @@
+// The programs' command lines: every table through the one parser, and the
+// built programs answering --help, --version and a misspelt option.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "net/server_main/maze_server_options.h"
+#include "shell/maze_options.h"
+#include "tests/test_files.h"
+#include "tools/maze_relay_options.h"
+#include "tools/sim/maze_sim_options.h"
+
+namespace {
+
+cli::Parsed parse(const cli::Command& c, std::vector<const char*> args) {
+    args.insert(args.begin(), c.program);
+    return cli::parse(c, static_cast<int>(args.size()), args.data());
+}
+
+const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand};
+
+TEST(CommandLine, SimDefaultsAndBothLongForms) {
+    const cli::Parsed none = parse(kMazeSimCommand, {});
+    ASSERT_EQ(none.outcome, cli::Outcome::Run) << none.text;
+    EXPECT_EQ(cli::integer(none, "steps"), 30000);
+    EXPECT_EQ(cli::integer(none, "interval-ms"), 20);
+    EXPECT_EQ(cli::text(none, "script"), "walk");
+    EXPECT_FALSE(cli::flag(none, "quiet"));
+    EXPECT_FALSE(cli::given(none, "steps"));
+
+    const cli::Parsed p = parse(kMazeSimCommand, {"--steps", "9", "--interval-ms=250", "--script", "still", "--quiet",
+                                                  "--steps=5"});
+    ASSERT_EQ(p.outcome, cli::Outcome::Run) << p.text;
+    EXPECT_EQ(cli::integer(p, "steps"), 5);  // the last one counts
+    EXPECT_EQ(cli::integer(p, "interval-ms"), 250);
+    EXPECT_EQ(cli::choice(p, "script"), 1);
+    EXPECT_TRUE(cli::flag(p, "quiet"));
+}
+
+TEST(CommandLine, RelayWordsMeanTheSameAsLongOptions) {
+    const cli::Parsed words = parse(kMazeRelayCommand, {"listen=9000", "server=9001", "loss=0.1", "dup=0.01",
+                                                        "delay=40", "jitter=20", "seed=4294967295", "up_loss=0"});
+    const cli::Parsed longs = parse(kMazeRelayCommand, {"--listen", "9000", "--server=9001", "--loss", "0.1",
+                                                        "--dup=0.01", "--delay", "40", "--jitter", "20", "--seed",
+                                                        "4294967295", "--up_loss=0"});
+    ASSERT_EQ(words.outcome, cli::Outcome::Run) << words.text;
+    ASSERT_EQ(longs.outcome, cli::Outcome::Run) << longs.text;
+    for (size_t i = 0; i < kMazeRelayCommand.options.size(); ++i) {
+        EXPECT_EQ(words.values[i].given, longs.values[i].given) << kMazeRelayOptions[i].name;
+        EXPECT_EQ(words.values[i].integer, longs.values[i].integer) << kMazeRelayOptions[i].name;
+        EXPECT_EQ(words.values[i].real, longs.values[i].real) << kMazeRelayOptions[i].name;
+    }
+    EXPECT_EQ(cli::integer(words, "seed"), 4294967295LL);
+    EXPECT_DOUBLE_EQ(cli::real(words, "loss"), 0.1);
+    EXPECT_TRUE(cli::given(words, "up_loss"));
+    EXPECT_FALSE(cli::given(words, "down_loss"));  // the relay then uses loss
+    EXPECT_DOUBLE_EQ(cli::real(words, "seconds"), 60.0);
+}
+
+TEST(CommandLine, PositionalsHelpAndVersion) {
+    EXPECT_FALSE(cli::given(parse(kMazeCommand, {}), "host"));  // the server
+    EXPECT_EQ(cli::text(parse(kMazeCommand, {"gamehost"}), "host"), "gamehost");
+    EXPECT_EQ(cli::text(parse(kMazeCommand, {"--", "--odd"}), "host"), "--odd");
+
+    for (const cli::Command* c : kCommands) {
+        const cli::Parsed v = parse(*c, {"--version"});
+        EXPECT_EQ(v.outcome, cli::Outcome::Version);
+        EXPECT_EQ(v.status, 0);
+        EXPECT_EQ(v.text, std::string(c->program) + " " + MAZE_EXPECTED_VERSION + "\n");
+        // Help wins over what follows it; it names every entry with its value
+        // name, default and help line.
+        const cli::Parsed h = parse(*c, {"--help", "--no-such-option"});
+        EXPECT_EQ(h.outcome, cli::Outcome::Help);
+        EXPECT_EQ(h.status, 0);
+        EXPECT_EQ(h.text.find(std::string("usage: ") + c->program), 0u) << h.text;
+        for (const std::string s : {"--help", "--version"}) EXPECT_NE(h.text.find(s), std::string::npos) << s;
+        for (const cli::Option& o : c->options) {
+            EXPECT_NE(h.text.find(o.valueName), std::string::npos) << o.name;
+            EXPECT_NE(h.text.find(o.help), std::string::npos) << o.name;
+            if (o.forms & cli::kLong) {
+                EXPECT_NE(h.text.find(std::string("--") + o.name), std::string::npos) << o.name;
+            }
+            if (o.forms & cli::kWord) {
+                EXPECT_NE(h.text.find(std::string(o.name) + "="), std::string::npos) << o.name;
+            }
+            if (const char* d = o.defaultValue ? o.defaultValue : o.defaultShown; d && o.kind != cli::Kind::Flag) {
+                EXPECT_NE(h.text.find(std::string("default ") + d), std::string::npos) << o.name;
+            }
+        }
+    }
+    EXPECT_NE(parse(kMazeCommand, {"--help"}).text.find("usage: maze [OPTION]... [HOST]"), std::string::npos);
+
+    // The shape maze-bot will take: a required server, then a plain number
+    // that is also an option of its own.
+    const cli::Option bot[] = {
+        {.name = "server", .kind = cli::Kind::Text, .valueName = "SERVER", .forms = cli::kPositional, .required = true},
+        {.name = "seconds", .kind = cli::Kind::Real, .valueName = "SECONDS", .defaultValue = "10", .min = 0.1,
+         .max = 3600, .forms = cli::kLong | cli::kWord | cli::kPositional},
+        {.name = "mode", .kind = cli::Kind::Choice, .valueName = "MODE", .defaultValue = "script",
+         .choices = "script|random", .forms = cli::kLong | cli::kWord},
+    };
+    const cli::Command botCommand{"bot", "", bot};
+    const cli::Parsed b = parse(botCommand, {"127.0.0.1", "15", "mode=random"});
+    ASSERT_EQ(b.outcome, cli::Outcome::Run) << b.text;
+    EXPECT_EQ(cli::text(b, "server"), "127.0.0.1");
+    EXPECT_DOUBLE_EQ(cli::real(b, "seconds"), 15.0);
+    EXPECT_EQ(cli::choice(b, "mode"), 1);
+    EXPECT_DOUBLE_EQ(cli::real(parse(botCommand, {"h", "seconds=2.5"}), "seconds"), 2.5);
+    EXPECT_EQ(parse(botCommand, {"seconds=3"}).text, "bot: missing SERVER; see bot --help\n");
+}
+
+TEST(CommandLine, EveryFaultIsOneLineWithStatusTwo) {
+    struct Case {
+        const cli::Command& command;
+        std::vector<const char*> args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {kMazeSimCommand, {"--stpes", "5"}, "unknown option '--stpes'"},
+        {kMazeSimCommand, {"--steps"}, "--steps needs a value N"},
+        {kMazeSimCommand, {"--steps", "--quiet"}, "--steps needs a value N"},
+        {kMazeSimCommand, {"--interval-ms", "0"}, "--interval-ms: '0' is out of range 1 to 250"},
+        {kMazeSimCommand, {"--interval-ms=251"}, "out of range"},
+        {kMazeSimCommand, {"--steps", "99999999999999999999"}, "out of range"},
+        {kMazeSimCommand, {"--steps", "12x"}, "--steps: '12x' is not a whole number"},
+        {kMazeSimCommand, {"--steps="}, "--steps: empty value"},
+        {kMazeSimCommand, {"--quiet=1"}, "--quiet takes no value"},
+        {kMazeSimCommand, {"--script", "run"}, "'run' is not one of walk|still"},
+        {kMazeSimCommand, {"extra"}, "unexpected argument 'extra'"},
+        {kMazeRelayCommand, {"loss=1.5"}, "loss: '1.5' is out of range 0 to 1"},
+        {kMazeRelayCommand, {"--loss", "nan"}, "is not a number"},
+        {kMazeRelayCommand, {"seed=-1"}, "out of range"},
+        {kMazeRelayCommand, {"lost=0.1"}, "unknown option 'lost=0.1'"},
+        {kMazeCommand, {"host1", "host2"}, "unexpected argument 'host2' (takes at most HOST)"},
+        {kMazeCommand, {"-display", ":1"}, "unknown option '-display'"},
+        {kMazeCommand, {"--host", "x"}, "unknown option '--host'"},
+        {kMazeServerCommand, {"--help=yes"}, "--help takes no value"},
+        {kMazeServerCommand, {"9899"}, "unexpected argument '9899' (takes none)"},
+    };
+    for (const Case& c : cases) {
+        const cli::Parsed p = parse(c.command, c.args);
+        const std::string program = c.command.program;
+        EXPECT_EQ(p.outcome, cli::Outcome::Refused) << c.says;
+        EXPECT_EQ(p.status, 2) << c.says;
+        EXPECT_EQ(p.text.find(program + ": "), 0u) << p.text;
+        EXPECT_NE(p.text.find(c.says), std::string::npos) << p.text;
+        EXPECT_NE(p.text.find("; see " + program + " --help\n"), std::string::npos) << p.text;
+        EXPECT_EQ(std::count(p.text.begin(), p.text.end(), '\n'), 1) << p.text;
+    }
+    // Checks that span two options stay with the program, in the same form.
+    EXPECT_EQ(cli::refuse(kMazeRelayCommand, "jitter 30 exceeds the delay 20").text,
+              "maze-relay: jitter 30 exceeds the delay 20; see maze-relay --help\n");
+}
+
+// What a user at a shell sees: stdout, stderr, the exit status.
+struct ProgramRun {
+    std::string out, err;
+    int status = -1;
+};
+
+ProgramRun runProgram(const std::string& program, const std::string& args) {
+    // From an empty folder with no display: help and refusals need neither.
+    const std::string command = "cd '" + scratchDir() + "' && env -u DISPLAY '" + MAZE_BINARY_DIR + "/" + program +
+                                "' " + args;
+    ProgramRun r;
+    int wait = 0;
+    r.out = commandOutput(command + " 2>/dev/null", &wait);
+    r.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
+    r.err = commandOutput(command + " 2>&1 >/dev/null");
+    return r;
+}
+
+TEST(CommandLine, BuiltProgramsAnswerHelpVersionAndAMisspeltOption) {
+    for (const cli::Command* c : kCommands) {
+        const std::string program = c->program;
+        if (program == "maze" && !MAZE_TEST_GAME) continue;  // no game in a display-free build
+        const ProgramRun help = runProgram(program, "--help");
+        EXPECT_EQ(help.status, 0) << program;
+        EXPECT_EQ(help.out, cli::helpText(*c)) << program;
+        const ProgramRun version = runProgram(program, "--version");
+        EXPECT_EQ(version.status, 0) << program;
+        EXPECT_EQ(version.out, program + " " + MAZE_EXPECTED_VERSION + "\n");
+        const ProgramRun wrong = runProgram(program, "--verison");
+        EXPECT_EQ(wrong.status, 2) << program;
+        EXPECT_EQ(wrong.out, "") << program;
+        EXPECT_EQ(wrong.err, program + ": unknown option '--verison'; see " + program + " --help\n");
+    }
+}
+
+}  // namespace
