@@ -1,8 +1,8 @@
 // client.cpp -- the client: joining, key events, keep-alive answers and the
 // receive pass that keeps the world a copy of the server's latest picture.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <utility>
 
