@@ -203,9 +203,8 @@ struct NetState {
     bool levelChecked = false;           // the join's answer was compared with our level
     bool levelMismatchReported = false;  // the fighter-count warning was written
     // Called with every well-formed state datagram the client takes from its
-    // server, and
-    // whether it is newer than all before it (maze-bot measures with it);
-    // null in the game.
+    // server, and whether it is newer than all before it (maze-bot measures
+    // with it); null in the game.
     void (*onStateReceived)(const NetMessage& msg, bool newer) = nullptr;
 
     // Counters, for tests and measurements.
