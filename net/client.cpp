@@ -1,5 +1,6 @@
 // client.cpp -- the client: joining, key events, keep-alive answers and the
 // receive pass that keeps the world a copy of the server's latest picture.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,8 +33,22 @@ void removeFinishedExplosions() {
         if (gs.explosionList[i].finished) removeAt(gs.explosionList, i);
 }
 
-void reportLevelMismatch(const StateSnapshot& body) {
-    if (net.levelMismatchReported) return;
+bool sameAddress(NetAddress a, NetAddress b) { return a.ip == b.ip && a.port == b.port; }
+
+// A join's answer comes from the port asked; from the address asked too,
+// unless the request went to the broadcast address (then any server may
+// answer, and the one that does becomes ours).
+bool answersOurJoin(NetAddress from) {
+    return from.port == net.serverAddress.port &&
+           (net.serverAddress.ip == kBroadcastIp || from.ip == net.serverAddress.ip);
+}
+
+// Compares the first state body after the join with our level, once: any
+// later body that claims another count changes nothing (applySnapshot leaves
+// the fighters alone when the counts differ).
+void checkLevelOnce(const StateSnapshot& body) {
+    if (net.levelChecked) return;
+    net.levelChecked = true;
     const int theirs = static_cast<int>(body.fighters.size());
     if (theirs == fighterCount()) return;
     net.levelMismatchReported = true;
@@ -95,12 +110,21 @@ bool connectToServer(const char* hostName) {
             const int taken = takeDatagram(answer, from);
             if (taken == 0) break;
             if (taken < 0) continue;
-            net.lastHeardTime = net.clockSeconds();
+            if (!answersOurJoin(from)) {
+                ++net.datagramsForeign;
+                ++net.datagramsDropped;
+                continue;
+            }
             const uint16_t kind = messageKind(answer);
+            StateSnapshot body;
             const bool stateForUs = (kind == StateUpdate || kind == KeepAliveProbe) &&
-                                    messageYourFighter(answer) != 0 && stateBodyValid(answer);
+                                    messageYourFighter(answer) != 0 && parseStateSnapshot(answer, body);
             if (kind == JoinAccepted || stateForUs) {
+                net.serverAddress = from;
                 net.connected = 1;
+                net.levelChecked = false;
+                if (stateForUs) checkLevelOnce(body);
+                net.lastAppliedTime = net.clockSeconds();
                 net.lastKeyRefreshMs = net.clockMillis();
                 return true;
             }
@@ -162,11 +186,19 @@ bool clientReceivePass() {
     // applied once, after the drain.
     StateSnapshot newest, incoming;
     bool haveNewest = false;
+    // Explosions this pass may still start; each body gets at most
+    // kMaxEffectsPerBody of them.
+    int effectBudget = kMaxEffectsPerPass;
     for (int n = 0; n < kMaxDatagramsPerPass; ++n) {
         const int taken = takeDatagram(msg, from);
         if (taken == 0) break;
         if (taken < 0) continue;
-        if (now > net.lastHeardTime) net.lastHeardTime = now;
+        // Anyone can send to our port; only the server we joined is heard.
+        if (!sameAddress(from, net.serverAddress)) {
+            ++net.datagramsForeign;
+            ++net.datagramsDropped;
+            continue;
+        }
         const uint16_t kind = messageKind(msg);
         if (kind == KeepAliveProbe) {
             setMessageKind(net.keyBuffer, KeepAliveAnswer);
@@ -181,12 +213,12 @@ bool clientReceivePass() {
             ++net.datagramsDropped;
             continue;
         }
-        reportLevelMismatch(incoming);
+        checkLevelOnce(incoming);
         const bool newer = snapshotIsNewer(incoming);
         if (net.onStateReceived) net.onStateReceived(msg, newer);
         // Events travel by id, so a late body still starts the ones its
         // successors lost; none starts twice.
-        startSnapshotEffects(incoming, newer);
+        effectBudget -= startSnapshotEffects(incoming, newer, std::min(kMaxEffectsPerBody, effectBudget));
         if (!newer) {
             ++net.bodiesStale;
             continue;
@@ -197,12 +229,13 @@ bool clientReceivePass() {
         std::swap(newest, incoming);
         haveNewest = true;
     }
-    if (now > net.lastHeardTime + kServerTimeout) return false;
     if (haveNewest) {
+        net.lastAppliedTime = now;
         applySnapshot(newest);
         ++net.bodiesApplied;
         playSoundsOfNewBullets(gs.bulletList);  // the server's gunfire, heard here too
     }
+    if (now > net.lastAppliedTime + kServerTimeout) return false;
     sendKeyRefresh();
     // No world step runs here, so the client retires its own explosions.
     removeFinishedExplosions();

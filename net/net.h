@@ -57,6 +57,13 @@ constexpr int kMaxEffectRepeats = 16;       // repeated events per body at most
 constexpr int kStateTailSize = 16;          // the body's trailer, at the datagram's end
 constexpr int kEffectRepeatSize = 20;       // one repeated event
 constexpr int kEffectIdWindow = 256;        // started ids the client remembers
+// What one peer can make a client do is bounded: a body numbered further
+// ahead of the last applied one than a minute of passes is not newer, and a
+// client starts at most so many explosions from one body and one pass (the
+// world keeps at most kMaxExplosions under way).
+constexpr uint32_t kMaxBodySeqAhead = 6000;
+constexpr int kMaxEffectsPerBody = 16;
+constexpr int kMaxEffectsPerPass = 64;
 
 // Message kinds (header offset 0, u16).
 enum NetMessageKind : uint16_t {
@@ -174,9 +181,14 @@ struct NetState {
     NetMessage snapshotMessage;
 
     // Client.
+    // The server asked to join, then the one that answered: after the join
+    // the client takes datagrams from this address and port only.
     NetAddress serverAddress;
     int32_t connected = 0;               // 1 once a JoinAccepted arrived
-    int64_t lastHeardTime = 0;           // calendar seconds of the last datagram
+    // Calendar seconds of the join or the last body applied: bodies refused
+    // as stale do not count, so a server that only repeats old pictures (or
+    // a stranger who pretends to be one) still ends in "Server died".
+    int64_t lastAppliedTime = 0;
     NetMessage keyBuffer;                // every KeyEvent / KeepAliveAnswer; keeps its content
     uint32_t keySeq = 0;                 // sequence number of the last key event sent
     KeyRecord keyHistory[kKeyHistory];   // the last events sent, [keySeq % kKeyHistory]
@@ -188,15 +200,17 @@ struct NetState {
     int32_t appliedClockMs = 0;          // its serverClockMs (plain server)
     uint32_t startedEffectIds[kEffectIdWindow] = {};  // [id % window] = id once started
     uint32_t newestEffectId = 0;
+    bool levelChecked = false;           // the join's answer was compared with our level
     bool levelMismatchReported = false;  // the fighter-count warning was written
-    // Called with every well-formed state datagram the client takes, and
-    // whether it is newer than all before it (maze-bot measures with it);
-    // null in the game.
+    // Called with every well-formed state datagram the client takes from its
+    // server, and whether it is newer than all before it (maze-bot measures
+    // with it); null in the game.
     void (*onStateReceived)(const NetMessage& msg, bool newer) = nullptr;
 
     // Counters, for tests and measurements.
     uint64_t datagramsReceived = 0;      // of the right size
     uint64_t datagramsDropped = 0;       // wrong size, unknown sender, bad body
+    uint64_t datagramsForeign = 0;       // client: from anyone but its server (also dropped)
     uint64_t bodiesApplied = 0;          // client: state bodies applied to the world
     uint64_t bodiesStale = 0;            // client: bodies refused as not newer
     uint64_t keyEventsApplied = 0;       // server: client key events acted on
@@ -304,10 +318,15 @@ void applySnapshot(const StateSnapshot& s);
 // Client: parses and applies a state body; a malformed one changes nothing.
 void applyState(const NetMessage& body);
 // Client: starts the explosions of a snapshot's effect events that have not
-// been started before (by id; a plain server's events when `newer`).
-void startSnapshotEffects(const StateSnapshot& s, bool newer);
+// been started before (by id; a plain server's events when `newer`), at most
+// `budget` of them; returns how many it started. A paused server's body
+// starts none (a paused world makes no hits). An event left out for the
+// budget is not marked started: a later body's repeat may still start it.
+int startSnapshotEffects(const StateSnapshot& s, bool newer, int budget = kMaxEffectsPerBody);
 // Client: true when the snapshot is newer than the one applied last: by
-// sequence number, or for a plain server by its clock across the minute.
+// sequence number (at most kMaxBodySeqAhead ahead), or for a plain server by
+// its clock across the minute (a StateUpdate with the same clock is newer,
+// a probe, the last body's copy, is not).
 bool snapshotIsNewer(const StateSnapshot& s);
 
 // ---------------------------------------------------------------------------
@@ -357,13 +376,19 @@ void serverNetworkSend();
 uint32_t resolveHost(const char* name);
 // Client start-up: joins the server named by a host name or dotted address.
 // Returns true when the server accepted; a refused client reads why on the
-// error stream and gets false at once. Prints nothing on silence.
+// error stream and gets false at once. Prints nothing on silence. Only an
+// answer from the server's port (and address, unless it was the broadcast
+// address) counts; it fixes net.serverAddress. A state body as the answer is
+// the level check's body (see clientReceivePass).
 bool connectToServer(const char* hostName);
 // Client: sends one key event to the server (from the kept key buffer).
 void sendKeyEvent(int key, bool released, bool special);
 // Client: drains the socket (answering probes, starting each new body's
 // effects), applies the stored state and removes finished explosions.
-// Returns false when the server has been silent for more than kServerTimeout.
+// Datagrams from anyone but net.serverAddress are dropped and counted. The
+// first state body after the join is compared with our level's fighter count
+// (the line is written and levelMismatchReported set when they differ).
+// Returns false when no body has been applied for more than kServerTimeout.
 bool clientReceivePass();
 // Client idle pass: clientReceivePass; writes "Server died" and ends the
 // process with status 0 when it returns false.

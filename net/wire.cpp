@@ -530,30 +530,44 @@ void applyState(const NetMessage& body) {
 
 bool snapshotIsNewer(const StateSnapshot& s) {
     if (!net.haveSnapshot) return true;
-    if (s.hasSeq && net.appliedSeq != 0) return static_cast<int32_t>(s.bodySeq - net.appliedSeq) > 0;
+    // A body far ahead is no later picture of the same server: believed, it
+    // would make every real body after it look stale.
+    if (s.hasSeq && net.appliedSeq != 0) {
+        const uint32_t ahead = s.bodySeq - net.appliedSeq;
+        return ahead != 0 && ahead <= kMaxBodySeqAhead;
+    }
     if (s.hasSeq) return true;
     // A plain server's clock counts milliseconds within its minute: a body
     // up to half a minute ahead, across the turn of the minute, is newer.
-    // Any 32-bit value may arrive: the difference is taken in 64 bits.
+    // Any 32-bit value may arrive: the difference is taken in 64 bits. Two
+    // passes may read the same millisecond: a StateUpdate with the last
+    // clock is a body of its own (with effects of its own), while a probe
+    // with it is the last body's copy.
     const int64_t ahead =
         ((static_cast<int64_t>(s.serverClockMs) - net.appliedClockMs) % 60000 + 60000) % 60000;
-    return ahead > 0 && ahead < 30000;
+    return ahead < 30000 && (ahead > 0 || s.kind == StateUpdate);
 }
 
-void startSnapshotEffects(const StateSnapshot& s, bool newer) {
-    const auto start = [](const EffectEntry& e) {
+int startSnapshotEffects(const StateSnapshot& s, bool newer, int budget) {
+    if ((s.serverFlags & kServerFlagPaused) != 0) return 0;
+    int started = 0;
+    const auto start = [&started](const EffectEntry& e) {
         if (e.kind == EffectLarge) startLargeExplosion(e.x, e.y, e.z);
         else if (e.kind == EffectSmall) startSmallExplosion(e.x, e.y, e.z);
+        else return;
+        ++started;
     };
     if (!s.hasSeq) {
         // Without ids a repeated or late body cannot be told apart by its
         // events: only a newer body's events start.
         if (newer)
-            for (const EffectEntry& e : s.effects) start(e);
-        return;
+            for (const EffectEntry& e : s.effects)
+                if (started < budget) start(e);
+        return started;
     }
     for (const std::vector<EffectEntry>* list : {&s.repeats, &s.effects}) {
         for (const EffectEntry& e : *list) {
+            if (started >= budget) return started;
             const int32_t ahead = static_cast<int32_t>(e.id - net.newestEffectId);
             if (e.id == 0 || (net.newestEffectId != 0 && ahead <= -kEffectIdWindow)) continue;
             uint32_t& slot = net.startedEffectIds[e.id % kEffectIdWindow];
@@ -563,4 +577,5 @@ void startSnapshotEffects(const StateSnapshot& s, bool newer) {
             start(e);
         }
     }
+    return started;
 }

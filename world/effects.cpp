@@ -20,9 +20,25 @@ Vec3 drawPieceDirection() {
     }
 }
 
+// The explosion the next one replaces when kMaxExplosions are under way: the
+// one started longest ago (start numbers compared as distances back from the
+// newest, so their wrap does not matter).
+size_t oldestExplosion() {
+    size_t oldest = 0;
+    for (size_t i = 1; i < gs.explosionList.size(); ++i)
+        if (gs.explosionsStarted - gs.explosionList[i].startOrder >
+            gs.explosionsStarted - gs.explosionList[oldest].startOrder)
+            oldest = i;
+    return oldest;
+}
+
 void startExplosion(float x, float y, float z, bool large) {
-    playSound(0, 3);
+    if (!gs.explosionSoundThisPass) {
+        gs.explosionSoundThisPass = true;
+        playSound(0, 3);
+    }
     Explosion e;
+    e.startOrder = ++gs.explosionsStarted;
     e.centre = Vec3{x, y, z};
     e.effectType = 1;
     e.frame = 0;
@@ -45,7 +61,8 @@ void startExplosion(float x, float y, float z, bool large) {
         off.y = (randomFraction() - 0.5f) * gs.preyExtent.y;
         off.z = (randomFraction() - 0.5f) * gs.preyExtent.z;
     }
-    gs.explosionList.push_back(e);
+    if (gs.explosionList.size() < static_cast<size_t>(kMaxExplosions)) gs.explosionList.push_back(e);
+    else gs.explosionList[oldestExplosion()] = e;
 }
 
 }  // namespace
@@ -93,4 +110,5 @@ void advanceUndrawnExplosions() {
         }
     }
     gs.drawnSincePass = false;
+    gs.explosionSoundThisPass = false;
 }

@@ -138,8 +138,13 @@ struct Prey {
 // A tumbling debris explosion. Created by the hit effects, animated and drawn
 // by the renderer, removed by the world step once `finished` is set.
 constexpr int kMaxExplosionPieces = 100;
+// Explosions under way at most: a new one beyond them replaces the oldest.
+// Play shows a handful at a time; the bound keeps a flood of effect events
+// from a network peer from growing the list (and every frame's drawing).
+constexpr int kMaxExplosions = 64;
 struct Explosion {
     Vec3 centre;
+    uint32_t startOrder = 0;   // gs.explosionsStarted when it began: the smallest is the oldest
     int32_t effectType = 1;    // 1 = explosion; no other type exists
     int32_t frame = 0;         // drawings made so far
     uint8_t finished = 0;      // set by the drawing once frame exceeds lifetime
@@ -234,6 +239,8 @@ struct GameState {
     char messageLine[kMessageLineSize] = "Info message here";
     int32_t messageSetMs = 0;             // clockNowMs when messageLine was last set
     bool drawnSincePass = false;          // a frame was drawn since the last idle pass
+    uint32_t explosionsStarted = 0;       // explosions ever started (their startOrder)
+    bool explosionSoundThisPass = false;  // the explosion sound was (re)started this pass
     int32_t hudScore = 0;
     int32_t hudBullets = 0;
     float hudHealth = 0.0f;
@@ -460,8 +467,11 @@ void worldStep();
 // kStartHealth. Nothing while gs.gamePaused.
 void regenerateHealth();
 
-// Starts an explosion at (x, y, z) and appends it to explosionList; also used
-// by the client when a state body reports an effect.
+// Starts an explosion at (x, y, z) and appends it to explosionList (with
+// kMaxExplosions under way it replaces the oldest instead); also used by the
+// client when a state body reports an effect. Plays the explosion sound
+// unless it was already (re)started this pass: one voice plays it, so a
+// second restart within a pass would only cut the first before it sounds.
 void startSmallExplosion(float x, float y, float z);
 void startLargeExplosion(float x, float y, float z);
 
@@ -483,7 +493,8 @@ void endExplosionFrame(Explosion& e);
 // the previous pass (a covered or unmapped window, a windowless process),
 // every explosion advances as one drawing would, unseen, so explosions still
 // finish on time and the list cannot grow without bound. Clears
-// gs.drawnSincePass. A paused world's explosions stand still.
+// gs.drawnSincePass and opens the pass for one explosion sound. A paused
+// world's explosions stand still.
 void advanceUndrawnExplosions();
 
 // ---------------------------------------------------------------------------

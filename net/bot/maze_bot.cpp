@@ -4,7 +4,8 @@
 // line of key=value figures: state bodies received per second, the share
 // applied and those refused as stale, bodies lost, key-to-state latency
 // (median and 99th percentile), the longest time its fighter went on moving
-// or turning after a held key's release, and shots fired beyond the taps.
+// or turning after a held key's release, shots fired beyond the taps, and
+// the datagrams dropped for coming from anyone but its server (foreign).
 //
 // Usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1]
 //                 [map=korvath.map] [port=9899] [report=0]
@@ -394,7 +395,7 @@ int main(int argc, char** argv) {
         "dropped_socket=%u keys_sent=%d latency_samples=%zu latency_ms_median=%.2f "
         "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
         "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%d dup_taps=%d "
-        "effects_max=%d explosions_max=%d\n",
+        "effects_max=%d explosions_max=%d foreign=%llu\n",
         gs.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
         passHz,
@@ -403,6 +404,7 @@ int main(int argc, char** argv) {
         percentile(bot.latenciesMs, 0.99), bot.unseen, active, moved, bot.maxBullets,
         bot.bodies ? static_cast<double>(net.bodiesApplied) / static_cast<double>(bot.bodies) : 0.0,
         static_cast<unsigned long long>(net.bodiesStale), bot.releasesWatched, bot.stuckMsMax, bot.taps,
-        bot.shotsSeen, std::max(0, bot.shotsSeen - bot.taps), bot.effectsMax, bot.explosionsMax);
+        bot.shotsSeen, std::max(0, bot.shotsSeen - bot.taps), bot.effectsMax, bot.explosionsMax,
+        static_cast<unsigned long long>(net.datagramsForeign));
     return 0;
 }

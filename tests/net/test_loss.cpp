@@ -163,12 +163,17 @@ TEST(Loss, AnOlderPictureIsNeverAppliedAlsoAcrossTheMinute) {
     // A plain server: by its clock, which turns over at 60000 ms.
     ASSERT_TRUE(fakeJoinedClient());
     // 5 after 59990: the minute turned, newer; then late from the old minute,
-    // the same body again, and well ahead.
-    const struct { int32_t clock; float x; float shown; } steps[] = {
-        {59980, 1.0f, 1.0f}, {59990, 2.0f, 2.0f}, {5, 3.0f, 3.0f}, {59995, 4.0f, 3.0f}, {5, 5.0f, 3.0f}, {29000, 6.0f, 6.0f}};
+    // a probe with the same clock (a copy of the last body), another body
+    // of the same millisecond, and well ahead.
+    const struct { int32_t clock; float x; float shown; uint8_t kind; } steps[] = {
+        {59980, 1.0f, 1.0f, StateUpdate}, {59990, 2.0f, 2.0f, StateUpdate}, {5, 3.0f, 3.0f, StateUpdate},
+        {59995, 4.0f, 3.0f, StateUpdate}, {5, 5.0f, 3.0f, KeepAliveProbe}, {5, 6.0f, 6.0f, StateUpdate},
+        {29000, 7.0f, 7.0f, StateUpdate}};
     for (const auto& s : steps) {
-        clientGets(plainBody(s.clock, s.x));
-        EXPECT_FLOAT_EQ(shownX(), s.shown) << "clock " << s.clock;
+        NetMessage body = plainBody(s.clock, s.x);
+        body.bytes[0] = s.kind;
+        clientGets(body);
+        EXPECT_FLOAT_EQ(shownX(), s.shown) << "clock " << s.clock << ", kind " << int(s.kind);
     }
 }
 
@@ -203,17 +208,21 @@ TEST(Loss, APlainPeerIsServedAndFollowed) {
     EXPECT_EQ(gs.fighterList[1].keyDown[int('i')], 0);
     EXPECT_EQ(bulletCount(), 1);
 
-    // A plain server's body and probe (which repeats the events): followed,
-    // the probe answered, each explosion started once.
+    // A plain server's body and probe (which repeats the events), then the
+    // next pass's body read in the same millisecond: followed, the probe
+    // answered, each explosion started once, the second body's too.
     ASSERT_TRUE(fakeJoinedClient());
     const NetMessage body = plainBody(100, 7.0f, 2);
     NetMessage probe = body;
     probe.bytes[0] = KeepAliveProbe;
-    for (const NetMessage& m : {body, probe, body}) queueDatagram(m, serverAddress());
+    for (const NetMessage& m : {body, probe}) queueDatagram(m, serverAddress());
     clientReceivePass();
     EXPECT_FLOAT_EQ(shownX(), 7.0f);
     EXPECT_EQ(gs.fighterList[3].state, InPlay);
     EXPECT_EQ(explosionCount(), 2);
+    clientGets(plainBody(100, 8.0f, 1));
+    EXPECT_FLOAT_EQ(shownX(), 8.0f);
+    EXPECT_EQ(explosionCount(), 3);
     ASSERT_FALSE(fake.sent.empty());
     EXPECT_EQ(messageKind(sentMessage(0)), KeepAliveAnswer);
 }

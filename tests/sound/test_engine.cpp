@@ -164,4 +164,19 @@ TEST(SoundEngine, MusicShorterThanTheRingRepeatsWithinTheFirstFillAndKeepsLoopin
     EXPECT_EQ(fa.v[0].stops, 0);
 }
 
+// Explosions share one voice: a burst of them in one pass restarts it once
+// (a second restart would cut the first before a sample of it played).
+TEST(SoundEngine, ABurstOfExplosionsRestartsTheirSoundOncePerPass) {
+    useFakeAudio();
+    resetGameStateForTest();
+    ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, pattern(4000)), 3), 0);
+    for (int pass = 1; pass <= 3; ++pass) {
+        for (int k = 0; k < 200; ++k) startSmallExplosion(1.0f, 2.0f, 1.5f);
+        EXPECT_EQ(fa.v[3].plays, pass);
+        advanceUndrawnExplosions();
+    }
+    EXPECT_EQ(explosionCount(), kMaxExplosions);
+    soundShutdown();
+}
+
 }  // namespace

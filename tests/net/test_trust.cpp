@@ -1,0 +1,129 @@
+// test_trust.cpp -- a client trusts only its server: strangers' datagrams are
+// dropped and counted, the level is checked on the join's answer only, a
+// body numbered far ahead changes nothing, a client that applies nothing for
+// 20 s gives up, and no body or pass can start explosions without bound.
+#include <gtest/gtest.h>
+
+#include "fake_net.h"
+
+namespace {
+
+const NetAddress kStrangers[] = {{0x7F000001, 40000}, {0x0A000001, kNetPort}};
+
+// A body of our server numbered `seq`, for fighter 1 of a `fighters` level,
+// fighter 0 at x; `effects` explosions of its own, paused when asked.
+NetMessage bodyNumbered(uint32_t seq, float x, int fighters = 9, int effects = 0, bool paused = false) {
+    static float nextX;
+    static int nextEffects;
+    static bool nextPaused;
+    nextX = x;
+    nextEffects = effects;
+    nextPaused = paused;
+    net.bodySeq = seq - 1;
+    return stateFor(fighters, 0, 1, StateUpdate, [] {
+        gs.fighterList[0].pos.x = nextX;
+        gs.gamePaused = nextPaused;
+        for (int e = 0; e < nextEffects; ++e) gs.effectEvents.push_back(EffectEvent{EffectLarge, 1.0f, 2.0f, 1.5f});
+    });
+}
+
+float shownX() { return gs.fighterList[0].pos.x; }
+
+void receive(const NetMessage& body, NetAddress from = serverAddress()) {
+    queueDatagram(body, from);
+    ASSERT_TRUE(clientReceivePass());
+}
+
+TEST(Trust, OnlyTheJoinedServerIsHeardAndOnlyItsFirstBodyChecksTheLevel) {
+    // The join: a stranger's acceptance is not the answer.
+    useFakeNet();
+    makeWorld(9, 2);
+    for (const NetAddress& s : kStrangers) queueDatagram(messageOfKind(JoinAccepted), s);
+    EXPECT_FALSE(connectToServer("127.0.0.1"));
+    EXPECT_EQ(net.datagramsForeign, 2u);
+
+    ASSERT_TRUE(fakeJoinedClient());
+    receive(bodyNumbered(10, 5.0f));
+    fake.sent.clear();
+    // Strangers: another level, a number far ahead, a probe to answer, a
+    // flood of explosions. None is seen, answered or believed.
+    NetMessage probe = bodyNumbered(11, 6.0f);
+    setMessageKind(probe, KeepAliveProbe);
+    for (const NetAddress& s : kStrangers)
+        for (const NetMessage& m : {bodyNumbered(11, 7.0f, 3), bodyNumbered(0x7FFFFFFF, 8.0f), probe,
+                                    bodyNumbered(12, 9.0f, 9, 255)})
+            queueDatagram(m, s);
+    ASSERT_TRUE(clientReceivePass());
+    EXPECT_EQ(net.datagramsForeign, 8u);
+    EXPECT_FALSE(net.levelMismatchReported);
+    EXPECT_FLOAT_EQ(shownX(), 5.0f);
+    EXPECT_EQ(explosionCount(), 0);
+    EXPECT_TRUE(fake.sent.empty()) << "a stranger's probe is not answered";
+    receive(bodyNumbered(11, 10.0f));
+    EXPECT_FLOAT_EQ(shownX(), 10.0f);
+
+    // The server itself: only the first body after the join is compared.
+    receive(bodyNumbered(12, 11.0f, 3));
+    EXPECT_FALSE(net.levelMismatchReported);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(fakeJoinedClient());
+    receive(bodyNumbered(1, 1.0f, 3));
+    EXPECT_TRUE(net.levelMismatchReported);
+    // Also when that body was the join's answer.
+    useFakeNet();
+    makeWorld(9, 2);
+    queueDatagram(bodyNumbered(1, 1.0f, 3), serverAddress());
+    ASSERT_TRUE(connectToServer("127.0.0.1"));
+    EXPECT_TRUE(net.levelMismatchReported);
+    testing::internal::GetCapturedStderr();
+}
+
+TEST(Trust, ABodyFarAheadIsNotNewerAndOnlyAppliedBodiesKeepTheServerAlive) {
+    ASSERT_TRUE(fakeJoinedClient());
+    receive(bodyNumbered(100, 1.0f));
+    receive(bodyNumbered(100 + kMaxBodySeqAhead + 1, 2.0f));
+    receive(bodyNumbered(0x7FFFFFFF, 3.0f));
+    EXPECT_FLOAT_EQ(shownX(), 1.0f);
+    EXPECT_EQ(net.bodiesStale, 2u);
+    receive(bodyNumbered(101, 4.0f));
+    receive(bodyNumbered(101 + kMaxBodySeqAhead, 5.0f));
+    EXPECT_FLOAT_EQ(shownX(), 5.0f) << "a minute of lost bodies is still followed";
+
+    // Only old bodies (and strangers' new ones) from now on: heard every
+    // second, but nothing applied, the client gives up after 20 s.
+    const NetMessage old = bodyNumbered(101, 6.0f), foreignNew = bodyNumbered(200 + kMaxBodySeqAhead, 7.0f);
+    for (int s = 1; s <= kServerTimeout; ++s) {
+        fake.now += 1;
+        queueDatagram(old, serverAddress());
+        queueDatagram(foreignNew, kStrangers[0]);
+        ASSERT_TRUE(clientReceivePass()) << s << " s";
+    }
+    fake.now += 1;
+    queueDatagram(old, serverAddress());
+    EXPECT_FALSE(clientReceivePass());
+}
+
+TEST(Trust, ExplosionsFromBodiesAreBoundedPerBodyPassAndWorld) {
+    ASSERT_TRUE(fakeJoinedClient());
+    // One body of 255 events: kMaxEffectsPerBody start; the rest are not
+    // lost for good, a later body's repeats may still start them.
+    receive(bodyNumbered(1, 1.0f, 9, 255));
+    EXPECT_EQ(explosionCount(), kMaxEffectsPerBody);
+    // Many such bodies in one pass: kMaxEffectsPerPass start.
+    for (uint32_t seq = 2; seq < 40; ++seq) queueDatagram(bodyNumbered(seq, 1.0f, 9, 255), serverAddress());
+    ASSERT_TRUE(clientReceivePass());
+    EXPECT_EQ(gs.explosionsStarted, static_cast<uint32_t>(kMaxEffectsPerBody + kMaxEffectsPerPass));
+    // Pass after pass: the list holds the newest kMaxExplosions.
+    for (uint32_t seq = 40; seq < 440; ++seq) receive(bodyNumbered(seq, 1.0f, 9, 255));
+    ASSERT_EQ(explosionCount(), kMaxExplosions);
+    for (const Explosion& e : gs.explosionList) EXPECT_GT(e.startOrder, gs.explosionsStarted - kMaxExplosions);
+
+    // A paused server's bodies start none: its world makes no hits, and
+    // explosions would stand still until it resumed.
+    ASSERT_TRUE(fakeJoinedClient());
+    for (uint32_t seq = 1; seq < 400; ++seq) receive(bodyNumbered(seq, 1.0f, 9, 255, true));
+    EXPECT_EQ(explosionCount(), 0);
+    EXPECT_TRUE(gs.gamePaused);
+}
+
+}  // namespace
