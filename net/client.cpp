@@ -73,6 +73,20 @@ bool lookUpServer(const char* name, uint32_t* ip) {
     return false;
 }
 
+// A body of our server that is not newer than the one applied last: taken
+// all the same once nothing was applied for kResyncAfterMs while the refused
+// bodies themselves kept advancing (a live stream the window cannot follow:
+// the client was stopped for longer than the window, or a forged body put it
+// ahead). A replayed or repeated body does not advance, so it never keeps a
+// dead server's client alive.
+bool resyncTo(const StateSnapshot& s) {
+    const bool advancing = net.haveRefused && snapshotFollows(s, net.refusedSeq, net.refusedClockMs);
+    net.haveRefused = true;
+    net.refusedSeq = s.hasSeq ? s.bodySeq : 0;
+    net.refusedClockMs = s.serverClockMs;
+    return advancing && net.clockMillis() - net.lastAppliedMs > kResyncAfterMs;
+}
+
 }  // namespace
 
 uint32_t resolveHost(const char* name) {
@@ -125,7 +139,7 @@ bool connectToServer(const char* hostName) {
                 net.levelChecked = false;
                 if (stateForUs) checkLevelOnce(body);
                 net.lastAppliedTime = net.clockSeconds();
-                net.lastKeyRefreshMs = net.clockMillis();
+                net.lastAppliedMs = net.lastKeyRefreshMs = net.clockMillis();
                 return true;
             }
             if (kind == JoinRefused) {
@@ -214,7 +228,11 @@ bool clientReceivePass() {
             continue;
         }
         checkLevelOnce(incoming);
-        const bool newer = snapshotIsNewer(incoming);
+        bool newer = snapshotIsNewer(incoming);
+        if (!newer && resyncTo(incoming)) {
+            newer = true;
+            ++net.bodiesResynced;
+        }
         if (net.onStateReceived) net.onStateReceived(msg, newer);
         // Events travel by id, so a late body still starts the ones its
         // successors lost; none starts twice.
@@ -224,6 +242,8 @@ bool clientReceivePass() {
             continue;
         }
         net.haveSnapshot = true;
+        net.haveRefused = false;
+        net.lastAppliedMs = net.clockMillis();
         net.appliedSeq = incoming.hasSeq ? incoming.bodySeq : 0;
         net.appliedClockMs = incoming.serverClockMs;
         std::swap(newest, incoming);

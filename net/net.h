@@ -64,6 +64,12 @@ constexpr int kEffectIdWindow = 256;        // started ids the client remembers
 constexpr uint32_t kMaxBodySeqAhead = 6000;
 constexpr int kMaxEffectsPerBody = 16;
 constexpr int kMaxEffectsPerPass = 64;
+// A client that has applied nothing for this long while its server's bodies
+// keep arriving takes the next one whatever its number or clock: the client
+// was stopped (Ctrl-Z) for longer than the window, or a forged body within
+// the window put it ahead of the real stream. Bodies still applying keep
+// the window's rule, so a forged body far ahead changes nothing.
+constexpr int64_t kResyncAfterMs = 1000;
 
 // Message kinds (header offset 0, u16).
 enum NetMessageKind : uint16_t {
@@ -189,6 +195,10 @@ struct NetState {
     // as stale do not count, so a server that only repeats old pictures (or
     // a stranger who pretends to be one) still ends in "Server died".
     int64_t lastAppliedTime = 0;
+    int64_t lastAppliedMs = 0;           // steady ms of the same (for the resync)
+    bool haveRefused = false;            // a body of the server was refused since the last applied
+    uint32_t refusedSeq = 0;             // the last refused body's number and clock
+    int32_t refusedClockMs = 0;
     NetMessage keyBuffer;                // every KeyEvent / KeepAliveAnswer; keeps its content
     uint32_t keySeq = 0;                 // sequence number of the last key event sent
     KeyRecord keyHistory[kKeyHistory];   // the last events sent, [keySeq % kKeyHistory]
@@ -213,6 +223,7 @@ struct NetState {
     uint64_t datagramsForeign = 0;       // client: from anyone but its server (also dropped)
     uint64_t bodiesApplied = 0;          // client: state bodies applied to the world
     uint64_t bodiesStale = 0;            // client: bodies refused as not newer
+    uint64_t bodiesResynced = 0;         // client: bodies taken after kResyncAfterMs refused
     uint64_t keyEventsApplied = 0;       // server: client key events acted on
     uint64_t keyEventsRepeated = 0;      // server: key events refused as already applied
 };
@@ -328,6 +339,9 @@ int startSnapshotEffects(const StateSnapshot& s, bool newer, int budget = kMaxEf
 // its clock across the minute (a StateUpdate with the same clock is newer,
 // a probe, the last body's copy, is not).
 bool snapshotIsNewer(const StateSnapshot& s);
+// True when `s` follows a body numbered baseSeq (0: none, a plain server)
+// with clock baseClockMs by the same rules.
+bool snapshotFollows(const StateSnapshot& s, uint32_t baseSeq, int32_t baseClockMs);
 
 // ---------------------------------------------------------------------------
 // Server

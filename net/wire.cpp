@@ -528,12 +528,11 @@ void applyState(const NetMessage& body) {
     if (parseStateBody(body, s)) applySnapshot(s);
 }
 
-bool snapshotIsNewer(const StateSnapshot& s) {
-    if (!net.haveSnapshot) return true;
+bool snapshotFollows(const StateSnapshot& s, uint32_t baseSeq, int32_t baseClockMs) {
     // A body far ahead is no later picture of the same server: believed, it
     // would make every real body after it look stale.
-    if (s.hasSeq && net.appliedSeq != 0) {
-        const uint32_t ahead = s.bodySeq - net.appliedSeq;
+    if (s.hasSeq && baseSeq != 0) {
+        const uint32_t ahead = s.bodySeq - baseSeq;
         return ahead != 0 && ahead <= kMaxBodySeqAhead;
     }
     if (s.hasSeq) return true;
@@ -544,8 +543,13 @@ bool snapshotIsNewer(const StateSnapshot& s) {
     // clock is a body of its own (with effects of its own), while a probe
     // with it is the last body's copy.
     const int64_t ahead =
-        ((static_cast<int64_t>(s.serverClockMs) - net.appliedClockMs) % 60000 + 60000) % 60000;
+        ((static_cast<int64_t>(s.serverClockMs) - baseClockMs) % 60000 + 60000) % 60000;
     return ahead < 30000 && (ahead > 0 || s.kind == StateUpdate);
+}
+
+bool snapshotIsNewer(const StateSnapshot& s) {
+    if (!net.haveSnapshot) return true;
+    return snapshotFollows(s, net.appliedSeq, net.appliedClockMs);
 }
 
 int startSnapshotEffects(const StateSnapshot& s, bool newer, int budget) {

@@ -103,6 +103,26 @@ TEST(Trust, ABodyFarAheadIsNotNewerAndOnlyAppliedBodiesKeepTheServerAlive) {
     EXPECT_FALSE(clientReceivePass());
 }
 
+TEST(Trust, ALiveStreamBeyondTheWindowIsFollowedAgainWithinASecond) {
+    // A client stopped for longer than the window (or put ahead by a forged
+    // body) sees the server's stream advance past its reach: it takes it up
+    // again once nothing applied for kResyncAfterMs; strangers cannot help.
+    for (const uint32_t resumeAt : {50000u, 50u}) {
+        ASSERT_TRUE(fakeJoinedClient());
+        receive(bodyNumbered(5000, 1.0f));
+        int passes = 0;
+        for (uint32_t seq = resumeAt; shownX() == 1.0f && passes < 500; ++seq, ++passes) {
+            fake.nowMs += 10;
+            queueDatagram(bodyNumbered(seq + 7000, 3.0f), kStrangers[0]);
+            receive(bodyNumbered(seq, 2.0f));
+        }
+        EXPECT_FLOAT_EQ(shownX(), 2.0f);
+        EXPECT_NEAR(passes * 10, kResyncAfterMs, 30) << "resumed at " << resumeAt;
+        receive(bodyNumbered(resumeAt + passes, 4.0f));
+        EXPECT_FLOAT_EQ(shownX(), 4.0f) << "the stream is followed from there on";
+    }
+}
+
 TEST(Trust, ExplosionsFromBodiesAreBoundedPerBodyPassAndWorld) {
     ASSERT_TRUE(fakeJoinedClient());
     // One body of 255 events: kMaxEffectsPerBody start; the rest are not
