@@ -59,6 +59,11 @@ constexpr const char* kTextureFileNames[4] = {"wall.rgb", "floor.rgb", "Clouds.r
 // GL texture names of the four slots (0 until loadTextures ran).
 extern unsigned int mazeTextures[4];
 
+// Call right after glutInit. In a build under LeakSanitizer, the leak check
+// at the process's end then runs before freeglut's exit handler unloads the
+// GL driver (see leak_check.cpp); elsewhere it does nothing. GL-free.
+void checkLeaksBeforeToolkitExit();
+
 // ---------------------------------------------------------------------------
 // SGI images (GL-free)
 // ---------------------------------------------------------------------------

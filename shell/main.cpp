@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "net/net.h"
+#include "render/render.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
 #include "world/world.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
 
     // 2. The window.
     glutInit(&argc, argv);
+    checkLeaksBeforeToolkitExit();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     placeWindow();
     glutInitWindowSize(kWindowWidth, kWindowHeight);
