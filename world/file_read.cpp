@@ -65,7 +65,8 @@ FileRead readDataFile(const char* path, size_t limit, std::vector<uint8_t>& byte
             error = tooLarge;
             return FileRead::TooLarge;
         }
-        bytes.reserve(static_cast<size_t>(st.st_size));
+        // Room for the whole file and the last, empty read: no reallocation.
+        bytes.reserve(std::min(static_cast<size_t>(st.st_size) + kReadChunk, limit + 1));
     }
     // Whatever the size said (a file may grow, a pipe has none), at most one
     // byte past the limit is read: enough to know the file is too large.
