@@ -54,6 +54,7 @@ bool openBenchWindow(benchmark::State& state) {
     char name[] = "maze-bench";
     char* argv[] = {name, nullptr};
     glutInit(&argc, argv);
+    checkLeaksBeforeToolkitExit();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowPosition(0, 0);
     glutInitWindowSize(640, 480);

@@ -10,11 +10,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <istream>
 #include <sstream>
 
 #include "prey/prey.h"
+#include "world/file_read.h"
 
 PreyPoseSet preyPoses;
 
@@ -122,14 +122,18 @@ int readPreyPosesText(const std::string& text, PreyPoseSet& set) {
 }
 
 bool readPreyPoses(const char* path, PreyPoseSet& set) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    const FileRead read = readDataFile(path, kMaxPreyPoseFileSize, bytes, error);
+    if (read != FileRead::Read) {
         set = PreyPoseSet{};
         derivePreyMotion(set);
-        std::fprintf(stderr, "%s: cannot be opened; prey will stand still\n", path);
+        std::fprintf(stderr, "%s: pose file %s: %s%s; prey will stand still\n", path,
+                     read == FileRead::TooLarge ? "refused" : "not read", error.c_str(),
+                     read == FileRead::TooLarge ? ", more than a pose file needs" : "");
         return false;
     }
-    const int count = readPoseStream(in, set);
+    const int count = readPreyPosesText(std::string(bytes.begin(), bytes.end()), set);
     if (count < kPreyPoseNumbers) {
         std::fprintf(stderr, "%s: only %d of %d numbers could be read; the rest are taken as 0\n",
                      path, count, kPreyPoseNumbers);

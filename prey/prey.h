@@ -26,6 +26,10 @@ constexpr int kPreyTurnSteps = 4;
 constexpr int kPreyPoseNumbers = 1 + kPreyPoseCount * kPreyJointCount * 7;
 
 constexpr const char* kPreyPoseFileName = "PreyPoses.dat";
+// Largest pose file read: its 1261 numbers at the longest token the reader
+// takes (64 characters) and a separator each are 82 KB; the rest is room for
+// spacing and ignored trailing text.
+constexpr size_t kMaxPreyPoseFileSize = 256 * 1024;
 
 // One joint of one pose: translate by offset (model units), then rotate by
 // angle (degrees) about axis.
@@ -59,9 +63,10 @@ void derivePreyMotion(PreyPoseSet& set);
 // kPreyPoseNumbers numbers were read.
 int readPreyPosesText(const std::string& text, PreyPoseSet& set);
 
-// Reads the pose file at `path` as readPreyPosesText does, without reading
-// more of the file than the pose numbers. Prints one line on the error
-// stream when the file is missing or incomplete. Returns true when complete.
+// Reads the pose file at `path` as readPreyPosesText does. Prints one line on
+// the error stream when the file is missing, unreadable, larger than
+// kMaxPreyPoseFileSize (then read as a missing one: a still set) or
+// incomplete. Returns true when complete.
 bool readPreyPoses(const char* path, PreyPoseSet& set);
 
 // The game's start-up call: readPreyPoses(kPreyPoseFileName, preyPoses).

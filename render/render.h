@@ -59,6 +59,11 @@ constexpr const char* kTextureFileNames[4] = {"wall.rgb", "floor.rgb", "Clouds.r
 // GL texture names of the four slots (0 until loadTextures ran).
 extern unsigned int mazeTextures[4];
 
+// Call right after glutInit. In a build under LeakSanitizer, the leak check
+// at the process's end then runs before freeglut's exit handler unloads the
+// GL driver (see leak_check.cpp); elsewhere it does nothing. GL-free.
+void checkLeaksBeforeToolkitExit();
+
 // ---------------------------------------------------------------------------
 // SGI images (GL-free)
 // ---------------------------------------------------------------------------
@@ -67,6 +72,13 @@ constexpr int kSgiHeaderSize = 512;
 // Largest picture the reader accepts (64 MiB of RGBA): a 600-byte run-length
 // file can otherwise claim 65535 x 65535 pixels.
 constexpr int64_t kMaxSgiPixels = 4096 * 4096;
+// Largest SGI file read (132 MiB): the header, both run-length tables of the
+// tallest picture (65535 lines of 4 channels, 4 bytes each per table) and the
+// largest picture at the format's widest, 4 channels of 2 bytes, with 1/64
+// more for the run-length packets' count bytes. A larger file is refused
+// before it is read into memory.
+constexpr int64_t kMaxSgiFileSize =
+    kSgiHeaderSize + 2 * 65535LL * 4 * 4 + kMaxSgiPixels * 4 * 2 * 65 / 64;
 
 // A decoded picture: width * height pixels of R, G, B, A, bottom row first,
 // as glTexImage2D takes them.
@@ -90,10 +102,11 @@ std::vector<uint8_t> encodeSgiImage(int width, int height, int channels,
                                     const std::vector<uint8_t>& pixels, bool runLength);
 
 // GL-free. The game's reader: reads the file and returns its RGBA bytes,
-// setting width, height and channels. A file that cannot be opened ends the
-// process with status 1 after "<name>: <system error>" on standard error; a
-// corrupt one is refused with "<name>: <reason>" on standard error and comes
-// back empty with zero sizes.
+// setting width, height and channels. A file that cannot be opened, or that
+// holds more than kMaxSgiFileSize bytes, ends the process with status 1 after
+// one line naming it and the reason on standard error; one that fails to
+// read or is corrupt is refused with such a line and comes back empty with
+// zero sizes.
 std::vector<uint8_t> readSgiImage(const char* fileName, int& width, int& height, int& channels);
 
 // ---------------------------------------------------------------------------
@@ -129,9 +142,16 @@ bool decodeMesh(const uint8_t* data, size_t size, Mesh& out, std::string& error)
 // index fits in 0..255 and force16 is false, else with signed 16-bit ones.
 std::vector<uint8_t> encodeMesh(const Mesh& mesh, bool force16 = false);
 
-// GL-free. Reads and decodes one mesh file; on failure writes one line
-// naming the file and the reason to standard error and returns false with
-// `out` empty (that model is then not drawn).
+// Largest mesh file read: 16-bit indices reach at most 32768 vertices and
+// normals (786 KB together), which leaves room for 3.6 million triangles,
+// hundreds of times the game's largest model. A larger file is refused before
+// it is read into memory.
+constexpr int64_t kMaxMeshFileSize = 64LL * 1024 * 1024;
+
+// GL-free. Reads and decodes one mesh file; on failure (a missing, unreadable,
+// oversized or corrupt file) writes one line naming the file and the reason
+// to standard error and returns false with `out` empty (that model is then
+// not drawn).
 bool readMeshFile(const char* fileName, Mesh& out);
 
 // ---------------------------------------------------------------------------

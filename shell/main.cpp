@@ -6,6 +6,7 @@
 
 #include "cli/cli.h"
 #include "net/net.h"
+#include "render/render.h"
 #include "shell/maze_options.h"
 #include "shell/shell.h"
 #include "sound/sound.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
     // argument was ours, and was checked above.
     int glutArgc = 1;
     glutInit(&glutArgc, argv);
+    checkLeaksBeforeToolkitExit();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     placeWindow();
     glutInitWindowSize(kWindowWidth, kWindowHeight);

@@ -47,6 +47,10 @@ constexpr uint16_t kPrimaryBits = 16;
 constexpr uint16_t kMaxWaveChannels = 8;
 constexpr uint32_t kMinWaveRate = 1000;
 constexpr uint32_t kMaxWaveRate = 192000;
+// Largest WAV file opened: six minutes of 44.1 kHz 16-bit stereo, twenty
+// times the game's music loop. The reader streams the data, but a larger
+// file is no sound this engine plays.
+constexpr uint64_t kMaxWaveFileSize = 64ull * 1024 * 1024;
 
 // ---------------------------------------------------------------------------
 // WAV reader
@@ -85,8 +89,9 @@ struct WaveReader {
 
 // Opens a WAV file, checks its format and positions the reader at the first
 // sample. Returns 0, or kSoundFail after printing one line naming the file
-// and the reason (missing, not RIFF WAVE, chunks past the end, no or empty
-// data, not 8/16-bit PCM, channels, rate, block alignment).
+// and the reason (missing, not seekable, larger than kMaxWaveFileSize, not
+// RIFF WAVE, chunks past the end, no or empty data, not 8/16-bit PCM,
+// channels, rate, block alignment).
 int openWave(WaveReader& reader, const char* fileName);
 // The same on an already open stream, which the reader takes over (closed
 // on failure too); `name` appears in the messages.

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "sound/sound.h"
+#include "world/file_read.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ const char* checkFormat(const WaveFormat& w) {
 int openWave(WaveReader& reader, const char* fileName) {
     closeWave(reader);
     reader.name = fileName ? fileName : "";
-    std::FILE* f = fileName ? std::fopen(fileName, "rb") : nullptr;
+    std::FILE* f = fileName ? openDataFile(fileName) : nullptr;
     if (f == nullptr) return refuse(reader.name, "it cannot be opened");
     return openWaveStream(reader, f, reader.name.c_str());
 }
@@ -96,11 +97,17 @@ int openWaveStream(WaveReader& reader, std::FILE* stream, const char* name) {
     ChunkWalk walk;
     WaveFormat w;
     ChunkInfo riff;
+    // A pipe cannot seek and fails here; a device without a size reads as
+    // empty. Nothing past the headers is read before the size is checked.
     if (std::fseek(stream, 0, SEEK_END) != 0 || std::ftell(stream) < 0) {
         why = "the file cannot be read";
     } else {
         fileSize = static_cast<uint64_t>(std::ftell(stream));
     }
+    char tooLarge[80];
+    std::snprintf(tooLarge, sizeof tooLarge, "it is larger than %llu bytes",
+                  static_cast<unsigned long long>(kMaxWaveFileSize));
+    if (!why && fileSize > kMaxWaveFileSize) why = tooLarge;
     if (!why && (!readAt(stream, 0, head, 12) || std::memcmp(head, "RIFF", 4) != 0 ||
                  std::memcmp(head + 8, "WAVE", 4) != 0))
         why = "not a RIFF WAVE file";

@@ -1,8 +1,11 @@
 #!/bin/bash
 # Sets the machine up and runs every test headless:
 #   1. the normal build: unit, pixel and end-to-end tests under Xvfb;
-#   2. the rules' unit tests under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   2. the same build and the same tests, the windowed game included, under
+#      AddressSanitizer and UndefinedBehaviorSanitizer (tools/lsan.supp holds
+#      what the system's libraries leak);
 #   3. every libFuzzer target for a bounded time (FUZZ_SECONDS, default 20).
+# Each stage ends with a line saying how long it took.
 # The fuzz targets' own output is closed (-close_fd_mask); libFuzzer keeps a
 # copy of the error stream for its reports and the sanitizers'.
 # Ends with one line "N passed, N failed" and a non-zero status on failure.
@@ -13,6 +16,9 @@ fuzz_seconds=${FUZZ_SECONDS:-20}
 passed=0
 failed=0
 failures=()
+
+stage_start=$SECONDS
+stage_end() { echo "--- $1 took $((SECONDS - stage_start)) s"; stage_start=$SECONDS; }
 
 bash tools/setup.sh || { echo "0 passed, 1 failed"; exit 1; }
 
@@ -30,20 +36,32 @@ count_ctest() {
     [ "$bad" = 0 ] || failures+=("$2: $bad failed")
 }
 
+stage_end "set-up and normal build"
+
 echo "=== normal build: all tests under Xvfb ==="
 log=$(mktemp)
 (cd build && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j2 --timeout 600) 2>&1 | tee "$log"
 count_ctest "$log" "tests"
+stage_end "normal tests"
 
-echo "=== sanitizer build: unit tests under ASan and UBSan ==="
+echo "=== sanitizer build: all tests under ASan and UBSan, under Xvfb ==="
 CC=clang CXX=clang++ cmake -S . -B build-asan -DMAZE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
     cmake --build build-asan -j"$(nproc)" >/dev/null 2>build-asan.log || {
         cat build-asan.log; failed=$((failed + 1)); failures+=("sanitizer build"); }
-if [ -d build-asan ] && ls build-asan/maze-tests-* >/dev/null 2>&1; then
-    (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        ctest --output-on-failure -j2 --timeout 600) 2>&1 | tee "$log"
+stage_end "sanitizer build"
+if [ -x build-asan/maze ] && ls build-asan/maze-tests-* >/dev/null 2>&1; then
+    # Every sanitized program the tests start (the game in the end-to-end
+    # scripts too) inherits these; a report ends the program with a failure.
+    # UBSan checks only the code we compile, so no system library needs a
+    # suppression there.
+    export ASAN_OPTIONS=detect_leaks=1
+    export LSAN_OPTIONS=suppressions=$root/tools/lsan.supp:print_suppressions=0
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    (cd build-asan && xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j2 --timeout 600) 2>&1 | tee "$log"
     count_ctest "$log" "sanitizer tests"
+    unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 fi
+stage_end "sanitizer tests"
 
 echo "=== fuzz targets, ${fuzz_seconds} s each ==="
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DMAZE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
@@ -68,6 +86,7 @@ for fuzzer in build-fuzz/fuzz_*; do
     fi
     rm -rf "$corpus"
 done
+stage_end "fuzz build and targets"
 rm -f "$log"
 
 echo

@@ -4,6 +4,7 @@
 // The file is a stream of whitespace-separated numbers; line breaks carry no
 // meaning. Reading is sticky: once a token is missing or malformed, every
 // later target stays 0, as a failed formatted stream read would leave it.
+#include "world/file_read.h"
 #include "world/world.h"
 
 #include <cctype>
@@ -12,9 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <fstream>
 #include <limits>
-#include <sstream>
 
 namespace {
 
@@ -195,15 +194,20 @@ void readMazeMapTokens(const std::string& text, bool quiet) {
 void readMazeMapText(const std::string& text) { readMazeMapTokens(text, false); }
 
 void readMazeMapFile(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        std::fprintf(stderr, "%s: cannot open the level file\n", path);
+    std::vector<uint8_t> bytes;
+    std::string error;
+    const FileRead read = readDataFile(path, kMaxLevelFileSize, bytes, error);
+    if (read != FileRead::Read) {
+        // A file refused for its size leaves the level as a missing one does.
+        if (read == FileRead::TooLarge)
+            std::fprintf(stderr, "%s: level file refused: %s, more than any level needs\n", path,
+                         error.c_str());
+        else
+            std::fprintf(stderr, "%s: level file not read: %s\n", path, error.c_str());
         readMazeMapTokens(std::string(), true);
         return;
     }
-    std::ostringstream all;
-    all << file.rdbuf();
-    readMazeMapTokens(all.str(), false);
+    readMazeMapTokens(std::string(bytes.begin(), bytes.end()), false);
 }
 
 void readMazeMap() { readMazeMapFile(kMapFileName); }

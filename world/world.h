@@ -323,10 +323,16 @@ void setMessageLine(const char* text);
 // ---------------------------------------------------------------------------
 
 constexpr const char* kMapFileName = "korvath.map";
+// The largest level file read: the 100 x 100 grid (20 KB of single digits),
+// the starts, and a light on every side of every cell (40 000 lights of three
+// numbers, about 500 KB) fit with room for wider spacing and longer numbers.
+constexpr size_t kMaxLevelFileSize = 1024 * 1024;
 
 // Reads the level from `path` (the game passes kMapFileName in its working
 // directory) into gs, printing the level's diagnostics on standard output.
-// Never reads or writes outside the tables, whatever the file holds.
+// Never reads or writes outside the tables, whatever the file holds. A file
+// that cannot be read or holds more than kMaxLevelFileSize bytes leaves an
+// empty level (one line on the error stream).
 void readMazeMapFile(const char* path);
 // Reads the level from a text already in memory (same rules; for tests and
 // the fuzzer).

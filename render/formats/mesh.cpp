@@ -19,12 +19,12 @@
 // every number is finite, every vertex and normal index lies inside its
 // array, and no index (the unused three included) is negative. The unused
 // indices are kept as read and point at nothing.
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "render/render.h"
+#include "world/file_read.h"
 
 namespace {
 
@@ -32,9 +32,6 @@ constexpr uint8_t kMeshMagic[4] = {'M', 'Z', 'M', 'S'};
 constexpr uint16_t kMeshVersion = 1;
 constexpr size_t kMeshHeaderSize = 20;
 constexpr int kIndicesPerFace = 9;
-// Larger than any model of the game by far; a bigger file is refused before
-// it is read into memory.
-constexpr long kMaxMeshFileSize = 64L * 1024 * 1024;
 
 uint16_t getU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
@@ -196,33 +193,12 @@ std::vector<uint8_t> encodeMesh(const Mesh& mesh, bool force16) {
 
 bool readMeshFile(const char* fileName, Mesh& out) {
     out = Mesh{};
-    std::string error;
     std::vector<uint8_t> bytes;
-    std::FILE* f = std::fopen(fileName, "rb");
-    if (!f) {
-        error = std::string("cannot open it (") + std::strerror(errno) + ")";
-    } else {
-        // Read at most one byte past the limit, so an oversized file is known
-        // without reading all of it.
-        bytes.resize(4096);
-        size_t used = 0;
-        for (;;) {
-            if (used == bytes.size()) {
-                if (bytes.size() > static_cast<size_t>(kMaxMeshFileSize)) break;
-                bytes.resize(bytes.size() * 2);
-            }
-            const size_t got = std::fread(bytes.data() + used, 1, bytes.size() - used, f);
-            used += got;
-            if (got == 0) break;
-        }
-        if (std::ferror(f)) error = std::string("cannot read it (") + std::strerror(errno) + ")";
-        std::fclose(f);
-        bytes.resize(used);
-        if (error.empty() && used > static_cast<size_t>(kMaxMeshFileSize))
-            error = describe("it is larger than %lld bytes", kMaxMeshFileSize);
-    }
+    std::string error;
+    const bool read =
+        readDataFile(fileName, static_cast<size_t>(kMaxMeshFileSize), bytes, error) == FileRead::Read;
     Mesh mesh;
-    if (error.empty() && decodeMesh(bytes.data(), bytes.size(), mesh, error)) {
+    if (read && decodeMesh(bytes.data(), bytes.size(), mesh, error)) {
         out = std::move(mesh);
         return true;
     }

@@ -8,12 +8,12 @@
 // height * channels u32 each followed by the packed lines. Row 0 is the
 // bottom of the picture.
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "render/render.h"
+#include "world/file_read.h"
 
 namespace {
 
@@ -264,23 +264,24 @@ std::vector<uint8_t> encodeSgiImage(int width, int height, int channels,
 
 std::vector<uint8_t> readSgiImage(const char* fileName, int& width, int& height, int& channels) {
     width = height = channels = 0;
-    std::FILE* f = std::fopen(fileName, "rb");
-    if (!f) {
-        std::fprintf(stderr, "%s: %s\n", fileName, std::strerror(errno));
-        std::exit(1);
-    }
     std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    const bool readError = std::ferror(f) != 0;
-    std::fclose(f);
-    if (readError) {
-        std::fprintf(stderr, "%s: read error; texture left empty\n", fileName);
+    std::string error;
+    switch (readDataFile(fileName, static_cast<size_t>(kMaxSgiFileSize), bytes, error)) {
+    case FileRead::Read: break;
+    case FileRead::CannotOpen:
+        std::fprintf(stderr, "%s: texture not read: %s; ending\n", fileName, error.c_str());
+        std::exit(1);
+    case FileRead::TooLarge:
+        // Refused as a missing texture is: no picture the game takes is this large.
+        std::fprintf(stderr, "%s: texture refused: %s, more than any picture the game takes; "
+                     "ending\n", fileName, error.c_str());
+        std::exit(1);
+    case FileRead::CannotRead:
+        std::fprintf(stderr, "%s: texture not read: %s; texture left empty\n", fileName,
+                     error.c_str());
         return {};
     }
     SgiImage image;
-    std::string error;
     if (!decodeSgiImage(bytes.data(), bytes.size(), image, error)) {
         std::fprintf(stderr, "%s: not a usable SGI image: %s; texture left empty\n", fileName,
                      error.c_str());

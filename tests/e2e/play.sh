@@ -15,7 +15,8 @@
 #     40..105 a second), and the idle server uses under half a core;
 #   - "Quit" alone ends nothing, the next key ends the server with
 #     "Good-Bye" and status 0; q ends the client the same way.
-# Screens go to BUILD_DIR/test-frames/e2e_*.png.
+# Screens go to BUILD_DIR/test-frames/e2e_*.png. In a sanitized build the
+# checks of speed print what they saw without failing (timed_check).
 set -u
 if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
     exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
@@ -32,6 +33,18 @@ failures=0
 check() {  # check TEXT COMMAND...
     local what=$1; shift
     if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+# Checks of speed (pass rates, walking pace, sound delays, a client's frame
+# rate catching each bullet) hold for the normal build. A sanitized build
+# (its CMakeCache says MAZE_SANITIZE=ON) runs several times slower; there
+# they print what they saw and count as passed, and every other check holds.
+sanitized=
+grep -q '^MAZE_SANITIZE:BOOL=ON$' "$build/CMakeCache.txt" 2>/dev/null && sanitized=1
+timed_check() {  # timed_check TEXT COMMAND...
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"
+    elif [ -n "$sanitized" ]; then echo "slow: $what (not held in a sanitized build)"
+    else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
 fail() { echo "FAIL: $*"; tail -20 "$work/server.out" "$work/client.out" 2>/dev/null; exit 1; }
 windows() { xdotool search --onlyvisible --name '^maze$' 2>/dev/null | sort; }
@@ -91,10 +104,17 @@ sw=$(new_window "") || fail "no server window"
 for _ in $(seq 50); do grep -q "waiting on port 9899" "$work/server.out" && break; sleep 0.1; done
 geometry=$(xwininfo -id "$sw" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w"x"h}')
 check "the window is 640x480 ($geometry)" test "$geometry" = 640x480
-sleep 1
 shot="$frames/startup.png"
-import -window "$sw" "$shot"
 rgb() { /usr/bin/convert "$shot" -crop "$1" +repage -resize 1x1\! -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:; }
+# The first frame follows the level, textures and models: up to 10 s.
+for _ in $(seq 20); do
+    sleep 0.5
+    import -window "$sw" "$shot"
+    read -r cr cg cb <<<"$(rgb 1x1+320+240)"
+    [ "$((cr + cg + cb))" -gt 0 ] && break
+done
+sleep 0.5
+import -window "$sw" "$shot"
 read -r sr _ sb <<<"$(rgb 200x40+220+60)"
 read -r fr _ fb <<<"$(rgb 200x40+220+400)"
 read -r cr cg cb <<<"$(rgb 1x1+320+240)"
@@ -118,7 +138,7 @@ xdotool key p
 sleep 0.5
 read -r walked held <<<"$(echo "$from $(position) $t0 $t1" | awk '{
     dx = $3 - $1; dy = $4 - $2; printf "%.3f %.3f", sqrt(dx*dx + dy*dy), $6 - $5 }')"
-check "held i for $held s walks steadily: $walked units (90% of 2.5 units/s)" \
+timed_check "held i for $held s walks steadily: $walked units (90% of 2.5 units/s)" \
     awk -v w="$walked" -v h="$held" 'BEGIN { exit !(w >= 0.9 * 2.5 * (h - 0.05) && w <= 2.5 * (h + 0.3)) }'
 
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/client.raw" "$build/maze" 127.0.0.1 > "$work/client.out" 2>&1 &
@@ -148,10 +168,10 @@ for n in 1 2 3; do
     [ -n "$d" ] && best=$(awk -v a="${best:-1e9}" -v b="$d" 'BEGIN { print (b < a ? b : a) }')
     out=$(python3 "$here/lib/audio_check.py" shot "$work/client.raw" "$c" gun1.wav gun2.wav); st=$?
     echo "client, shot $n: $out"
-    check "the client hears the server's shot $n as gun1" test $st = 0
+    timed_check "the client hears the server's shot $n as gun1" test $st = 0
 done
 check "each tap of space fires once ($((fired + 3)) shots in all)" test "$(fires)" = $((fired + 3))
-check "key to sound within 100 ms (best of three: ${best:-none} ms)" awk -v d="${best:-1e9}" 'BEGIN { exit !(d < 100) }'
+timed_check "key to sound within 100 ms (best of three: ${best:-none} ms)" awk -v d="${best:-1e9}" 'BEGIN { exit !(d < 100) }'
 
 # Pause on the server: both say so and the client's fighter stays put.
 choose 100 100 1
@@ -183,13 +203,13 @@ sleep 3
 share=$(echo "scale=3; ($(cpu_ticks $server) - $before) / 100 / 3" | bc)
 echo "pass rates: visible $visible, covered $covered, unmapped $unmapped /s; idle server: $share of a core"
 for r in "$covered" "$unmapped"; do
-    check "pass rate $r/s within 20% of the visible window's $visible/s" \
+    timed_check "pass rate $r/s within 20% of the visible window's $visible/s" \
         awk -v r="$r" -v v="$visible" 'BEGIN { exit !(r >= 0.8 * v && r <= 1.2 * v) }'
 done
 for r in "$visible" "$covered" "$unmapped"; do
-    check "pass rate $r/s in 40..105" awk -v r="$r" 'BEGIN { exit !(r >= 40 && r <= 105) }'
+    timed_check "pass rate $r/s in 40..105" awk -v r="$r" 'BEGIN { exit !(r >= 40 && r <= 105) }'
 done
-check "the idle server uses under half a core ($share)" awk -v s="$share" 'BEGIN { exit !(s < 0.5) }'
+timed_check "the idle server uses under half a core ($share)" awk -v s="$share" 'BEGIN { exit !(s < 0.5) }'
 xdotool windowmap "$sw"
 xdotool windowmove "$cw" 700 0
 sleep 1

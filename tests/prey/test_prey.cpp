@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "plain_maze_heading.h"
+#include "tests/test_files.h"
 #include "prey/prey.h"
 #include "world/world.h"
 
@@ -83,6 +84,35 @@ TEST(PoseFile, ShortDamagedOrMissingFilesKeepWhatWasReadAndZeroTheRest) {
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(set.stride, 0.0f);
     for (float w : set.walkStep) EXPECT_EQ(w, 0.0f);
+}
+
+// A pose file over the limit, of any kind, is refused before it is read whole
+// and leaves the still set a missing file leaves; one of exactly the limit
+// (numbers, then spacing) is read.
+TEST(PoseFile, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
+    const HostileFiles hostile("poses");
+    ASSERT_TRUE(hostile.made());
+    std::string text = poseText();
+    text.resize(kMaxPreyPoseFileSize, ' ');
+    const std::string atLimit = scratchDir() + "/at_limit.dat", overLimit = scratchDir() + "/over_limit.dat";
+    writeBytes(atLimit, Bytes(text.begin(), text.end()));
+    text.push_back(' ');
+    writeBytes(overLimit, Bytes(text.begin(), text.end()));
+    PreyPoseSet set;
+    EXPECT_TRUE(readPreyPoses(atLimit.c_str(), set));
+    EXPECT_FLOAT_EQ(set.walkStep[1], 1.5f);
+    std::vector<std::string> paths = hostile.oversized();
+    paths.push_back(overLimit);
+    for (const std::string& path : paths) {
+        ASSERT_EQ(readPreyPosesText(poseText(), set), kPreyPoseNumbers);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(readPreyPoses(path.c_str(), set)) << path;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(set.stride, 0.0f) << path;
+        for (float w : set.walkStep) EXPECT_EQ(w, 0.0f) << path;
+        EXPECT_EQ(said.find(path + ": "), 0u) << said;
+        EXPECT_NE(said.find(std::to_string(kMaxPreyPoseFileSize)), std::string::npos) << said;
+    }
 }
 
 // Runs world steps until the prey's behaviour has run once more.

@@ -52,6 +52,7 @@ inline bool openGameWindow(int width = kWidth, int height = kHeight) {
     char name[] = "maze-tests-render";
     char* argv[] = {name, nullptr};
     glutInit(&argc, argv);
+    checkLeaksBeforeToolkitExit();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     glutInitWindowPosition(0, 0);
     glutInitWindowSize(width, height);

@@ -147,4 +147,26 @@ TEST(WavReader, BrokenFilesAreRefusedWithOneLineNamingTheFile) {
     closeWave(r);
 }
 
+// A sound file over the limit, of any kind, is refused before its data is
+// read, with one line naming the file: a sparse one, though its header is
+// good, by its size; a pipe or a device without a size as unreadable.
+TEST(WavReader, FilesOverTheLimitAreRefusedUnread) {
+    const HostileFiles hostile("sound");
+    ASSERT_TRUE(hostile.made());
+    const std::string sparse = writeFile("sparse.wav", simpleWave(Fmt{1, 1, 22050, 16}, pattern(100)));
+    ASSERT_EQ(truncate(sparse.c_str(), static_cast<off_t>(kMaxWaveFileSize) + 1), 0);
+    std::vector<std::string> paths = hostile.oversized();
+    paths.insert(paths.end(), {sparse, hostile.silent});
+    for (const std::string& path : paths) {
+        WaveReader r;
+        CaptureStdout();
+        EXPECT_EQ(openWave(r, path.c_str()), kSoundFail) << path;
+        const std::string out = GetCapturedStdout();
+        EXPECT_NE(out.find(path), std::string::npos) << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+        if (path == sparse) EXPECT_NE(out.find(std::to_string(kMaxWaveFileSize)), std::string::npos) << out;
+        EXPECT_EQ(r.file, nullptr) << path;
+    }
+}
+
 }  // namespace

@@ -1,10 +1,12 @@
 // Level file reading, light placement, hidden faces, fighter creation and the
 // game reset, as a player or a level designer would notice them.
+#include <algorithm>
 #include <array>
 #include <string>
 #include <utility>
 
 #include "rules_helpers.h"
+#include "tests/test_files.h"
 
 using namespace rulestest;
 
@@ -104,6 +106,47 @@ TEST_F(Level, MalformedLevelsAreReadSafely) {
     EXPECT_EQ((std::array{gs.mazeLights[1].position[0], gs.mazeLights[1].position[1]}), (std::array{25.0f, 5.0f}));
     readLevel({.lights = "2000000000  0 1 1  1 0"});
     EXPECT_EQ(lightCount(), 1);
+}
+
+// A level file over the limit, of any kind, is refused before it is read
+// whole and leaves the world a missing file leaves, with one line naming the
+// file and the limit; a file of exactly the limit is read.
+TEST_F(Level, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
+    const HostileFiles hostile("level");
+    ASSERT_TRUE(hostile.made());
+    const LevelText good{.cols = 6, .rows = 5};
+    std::string text = good.text();
+    text.resize(kMaxLevelFileSize, ' ');
+    const std::string atLimit = scratchDir() + "/at_limit.map", overLimit = scratchDir() + "/over_limit.map";
+    writeBytes(atLimit, Bytes(text.begin(), text.end()));
+    text.push_back(' ');
+    writeBytes(overLimit, Bytes(text.begin(), text.end()));
+    resetGameStateForTest();
+    readMazeMapFile(atLimit.c_str());
+    EXPECT_EQ((std::array{gs.mazeCols, gs.mazeRows, gs.fighterStartCount, lightCount()}), (std::array{6, 5, 1, 1}));
+
+    const auto world = [] { return std::array{gs.mazeCols, gs.mazeRows, gs.fighterStartCount, gs.preyStartCount, lightCount()}; };
+    readLevel(good);
+    testing::internal::CaptureStderr();
+    readMazeMapFile("/nonexistent/korvath.map");
+    testing::internal::GetCapturedStderr();
+    const auto missing = world();
+    std::vector<std::string> paths = hostile.oversized();
+    paths.push_back(overLimit);
+    for (const std::string& path : paths) {
+        readLevel(good);
+        testing::internal::CaptureStderr();
+        readMazeMapFile(path.c_str());
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(world(), missing) << path;
+        EXPECT_EQ(said.find(path + ": "), 0u) << said;
+        EXPECT_NE(said.find(std::to_string(kMaxLevelFileSize)), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+    // A FIFO nobody writes to reads as an empty file at once.
+    readLevel(good);
+    printedBy([&] { readMazeMapFile(hostile.silent.c_str()); });
+    EXPECT_EQ(world(), missing);
 }
 
 TEST_F(Level, FighterCreationAndReset) {

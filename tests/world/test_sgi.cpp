@@ -111,6 +111,24 @@ TEST(SgiReader, RefusesDamagedFilesWithAReason) {
     }
 }
 
+// A texture over the limit, of any kind, ends the game as a missing one does,
+// before it is read whole, with one line naming the file and the limit.
+TEST(SgiFiles, FilesOverTheLimitEndTheGameAsAMissingOneDoes) {
+    const HostileFiles hostile("texture");
+    ASSERT_TRUE(hostile.made());
+    int w = 0, h = 0, c = 0;
+    EXPECT_EXIT(readSgiImage("/nonexistent/wall.rgb", w, h, c), testing::ExitedWithCode(1),
+                "^/nonexistent/wall.rgb: [^\n]*\n$");
+    for (const std::string& path : hostile.oversized())
+        EXPECT_EXIT(readSgiImage(path.c_str(), w, h, c), testing::ExitedWithCode(1),
+                    "^" + path + ": [^\n]*" + std::to_string(kMaxSgiFileSize) + "[^\n]*\n$");
+    // A FIFO nobody writes to is an empty file: refused, the texture left empty.
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(readSgiImage(hostile.silent.c_str(), w, h, c).empty());
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(w + h + c, 0);
+}
+
 // Every channel count and both storages, 150 pixels wide (more than one
 // packet's 127): files we write read back alike by us and by ImageMagick.
 TEST(SgiFiles, OursAndImageMagicksReadAlikeByBothReaders) {
