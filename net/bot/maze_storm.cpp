@@ -1,36 +1,109 @@
 // maze_storm.cpp -- maze-storm: sends malformed and hostile datagrams to a
-// running server or client, for the end-to-end robustness test.
+// running server or client, for the end-to-end robustness tests.
 //
-// Usage: maze-storm <address> <port> [count] [seed]   (plain numbers;
-// count defaults to 100000, seed to 1)
-// Every kind, every length from 0 to 6100 bytes, counts of 255, key codes up
-// to 2^32-1, non-finite floats, and join requests, paced so that the receiver
-// sees them rather than its socket buffer dropping them.
+// Usage: maze-storm <address> <port> [count] [seed] [name=value ...]
+//   count=100000   datagrams to send (also the first plain number)
+//   seed=1         which storm (also the second plain number)
+//   from=A.B.C.D:P forge the sender: every datagram claims to come from
+//                  there (a client's server, say), sent through a raw socket
+//                  (root only)
+//   fighters=9     the receiver's level's fighter count, so that some state
+//                  bodies agree with it and are applied
+//   shapes=all     all, or state: only state bodies (what a client reads)
+// Every shape of net/storm.h is drawn equally often, lengths from 0 to 6108
+// bytes; paced so that the receiver sees them rather than its socket buffer
+// dropping them.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <string>
 
 #include "net/net.h"
+#include "net/storm.h"
 
 namespace {
 
-struct StormRandom {
-    uint32_t state;
-    uint32_t next() {
-        state = state * 1664525u + 1013904223u;
-        return state;
-    }
+constexpr const char* kUsage =
+    "usage: maze-storm <address> <port> [count, default 100000] [seed, default 1] "
+    "[count=N] [seed=N] [from=ADDRESS:PORT] [fighters=9] [shapes=all|state]\n";
+
+bool wholeNumber(const char* text, long* value) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0) return false;
+    *value = v;
+    return true;
+}
+
+struct StormOptions {
+    uint32_t ip = 0;
+    long port = 0;
+    long count = 100000;
+    long seed = 1;
+    bool spoof = false;
+    NetAddress from;
+    long fighters = 9;
+    bool stateOnly = false;
 };
 
-// True when every argument after the address is a plain whole number.
-bool numbersAfterAddress(int argc, char** argv) {
-    for (int i = 2; i < argc; ++i) {
-        char* end = nullptr;
-        std::strtol(argv[i], &end, 10);
-        if (end == argv[i] || *end != '\0') return false;
+// ADDRESS:PORT, both parts required.
+bool parseEndpoint(const std::string& text, NetAddress* out) {
+    const size_t colon = text.rfind(':');
+    long port = 0;
+    uint32_t ip = 0;
+    if (colon == std::string::npos || !wholeNumber(text.c_str() + colon + 1, &port) || port <= 0 ||
+        port > 65535 || !net.transport.parseDotted(text.substr(0, colon).c_str(), &ip))
+        return false;
+    *out = NetAddress{ip, static_cast<uint16_t>(port)};
+    return true;
+}
+
+// False (after the usage line or a line naming the bad value) when the
+// arguments do not make a storm.
+bool parseArguments(int argc, char** argv, StormOptions& o) {
+    if (argc < 3 || !wholeNumber(argv[2], &o.port)) {
+        std::fprintf(stderr, "%s", kUsage);
+        return false;
+    }
+    int plain = 0;
+    for (int i = 3; i < argc; ++i) {
+        const char* eq = std::strchr(argv[i], '=');
+        long number = 0;
+        if (eq == nullptr) {
+            // Plain numbers only before the options: the count, then the seed.
+            if (plain == 2 || i != 3 + plain || !wholeNumber(argv[i], &number)) {
+                std::fprintf(stderr, "%s", kUsage);
+                return false;
+            }
+            (plain++ == 0 ? o.count : o.seed) = number;
+            continue;
+        }
+        const std::string name(argv[i], static_cast<size_t>(eq - argv[i]));
+        const std::string value(eq + 1);
+        bool good = true;
+        if (name == "count") good = wholeNumber(value.c_str(), &o.count);
+        else if (name == "seed") good = wholeNumber(value.c_str(), &o.seed);
+        else if (name == "fighters") good = wholeNumber(value.c_str(), &o.fighters) && o.fighters >= 0 && o.fighters <= 255;
+        else if (name == "from") good = o.spoof = parseEndpoint(value, &o.from);
+        else if (name == "shapes") {
+            good = value == "all" || value == "state";
+            o.stateOnly = value == "state";
+        } else {
+            std::fprintf(stderr, "%s", kUsage);
+            return false;
+        }
+        if (!good) {
+            std::fprintf(stderr, "maze-storm: bad value in \"%s\"\n", argv[i]);
+            return false;
+        }
+    }
+    if (o.port <= 0 || o.port > 65535 || o.count < 0 || !net.transport.parseDotted(argv[1], &o.ip)) {
+        std::fprintf(stderr, "maze-storm: need a dotted address and a port within 1..65535\n");
+        return false;
     }
     return true;
 }
@@ -38,58 +111,36 @@ bool numbersAfterAddress(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Typed as plain numbers: maze-storm 127.0.0.1 9899 2000 7.
-    if (argc < 3 || argc > 5 || !numbersAfterAddress(argc, argv)) {
-        std::fprintf(stderr, "usage: maze-storm <address> <port> [count, default 100000] [seed, default 1]\n");
-        return 2;
-    }
-    const int port = std::atoi(argv[2]);
-    const long count = argc > 3 ? std::atol(argv[3]) : 100000;
-    StormRandom rng{argc > 4 ? static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 1u};
     setNetworkDefaults();
-    uint32_t ip = 0;
-    if (port <= 0 || port > 65535 || count < 0 || !net.transport.parseDotted(argv[1], &ip)) {
-        std::fprintf(stderr, "maze-storm: need a dotted address and a port within 1..65535\n");
-        return 2;
-    }
+    StormOptions o;
+    if (!parseArguments(argc, argv, o)) return 2;
     const char* failed = "socket()";
-    const int sock = net.transport.openSocket(false, 0, &failed);
+    const int sock = o.spoof ? net.transport.openRawSocket(&failed) : net.transport.openSocket(false, 0, &failed);
     if (sock < 0) {
-        std::fprintf(stderr, "maze-storm: %s failed\n", failed);
+        const int error = net.transport.lastError();
+        if (o.spoof && (error == EPERM || error == EACCES))
+            std::fprintf(stderr, "maze-storm: from= sends through a raw socket, which needs root (CAP_NET_RAW): %s: %s\n",
+                         failed, std::strerror(error));
+        else
+            std::fprintf(stderr, "maze-storm: %s failed: %s\n", failed, std::strerror(error));
         return 1;
     }
-    const NetAddress to{ip, static_cast<uint16_t>(port)};
-    const uint16_t kinds[] = {JoinRequest, KeepAliveAnswer, KeyEvent,   JoinAccepted, JoinRefused,
-                              KeepAliveProbe, StateUpdate, 0,          0xFFFF};
-    std::vector<uint8_t> buf(kNetMessageSize + 100);
+    const NetAddress to{o.ip, static_cast<uint16_t>(o.port)};
+    StormDatagram d;
     long sent = 0;
-    for (long i = 0; i < count; ++i) {
-        for (uint8_t& b : buf) b = static_cast<uint8_t>(rng.next() >> 24);
-        NetMessage m;
-        std::memcpy(m.bytes, buf.data(), kNetMessageSize);
-        setMessageKind(m, kinds[rng.next() % 9]);
-        const uint32_t shape = rng.next() % 8;
-        if (shape == 0) {
-            for (int k = 9; k <= 14; ++k) m.bytes[k] = 255;
-        } else if (shape == 1) {
-            for (int k = 9; k <= 14; ++k) m.bytes[k] = static_cast<uint8_t>(rng.next() % 10);
-        } else if (shape == 2) {
-            setMessageKind(m, KeyEvent);
-            writeKeyRecord(m, KeyRecord{rng.next(), static_cast<uint8_t>(rng.next() % 3),
-                                        static_cast<uint8_t>(rng.next() % 3)});
-        } else if (shape == 3) {
-            // Quit keys and toggles: no client may end the server.
-            const uint32_t keys[] = {'q', 'Q', 'L', 'T'};
-            setMessageKind(m, KeyEvent);
-            writeKeyRecord(m, KeyRecord{keys[rng.next() % 4], static_cast<uint8_t>(rng.next() % 2), 0});
-        }
-        std::memcpy(buf.data(), m.bytes, kNetMessageSize);
-        int length = kNetMessageSize;
-        if (shape == 4) length = static_cast<int>(rng.next() % (kNetMessageSize + 100));
-        if (net.transport.sendTo(sock, buf.data(), length, to) >= 0) ++sent;
+    for (long i = 0; i < o.count; ++i) {
+        makeStormDatagram(static_cast<uint32_t>(o.seed), static_cast<uint32_t>(i), static_cast<int>(o.fighters),
+                          o.stateOnly, d);
+        const int n = o.spoof ? net.transport.sendSpoofed(sock, d.bytes, d.length, o.from, to)
+                              : net.transport.sendTo(sock, d.bytes, d.length, to);
+        if (n >= 0) ++sent;
         if (i % 50 == 49) usleep(1000);
     }
     net.transport.closeSocket(sock);
-    std::printf("sent=%ld of=%ld\n", sent, count);
+    if (o.spoof)
+        std::printf("sent=%ld of=%ld from=%u.%u.%u.%u:%u\n", sent, o.count, o.from.ip >> 24, (o.from.ip >> 16) & 255,
+                    (o.from.ip >> 8) & 255, o.from.ip & 255, static_cast<unsigned>(o.from.port));
+    else
+        std::printf("sent=%ld of=%ld\n", sent, o.count);
     return 0;
 }
