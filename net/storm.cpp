@@ -485,23 +485,37 @@ void putBe32(uint8_t* b, uint32_t v) {
 
 }  // namespace
 
-void makeStormDatagram(uint32_t seed, uint32_t index, int levelFighters, bool stateOnly, StormDatagram& out) {
+void makeStormDatagram(uint32_t seed, uint32_t index, int levelFighters, uint32_t shapes, StormDatagram& out) {
     uint32_t s = datagramState(seed, index);
-    const uint32_t stateShapes = StormBadTrailer - StormRandomCounts + 1;
-    out.shape = stateOnly ? static_cast<StormShape>(StormRandomCounts + below(s, stateShapes))
-                          : static_cast<StormShape>(below(s, StormShapeCount));
+    const uint32_t set = (shapes & kStormAllShapes) != 0 ? shapes & kStormAllShapes : kStormAllShapes;
+    // The n-th shape of the set, n drawn evenly.
+    uint32_t n = below(s, static_cast<uint32_t>(std::popcount(set)));
+    int shape = 0;
+    while (!(set >> shape & 1u) || n-- > 0) ++shape;
+    out.shape = static_cast<StormShape>(shape);
     out.length = drawLength(s, out.lengthClass);
     for (uint8_t& b : out.bytes) b = drawByte(s);
     writeShape(out.shape, s, std::clamp(levelFighters, 0, kMaxEntryCount), out.bytes);
 }
 
+namespace {
+
+const char* const kShapeNames[] = {"random-bytes",    "random-counts", "counts-overrun",    "wrong-fighters",
+                                   "far-ahead",       "effect-flood",  "paused",            "non-finite",
+                                   "hostile-entries", "bad-trailer",   "huge-key",          "quit-toggle-key",
+                                   "bad-key-extension", "join-request", "join-reply"};
+static_assert(sizeof kShapeNames / sizeof kShapeNames[0] == StormShapeCount, "a name for every shape");
+
+}  // namespace
+
 const char* stormShapeName(StormShape shape) {
-    static const char* const kNames[] = {"random-bytes",  "random-counts", "counts-overrun",  "wrong-fighters",
-                                         "far-ahead",     "effect-flood",  "paused",          "non-finite",
-                                         "hostile-entries", "bad-trailer", "huge-key",        "quit-toggle-key",
-                                         "bad-key-extension", "join-request", "join-reply"};
-    static_assert(sizeof kNames / sizeof kNames[0] == StormShapeCount, "a name for every shape");
-    return shape >= 0 && shape < StormShapeCount ? kNames[shape] : "?";
+    return shape >= 0 && shape < StormShapeCount ? kShapeNames[shape] : "?";
+}
+
+StormShape stormShapeNamed(const char* name) {
+    int shape = 0;
+    while (shape < StormShapeCount && std::strcmp(kShapeNames[shape], name) != 0) ++shape;
+    return static_cast<StormShape>(shape);
 }
 
 bool buildSpoofedPackets(const uint8_t* payload, int len, NetAddress from, NetAddress to, uint16_t ipId,

@@ -51,15 +51,22 @@ struct StormDatagram {
     StormLength lengthClass = StormExact;
 };
 
-// Makes datagram `index` of the storm `seed`. `levelFighters` is the fighter
-// count of the receiver's level, so that some bodies agree with it (and are
-// applied) and others do not. With `stateOnly` only the state-body shapes
-// (StormRandomCounts to StormBadTrailer) are drawn: the ones a client reads.
-void makeStormDatagram(uint32_t seed, uint32_t index, int levelFighters, bool stateOnly,
+// Sets of shapes, one bit per shape: every shape, and the state bodies
+// (StormRandomCounts to StormBadTrailer), the ones a client reads.
+constexpr uint32_t kStormAllShapes = (1u << StormShapeCount) - 1;
+constexpr uint32_t kStormStateShapes = ((1u << (StormBadTrailer + 1)) - 1) & ~((1u << StormRandomCounts) - 1);
+
+// Makes datagram `index` of the storm `seed`, its shape drawn evenly from
+// the set `shapes` (every shape when the set is empty). `levelFighters` is
+// the fighter count of the receiver's level, so that some bodies agree with
+// it (and are applied) and others do not.
+void makeStormDatagram(uint32_t seed, uint32_t index, int levelFighters, uint32_t shapes,
                        StormDatagram& out);
 
-// A short name of each shape, for reports.
+// A short name of each shape, for reports and maze-storm's shapes= option;
+// StormShapeCount for a name that is none.
 const char* stormShapeName(StormShape shape);
+StormShape stormShapeNamed(const char* name);
 
 // ---------------------------------------------------------------------------
 // Forged senders

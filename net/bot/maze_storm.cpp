@@ -9,7 +9,8 @@
 //                  (root only)
 //   fighters=9     the receiver's level's fighter count, so that some state
 //                  bodies agree with it and are applied
-//   shapes=all     all, or state: only state bodies (what a client reads)
+//   shapes=all     all; state: only state bodies (what a client reads); or
+//                  names of shapes, comma-separated (wrong-fighters,paused)
 // Every shape of net/storm.h is drawn equally often, lengths from 0 to 6108
 // bytes; paced so that the receiver sees them rather than its socket buffer
 // dropping them.
@@ -18,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -28,7 +30,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: maze-storm <address> <port> [count, default 100000] [seed, default 1] "
-    "[count=N] [seed=N] [from=ADDRESS:PORT] [fighters=9] [shapes=all|state]\n";
+    "[count=N] [seed=N] [from=ADDRESS:PORT] [fighters=9] [shapes=all|state|NAME,...]\n";
 
 bool wholeNumber(const char* text, long* value) {
     char* end = nullptr;
@@ -47,7 +49,7 @@ struct StormOptions {
     bool spoof = false;
     NetAddress from;
     long fighters = 9;
-    bool stateOnly = false;
+    uint32_t shapes = kStormAllShapes;
 };
 
 // ADDRESS:PORT, both parts required.
@@ -59,6 +61,24 @@ bool parseEndpoint(const std::string& text, NetAddress* out) {
         port > 65535 || !net.transport.parseDotted(text.substr(0, colon).c_str(), &ip))
         return false;
     *out = NetAddress{ip, static_cast<uint16_t>(port)};
+    return true;
+}
+
+// all, state, or shape names separated by commas.
+bool parseShapes(const std::string& text, uint32_t* shapes) {
+    if (text == "all" || text == "state") {
+        *shapes = text == "all" ? kStormAllShapes : kStormStateShapes;
+        return true;
+    }
+    *shapes = 0;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const StormShape shape = stormShapeNamed(text.substr(start, comma - start).c_str());
+        if (shape == StormShapeCount) return false;
+        *shapes |= 1u << shape;
+        start = comma + 1;
+    }
     return true;
 }
 
@@ -89,10 +109,8 @@ bool parseArguments(int argc, char** argv, StormOptions& o) {
         else if (name == "seed") good = wholeNumber(value.c_str(), &o.seed);
         else if (name == "fighters") good = wholeNumber(value.c_str(), &o.fighters) && o.fighters >= 0 && o.fighters <= 255;
         else if (name == "from") good = o.spoof = parseEndpoint(value, &o.from);
-        else if (name == "shapes") {
-            good = value == "all" || value == "state";
-            o.stateOnly = value == "state";
-        } else {
+        else if (name == "shapes") good = parseShapes(value, &o.shapes);
+        else {
             std::fprintf(stderr, "%s", kUsage);
             return false;
         }
@@ -130,7 +148,7 @@ int main(int argc, char** argv) {
     long sent = 0;
     for (long i = 0; i < o.count; ++i) {
         makeStormDatagram(static_cast<uint32_t>(o.seed), static_cast<uint32_t>(i), static_cast<int>(o.fighters),
-                          o.stateOnly, d);
+                          o.shapes, d);
         const int n = o.spoof ? net.transport.sendSpoofed(sock, d.bytes, d.length, o.from, to)
                               : net.transport.sendTo(sock, d.bytes, d.length, to);
         if (n >= 0) ++sent;

@@ -88,7 +88,7 @@ TEST(StormMaker, EveryShapeAtEveryLengthAndEachShapeIsWhatItsNameSays) {
     StormDatagram d;
     constexpr uint32_t kCount = 10000;
     for (uint32_t i = 0; i < kCount; ++i) {
-        makeStormDatagram(1, i, kLevelFighters, false, d);
+        makeStormDatagram(1, i, kLevelFighters, kStormAllShapes, d);
         ++seen[d.shape][d.lengthClass];
         const int lo[] = {0, 1, 8, kNetMessageSize - 1, kNetMessageSize, kNetMessageSize + 1};
         const int hi[] = {0, 7, kNetMessageSize - 2, kNetMessageSize - 1, kNetMessageSize, kStormMaxLength};
@@ -136,20 +136,24 @@ TEST(StormMaker, EveryShapeAtEveryLengthAndEachShapeIsWhatItsNameSays) {
     for (uint32_t seed = 2; seed <= 11; ++seed) {
         int shapes[StormShapeCount] = {};
         for (uint32_t i = 0; i < 300; ++i) {
-            makeStormDatagram(seed, i, kLevelFighters, false, d);
+            makeStormDatagram(seed, i, kLevelFighters, kStormAllShapes, d);
             ++shapes[d.shape];
         }
         EXPECT_GE(*std::min_element(shapes, shapes + StormShapeCount), 5) << "seed " << seed;
         EXPECT_LE(*std::max_element(shapes, shapes + StormShapeCount), 40) << "seed " << seed;
     }
     StormDatagram again;
-    makeStormDatagram(7, 123, kLevelFighters, false, d);
-    makeStormDatagram(7, 123, kLevelFighters, false, again);
+    makeStormDatagram(7, 123, kLevelFighters, kStormAllShapes, d);
+    makeStormDatagram(7, 123, kLevelFighters, kStormAllShapes, again);
     EXPECT_TRUE(d.length == again.length && std::equal(d.bytes, d.bytes + d.length, again.bytes));
-    for (uint32_t i = 0; i < 200; ++i) {
-        makeStormDatagram(3, i, kLevelFighters, true, d);
-        EXPECT_TRUE(d.shape >= StormRandomCounts && d.shape <= StormBadTrailer) << i;
+    // A set of shapes gives those only, each of them.
+    int stateShapes[StormShapeCount] = {};
+    for (uint32_t i = 0; i < 300; ++i) {
+        makeStormDatagram(3, i, kLevelFighters, kStormStateShapes, d);
+        ++stateShapes[d.shape];
     }
+    for (int shape = 0; shape < StormShapeCount; ++shape)
+        EXPECT_EQ(stateShapes[shape] > 0, shape >= StormRandomCounts && shape <= StormBadTrailer) << shape;
 }
 
 // Ones' complement sum of big-endian words, folded.
@@ -164,7 +168,7 @@ uint16_t be16(const uint8_t* b) { return static_cast<uint16_t>(b[0] << 8 | b[1])
 
 TEST(StormSpoof, FragmentsCarryTheDatagramFromTheForgedSenderWithGoodChecksums) {
     StormDatagram d;
-    makeStormDatagram(3, 5, kLevelFighters, false, d);
+    makeStormDatagram(3, 5, kLevelFighters, kStormAllShapes, d);
     const NetAddress from{0x7F000001, kNetPort}, to{0x0A000002, 40000};
     static SpoofedPackets p;
     ASSERT_TRUE(buildSpoofedPackets(d.bytes, kNetMessageSize, from, to, 77, p));
@@ -214,7 +218,7 @@ TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
     int passes = 0;
     const NoQuitDuringStorm noQuit;
     for (uint32_t i = 0; i < 100000; ++i) {
-        makeStormDatagram(1, i, kLevelFighters, false, d);
+        makeStormDatagram(1, i, kLevelFighters, kStormAllShapes, d);
         queueStorm(d, NetAddress{0x7F000001, static_cast<uint16_t>(60000 + i % 12)});
         if (fake.inbox.size() < 64) continue;
         queueDatagram(messageOfKind(KeepAliveAnswer), clientAddress(1));
@@ -266,7 +270,7 @@ TEST(Storm, ClientKeepsAValidWorldAndFollowsItsServerThroughAStorm) {
     uint32_t rng = 5;
     const NoQuitDuringStorm noQuit;
     for (uint32_t i = 0; i < 20000; ++i) {
-        makeStormDatagram(2, i, kLevelFighters, false, d);
+        makeStormDatagram(2, i, kLevelFighters, kStormAllShapes, d);
         const NetAddress stranger{static_cast<uint32_t>(randomNextFrom(rng)) << 16 | 1,
                                   static_cast<uint16_t>(randomNextFrom(rng))};
         queueStorm(d, i % 2 ? stranger : serverAddress());
