@@ -35,7 +35,8 @@ uint32_t draw32(uint32_t& s) {
     return (a << 17) ^ (b << 2) ^ c;
 }
 
-// 0..n-1 from 30 bits: even enough for every n used here (n < 2^16).
+// 0..n-1 from 30 bits: even for the small n that pick shapes and lengths;
+// for the large ones (far-ahead numbers, key codes) only the spread matters.
 uint32_t below(uint32_t& s, uint32_t n) {
     const uint32_t hi = draw15(s);
     const uint32_t lo = draw15(s);
