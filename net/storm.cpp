@@ -292,8 +292,17 @@ void writeShape(StormShape shape, uint32_t& s, int n, uint8_t* b) {
     }
     case StormFarAheadBody: {
         BodyPlan p = plainPlan(s, n);
+        // Half a number space ahead; anywhere a running server's number
+        // may be (100 a second, up to two days); just around a minute of
+        // passes, where a receiver that bounds the jump may draw its line.
         static const uint32_t kSeqs[] = {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0x7FFFFFFEu};
-        p.seq = below(s, 2) ? pick(s, kSeqs) : 0x10000000u + below(s, 0x60000000u);
+        static const uint32_t kNearWindow[] = {5999u, 6000u, 6001u, 6100u, 12000u};
+        switch (below(s, 4)) {
+        case 0: p.seq = pick(s, kSeqs); break;
+        case 1: p.seq = 0x10000000u + below(s, 0x60000000u); break;
+        case 2: p.seq = 12000u + below(s, 1u << 24); break;
+        default: p.seq = pick(s, kNearWindow); break;
+        }
         p.firstId = draw32(s) | 1u;
         fitToRoom(p);
         writeBody(s, b, p);

@@ -17,7 +17,7 @@ enum StormShape : int {
     StormRandomCounts,      // a state kind with small random counts over random bytes
     StormCountsOverrun,     // state counts of 255 whose entries run past the datagram
     StormWrongFighters,     // a well-formed body whose fighter count is not the level's
-    StormFarAheadBody,      // a well-formed body numbered far ahead (0x7FFFFFFF, ...)
+    StormFarAheadBody,      // a well-formed body numbered far ahead (0x7FFFFFFF, 6000, ...)
     StormEffectFlood,       // 255 effect entries and 16 repeats, all with fresh ids
     StormPausedBody,        // a well-formed body with the pause flag set
     StormNonFinite,         // a body laid out well with a NaN or infinity in it
