@@ -1,36 +1,53 @@
 // maze_storm.cpp -- maze-storm: sends malformed and hostile datagrams to a
 // running server or client, for the end-to-end robustness tests.
 //
-// Usage: maze-storm <address> <port> [count] [seed] [name=value ...]
-//   count=100000   datagrams to send (also the first plain number)
-//   seed=1         which storm (also the second plain number)
-//   from=A.B.C.D:P forge the sender: every datagram claims to come from
-//                  there (a client's server, say), sent through a raw socket
-//                  (root only)
-//   fighters=9     the receiver's level's fighter count, so that some state
-//                  bodies agree with it and are applied
-//   shapes=all     all; state: only state bodies (what a client reads); or
-//                  names of shapes, comma-separated (wrong-fighters,paused)
+// Usage: maze-storm ADDRESS PORT [COUNT] [SEED] [name=value | --name VALUE ...]
+// (see --help): count, seed, fighters (the receiver's level, so that some
+// state bodies agree with it and are applied), shapes (all, state, or shape
+// names) and from=ADDRESS:PORT, which forges the sender (a client's server,
+// say) through a raw socket, root only.
 // Every shape of net/storm.h is drawn equally often, lengths from 0 to 6108
 // bytes; paced so that the receiver sees them rather than its socket buffer
 // dropping them.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "cli/cli.h"
 #include "net/net.h"
 #include "net/storm.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: maze-storm <address> <port> [count, default 100000] [seed, default 1] "
-    "[count=N] [seed=N] [from=ADDRESS:PORT] [fighters=9] [shapes=all|state|NAME,...]\n";
+inline constexpr unsigned kStormForms = cli::kPositional | cli::kWord | cli::kLong;
+
+inline constexpr cli::Option kMazeStormOptions[] = {
+    {.name = "address", .kind = cli::Kind::Text, .valueName = "ADDRESS", .forms = cli::kPositional,
+     .required = true, .help = "the receiver's dotted address"},
+    {.name = "port", .kind = cli::Kind::Integer, .valueName = "PORT", .min = 1, .max = 65535,
+     .forms = cli::kPositional, .required = true, .help = "the receiver's port (9899 for a server)"},
+    {.name = "count", .kind = cli::Kind::Integer, .valueName = "N", .defaultValue = "100000", .min = 0,
+     .max = 2147483647.0, .forms = kStormForms, .help = "datagrams to send"},
+    {.name = "seed", .kind = cli::Kind::Integer, .valueName = "N", .defaultValue = "1", .min = 0,
+     .max = 4294967295.0, .forms = kStormForms, .help = "which storm: datagram i of a seed is always the same"},
+    {.name = "fighters", .kind = cli::Kind::Integer, .valueName = "N", .defaultValue = "9", .min = 0, .max = 255,
+     .forms = cli::kWord | cli::kLong, .help = "the receiver's level's fighters, so that some bodies agree with it"},
+    {.name = "shapes", .kind = cli::Kind::Text, .valueName = "SET", .defaultValue = "all",
+     .forms = cli::kWord | cli::kLong, .help = "all; state (the bodies a client reads); or names, comma-separated: random-bytes, "
+             "random-counts, counts-overrun, wrong-fighters, far-ahead, effect-flood, paused, non-finite, "
+             "hostile-entries, bad-trailer, huge-key, quit-toggle-key, bad-key-extension, join-request, join-reply"},
+    {.name = "from", .kind = cli::Kind::Text, .valueName = "ADDRESS:PORT", .defaultShown = "this machine",
+     .forms = cli::kWord | cli::kLong, .help = "forge the sender, through a raw socket (root only)"},
+};
+
+inline constexpr cli::Command kMazeStormCommand{
+    "maze-storm", "Sends hostile datagrams of every shape and length to a maze server or client.",
+    kMazeStormOptions};
 
 bool wholeNumber(const char* text, long* value) {
     char* end = nullptr;
@@ -40,17 +57,6 @@ bool wholeNumber(const char* text, long* value) {
     *value = v;
     return true;
 }
-
-struct StormOptions {
-    uint32_t ip = 0;
-    long port = 0;
-    long count = 100000;
-    long seed = 1;
-    bool spoof = false;
-    NetAddress from;
-    long fighters = 9;
-    uint32_t shapes = kStormAllShapes;
-};
 
 // ADDRESS:PORT, both parts required.
 bool parseEndpoint(const std::string& text, NetAddress* out) {
@@ -82,83 +88,51 @@ bool parseShapes(const std::string& text, uint32_t* shapes) {
     return true;
 }
 
-// False (after the usage line or a line naming the bad value) when the
-// arguments do not make a storm.
-bool parseArguments(int argc, char** argv, StormOptions& o) {
-    if (argc < 3 || !wholeNumber(argv[2], &o.port)) {
-        std::fprintf(stderr, "%s", kUsage);
-        return false;
-    }
-    int plain = 0;
-    for (int i = 3; i < argc; ++i) {
-        const char* eq = std::strchr(argv[i], '=');
-        long number = 0;
-        if (eq == nullptr) {
-            // Plain numbers only before the options: the count, then the seed.
-            if (plain == 2 || i != 3 + plain || !wholeNumber(argv[i], &number)) {
-                std::fprintf(stderr, "%s", kUsage);
-                return false;
-            }
-            (plain++ == 0 ? o.count : o.seed) = number;
-            continue;
-        }
-        const std::string name(argv[i], static_cast<size_t>(eq - argv[i]));
-        const std::string value(eq + 1);
-        bool good = true;
-        if (name == "count") good = wholeNumber(value.c_str(), &o.count);
-        else if (name == "seed") good = wholeNumber(value.c_str(), &o.seed);
-        else if (name == "fighters") good = wholeNumber(value.c_str(), &o.fighters) && o.fighters >= 0 && o.fighters <= 255;
-        else if (name == "from") good = o.spoof = parseEndpoint(value, &o.from);
-        else if (name == "shapes") good = parseShapes(value, &o.shapes);
-        else {
-            std::fprintf(stderr, "%s", kUsage);
-            return false;
-        }
-        if (!good) {
-            std::fprintf(stderr, "maze-storm: bad value in \"%s\"\n", argv[i]);
-            return false;
-        }
-    }
-    if (o.port <= 0 || o.port > 65535 || o.count < 0 || !net.transport.parseDotted(argv[1], &o.ip)) {
-        std::fprintf(stderr, "maze-storm: need a dotted address and a port within 1..65535\n");
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     setNetworkDefaults();
-    StormOptions o;
-    if (!parseArguments(argc, argv, o)) return 2;
+    const cli::Parsed args = cli::parse(kMazeStormCommand, argc, argv);
+    if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    uint32_t ip = 0;
+    if (!net.transport.parseDotted(cli::text(args, "address").c_str(), &ip))
+        return cli::finish(cli::refuse(kMazeStormCommand, "ADDRESS '" + cli::text(args, "address") + "' is not a dotted address"));
+    uint32_t shapes = kStormAllShapes;
+    if (!parseShapes(cli::text(args, "shapes"), &shapes))
+        return cli::finish(cli::refuse(kMazeStormCommand, "shapes '" + cli::text(args, "shapes") + "' names no set of shapes"));
+    const bool spoof = cli::given(args, "from");
+    NetAddress from;
+    if (spoof && !parseEndpoint(cli::text(args, "from"), &from))
+        return cli::finish(cli::refuse(kMazeStormCommand, "from '" + cli::text(args, "from") + "' is not ADDRESS:PORT"));
+    const long count = static_cast<long>(cli::integer(args, "count"));
+    const uint32_t seed = static_cast<uint32_t>(cli::integer(args, "seed"));
+    const int fighters = static_cast<int>(cli::integer(args, "fighters"));
     const char* failed = "socket()";
-    const int sock = o.spoof ? net.transport.openRawSocket(&failed) : net.transport.openSocket(false, 0, &failed);
+    const int sock = spoof ? net.transport.openRawSocket(&failed) : net.transport.openSocket(false, 0, &failed);
     if (sock < 0) {
         const int error = net.transport.lastError();
-        if (o.spoof && (error == EPERM || error == EACCES))
+        if (spoof && (error == EPERM || error == EACCES))
             std::fprintf(stderr, "maze-storm: from= sends through a raw socket, which needs root (CAP_NET_RAW): %s: %s\n",
                          failed, std::strerror(error));
         else
             std::fprintf(stderr, "maze-storm: %s failed: %s\n", failed, std::strerror(error));
         return 1;
     }
-    const NetAddress to{o.ip, static_cast<uint16_t>(o.port)};
+    const NetAddress to{ip, static_cast<uint16_t>(cli::integer(args, "port"))};
     StormDatagram d;
     long sent = 0;
-    for (long i = 0; i < o.count; ++i) {
-        makeStormDatagram(static_cast<uint32_t>(o.seed), static_cast<uint32_t>(i), static_cast<int>(o.fighters),
-                          o.shapes, d);
-        const int n = o.spoof ? net.transport.sendSpoofed(sock, d.bytes, d.length, o.from, to)
+    for (long i = 0; i < count; ++i) {
+        makeStormDatagram(seed, static_cast<uint32_t>(i), fighters, shapes, d);
+        const int n = spoof ? net.transport.sendSpoofed(sock, d.bytes, d.length, from, to)
                               : net.transport.sendTo(sock, d.bytes, d.length, to);
         if (n >= 0) ++sent;
         if (i % 50 == 49) usleep(1000);
     }
     net.transport.closeSocket(sock);
-    if (o.spoof)
-        std::printf("sent=%ld of=%ld from=%u.%u.%u.%u:%u\n", sent, o.count, o.from.ip >> 24, (o.from.ip >> 16) & 255,
-                    (o.from.ip >> 8) & 255, o.from.ip & 255, static_cast<unsigned>(o.from.port));
+    if (spoof)
+        std::printf("sent=%ld of=%ld from=%u.%u.%u.%u:%u\n", sent, count, from.ip >> 24, (from.ip >> 16) & 255,
+                    (from.ip >> 8) & 255, from.ip & 255, static_cast<unsigned>(from.port));
     else
-        std::printf("sent=%ld of=%ld\n", sent, o.count);
+        std::printf("sent=%ld of=%ld\n", sent, count);
     return 0;
 }
