@@ -134,6 +134,14 @@ struct NetTransport {
     // Opens a non-blocking UDP socket bound to 127.0.0.1:port (0: any free
     // port); -1 on failure. For test tools that must stay on this machine.
     int (*openLoopbackSocket)(uint16_t port);
+    // Opens a raw IPv4 socket whose packets carry headers the caller writes,
+    // for the hostile-datagram tool; needs root (CAP_NET_RAW). -1 with
+    // *failedCall naming the failed call otherwise.
+    int (*openRawSocket)(const char** failedCall);
+    // Sends len bytes through a raw socket as one UDP datagram that claims
+    // to come from `from` (fragmented as a 1500-byte MTU needs); returns
+    // len, or -1 when a packet could not be sent.
+    int (*sendSpoofed)(int rawSock, const uint8_t* buf, int len, NetAddress from, NetAddress to);
 };
 
 // The POSIX sockets implementation (socket_posix.cpp).

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "net/net.h"
+#include "net/storm.h"
 
 namespace {
 
@@ -172,6 +173,42 @@ uint32_t droppedCount(int sock) {
 
 int lastError() { return errno; }
 
+int openRawSocket(const char** failedCall) {
+    // IPPROTO_RAW implies IP_HDRINCL: every packet starts with our own
+    // IPv4 header, source address included.
+    const int sock = ::socket(AF_INET, SOCK_RAW, IPPROTO_RAW);
+    if (sock < 0) {
+        *failedCall = "socket(SOCK_RAW)";
+        return -1;
+    }
+    const int on = 1;
+    if (::setsockopt(sock, IPPROTO_IP, IP_HDRINCL, &on, sizeof on) != 0) {
+        *failedCall = "setsockopt(IP_HDRINCL)";
+        const int saved = errno;
+        ::close(sock);
+        errno = saved;
+        return -1;
+    }
+    return sock;
+}
+
+int sendSpoofed(int sock, const uint8_t* buf, int len, NetAddress from, NetAddress to) {
+    // Fragments of one datagram share an identification; consecutive
+    // datagrams must not (0 would let the kernel choose).
+    static uint16_t nextId = 1;
+    const uint16_t id = nextId;
+    nextId = nextId == 0xFFFF ? 1 : static_cast<uint16_t>(nextId + 1);
+    static SpoofedPackets packets;
+    if (sock < 0 || !buildSpoofedPackets(buf, len, from, to, id, packets)) return -1;
+    const sockaddr_in sa = toSockaddr(NetAddress{to.ip, 0});
+    for (int i = 0; i < packets.count; ++i) {
+        const ssize_t n = ::sendto(sock, packets.bytes[i], static_cast<size_t>(packets.length[i]), 0,
+                                   reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+        if (n != packets.length[i]) return -1;
+    }
+    return len;
+}
+
 }  // namespace
 
 NetTransport posixTransport() {
@@ -188,5 +225,7 @@ NetTransport posixTransport() {
     t.droppedCount = droppedCount;
     t.lastError = lastError;
     t.openLoopbackSocket = openLoopbackSocket;
+    t.openRawSocket = openRawSocket;
+    t.sendSpoofed = sendSpoofed;
     return t;
 }

@@ -43,10 +43,12 @@ float headingDegrees(Vec3 dir) {
 
 void randomSeed(uint32_t seed) { gs.randomState = seed; }
 
-int randomNext() {
-    gs.randomState = gs.randomState * 214013u + 2531011u;
-    return static_cast<int>((gs.randomState >> 16) & 0x7FFFu);
+int randomNextFrom(uint32_t& state) {
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFFu);
 }
+
+int randomNext() { return randomNextFrom(gs.randomState); }
 
 float randomFraction() { return static_cast<float>(randomNext()) * 3.0518509e-05f; }
 

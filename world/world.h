@@ -295,6 +295,9 @@ float headingDegrees(Vec3 dir);
 // (next >> 16) & 0x7FFF. Seeded with 0 at start-up.
 void randomSeed(uint32_t seed);
 int randomNext();          // 0..32767
+// The same generator on a caller's own state, for tools whose draws must not
+// disturb the world's sequence (the hostile-datagram maker).
+int randomNextFrom(uint32_t& state);
 float randomFraction();    // randomNext() / 32767, 0..1 inclusive
 
 // True when (row, col) lies inside the 100 x 100 table and inside the map.

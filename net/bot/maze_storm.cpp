@@ -1,36 +1,89 @@
 // maze_storm.cpp -- maze-storm: sends malformed and hostile datagrams to a
-// running server or client, for the end-to-end robustness test.
+// running server or client, for the end-to-end robustness tests.
 //
-// Usage: maze-storm <address> <port> [count] [seed]   (plain numbers;
-// count defaults to 100000, seed to 1)
-// Every kind, every length from 0 to 6100 bytes, counts of 255, key codes up
-// to 2^32-1, non-finite floats, and join requests, paced so that the receiver
-// sees them rather than its socket buffer dropping them.
+// Usage: maze-storm ADDRESS PORT [COUNT] [SEED] [name=value | --name VALUE ...]
+// (see --help): count, seed, fighters (the receiver's level, so that some
+// state bodies agree with it and are applied), shapes (all, state, or shape
+// names) and from=ADDRESS:PORT, which forges the sender (a client's server,
+// say) through a raw socket, root only.
+// Every shape of net/storm.h is drawn equally often, lengths from 0 to 6108
+// bytes; paced so that the receiver sees them rather than its socket buffer
+// dropping them.
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <string>
 
+#include "cli/cli.h"
 #include "net/net.h"
+#include "net/storm.h"
 
 namespace {
 
-struct StormRandom {
-    uint32_t state;
-    uint32_t next() {
-        state = state * 1664525u + 1013904223u;
-        return state;
-    }
+inline constexpr unsigned kStormForms = cli::kPositional | cli::kWord | cli::kLong;
+
+inline constexpr cli::Option kMazeStormOptions[] = {
+    {.name = "address", .kind = cli::Kind::Text, .valueName = "ADDRESS", .forms = cli::kPositional,
+     .required = true, .help = "the receiver's dotted address"},
+    {.name = "port", .kind = cli::Kind::Integer, .valueName = "PORT", .min = 1, .max = 65535,
+     .forms = cli::kPositional, .required = true, .help = "the receiver's port (9899 for a server)"},
+    {.name = "count", .kind = cli::Kind::Integer, .valueName = "N", .defaultValue = "100000", .min = 0,
+     .max = 2147483647.0, .forms = kStormForms, .help = "datagrams to send"},
+    {.name = "seed", .kind = cli::Kind::Integer, .valueName = "N", .defaultValue = "1", .min = 0,
+     .max = 4294967295.0, .forms = kStormForms, .help = "which storm: datagram i of a seed is always the same"},
+    {.name = "fighters", .kind = cli::Kind::Integer, .valueName = "N", .defaultValue = "9", .min = 0, .max = 255,
+     .forms = cli::kWord | cli::kLong, .help = "the receiver's level's fighters, so that some bodies agree with it"},
+    {.name = "shapes", .kind = cli::Kind::Text, .valueName = "SET", .defaultValue = "all",
+     .forms = cli::kWord | cli::kLong, .help = "all; state (the bodies a client reads); or names, comma-separated: random-bytes, "
+             "random-counts, counts-overrun, wrong-fighters, far-ahead, effect-flood, paused, non-finite, "
+             "hostile-entries, bad-trailer, huge-key, quit-toggle-key, bad-key-extension, join-request, join-reply"},
+    {.name = "from", .kind = cli::Kind::Text, .valueName = "ADDRESS:PORT", .defaultShown = "this machine",
+     .forms = cli::kWord | cli::kLong, .help = "forge the sender, through a raw socket (root only)"},
 };
 
-// True when every argument after the address is a plain whole number.
-bool numbersAfterAddress(int argc, char** argv) {
-    for (int i = 2; i < argc; ++i) {
-        char* end = nullptr;
-        std::strtol(argv[i], &end, 10);
-        if (end == argv[i] || *end != '\0') return false;
+inline constexpr cli::Command kMazeStormCommand{
+    "maze-storm", "Sends hostile datagrams of every shape and length to a maze server or client.",
+    kMazeStormOptions};
+
+bool wholeNumber(const char* text, long* value) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || errno != 0) return false;
+    *value = v;
+    return true;
+}
+
+// ADDRESS:PORT, both parts required.
+bool parseEndpoint(const std::string& text, NetAddress* out) {
+    const size_t colon = text.rfind(':');
+    long port = 0;
+    uint32_t ip = 0;
+    if (colon == std::string::npos || !wholeNumber(text.c_str() + colon + 1, &port) || port <= 0 ||
+        port > 65535 || !net.transport.parseDotted(text.substr(0, colon).c_str(), &ip))
+        return false;
+    *out = NetAddress{ip, static_cast<uint16_t>(port)};
+    return true;
+}
+
+// all, state, or shape names separated by commas.
+bool parseShapes(const std::string& text, uint32_t* shapes) {
+    if (text == "all" || text == "state") {
+        *shapes = text == "all" ? kStormAllShapes : kStormStateShapes;
+        return true;
+    }
+    *shapes = 0;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const StormShape shape = stormShapeNamed(text.substr(start, comma - start).c_str());
+        if (shape == StormShapeCount) return false;
+        *shapes |= 1u << shape;
+        start = comma + 1;
     }
     return true;
 }
@@ -38,58 +91,48 @@ bool numbersAfterAddress(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Typed as plain numbers: maze-storm 127.0.0.1 9899 2000 7.
-    if (argc < 3 || argc > 5 || !numbersAfterAddress(argc, argv)) {
-        std::fprintf(stderr, "usage: maze-storm <address> <port> [count, default 100000] [seed, default 1]\n");
-        return 2;
-    }
-    const int port = std::atoi(argv[2]);
-    const long count = argc > 3 ? std::atol(argv[3]) : 100000;
-    StormRandom rng{argc > 4 ? static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 1u};
     setNetworkDefaults();
+    const cli::Parsed args = cli::parse(kMazeStormCommand, argc, argv);
+    if (args.outcome != cli::Outcome::Run) return cli::finish(args);
     uint32_t ip = 0;
-    if (port <= 0 || port > 65535 || count < 0 || !net.transport.parseDotted(argv[1], &ip)) {
-        std::fprintf(stderr, "maze-storm: need a dotted address and a port within 1..65535\n");
-        return 2;
-    }
+    if (!net.transport.parseDotted(cli::text(args, "address").c_str(), &ip))
+        return cli::finish(cli::refuse(kMazeStormCommand, "ADDRESS '" + cli::text(args, "address") + "' is not a dotted address"));
+    uint32_t shapes = kStormAllShapes;
+    if (!parseShapes(cli::text(args, "shapes"), &shapes))
+        return cli::finish(cli::refuse(kMazeStormCommand, "shapes '" + cli::text(args, "shapes") + "' names no set of shapes"));
+    const bool spoof = cli::given(args, "from");
+    NetAddress from;
+    if (spoof && !parseEndpoint(cli::text(args, "from"), &from))
+        return cli::finish(cli::refuse(kMazeStormCommand, "from '" + cli::text(args, "from") + "' is not ADDRESS:PORT"));
+    const long count = static_cast<long>(cli::integer(args, "count"));
+    const uint32_t seed = static_cast<uint32_t>(cli::integer(args, "seed"));
+    const int fighters = static_cast<int>(cli::integer(args, "fighters"));
     const char* failed = "socket()";
-    const int sock = net.transport.openSocket(false, 0, &failed);
+    const int sock = spoof ? net.transport.openRawSocket(&failed) : net.transport.openSocket(false, 0, &failed);
     if (sock < 0) {
-        std::fprintf(stderr, "maze-storm: %s failed\n", failed);
+        const int error = net.transport.lastError();
+        if (spoof && (error == EPERM || error == EACCES))
+            std::fprintf(stderr, "maze-storm: from= sends through a raw socket, which needs root (CAP_NET_RAW): %s: %s\n",
+                         failed, std::strerror(error));
+        else
+            std::fprintf(stderr, "maze-storm: %s failed: %s\n", failed, std::strerror(error));
         return 1;
     }
-    const NetAddress to{ip, static_cast<uint16_t>(port)};
-    const uint16_t kinds[] = {JoinRequest, KeepAliveAnswer, KeyEvent,   JoinAccepted, JoinRefused,
-                              KeepAliveProbe, StateUpdate, 0,          0xFFFF};
-    std::vector<uint8_t> buf(kNetMessageSize + 100);
+    const NetAddress to{ip, static_cast<uint16_t>(cli::integer(args, "port"))};
+    StormDatagram d;
     long sent = 0;
     for (long i = 0; i < count; ++i) {
-        for (uint8_t& b : buf) b = static_cast<uint8_t>(rng.next() >> 24);
-        NetMessage m;
-        std::memcpy(m.bytes, buf.data(), kNetMessageSize);
-        setMessageKind(m, kinds[rng.next() % 9]);
-        const uint32_t shape = rng.next() % 8;
-        if (shape == 0) {
-            for (int k = 9; k <= 14; ++k) m.bytes[k] = 255;
-        } else if (shape == 1) {
-            for (int k = 9; k <= 14; ++k) m.bytes[k] = static_cast<uint8_t>(rng.next() % 10);
-        } else if (shape == 2) {
-            setMessageKind(m, KeyEvent);
-            writeKeyRecord(m, KeyRecord{rng.next(), static_cast<uint8_t>(rng.next() % 3),
-                                        static_cast<uint8_t>(rng.next() % 3)});
-        } else if (shape == 3) {
-            // Quit keys and toggles: no client may end the server.
-            const uint32_t keys[] = {'q', 'Q', 'L', 'T'};
-            setMessageKind(m, KeyEvent);
-            writeKeyRecord(m, KeyRecord{keys[rng.next() % 4], static_cast<uint8_t>(rng.next() % 2), 0});
-        }
-        std::memcpy(buf.data(), m.bytes, kNetMessageSize);
-        int length = kNetMessageSize;
-        if (shape == 4) length = static_cast<int>(rng.next() % (kNetMessageSize + 100));
-        if (net.transport.sendTo(sock, buf.data(), length, to) >= 0) ++sent;
+        makeStormDatagram(seed, static_cast<uint32_t>(i), fighters, shapes, d);
+        const int n = spoof ? net.transport.sendSpoofed(sock, d.bytes, d.length, from, to)
+                              : net.transport.sendTo(sock, d.bytes, d.length, to);
+        if (n >= 0) ++sent;
         if (i % 50 == 49) usleep(1000);
     }
     net.transport.closeSocket(sock);
-    std::printf("sent=%ld of=%ld\n", sent, count);
+    if (spoof)
+        std::printf("sent=%ld of=%ld from=%u.%u.%u.%u:%u\n", sent, count, from.ip >> 24, (from.ip >> 16) & 255,
+                    (from.ip >> 8) & 255, from.ip & 255, static_cast<unsigned>(from.port));
+    else
+        std::printf("sent=%ld of=%ld\n", sent, count);
     return 0;
 }

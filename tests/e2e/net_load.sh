@@ -3,8 +3,11 @@
 # server under Xvfb for 15 s (their figures are printed: the measurements), a
 # ninth client that is refused at once, a client whose server never answers,
 # which ends with status -1 after its eight join attempts, and 2 x 100 000
-# random, truncated and hostile datagrams against the server and bot 1: both
-# stay up, every bot keeps receiving state, and the ninth is still refused at once.
+# datagrams of every hostile shape and length against the server and bot 1,
+# and 100 000 more at bot 2 that claim to come from the server itself
+# (127.0.0.1:9899, through a raw socket: root only): the server and every bot
+# stay up, every bot keeps receiving state and plays to its end, and the
+# ninth is still refused at once.
 # Usage: net_load.sh <build-dir> <source-dir>
 set -u
 source "$(dirname "$0")/lib/net_env.bash"
@@ -31,8 +34,22 @@ pids+=("${bots[@]}")
 sleep 3
 port=$(sed -n 's/.*local port \([0-9]*\).*/\1/p' "$work/bot1.err")
 [ -n "$port" ] || fail "bot 1 did not say its port"
+port2=$(sed -n 's/.*local port \([0-9]*\).*/\1/p' "$work/bot2.err")
+[ -n "$port2" ] || fail "bot 2 did not say its port"
+# The forged storm runs beside the other two, so all three end within the bots' 15 s.
+"$build/maze-storm" 127.0.0.1 "$port2" 100000 3 from=127.0.0.1:9899 > "$work/spoof.out" 2> "$work/spoof.err" &
+spoof=$!
+pids+=($spoof)
 "$build/maze-storm" 127.0.0.1 9899 100000 1 || fail "storm against the server could not be sent"
 "$build/maze-storm" 127.0.0.1 "$port" 100000 2 || fail "storm against bot 1 could not be sent"
+wait $spoof
+status=$?
+if [ $status = 1 ] && grep -q "needs root" "$work/spoof.err"; then
+    echo "NOTE: no forged storm: $(cat "$work/spoof.err")"
+else
+    [ $status = 0 ] || fail "forged storm against bot 2 ended with status $status: $(cat "$work/spoof.err")"
+    echo "forged storm at bot 2: $(cat "$work/spoof.out")"
+fi
 start=$(date +%s.%N)
 timeout 20 "$build/maze-bot" 127.0.0.1 seconds=5 > "$work/ninth.out" 2> "$work/ninth.err"
 status=$?
@@ -42,10 +59,12 @@ echo "ninth client: status $status after ${took} s: $(cat "$work/ninth.err")"
 grep -q "server is full" "$work/ninth.err" || fail "the ninth client was not told the server is full"
 awk -v t="$took" 'BEGIN { exit !(t < 1.5) }' || fail "the ninth client took $took s to learn it was refused"
 
-for b in "${bots[@]}"; do wait "$b" || fail "a bot ended with status $?"; done
+for i in "${!bots[@]}"; do wait "${bots[$i]}" || fail "bot $((i + 1)) ended with status $?"; done
 kill -0 "${pids[0]}" 2>/dev/null || fail "the server ended"
 for i in 1 2 3 4 5 6 7 8; do
     echo "bot $i: $(cat "$work/bot$i.out")"
     awk -v r="$(field "$work/bot$i.out" rate_hz)" 'BEGIN { exit !(r >= 20) }' || fail "bot $i received under 20 state bodies per second"
+    # Its figures line, after playing its whole 15 s: not "Server died".
+    awk -v t="$(field "$work/bot$i.out" seconds)" 'BEGIN { exit !(t >= 14.9) }' || fail "bot $i did not play to its end"
 done
-echo "PASS: eight clients served through a storm, the ninth refused at once, an unanswered client ended with -1"
+echo "PASS: eight clients served through a storm (one of it forged), the ninth refused at once, an unanswered client ended with -1"
