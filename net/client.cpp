@@ -43,13 +43,12 @@ bool answersOurJoin(NetAddress from) {
            (net.serverAddress.ip == kBroadcastIp || from.ip == net.serverAddress.ip);
 }
 
-// Compares the first state body after the join with our level, once: any
-// later body that claims another count changes nothing (applySnapshot leaves
-// the fighters alone when the counts differ).
-void checkLevelOnce(const StateSnapshot& body) {
+// Compares the fighter count of the first state body after the join with
+// our level, once: any later body that claims another count changes nothing
+// (applySnapshot leaves the fighters alone when the counts differ).
+void checkLevelOnce(int theirs) {
     if (net.levelChecked) return;
     net.levelChecked = true;
-    const int theirs = static_cast<int>(body.fighters.size());
     if (theirs == fighterCount()) return;
     net.levelMismatchReported = true;
     std::fprintf(stderr,
@@ -137,7 +136,9 @@ bool connectToServer(const char* hostName) {
                 net.serverAddress = from;
                 net.connected = 1;
                 net.levelChecked = false;
-                if (stateForUs) checkLevelOnce(body);
+                // The game joins before it reads its level: a body that
+                // answered the join is compared at the first receive pass.
+                net.joinAnswerFighters = stateForUs ? static_cast<int>(body.fighters.size()) : -1;
                 net.lastAppliedTime = net.clockSeconds();
                 net.lastAppliedMs = net.lastKeyRefreshMs = net.clockMillis();
                 return true;
@@ -194,6 +195,7 @@ bool clientWaitForDatagram(int64_t timeoutMicros) {
 
 bool clientReceivePass() {
     const int64_t now = net.clockSeconds();
+    if (net.joinAnswerFighters >= 0) checkLevelOnce(net.joinAnswerFighters);
     NetMessage msg;
     NetAddress from;
     // Each datagram is parsed once; the newest picture of the pass is
@@ -227,7 +229,7 @@ bool clientReceivePass() {
             ++net.datagramsDropped;
             continue;
         }
-        checkLevelOnce(incoming);
+        checkLevelOnce(static_cast<int>(incoming.fighters.size()));
         bool newer = snapshotIsNewer(incoming);
         if (!newer && resyncTo(incoming)) {
             newer = true;

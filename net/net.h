@@ -219,6 +219,7 @@ struct NetState {
     uint32_t startedEffectIds[kEffectIdWindow] = {};  // [id % window] = id once started
     uint32_t newestEffectId = 0;
     bool levelChecked = false;           // the join's answer was compared with our level
+    int joinAnswerFighters = -1;         // fighters of a body that answered the join (-1: none)
     bool levelMismatchReported = false;  // the fighter-count warning was written
     // Called with every well-formed state datagram the client takes from its
     // server, and whether it is newer than all before it (maze-bot measures

@@ -93,7 +93,7 @@ struct BotRecord {
     int releasesWatched = 0;
     // Taps sent and shots seen (bullet count drops between bodies).
     int taps = 0;
-    int shotsSeen = 0;
+    int64_t shotsSeen = 0;
     int effectsMax = 0;
     int explosionsMax = 0;
     uint32_t seq = 0;  // of the newest body
@@ -122,8 +122,9 @@ void onState(const NetMessage& msg, bool newer) {
     bot.effectsMax = std::max<int>(bot.effectsMax, msg.bytes[14]);
     const int32_t clockMs = messageServerClock(msg);
     if (bot.haveClock) {
-        const int32_t delta = ((clockMs - bot.lastClock) % 60000 + 60000) % 60000;
-        if (delta > 0) bot.clockDeltas.push_back(delta);  // 0: a probe repeating a body
+        // Any 32-bit stamp may arrive: the difference is taken in 64 bits.
+        const int64_t delta = ((static_cast<int64_t>(clockMs) - bot.lastClock) % 60000 + 60000) % 60000;
+        if (delta > 0) bot.clockDeltas.push_back(static_cast<int32_t>(delta));  // 0: a probe repeating a body
     }
     bot.haveClock = true;
     bot.lastClock = clockMs;
@@ -142,7 +143,8 @@ void onState(const NetMessage& msg, bool newer) {
         if (!readFighterEntry(msg, i, &e)) break;
         if (i == you) {
             if (bot.haveOwn) {
-                if (e.bullets < bot.own.bullets) bot.shotsSeen += bot.own.bullets - e.bullets;
+                if (e.bullets < bot.own.bullets)
+                    bot.shotsSeen += static_cast<int64_t>(bot.own.bullets) - e.bullets;
                 // Turning tells: a turn is never refused, while a move that
                 // another body refused stays pending by the rules and may
                 // complete long after its key was released.
@@ -394,7 +396,7 @@ int main(int argc, char** argv) {
         "fighter=%d seconds=%.1f received=%llu rate_hz=%.1f server_pass_hz=%.1f lost_clock=%llu "
         "dropped_socket=%u keys_sent=%d latency_samples=%zu latency_ms_median=%.2f "
         "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
-        "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%d dup_taps=%d "
+        "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%lld dup_taps=%lld "
         "effects_max=%d explosions_max=%d foreign=%llu\n",
         gs.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
@@ -404,7 +406,8 @@ int main(int argc, char** argv) {
         percentile(bot.latenciesMs, 0.99), bot.unseen, active, moved, bot.maxBullets,
         bot.bodies ? static_cast<double>(net.bodiesApplied) / static_cast<double>(bot.bodies) : 0.0,
         static_cast<unsigned long long>(net.bodiesStale), bot.releasesWatched, bot.stuckMsMax, bot.taps,
-        bot.shotsSeen, std::max(0, bot.shotsSeen - bot.taps), bot.effectsMax, bot.explosionsMax,
+        static_cast<long long>(bot.shotsSeen),
+        static_cast<long long>(std::max<int64_t>(0, bot.shotsSeen - bot.taps)), bot.effectsMax, bot.explosionsMax,
         static_cast<unsigned long long>(net.datagramsForeign));
     return 0;
 }

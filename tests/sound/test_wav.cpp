@@ -164,7 +164,9 @@ TEST(WavReader, FilesOverTheLimitAreRefusedUnread) {
         const std::string out = GetCapturedStdout();
         EXPECT_NE(out.find(path), std::string::npos) << out;
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-        if (path == sparse) EXPECT_NE(out.find(std::to_string(kMaxWaveFileSize)), std::string::npos) << out;
+        if (path == sparse) {
+            EXPECT_NE(out.find(std::to_string(kMaxWaveFileSize)), std::string::npos) << out;
+        }
         EXPECT_EQ(r.file, nullptr) << path;
     }
 }
