@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
 #include "net/net.h"
 #include "world/world.h"
 
@@ -26,7 +27,7 @@ bool neverFromClients(uint32_t key) { return key == 'q' || key == 'Q' || key == 
 void sendReported(const NetMessage& msg, NetAddress to) {
     if (net.netSocket < 0) return;
     if (net.transport.sendTo(net.netSocket, msg.bytes, kNetMessageSize, to) != kNetMessageSize)
-        std::perror("Send  error");
+        logLine(LogLevel::Error, "Send  error: %s", std::strerror(errno));
 }
 
 // Puts the fighter of a newly admitted slot on its start, as the game reset
@@ -48,23 +49,22 @@ void startServer() {
     const int sock = net.transport.openSocket(true, net.port, &failed);
     if (sock < 0) {
         const int error = net.transport.lastError();
-        std::fprintf(stderr, "\n%s: %d\n", failed, error);
+        logLine(LogLevel::Error, "\n%s: %d", failed, error);
         const bool bindFailed = std::strcmp(failed, "bind()") == 0;
-        std::fprintf(stderr, "maze: cannot open UDP port %d: %s%s No client can join this game.\n",
-                     static_cast<int>(net.port), std::strerror(error),
-                     bindFailed ? " - is another server running?" : ".");
+        logLine(LogLevel::Error, "maze: cannot open UDP port %d: %s%s No client can join this game.",
+                static_cast<int>(net.port), std::strerror(error),
+                bindFailed ? " - is another server running?" : ".");
         return;
     }
     char name[256] = {};
     if (!net.transport.hostName(name, sizeof name)) {
-        std::fprintf(stderr, "\ngethostname(): %d\n", net.transport.lastError());
+        logLine(LogLevel::Error, "\ngethostname(): %d", net.transport.lastError());
         net.transport.closeSocket(sock);
         return;
     }
     // Port 0 asks the system for a free one (tests); report the real one.
     if (net.port == 0) net.port = net.transport.localPort(sock);
-    std::printf("\nServer named %s waiting on port %d\n", name, static_cast<int>(net.port));
-    std::fflush(stdout);
+    logLine(LogLevel::Info, "\nServer named %s waiting on port %d", name, static_cast<int>(net.port));
     net.netSocket = sock;
 }
 

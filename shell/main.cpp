@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "base/log.h"
 #include "cli/cli.h"
 #include "net/net.h"
 #include "render/render.h"
@@ -57,8 +58,7 @@ int main(int argc, char** argv) {
     // 1. Start-up: the network end.
     setNetworkDefaults();
     if (cli::given(args, "host")) {
-        std::printf("Connect server\n");
-        std::fflush(stdout);
+        logLine(LogLevel::Info, "Connect server");
         gs.isServer = false;
         gs.localFighterIndex = 1;
         if (!connectToServer(cli::text(args, "host").c_str())) {

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/log.h"
 #include "net/net.h"
 #include "prey/prey.h"
 #include "render/render.h"
@@ -42,7 +43,7 @@ void initialiseWorld() {
     readMazeMap();
     if (gs.localFighterIndex < gs.fighterStartCount) {
         const int code = gs.fighterStarts[gs.localFighterIndex].direction;
-        if (code < 0 || code > 3) std::printf("error initial position %d\n", gs.localFighterIndex);
+        if (code < 0 || code > 3) logLine(LogLevel::Warning, "error initial position %d", gs.localFighterIndex);
     }
 
     gs.gameStarted = false;
@@ -83,7 +84,7 @@ uintptr_t findGameWindow() {
     const bool ours = XFetchName(x, w, &title) != 0 && title != nullptr && std::strcmp(title, "maze") == 0;
     if (title) XFree(title);
     if (!ours) return 0;
-    std::printf("handle: %d\n", static_cast<int>(w));
+    logLine(LogLevel::Debug, "handle: %d", static_cast<int>(w));
     return static_cast<uintptr_t>(w);
 }
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "base/log.h"
 
 #include "render/render.h"
 #include "world/file_read.h"
@@ -277,14 +278,12 @@ std::vector<uint8_t> readSgiImage(const char* fileName, int& width, int& height,
                      "ending\n", fileName, error.c_str());
         std::exit(1);
     case FileRead::CannotRead:
-        std::fprintf(stderr, "%s: texture not read: %s; texture left empty\n", fileName,
-                     error.c_str());
+        logLine(LogLevel::Error, "%s: texture not read: %s; texture left empty", fileName, error.c_str());
         return {};
     }
     SgiImage image;
     if (!decodeSgiImage(bytes.data(), bytes.size(), image, error)) {
-        std::fprintf(stderr, "%s: not a usable SGI image: %s; texture left empty\n", fileName,
-                     error.c_str());
+        logLine(LogLevel::Error, "%s: not a usable SGI image: %s; texture left empty", fileName, error.c_str());
         return {};
     }
     width = image.width;
