@@ -263,10 +263,3 @@ bool clientReceivePass() {
     removeFinishedExplosions();
     return true;
 }
-
-void clientNetworkPass() {
-    if (clientReceivePass()) return;
-    std::printf("Server died\n");
-    std::fflush(stdout);
-    std::exit(0);
-}

@@ -158,7 +158,7 @@ const SoundSlot& soundSlot(int slot) { return slots[validSlot(slot) ? slot : kSo
 
 int soundInit(uintptr_t window) {
     soundShutdown();
-    // Every way out of the process (quitGame, "Server died", a fatal level
+    // Every way out of the process (a quit, "Server died", a fatal level
     // error) stops the audio thread before the rings it reads are freed.
     static const bool atExit = std::atexit(soundShutdown) == 0;
     (void)atExit;

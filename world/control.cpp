@@ -123,18 +123,18 @@ void specialKeyAction(Fighter& f, int key) {
 
 }  // namespace
 
-void fighterKeyAction(Fighter& f, int key, bool released, bool special) {
-    if (gs.quitRequested) quitGame();
+GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special) {
+    if (gs.quitRequested) return GameEnd::QuitAsked;
     if (special) {
         if (!gs.gamePaused) specialKeyAction(f, key);
-        return;
+        return GameEnd::Playing;
     }
-    if (key < 0 || key >= kKeyCount) return;
+    if (key < 0 || key >= kKeyCount) return GameEnd::Playing;
     if (gs.gamePaused && !keyActsWhilePaused(key, false)) {
         // A release still counts, or a key let go during the pause would
         // walk the fighter on by itself when play resumes.
         if (released) f.keyDown[key] = 0;
-        return;
+        return GameEnd::Playing;
     }
 
     // One-shot actions happen on an event that finds the key already held:
@@ -161,6 +161,7 @@ void fighterKeyAction(Fighter& f, int key, bool released, bool special) {
         break;
     }
     f.keyDown[key] = released ? 0 : 1;
+    return GameEnd::Playing;
 }
 
 void applyHeldKeys(Fighter& f, float dt) {

@@ -328,10 +328,7 @@ int main(int argc, char** argv) {
         clientWaitForDatagram(2000);
         // Nothing draws here: explosions advance unseen and finish on time.
         advanceUndrawnExplosions();
-        if (!clientReceivePass()) {
-            std::printf("Server died\n");
-            return 0;
-        }
+        if (!clientReceivePass()) return endOfGame(GameEnd::ServerDied);
         bot.explosionsMax = std::max(bot.explosionsMax, explosionCount());
         const auto now = Clock::now();
         if (bot.pending.active && now - bot.pending.sentAt > std::chrono::seconds(1)) {

@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
     }
     for (;;) {
         paceIdlePass();
-        serverIdlePass();  // ends the process through quitGame once asked to stop
+        const GameEnd end = serverIdlePass();
+        if (end != GameEnd::Playing) return endOfGame(end);
     }
 }
