@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "base/log.h"
+
 #ifndef MAZE_VERSION
 #error "MAZE_VERSION comes from CMakeLists.txt's project() version"
 #endif
@@ -265,7 +267,7 @@ const Value& value(const Parsed& parsed, const char* name) {
     for (size_t i = 0; i < c.options.size() && i < parsed.values.size(); ++i)
         if (std::string_view(c.options[i].name) == name) return parsed.values[i];
     // A reader asking for a name its own table lacks: a fault of the program.
-    std::fprintf(stderr, "%s: no option '%s' in the program's table\n", c.program, name);
+    logLine(LogLevel::Error, "%s: no option '%s' in the program's table", c.program, name);
     std::abort();
 }
 

@@ -1,11 +1,13 @@
 // client.cpp -- the client: joining, key events, keep-alive answers and the
 // receive pass that keeps the world a copy of the server's latest picture.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "base/log.h"
 #include "net/net.h"
 #include "sound/sound.h"
 #include "world/world.h"
@@ -22,7 +24,7 @@ bool sendToServer(const NetMessage& msg) {
     if (net.netSocket < 0) return false;
     if (net.transport.sendTo(net.netSocket, msg.bytes, kNetMessageSize, net.serverAddress) !=
         kNetMessageSize) {
-        std::perror("Send  error");
+        logLine(LogLevel::Error, "Send  error: %s", std::strerror(errno));
         return false;
     }
     return true;
@@ -51,10 +53,10 @@ void checkLevelOnce(int theirs) {
     net.levelChecked = true;
     if (theirs == fighterCount()) return;
     net.levelMismatchReported = true;
-    std::fprintf(stderr,
-                 "maze: the server's level has %d fighters, ours has %d: the world cannot "
-                 "be shown. Is \"%s\" the same on both machines?\n",
-                 theirs, fighterCount(), kMapFileName);
+    logLine(LogLevel::Error,
+            "maze: the server's level has %d fighters, ours has %d: the world cannot "
+            "be shown. Is \"%s\" the same on both machines?",
+            theirs, fighterCount(), kMapFileName);
 }
 
 // The address of a dotted address or host name; false, after "ERROR" and a
@@ -66,9 +68,8 @@ bool lookUpServer(const char* name, uint32_t* ip) {
         return true;
     }
     if (net.transport.parseDotted(name, ip) || net.transport.lookupHost(name, ip)) return true;
-    std::printf("ERROR\n");
-    std::fflush(stdout);
-    std::fprintf(stderr, "maze: cannot find the server host \"%s\"\n", name);
+    logLine(LogLevel::Info, "ERROR");
+    logLine(LogLevel::Error, "maze: cannot find the server host \"%s\"", name);
     return false;
 }
 
@@ -105,7 +106,7 @@ bool connectToServer(const char* hostName) {
     const char* failed = "socket()";
     net.netSocket = net.transport.openSocket(false, 0, &failed);
     if (net.netSocket < 0) {
-        std::fprintf(stderr, "\n%s: %d\n", failed, net.transport.lastError());
+        logLine(LogLevel::Error, "\n%s: %d", failed, net.transport.lastError());
         return false;
     }
     NetMessage request;
@@ -144,9 +145,8 @@ bool connectToServer(const char* hostName) {
                 return true;
             }
             if (kind == JoinRefused) {
-                std::fprintf(stderr,
-                             "maze: the server is full: every player's place is taken. "
-                             "Try again later.\n");
+                logLine(LogLevel::Error,
+                        "maze: the server is full: every player's place is taken. Try again later.");
                 return false;
             }
         }
@@ -262,11 +262,4 @@ bool clientReceivePass() {
     // No world step runs here, so the client retires its own explosions.
     removeFinishedExplosions();
     return true;
-}
-
-void clientNetworkPass() {
-    if (clientReceivePass()) return;
-    std::printf("Server died\n");
-    std::fflush(stdout);
-    std::exit(0);
 }

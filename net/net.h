@@ -14,6 +14,9 @@
 #include <cstdint>
 #include <vector>
 
+// Why the game ends (world/world.h).
+enum class GameEnd;
+
 // ---------------------------------------------------------------------------
 // Constants
 // ---------------------------------------------------------------------------
@@ -380,12 +383,16 @@ void sendProbe(int slot);
 // Sends `buffer` to every slot in use, yourFighter set to slot + 1.
 void broadcastState(NetMessage& buffer);
 // Applies a client's KeyEvent to fighter slot + 1, dropping what no client
-// may send (key codes of 256 or more, q, Q, L, T).
-void applyClientKey(int slot, KeyRecord key);
+// may send (key codes of 256 or more, q, Q, L, T). Returns what
+// fighterKeyAction returns: GameEnd::QuitAsked once this server's own
+// player asked to quit.
+GameEnd applyClientKey(int slot, KeyRecord key);
 
 // Server idle pass, before the world step: the keep-alive check when due,
 // then drains the socket applying each client's key events to its fighter.
-void serverNetworkReceive();
+// Stops at once and returns GameEnd::QuitAsked when a key event finds this
+// server's quit asked for; else GameEnd::Playing.
+GameEnd serverNetworkReceive();
 // Server idle pass, after the world step: packs the world and sends it to
 // every client slot in use.
 void serverNetworkSend();
@@ -413,9 +420,6 @@ void sendKeyEvent(int key, bool released, bool special);
 // (the line is written and levelMismatchReported set when they differ).
 // Returns false when no body has been applied for more than kServerTimeout.
 bool clientReceivePass();
-// Client idle pass: clientReceivePass; writes "Server died" and ends the
-// process with status 0 when it returns false.
-void clientNetworkPass();
 // Client: waits up to timeoutMicros for a datagram; true when one is ready.
 bool clientWaitForDatagram(int64_t timeoutMicros);
 // Client: sends the key extension as a KeepAliveAnswer when one is due
@@ -436,17 +440,20 @@ int takeDatagram(NetMessage& out, NetAddress& from);
 // Idle passes (the windowed game and the windowless server share them)
 // ---------------------------------------------------------------------------
 
-// One server pass: ends through quitGame once stopRequested(); reads the
-// clock, regenerates health, receives, advances undrawn explosions, steps the
-// world, copies the HUD values and sends the world to every client. Without
-// a socket it keeps "No client can join: ..." on the message line.
-void serverIdlePass();
-// One client pass: ends through quitGame once stopRequested(); reads the
-// clock, advances undrawn explosions and runs clientNetworkPass; ends the
-// process with status -1 once the server's level proved to have another
-// number of fighters (the line saying so is written first); copies the HUD
-// values.
-void clientIdlePass();
+// One server pass: reads the clock, regenerates health, receives, advances
+// undrawn explosions, steps the world, copies the HUD values and sends the
+// world to every client. Without a socket it keeps "No client can join: ..."
+// on the message line. Returns why the game ends, doing nothing more from
+// there: GameEnd::QuitAsked once stopRequested() (before anything else) or
+// when the receive finds the quit asked for; else GameEnd::Playing.
+[[nodiscard]] GameEnd serverIdlePass();
+// One client pass: reads the clock, advances undrawn explosions, runs
+// clientReceivePass and copies the HUD values. Returns why the game ends:
+// GameEnd::QuitAsked once stopRequested() (before anything else),
+// ServerDied when clientReceivePass returns false, LevelMismatch once the
+// server's level proved to have another number of fighters (the line saying
+// so is written); else GameEnd::Playing.
+[[nodiscard]] GameEnd clientIdlePass();
 
 // ---------------------------------------------------------------------------
 // Impairment of a link, for the test relay (tools/maze_relay.cpp)

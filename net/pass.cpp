@@ -1,11 +1,9 @@
 // pass.cpp -- one idle pass of the server and of the client, without any
 // window: the windowed game and the windowless server run the same passes.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "net/net.h"
-#include "sound/sound.h"
 #include "world/world.h"
 
 namespace {
@@ -39,27 +37,27 @@ void noteMissingSocket() {
 
 }  // namespace
 
-void serverIdlePass() {
-    if (stopRequested()) quitGame();
+GameEnd serverIdlePass() {
+    if (stopRequested()) return GameEnd::QuitAsked;
     readPassClock();
     regenerateHealth();
-    serverNetworkReceive();
+    const GameEnd end = serverNetworkReceive();
+    if (end != GameEnd::Playing) return end;
     advanceUndrawnExplosions();
     worldStep();
     copyHudValues();
     serverNetworkSend();
     noteMissingSocket();
+    return GameEnd::Playing;
 }
 
-void clientIdlePass() {
-    if (stopRequested()) quitGame();
+GameEnd clientIdlePass() {
+    if (stopRequested()) return GameEnd::QuitAsked;
     readPassClock();
     advanceUndrawnExplosions();
-    clientNetworkPass();
-    if (net.levelMismatchReported) {
-        // The line has been written; a world this client cannot show is no game.
-        soundShutdown();
-        std::exit(-1);
-    }
+    if (!clientReceivePass()) return GameEnd::ServerDied;
+    // The line has been written; a world this client cannot show is no game.
+    if (net.levelMismatchReported) return GameEnd::LevelMismatch;
     copyHudValues();
+    return GameEnd::Playing;
 }

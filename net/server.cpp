@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
 #include "net/net.h"
 #include "world/world.h"
 
@@ -26,7 +27,7 @@ bool neverFromClients(uint32_t key) { return key == 'q' || key == 'Q' || key == 
 void sendReported(const NetMessage& msg, NetAddress to) {
     if (net.netSocket < 0) return;
     if (net.transport.sendTo(net.netSocket, msg.bytes, kNetMessageSize, to) != kNetMessageSize)
-        std::perror("Send  error");
+        logLine(LogLevel::Error, "Send  error: %s", std::strerror(errno));
 }
 
 // Puts the fighter of a newly admitted slot on its start, as the game reset
@@ -48,23 +49,22 @@ void startServer() {
     const int sock = net.transport.openSocket(true, net.port, &failed);
     if (sock < 0) {
         const int error = net.transport.lastError();
-        std::fprintf(stderr, "\n%s: %d\n", failed, error);
+        logLine(LogLevel::Error, "\n%s: %d", failed, error);
         const bool bindFailed = std::strcmp(failed, "bind()") == 0;
-        std::fprintf(stderr, "maze: cannot open UDP port %d: %s%s No client can join this game.\n",
-                     static_cast<int>(net.port), std::strerror(error),
-                     bindFailed ? " - is another server running?" : ".");
+        logLine(LogLevel::Error, "maze: cannot open UDP port %d: %s%s No client can join this game.",
+                static_cast<int>(net.port), std::strerror(error),
+                bindFailed ? " - is another server running?" : ".");
         return;
     }
     char name[256] = {};
     if (!net.transport.hostName(name, sizeof name)) {
-        std::fprintf(stderr, "\ngethostname(): %d\n", net.transport.lastError());
+        logLine(LogLevel::Error, "\ngethostname(): %d", net.transport.lastError());
         net.transport.closeSocket(sock);
         return;
     }
     // Port 0 asks the system for a free one (tests); report the real one.
     if (net.port == 0) net.port = net.transport.localPort(sock);
-    std::printf("\nServer named %s waiting on port %d\n", name, static_cast<int>(net.port));
-    std::fflush(stdout);
+    logLine(LogLevel::Info, "\nServer named %s waiting on port %d", name, static_cast<int>(net.port));
     net.netSocket = sock;
 }
 
@@ -149,25 +149,24 @@ void broadcastState(NetMessage& buffer) {
     }
 }
 
-void applyClientKey(int slot, KeyRecord key) {
-    if (!fighterForSlot(slot)) return;
+GameEnd applyClientKey(int slot, KeyRecord key) {
+    if (!fighterForSlot(slot)) return GameEnd::Playing;
     // Codes past one byte would index past keyDown (no toolkit key is that
     // large, special ones included).
-    if (key.key >= static_cast<uint32_t>(kKeyCount)) return;
-    if (!key.special && neverFromClients(key.key)) return;
-    fighterKeyAction(gs.fighterList[slot + 1], static_cast<int>(key.key), key.released != 0,
-                     key.special != 0);
+    if (key.key >= static_cast<uint32_t>(kKeyCount)) return GameEnd::Playing;
+    if (!key.special && neverFromClients(key.key)) return GameEnd::Playing;
+    return fighterKeyAction(gs.fighterList[slot + 1], static_cast<int>(key.key), key.released != 0,
+                            key.special != 0);
 }
 
-void applyClientKeys(int slot, const NetMessage& msg) {
+GameEnd applyClientKeys(int slot, const NetMessage& msg) {
     const uint16_t kind = messageKind(msg);
     const KeyExtension x = readKeyExtension(msg);
     if (!x.present) {
         // A plain client: its key events act as they come.
-        if (kind == KeyEvent) applyClientKey(slot, readKeyRecord(msg));
-        return;
+        return kind == KeyEvent ? applyClientKey(slot, readKeyRecord(msg)) : GameEnd::Playing;
     }
-    if (!fighterForSlot(slot)) return;
+    if (!fighterForSlot(slot)) return GameEnd::Playing;
     ClientSlot& c = net.clients[slot];
     c.keyExtended = true;
     const int32_t ahead = static_cast<int32_t>(x.newestSeq - c.keySeq);
@@ -175,14 +174,15 @@ void applyClientKeys(int slot, const NetMessage& msg) {
     // its held keys are out of date.
     if (ahead < 0) {
         ++net.keyEventsRepeated;
-        return;
+        return GameEnd::Playing;
     }
     if (ahead == 0 && kind == KeyEvent) ++net.keyEventsRepeated;
     // Each event newer than the last applied, oldest first; events older than
     // the history lost their chance, and the held keys below stand for them.
     const int fresh = std::min<int32_t>(ahead, x.historyCount);
     for (int i = fresh - 1; i >= 0; --i) {
-        applyClientKey(slot, x.history[i]);
+        const GameEnd end = applyClientKey(slot, x.history[i]);
+        if (end != GameEnd::Playing) return end;
         ++net.keyEventsApplied;
     }
     c.keySeq = x.newestSeq;
@@ -193,6 +193,7 @@ void applyClientKeys(int slot, const NetMessage& msg) {
     }
     c.keyLeaseUntilMs = net.clockMillis() + kKeyLeaseMs;
     c.keysHeldByLease = true;
+    return GameEnd::Playing;
 }
 
 void expireKeyLeases() {
@@ -207,7 +208,7 @@ void expireKeyLeases() {
     }
 }
 
-void serverNetworkReceive() {
+GameEnd serverNetworkReceive() {
     const int64_t now = net.clockSeconds();
     if (now - kKeepAliveEvery > net.lastKeepAliveTime) {
         keepAliveCheck();
@@ -217,9 +218,12 @@ void serverNetworkReceive() {
     int slot = -1;
     for (int n = 0; n < kMaxDatagramsPerPass && receiveFromClient(msg, slot) == 1; ++n) {
         const uint16_t kind = messageKind(msg);
-        if (slot >= 0 && (kind == KeyEvent || kind == KeepAliveAnswer)) applyClientKeys(slot, msg);
+        if (slot < 0 || (kind != KeyEvent && kind != KeepAliveAnswer)) continue;
+        const GameEnd end = applyClientKeys(slot, msg);
+        if (end != GameEnd::Playing) return end;
     }
     expireKeyLeases();
+    return GameEnd::Playing;
 }
 
 void serverNetworkSend() {

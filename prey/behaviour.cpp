@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/log.h"
 #include "prey/prey.h"
 
 namespace {
@@ -43,7 +44,7 @@ bool isWalk(int action) { return action == WalkForward || action == WalkBackward
 bool isTurn(int action) { return action >= TurnLeftFromA && action <= TurnRightFromB; }
 
 void reportInvalidStep(Prey& p) {
-    std::printf("invalid action count \n");
+    logLine(LogLevel::Debug, "invalid action count ");
     // Nothing to show or move for a step outside the tables: stand this one out.
     p.nextPos.x = p.pos.x;
     p.nextPos.y = p.pos.y;
@@ -349,7 +350,7 @@ void huntDecision(Prey& p) {
         if (randomFraction() > 0.75f) p.maneuvering = 0;
     }
     if (p.maneuvering == 1 && p.maneuverSteps == 0) {
-        std::printf("Maneuver mode\n");
+        logLine(LogLevel::Debug, "Maneuver mode");
         p.maneuverSteps = 1;
     }
 

@@ -13,6 +13,7 @@
 #include <istream>
 #include <sstream>
 
+#include "base/log.h"
 #include "prey/prey.h"
 #include "world/file_read.h"
 
@@ -128,15 +129,15 @@ bool readPreyPoses(const char* path, PreyPoseSet& set) {
     if (read != FileRead::Read) {
         set = PreyPoseSet{};
         derivePreyMotion(set);
-        std::fprintf(stderr, "%s: pose file %s: %s%s; prey will stand still\n", path,
-                     read == FileRead::TooLarge ? "refused" : "not read", error.c_str(),
-                     read == FileRead::TooLarge ? ", more than a pose file needs" : "");
+        logLine(LogLevel::Error, "%s: pose file %s: %s%s; prey will stand still", path,
+                read == FileRead::TooLarge ? "refused" : "not read", error.c_str(),
+                read == FileRead::TooLarge ? ", more than a pose file needs" : "");
         return false;
     }
     const int count = readPreyPosesText(std::string(bytes.begin(), bytes.end()), set);
     if (count < kPreyPoseNumbers) {
-        std::fprintf(stderr, "%s: only %d of %d numbers could be read; the rest are taken as 0\n",
-                     path, count, kPreyPoseNumbers);
+        logLine(LogLevel::Error, "%s: only %d of %d numbers could be read; the rest are taken as 0", path, count,
+                kPreyPoseNumbers);
         return false;
     }
     return true;

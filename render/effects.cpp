@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "base/log.h"
 #include "render/render.h"
 
 namespace {
@@ -98,7 +99,7 @@ void drawExplosion(Explosion& e) {
 void drawExplosions() {
     for (Explosion& e : gs.explosionList) {
         if (e.effectType == 1) drawExplosion(e);
-        else std::printf("event not supported \n");
+        else logLine(LogLevel::Debug, "event not supported ");
     }
 }
 

@@ -67,12 +67,14 @@ void setMaterial(const float specular[3], const float ambient[3], const float di
     glMaterialfv(GL_FRONT, GL_DIFFUSE, dif);
 }
 
-void loadTextures() {
+bool loadTextures() {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glGenTextures(4, mazeTextures);
     for (int slot = 0; slot < 4; ++slot) {
         int w = 0, h = 0, channels = 0;
-        texturePixels[slot] = readSgiImage(kTextureFileNames[slot], w, h, channels);
+        bool missing = false;
+        texturePixels[slot] = readSgiImage(kTextureFileNames[slot], w, h, channels, missing);
+        if (missing) return false;
         glBindTexture(GL_TEXTURE_2D, mazeTextures[slot]);
         // A refused picture leaves its texture without an image: the surfaces
         // it covers show their plain material.
@@ -86,6 +88,7 @@ void loadTextures() {
     }
     // An opaque texel replaces the lit colour of a textured surface.
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    return true;
 }
 
 void makeFaceList(SurfaceMaterial material, int listNumber, FacePlane plane, float offset,

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "base/log.h"
 #include "prey/prey.h"
 #include "render/render.h"
 
@@ -165,7 +166,7 @@ void drawObjects() {
         bool colliding = false;
         for (const Fighter& f : gs.fighterList) {
             if (preyCollidesWithFighter(q.pos, f)) {
-                std::printf("warning: collision detected, prey %d\n", p);
+                logLine(LogLevel::Debug, "warning: collision detected, prey %d", p);
                 colliding = true;
                 break;
             }

@@ -103,11 +103,12 @@ std::vector<uint8_t> encodeSgiImage(int width, int height, int channels,
 
 // GL-free. The game's reader: reads the file and returns its RGBA bytes,
 // setting width, height and channels. A file that cannot be opened, or that
-// holds more than kMaxSgiFileSize bytes, ends the process with status 1 after
-// one line naming it and the reason on standard error; one that fails to
-// read or is corrupt is refused with such a line and comes back empty with
-// zero sizes.
-std::vector<uint8_t> readSgiImage(const char* fileName, int& width, int& height, int& channels);
+// holds more than kMaxSgiFileSize bytes, is missing: it sets `missing` (the
+// game ends) after one line naming it and the reason on standard error; one
+// that fails to read or is corrupt is refused with such a line. Either way
+// the result is empty with zero sizes.
+std::vector<uint8_t> readSgiImage(const char* fileName, int& width, int& height, int& channels,
+                                  bool& missing);
 
 // ---------------------------------------------------------------------------
 // Model meshes (GL-free format; the lists are built in models.cpp)
@@ -445,9 +446,9 @@ void drawScene();
 // ---------------------------------------------------------------------------
 
 // Start-up, after the window exists: reads the four texture files from the
-// working directory into mazeTextures (ends the process with status 1 when
-// one is missing).
-void loadTextures();
+// working directory into mazeTextures. False, at the first missing one (the
+// game ends), after its line on the error stream.
+bool loadTextures();
 
 // Start-up, after the map is read: builds every display list, the fixed
 // maze lists first.

@@ -10,30 +10,27 @@
 #include "shell/shell.h"
 #include "world/world.h"
 
-void dispatchKey(int key, bool released, bool special) {
+GameEnd dispatchKey(int key, bool released, bool special) {
     // L, Q, T and q act in every process and never travel.
-    if (!special && (key == 'L' || key == 'Q' || key == 'T' || key == 'q')) {
-        if (fighterCount() > 0) fighterKeyAction(gs.fighterList[0], key, released, false);
-        return;
-    }
-    if (gs.isServer) {
-        if (fighterCount() > 0) fighterKeyAction(gs.fighterList[0], key, released, special);
-        return;
-    }
+    if (!special && (key == 'L' || key == 'Q' || key == 'T' || key == 'q'))
+        return fighterCount() > 0 ? fighterKeyAction(gs.fighterList[0], key, released, false) : GameEnd::Playing;
+    if (gs.isServer)
+        return fighterCount() > 0 ? fighterKeyAction(gs.fighterList[0], key, released, special) : GameEnd::Playing;
     sendKeyEvent(key, released, special);
+    return GameEnd::Playing;
 }
 
 void onKeyDown(unsigned char key, int, int) {
-    dispatchKey(key & 0xFF, false, false);
+    endProcessIf(dispatchKey(key & 0xFF, false, false));
     glutPostRedisplay();
 }
 
 void onKeyUp(unsigned char key, int, int) {
-    dispatchKey(key & 0xFF, true, false);
+    endProcessIf(dispatchKey(key & 0xFF, true, false));
     glutPostRedisplay();
 }
 
 void onSpecialKey(int key, int, int) {
-    dispatchKey(key, false, true);
+    endProcessIf(dispatchKey(key, false, true));
     glutPostRedisplay();
 }

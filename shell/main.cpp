@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "base/log.h"
 #include "cli/cli.h"
 #include "net/net.h"
 #include "render/render.h"
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
     // socket or window is needed.
     const cli::Parsed args = cli::parse(kMazeCommand, argc, argv);
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
-    // Ctrl-C and SIGTERM end the game from its loop, through quitGame.
+    // Ctrl-C and SIGTERM end the game from its loop (the idle passes).
     installStopSignals();
     // The pacer waits on the sound engine's notifications once it runs, so
     // the frame's refills keep their beat whether or not frames are drawn.
@@ -57,12 +58,11 @@ int main(int argc, char** argv) {
     // 1. Start-up: the network end.
     setNetworkDefaults();
     if (cli::given(args, "host")) {
-        std::printf("Connect server\n");
-        std::fflush(stdout);
+        logLine(LogLevel::Info, "Connect server");
         gs.isServer = false;
         gs.localFighterIndex = 1;
         if (!connectToServer(cli::text(args, "host").c_str())) {
-            if (stopRequested()) quitGame();
+            if (stopRequested()) return endOfGame(GameEnd::QuitAsked);
             return -1;  // no window was made
         }
     } else {
@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     glutCreateWindow("maze");
 
     // 3. The world, the callbacks, the game.
-    initialiseWorld();
+    const GameEnd startFailed = initialiseWorld();
+    if (startFailed != GameEnd::Playing) return endOfGame(startFailed);
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
     glutKeyboardFunc(onKeyDown);
@@ -94,9 +95,11 @@ int main(int argc, char** argv) {
     // The game counts as started from its first frame: Pause and Map work
     // at once.
     startGame();
-    requireLocalFighter();
+    const GameEnd noFighter = checkLocalFighter();
+    if (noFighter != GameEnd::Playing) return endOfGame(noFighter);
 
-    // 4. The loop: paced idle pass, frame, ... until quitGame.
+    // 4. The loop: paced idle pass, frame, ... until a callback ends the
+    // process (endProcessIf).
     glutMainLoop();
     return 0;
 }

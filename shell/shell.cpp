@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/log.h"
 #include "net/net.h"
 #include "prey/prey.h"
 #include "render/render.h"
@@ -17,17 +18,20 @@
 #include "sound/sound.h"
 #include "world/world.h"
 
-void requireLocalFighter() {
+GameEnd checkLocalFighter() {
     const int i = gs.localFighterIndex;
-    if (i >= 0 && i < fighterCount()) return;
-    std::fprintf(stderr,
-                 "maze: the level \"%s\" has %d fighter start(s); this %s needs fighter %d. "
-                 "Ending.\n",
-                 kMapFileName, fighterCount(), gs.isServer ? "server" : "client", i);
-    std::exit(1);
+    if (i >= 0 && i < fighterCount()) return GameEnd::Playing;
+    logLine(LogLevel::Error,
+            "maze: the level \"%s\" has %d fighter start(s); this %s needs fighter %d. Ending.",
+            kMapFileName, fighterCount(), gs.isServer ? "server" : "client", i);
+    return GameEnd::NoLocalFighter;
 }
 
-void initialiseWorld() {
+void endProcessIf(GameEnd why) {
+    if (why != GameEnd::Playing) std::exit(endOfGame(why));
+}
+
+GameEnd initialiseWorld() {
     randomSeed(0);
     gs.clockNowMs = readClockMs();
     gs.clockPrevMs = gs.clockNowMs;
@@ -42,7 +46,7 @@ void initialiseWorld() {
     readMazeMap();
     if (gs.localFighterIndex < gs.fighterStartCount) {
         const int code = gs.fighterStarts[gs.localFighterIndex].direction;
-        if (code < 0 || code > 3) std::printf("error initial position %d\n", gs.localFighterIndex);
+        if (code < 0 || code > 3) logLine(LogLevel::Warning, "error initial position %d", gs.localFighterIndex);
     }
 
     gs.gameStarted = false;
@@ -55,11 +59,12 @@ void initialiseWorld() {
     gs.lightingOn = false;
 
     keepHeapForFrames();
-    loadTextures();
+    if (!loadTextures()) return GameEnd::MissingFile;
     buildModels();
     buildHudText();
     loadPreyPoseFile();
     createFighters();
+    return GameEnd::Playing;
 }
 
 namespace {
@@ -83,7 +88,7 @@ uintptr_t findGameWindow() {
     const bool ours = XFetchName(x, w, &title) != 0 && title != nullptr && std::strcmp(title, "maze") == 0;
     if (title) XFree(title);
     if (!ours) return 0;
-    std::printf("handle: %d\n", static_cast<int>(w));
+    logLine(LogLevel::Debug, "handle: %d", static_cast<int>(w));
     return static_cast<uintptr_t>(w);
 }
 
@@ -98,17 +103,14 @@ void idle() {
     // while a slow frame was drawn run now, one after the other.
     do {
         paceIdlePass();
-        if (gs.isServer)
-            serverIdlePass();
-        else
-            clientIdlePass();
+        endProcessIf(gs.isServer ? serverIdlePass() : clientIdlePass());
     } while (passOverdue());
-    requireLocalFighter();
+    endProcessIf(checkLocalFighter());
     glutPostRedisplay();
 }
 
 void display() {
-    requireLocalFighter();
+    endProcessIf(checkLocalFighter());
     const Fighter& f = gs.fighterList[gs.localFighterIndex];
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);

@@ -5,10 +5,13 @@
 
 #include <cstdint>
 
+#include "world/world.h"
+
 // Start-up body of the world, once, after the window exists: seeds the
 // generator, reads the clock, the level, the textures and models, and
-// creates the fighters (all Absent).
-void initialiseWorld();
+// creates the fighters (all Absent). Returns GameEnd::MissingFile, having
+// stopped there, when a texture file is missing; else GameEnd::Playing.
+GameEnd initialiseWorld();
 
 // GLUT callbacks. idle: the pacer's wait, then the server or client passes
 // that are due.
@@ -20,12 +23,19 @@ void onKeyUp(unsigned char key, int x, int y);
 void onSpecialKey(int key, int x, int y);
 
 // Routes one key event: L, T, Q and q act in this process; on the server the
-// rest goes to fighter 0, on a client to the server.
-void dispatchKey(int key, bool released, bool special);
+// rest goes to fighter 0, on a client to the server. Returns what
+// fighterKeyAction returns (GameEnd::QuitAsked once a quit was asked for).
+GameEnd dispatchKey(int key, bool released, bool special);
 
-// Ends the process with a message on the error stream and status 1 when the
-// fighter this process shows does not exist (a level without enough starts).
-void requireLocalFighter();
+// GameEnd::NoLocalFighter, after a line on the error stream, when the
+// fighter this process shows does not exist (a level without enough
+// starts); else GameEnd::Playing.
+GameEnd checkLocalFighter();
+
+// The one way out of the windowed game: with a reason, ends the process
+// with endOfGame's last words and status; with GameEnd::Playing, returns.
+// Only the GLUT callbacks call it (main returns endOfGame's status instead).
+void endProcessIf(GameEnd why);
 
 // How long a message stays on the HUD, ms.
 constexpr int32_t kMessageShowMs = 4000;

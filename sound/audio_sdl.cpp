@@ -19,6 +19,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/log.h"
 #include "sound/sound.h"
 
 namespace {
@@ -112,16 +113,14 @@ int serviceOpen(uintptr_t) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     subsystemUp = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     if (!subsystemUp || openDevice() != 0) {
-        std::printf("sound: no audio device (%s); playing on without sound\n", SDL_GetError());
-        std::fflush(stdout);
+        logLine(LogLevel::Warning, "sound: no audio device (%s); playing on without sound", SDL_GetError());
         // The silent driver keeps time like a card, so the frame's pacing and
         // the ring's notifications go on.
         if (subsystemUp) SDL_QuitSubSystem(SDL_INIT_AUDIO);
         subsystemUp = false;
         dummyUp = SDL_AudioInit("dummy") == 0;
         if (!dummyUp || openDevice() != 0) {
-            std::printf("sound: the silent audio driver failed too (%s)\n", SDL_GetError());
-            std::fflush(stdout);
+            logLine(LogLevel::Warning, "sound: the silent audio driver failed too (%s)", SDL_GetError());
             if (dummyUp) SDL_AudioQuit();
             dummyUp = false;
             return kSoundFail;
@@ -156,9 +155,8 @@ int serviceCreateVoice(int slot, const WaveFormat& f, uint8_t* ring, uint32_t ri
                            static_cast<int>(f.samplesPerSec), AUDIO_S16SYS, kPrimaryChannels,
                            static_cast<int>(kPrimaryRate));
     if (stream == nullptr) {
-        std::printf("sound: cannot convert %u Hz, %u channels, %u bits (%s)\n", f.samplesPerSec,
-                    f.channels, f.bitsPerSample, SDL_GetError());
-        std::fflush(stdout);
+        logLine(LogLevel::Warning, "sound: cannot convert %u Hz, %u channels, %u bits (%s)", f.samplesPerSec, f.channels,
+                f.bitsPerSample, SDL_GetError());
         return kSoundFail;
     }
     lockDevice();

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/log.h"
 #include "sound/sound.h"
 
 namespace {
@@ -157,7 +158,7 @@ const SoundSlot& soundSlot(int slot) { return slots[validSlot(slot) ? slot : kSo
 
 int soundInit(uintptr_t window) {
     soundShutdown();
-    // Every way out of the process (quitGame, "Server died", a fatal level
+    // Every way out of the process (a quit, "Server died", a fatal level
     // error) stops the audio thread before the rings it reads are freed.
     static const bool atExit = std::atexit(soundShutdown) == 0;
     (void)atExit;
@@ -253,16 +254,14 @@ void soundFirstFrameSetUp(uintptr_t window, bool musicOn) {
     setVolume(0, kVolumeMax);
     setVolume(1, kGunVolume);
     setVolume(2, kGunVolume);
-    std::printf("Volume %d %d\n", getVolume(0), getVolume(1));
-    std::fflush(stdout);
+    logLine(LogLevel::Info, "Volume %d %d", getVolume(0), getVolume(1));
 }
 
 bool soundWaitAndService(int32_t maxMs) {
     if (!running || service.waitEvent == nullptr) return false;
     const int k = service.waitEvent(maxMs);
     if (k >= 0 && k < kSoundEvents && k % 2 == 0 && serviceSlot(k / 2) < 0) {
-        std::printf("Error handling DirectSound notifications.\n");
-        std::fflush(stdout);
+        logLine(LogLevel::Warning, "Error handling DirectSound notifications.");
     }
     return true;
 }

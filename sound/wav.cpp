@@ -7,6 +7,7 @@
 // trust the offsets they use.
 #include <cstring>
 
+#include "base/log.h"
 #include "sound/sound.h"
 #include "world/file_read.h"
 
@@ -25,8 +26,7 @@ bool readAt(std::FILE* f, uint64_t offset, uint8_t* dst, size_t n) {
 
 // Prints why the file is refused; always kSoundFail.
 int refuse(const std::string& name, const char* why) {
-    std::printf("Sound file \"%s\" refused: %s; it will not be played.\n", name.c_str(), why);
-    std::fflush(stdout);
+    logLine(LogLevel::Warning, "Sound file \"%s\" refused: %s; it will not be played.", name.c_str(), why);
     return kSoundFail;
 }
 

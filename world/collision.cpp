@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/log.h"
 #include "world/world.h"
 
 int cellOfCoordinate(float coord) {
@@ -175,6 +176,6 @@ bool pathClear(Vec3 from, Vec3 to, float& t, const void* ignoreA, const void* ig
         }
     }
     t = length > 0.0f && std::isfinite(length) ? static_cast<float>(steps) * kPathStep / length : 0.0f;
-    if (!clear) std::printf(ignoreA ? "not clear \n" : "bullet not clear\n");
+    if (!clear) logLine(LogLevel::Debug, ignoreA ? "not clear " : "bullet not clear");
     return clear;
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/log.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -49,11 +50,11 @@ void fire(Fighter& f) {
     // Only a fighter in play holds a gun: a dead or absent one stays silent.
     if (f.state != InPlay) return;
     if (f.weapon == Cannon && f.bullets <= 0) {
-        std::printf("out of bullets!!\n");
+        logLine(LogLevel::Debug, "out of bullets!!");
         return;
     }
     if (f.weapon == MissileLauncher && f.missiles <= 0) {
-        std::printf("out of missiles!!\n");
+        logLine(LogLevel::Debug, "out of missiles!!");
         return;
     }
 
@@ -74,19 +75,19 @@ void fire(Fighter& f) {
         setMessageLine("out of bullets");
         return;
     }
-    std::printf("fire!!!! \n");
+    logLine(LogLevel::Debug, "fire!!!! ");
     switch (f.weapon) {
     case Cannon:
         spawnBullet(fighterIndexOf(f), gun, shot, FighterCannon, 0);
         --f.bullets;
         break;
     case MissileLauncher:
-        std::printf("missile not supported yet.\n");
+        logLine(LogLevel::Debug, "missile not supported yet.");
         --f.missiles;
         break;
     default:
-        std::printf("invalid fighter weapon\n");
-        std::printf("invalid fighter weapon\n");
+        logLine(LogLevel::Debug, "invalid fighter weapon");
+        logLine(LogLevel::Debug, "invalid fighter weapon");
         break;
     }
 }
@@ -122,18 +123,18 @@ void specialKeyAction(Fighter& f, int key) {
 
 }  // namespace
 
-void fighterKeyAction(Fighter& f, int key, bool released, bool special) {
-    if (gs.quitRequested) quitGame();
+GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special) {
+    if (gs.quitRequested) return GameEnd::QuitAsked;
     if (special) {
         if (!gs.gamePaused) specialKeyAction(f, key);
-        return;
+        return GameEnd::Playing;
     }
-    if (key < 0 || key >= kKeyCount) return;
+    if (key < 0 || key >= kKeyCount) return GameEnd::Playing;
     if (gs.gamePaused && !keyActsWhilePaused(key, false)) {
         // A release still counts, or a key let go during the pause would
         // walk the fighter on by itself when play resumes.
         if (released) f.keyDown[key] = 0;
-        return;
+        return GameEnd::Playing;
     }
 
     // One-shot actions happen on an event that finds the key already held:
@@ -154,12 +155,13 @@ void fighterKeyAction(Fighter& f, int key, bool released, bool special) {
         gs.quitRequested = true;
         break;
     case 'p':
-        if (held) std::printf("Position: %g %g\n", f.pos.x, f.pos.y);
+        if (held) logLine(LogLevel::Info, "Position: %g %g", f.pos.x, f.pos.y);
         break;
     default:
         break;
     }
     f.keyDown[key] = released ? 0 : 1;
+    return GameEnd::Playing;
 }
 
 void applyHeldKeys(Fighter& f, float dt) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/log.h"
 #include "world/world.h"
 
 namespace {
@@ -34,14 +35,12 @@ bool enterDataFolder(const std::string& exePath, const char* program) {
     const size_t slash = exePath.rfind('/');
     const std::string beside = slash == std::string::npos ? std::string() : exePath.substr(0, slash) + "/data";
     if (!beside.empty() && hasLevel(beside) && chdir(beside.c_str()) == 0) {
-        std::printf("Data folder: %s\n", beside.c_str());
-        std::fflush(stdout);
+        logLine(LogLevel::Info, "Data folder: %s", beside.c_str());
         return true;
     }
-    std::fprintf(stderr,
-                 "%s: no \"%s\" in %s%s%s; build the game (bash tools/setup.sh) and start it "
-                 "from its data folder: cd build/data && ../%s\n",
-                 program, kMapFileName, here.c_str(), beside.empty() ? "" : " nor in ",
-                 beside.c_str(), program);
+    logLine(LogLevel::Error,
+            "%s: no \"%s\" in %s%s%s; build the game (bash tools/setup.sh) and start it "
+            "from its data folder: cd build/data && ../%s",
+            program, kMapFileName, here.c_str(), beside.empty() ? "" : " nor in ", beside.c_str(), program);
     return false;
 }

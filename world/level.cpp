@@ -4,6 +4,7 @@
 // The file is a stream of whitespace-separated numbers; line breaks carry no
 // meaning. Reading is sticky: once a token is missing or malformed, every
 // later target stays 0, as a failed formatted stream read would leave it.
+#include "base/log.h"
 #include "world/file_read.h"
 #include "world/world.h"
 
@@ -71,10 +72,9 @@ struct TokenReader {
         // One line on the error stream for the engineer; the game's own
         // messages stay those of the level format.
         if (tok.empty())
-            std::fprintf(stderr, "%s: %s after %d numbers\n", kMapFileName, why, tokensRead);
+            logLine(LogLevel::Error, "%s: %s after %d numbers", kMapFileName, why, tokensRead);
         else
-            std::fprintf(stderr, "%s: %s: '%.40s' (number %d)\n", kMapFileName, why, tok.c_str(),
-                         tokensRead + 1);
+            logLine(LogLevel::Error, "%s: %s: '%.40s' (number %d)", kMapFileName, why, tok.c_str(), tokensRead + 1);
         return 0;
     }
 };
@@ -85,11 +85,11 @@ struct TokenReader {
 // entries read whole. Returns the number stored.
 int readStarts(TokenReader& in, int32_t count, StartPosition* table, int capacity, const char* what) {
     if (count < 0) {
-        std::printf("invalid %s start count %d: none used.\n", what, count);
+        logLine(LogLevel::Warning, "invalid %s start count %d: none used.", what, count);
         return 0;
     }
     if (count > capacity)
-        std::printf("too many %s starts: %d, only the first %d used.\n", what, count, capacity);
+        logLine(LogLevel::Warning, "too many %s starts: %d, only the first %d used.", what, count, capacity);
     int stored = 0;
     for (int32_t i = 0; i < count && !in.failed; ++i) {
         StartPosition s;
@@ -99,13 +99,12 @@ int readStarts(TokenReader& in, int32_t count, StartPosition* table, int capacit
         if (in.failed) {
             // A list cut short keeps the starts it holds: a made-up start of
             // zeros would stand in the corner wall cell.
-            std::printf("map holds only %d of %d %s starts.\n", stored, count, what);
+            logLine(LogLevel::Warning, "map holds only %d of %d %s starts.", stored, count, what);
             break;
         }
         if (stored < capacity) {
             if (s.row < 0 || s.column < 0 || s.row >= gs.mazeRows || s.column >= gs.mazeCols)
-                std::printf("%s start %d outside the maze: row %d, column %d.\n", what, i, s.row,
-                            s.column);
+                logLine(LogLevel::Warning, "%s start %d outside the maze: row %d, column %d.", what, i, s.row, s.column);
             table[stored++] = s;
         }
     }
@@ -116,7 +115,7 @@ void readMap(TokenReader& in) {
     const int32_t cols = in.readInt();
     const int32_t rows = in.readInt();
     if (cols > kMaxMazeSize || rows > kMaxMazeSize) {
-        std::printf("input map exceeds max size.\n");
+        logLine(LogLevel::Warning, "input map exceeds max size.");
         // The refused sizes would index past the grid everywhere: keep an
         // empty maze instead.
         gs.mazeCols = 0;
@@ -124,7 +123,7 @@ void readMap(TokenReader& in) {
         return;
     }
     if (!in.failed && (cols <= 0 || rows <= 0))
-        std::printf("input map size %d x %d has no cells.\n", cols, rows);
+        logLine(LogLevel::Warning, "input map size %d x %d has no cells.", cols, rows);
     gs.mazeCols = cols > 0 ? cols : 0;
     gs.mazeRows = rows > 0 ? rows : 0;
 
@@ -141,10 +140,10 @@ void readMap(TokenReader& in) {
     gs.startMissiles = in.readInt();
     if (gs.startMissiles > kMaxMissiles) {
         gs.startMissiles = kMaxMissiles;
-        std::printf("max missile number: %d\n", kMaxMissiles);
+        logLine(LogLevel::Warning, "max missile number: %d", kMaxMissiles);
     }
     if (gs.startBullets < 0 || gs.startMissiles < 0) {
-        std::printf("negative ammunition in map: taken as 0.\n");
+        logLine(LogLevel::Warning, "negative ammunition in map: taken as 0.");
         if (gs.startBullets < 0) gs.startBullets = 0;
         if (gs.startMissiles < 0) gs.startMissiles = 0;
     }
@@ -153,9 +152,9 @@ void readMap(TokenReader& in) {
         for (int c = 0; c < gs.mazeCols; ++c) gs.mazeCells[r][c] = in.readInt();
 
     const int32_t declaredLights = in.readInt();
-    std::printf("num of lights: %d\n", declaredLights);
+    logLine(LogLevel::Debug, "num of lights: %d", declaredLights);
     if (declaredLights <= 0) {
-        std::printf("invalid lights number.\n");
+        logLine(LogLevel::Warning, "invalid lights number.");
         return;
     }
     for (int32_t i = 0; i < declaredLights; ++i) {
@@ -166,13 +165,13 @@ void readMap(TokenReader& in) {
         if (in.failed) {
             // A truncated list: keep the lights read so far rather than
             // inventing zero lights for the rest of the count.
-            std::printf("map holds only %d of %d lights.\n", lightCount(), declaredLights);
+            logLine(LogLevel::Warning, "map holds only %d of %d lights.", lightCount(), declaredLights);
             break;
         }
         if (light.col < 0 || light.row < 0 || light.col >= gs.mazeCols || light.row >= gs.mazeRows)
-            std::printf("light %d outside the maze: column %d, row %d.\n", i, light.col, light.row);
+            logLine(LogLevel::Warning, "light %d outside the maze: column %d, row %d.", i, light.col, light.row);
         if (light.side < 0 || light.side > 3)
-            std::printf("light %d has invalid side %d: placed at its cell's centre.\n", i, light.side);
+            logLine(LogLevel::Warning, "light %d has invalid side %d: placed at its cell's centre.", i, light.side);
         placeLight(light);
         gs.mazeLights.push_back(light);
     }
@@ -185,7 +184,7 @@ void readMazeMapTokens(const std::string& text, bool quiet) {
     try {
         readMap(in);
     } catch (const std::exception&) {
-        std::printf("error in reading map.\n");
+        logLine(LogLevel::Warning, "error in reading map.");
     }
 }
 
@@ -200,10 +199,9 @@ void readMazeMapFile(const char* path) {
     if (read != FileRead::Read) {
         // A file refused for its size leaves the level as a missing one does.
         if (read == FileRead::TooLarge)
-            std::fprintf(stderr, "%s: level file refused: %s, more than any level needs\n", path,
-                         error.c_str());
+            logLine(LogLevel::Error, "%s: level file refused: %s, more than any level needs", path, error.c_str());
         else
-            std::fprintf(stderr, "%s: level file not read: %s\n", path, error.c_str());
+            logLine(LogLevel::Error, "%s: level file not read: %s", path, error.c_str());
         readMazeMapTokens(std::string(), true);
         return;
     }

@@ -1,27 +1,40 @@
-// quit.cpp -- the one orderly end of the game, and the signals that ask for it.
+// quit.cpp -- the last words of the game, and the signals that ask for its end.
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 
+#include "base/log.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
 namespace {
 
-// Set by the signal handler, read by the main loop. Nothing else is safe to
-// do inside the handler: the end itself (sound, "Good-Bye") runs from the
-// loop.
+// Set by the signal handler, read by the idle passes. Nothing else is safe
+// to do inside the handler: the end itself (sound, "Good-Bye") runs from
+// the loop.
 volatile std::sig_atomic_t stopSignal = 0;
 
 void noteStopSignal(int signalNumber) { stopSignal = signalNumber; }
 
 }  // namespace
 
-void quitGame() {
-    soundShutdown();
-    std::printf("Good-Bye\n");
-    std::fflush(stdout);
-    std::exit(0);
+int endOfGame(GameEnd why) {
+    switch (why) {
+    case GameEnd::Playing:
+        return 0;
+    case GameEnd::QuitAsked:
+        soundShutdown();
+        logLine(LogLevel::Info, "Good-Bye");
+        return 0;
+    case GameEnd::ServerDied:
+        logLine(LogLevel::Info, "Server died");
+        return 0;
+    case GameEnd::LevelMismatch:
+        soundShutdown();
+        return -1;
+    case GameEnd::MissingFile:
+    case GameEnd::NoLocalFighter:
+        return 1;
+    }
+    return 1;
 }
 
 void installStopSignals() {
@@ -36,3 +49,5 @@ void installStopSignals() {
 }
 
 bool stopRequested() { return stopSignal != 0; }
+
+void clearStopRequestForTest() { stopSignal = 0; }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/log.h"
 #include "prey/prey.h"
 #include "world/world.h"
 
@@ -60,7 +61,7 @@ void applyHit(Bullet& b, Vec3 h) {
             b.spent = 1;
             continue;
         }
-        std::printf("prey %d  shot!!\n", i);
+        logLine(LogLevel::Debug, "prey %d  shot!!", i);
         p.health -= kPreyHitDamage;
         if (p.health < 0.0f) {
             spawnHitEffect(p.pos, true);
@@ -77,24 +78,24 @@ void applyHit(Bullet& b, Vec3 h) {
         for (int i = 0; i < fighterCount(); ++i) {
             Fighter& f = gs.fighterList[i];
             if (!inPlay(f) || !(groundDistance(f.pos, h) < fighterRadius)) continue;
-            std::printf("fighter %d  shot!!\n", i);
+            logLine(LogLevel::Debug, "fighter %d  shot!!", i);
             b.spent = 1;
             f.health -= kFighterHitDamage;
             if (f.health < 0.0f) {
-                std::printf("fighter %d DEAD \n", i);
+                logLine(LogLevel::Debug, "fighter %d DEAD ", i);
                 char text[64];
                 std::snprintf(text, sizeof text, "Fighter %d dead!!", i);
                 setMessageLine(text);
                 f.state = Dead;
                 spawnHitEffect(f.pos, true);
             } else {
-                std::printf("fighter %d  health %g\n", i, f.health);
+                logLine(LogLevel::Debug, "fighter %d  health %g", i, f.health);
                 spawnHitEffect(f.pos, false);
             }
         }
     }
-    if (h.z > static_cast<float>(gs.mazeRows) - kFloorLimit) std::printf("hit ceiling\n");
-    if (h.z < kFloorLimit) std::printf("hit ground\n");
+    if (h.z > static_cast<float>(gs.mazeRows) - kFloorLimit) logLine(LogLevel::Debug, "hit ceiling");
+    if (h.z < kFloorLimit) logLine(LogLevel::Debug, "hit ground");
     b.spent = 1;
 }
 

@@ -1,4 +1,5 @@
 // world.cpp -- the shared record, the generator, directions and headings.
+#include "base/log.h"
 #include "world/world.h"
 
 #include <cmath>
@@ -21,7 +22,7 @@ Vec3 directionFromCode(int code) {
     case 2: return Vec3{0.0f, 1.0f, 0.0f};
     case 3: return Vec3{-1.0f, 0.0f, 0.0f};
     default:
-        std::printf("invalid direction\n");
+        logLine(LogLevel::Warning, "invalid direction");
         return Vec3{};
     }
 }

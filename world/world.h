@@ -69,6 +69,18 @@ enum Weapon : int32_t { Cannon = 0, MissileLauncher = 1 };
 enum ShooterKind : int32_t { FighterCannon = 0, MissileShot = 1, PreyCannon = 2 };
 enum PreyMode : int32_t { Start = 0, Roam = 1, Hunt = 2 };
 
+// Why the game ends; Playing while it goes on. See endOfGame for what each
+// reason says and the status the process ends with. (No "None": X11's
+// headers, which the shell includes, define that name as a macro.)
+enum class GameEnd {
+    Playing,
+    QuitAsked,       // q, Q or the menu's Quit, at the next key event; SIGINT or SIGTERM
+    ServerDied,      // a client applied no state body from its server for kServerTimeout
+    LevelMismatch,   // the server's level has another number of fighters than ours
+    MissingFile,     // a texture the game needs cannot be opened or is too large
+    NoLocalFighter,  // the level has no fighter for this process to show
+};
+
 // ---------------------------------------------------------------------------
 // Object records (field order as the world model fixes it)
 // ---------------------------------------------------------------------------
@@ -432,11 +444,13 @@ constexpr int kKeyDownArrow = 103;
 
 // One key event for fighter f: arrows propose a step or turn, ordinary keys
 // update keyDown after acting (space fires, p prints, L / T toggle, q / Q ask
-// to quit). With quitRequested set, ends the process through quitGame().
+// to quit). With quitRequested already set, the event does nothing and
+// returns GameEnd::QuitAsked: a quit takes effect at the next key event, and
+// the caller ends the game. Otherwise returns GameEnd::Playing.
 // While gs.gamePaused only q, Q, L and T act; other events only let go of a
 // held key, so nothing stays held across the pause.
 // Ordinary key codes outside 0..255 are ignored.
-void fighterKeyAction(Fighter& f, int key, bool released, bool special);
+GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special);
 
 // Held-key motion of one world step for a fighter in play; dt in seconds.
 void applyHeldKeys(Fighter& f, float dt);
@@ -529,14 +543,26 @@ bool keyActsWhilePaused(int key, bool special);
 // End of the process
 // ---------------------------------------------------------------------------
 
-// Stops the sound engine, writes "Good-Bye" and ends the process with status 0.
-[[noreturn]] void quitGame();
+// Nothing below a program's main ends the process: what finds a reason to
+// end writes its own line (if any) and returns the reason; the shell's
+// callbacks or a tool's main end the process with endOfGame's status.
 
-// Makes SIGINT and SIGTERM only note a request to end; the main loop sees
-// stopRequested() and ends through quitGame. Call first thing in main.
+// The last words for `why`, and the status the process ends with:
+//   QuitAsked       stops the sound, writes "Good-Bye"     0
+//   ServerDied      writes "Server died"                   0
+//   LevelMismatch   stops the sound                       -1
+//   MissingFile     (its line is written where found)      1
+//   NoLocalFighter  (its line is written where found)      1
+//   Playing         nothing                                0
+int endOfGame(GameEnd why);
+
+// Makes SIGINT and SIGTERM only note a request to end; the idle passes see
+// stopRequested() and return GameEnd::QuitAsked. Call first thing in main.
 void installStopSignals();
 // True once SIGINT or SIGTERM arrived.
 bool stopRequested();
+// For tests: forgets a SIGINT or SIGTERM that arrived.
+void clearStopRequestForTest();
 
 // ---------------------------------------------------------------------------
 // Data folder

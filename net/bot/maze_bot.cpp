@@ -20,9 +20,6 @@
 // held key's release (a held turn, or a move) the bot waits kAfterRelease
 // and notes when its fighter last turned: the stuck-key time, as the player
 // sees it (both ways of the network included).
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -32,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "base/log.h"
 #include "net/net.h"
 #include "world/world.h"
 
@@ -283,17 +281,13 @@ int main(int argc, char** argv) {
     gs.localFighterIndex = 1;
     {
         // The level's diagnostics are the game's, not the bot's: its one
-        // line of figures must stay the only line on standard output.
-        std::fflush(stdout);
-        const int saved = dup(1);
-        const int sink = open("/dev/null", O_WRONLY);
-        if (sink >= 0) dup2(sink, 1);
+        // line of figures must stay the only line on standard output. Its
+        // errors still reach the error stream.
+        const LogLevel before = logLevel();
+        setLogLevel(LogLevel::Error);
         readMazeMapFile(mapPath);
         createFighters();
-        std::fflush(stdout);
-        if (saved >= 0) dup2(saved, 1);
-        if (sink >= 0) close(sink);
-        if (saved >= 0) close(saved);
+        setLogLevel(before);
     }
     if (fighterCount() < 2) {
         std::fprintf(stderr, "maze-bot: the level \"%s\" has no fighter for a client\n", mapPath);
@@ -334,10 +328,7 @@ int main(int argc, char** argv) {
         clientWaitForDatagram(2000);
         // Nothing draws here: explosions advance unseen and finish on time.
         advanceUndrawnExplosions();
-        if (!clientReceivePass()) {
-            std::printf("Server died\n");
-            return 0;
-        }
+        if (!clientReceivePass()) return endOfGame(GameEnd::ServerDied);
         bot.explosionsMax = std::max(bot.explosionsMax, explosionCount());
         const auto now = Clock::now();
         if (bot.pending.active && now - bot.pending.sentAt > std::chrono::seconds(1)) {

@@ -7,6 +7,7 @@
 // --help and --version only)
 #include <cstdio>
 
+#include "base/log.h"
 #include "cli/cli.h"
 #include "net/net.h"
 #include "net/server_main/maze_server_options.h"
@@ -52,12 +53,13 @@ int main(int argc, char** argv) {
 
     startWorld();
     if (fighterCount() < 2) {
-        std::fprintf(stderr, "maze-server: the level \"%s\" has %d fighter start(s); clients need at least 2\n",
-                     kMapFileName, fighterCount());
+        logLine(LogLevel::Error, "maze-server: the level \"%s\" has %d fighter start(s); clients need at least 2",
+                kMapFileName, fighterCount());
         return 1;
     }
     for (;;) {
         paceIdlePass();
-        serverIdlePass();  // ends the process through quitGame once asked to stop
+        const GameEnd end = serverIdlePass();
+        if (end != GameEnd::Playing) return endOfGame(end);
     }
 }

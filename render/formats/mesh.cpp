@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
 #include "render/render.h"
 #include "world/file_read.h"
 
@@ -202,6 +203,6 @@ bool readMeshFile(const char* fileName, Mesh& out) {
         out = std::move(mesh);
         return true;
     }
-    std::fprintf(stderr, "%s: not a usable mesh: %s; model not drawn\n", fileName, error.c_str());
+    logLine(LogLevel::Error, "%s: not a usable mesh: %s; model not drawn", fileName, error.c_str());
     return false;
 }

@@ -9,9 +9,10 @@
 // bottom of the picture.
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include "base/log.h"
 
+#include "base/log.h"
 #include "render/render.h"
 #include "world/file_read.h"
 
@@ -262,29 +263,31 @@ std::vector<uint8_t> encodeSgiImage(int width, int height, int channels,
     return out;
 }
 
-std::vector<uint8_t> readSgiImage(const char* fileName, int& width, int& height, int& channels) {
+std::vector<uint8_t> readSgiImage(const char* fileName, int& width, int& height, int& channels,
+                                  bool& missing) {
     width = height = channels = 0;
+    missing = false;
     std::vector<uint8_t> bytes;
     std::string error;
     switch (readDataFile(fileName, static_cast<size_t>(kMaxSgiFileSize), bytes, error)) {
     case FileRead::Read: break;
     case FileRead::CannotOpen:
-        std::fprintf(stderr, "%s: texture not read: %s; ending\n", fileName, error.c_str());
-        std::exit(1);
+        logLine(LogLevel::Error, "%s: texture not read: %s; ending", fileName, error.c_str());
+        missing = true;
+        return {};
     case FileRead::TooLarge:
         // Refused as a missing texture is: no picture the game takes is this large.
-        std::fprintf(stderr, "%s: texture refused: %s, more than any picture the game takes; "
-                     "ending\n", fileName, error.c_str());
-        std::exit(1);
+        logLine(LogLevel::Error, "%s: texture refused: %s, more than any picture the game takes; ending",
+                fileName, error.c_str());
+        missing = true;
+        return {};
     case FileRead::CannotRead:
-        std::fprintf(stderr, "%s: texture not read: %s; texture left empty\n", fileName,
-                     error.c_str());
+        logLine(LogLevel::Error, "%s: texture not read: %s; texture left empty", fileName, error.c_str());
         return {};
     }
     SgiImage image;
     if (!decodeSgiImage(bytes.data(), bytes.size(), image, error)) {
-        std::fprintf(stderr, "%s: not a usable SGI image: %s; texture left empty\n", fileName,
-                     error.c_str());
+        logLine(LogLevel::Error, "%s: not a usable SGI image: %s; texture left empty", fileName, error.c_str());
         return {};
     }
     width = image.width;

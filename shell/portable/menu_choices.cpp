@@ -3,6 +3,7 @@
 // rules library and its tests carry all of it.
 #include <cstdio>
 
+#include "base/log.h"
 #include "net/net.h"
 #include "shell/shell.h"
 #include "world/world.h"
@@ -55,7 +56,7 @@ void chooseMainMenu(int value) {
 
 void chooseDetailMenu(int value) {
     if (value < 1 || value > kDetailMenuEntries) {
-        std::printf("error: invalid lod select mode.\n");
+        logLine(LogLevel::Warning, "error: invalid lod select mode.");
         return;
     }
     gs.detailLevel = value - 1;

@@ -62,7 +62,7 @@ inline bool openGameWindow(int width = kWidth, int height = kHeight) {
     if (chdir(MAZE_DATA_DIR) != 0) return false;
     resetGameStateForTest();
     readMazeMap();
-    loadTextures();
+    if (!loadTextures()) return false;
     buildModels();
     buildHudText();
     createFighters();

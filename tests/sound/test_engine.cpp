@@ -55,28 +55,33 @@ SoundService fakeService() {
     return s;
 }
 
-void useFakeAudio() {
+[[nodiscard]] testing::AssertionResult useFakeAudio() {
     soundShutdown();
     fa = FakeAudio{};
     setSoundService(fakeService());
-    ASSERT_EQ(soundInit(0), 0);
+    const int started = soundInit(0);
+    if (started == 0) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "soundInit gave " << started;
 }
 
 // The service plays `bytes` of the slot's ring: the cursor moves on, each
 // chunk end passed signals the slot's even event.
-void playFor(int slot, uint32_t bytes) {
+[[nodiscard]] testing::AssertionResult playFor(int slot, uint32_t bytes) {
     FakeVoice& v = fa.v[slot];
-    ASSERT_TRUE(v.playing);
+    if (!v.playing) return testing::AssertionFailure() << "slot " << slot << " is not playing";
     for (uint32_t i = 0; i < bytes; ++i) {
         for (uint32_t p : v.positions)
             if (p == v.cursor) fa.events.push_back(2 * slot);
         v.cursor = (v.cursor + 1) % v.bytes;
     }
+    return testing::AssertionSuccess();
 }
 
 // Handles every queued event as frames would, one per frame.
-void runFrames() {
-    while (!fa.events.empty()) ASSERT_TRUE(soundWaitAndService(10));
+[[nodiscard]] testing::AssertionResult runFrames() {
+    while (!fa.events.empty())
+        if (!soundWaitAndService(10)) return testing::AssertionFailure() << "the engine is not running";
+    return testing::AssertionSuccess();
 }
 
 int load(const Bytes& wav, int slot) { return loadSound(writeFile("test.wav", wav).c_str(), slot); }
@@ -84,7 +89,7 @@ int load(const Bytes& wav, int slot) { return loadSound(writeFile("test.wav", wa
 Bytes ringBytes(int slot, uint32_t from, uint32_t n) { return Bytes(fa.v[slot].ring + from, fa.v[slot].ring + from + n); }
 
 TEST(SoundEngine, RingGeometryFollowsTheFilesFormat) {
-    useFakeAudio();
+    ASSERT_TRUE(useFakeAudio());
     // The largest accepted format stays clear of 32-bit overflow.
     for (const auto& [fmt, chunk] : {std::pair{Fmt{1, 2, 44100, 16}, 110248u}, std::pair{Fmt{1, 1, 11025, 8}, 6890u},
                                      std::pair{Fmt{1, 8, 192000, 16}, 1920000u}}) {
@@ -100,7 +105,7 @@ TEST(SoundEngine, RingGeometryFollowsTheFilesFormat) {
 
 TEST(SoundEngine, AShortEffectIsPaddedWithSilenceAndStopsAtTheFirstRefillAfterItsRiffSize) {
     for (const uint16_t bits : {8, 16}) {
-        useFakeAudio();
+        ASSERT_TRUE(useFakeAudio());
         const Bytes data = pattern(2000);
         const Bytes wav = simpleWave(Fmt{1, 1, 22050, bits}, data);
         const uint32_t riff = static_cast<uint32_t>(wav.size() - 8);
@@ -110,29 +115,29 @@ TEST(SoundEngine, AShortEffectIsPaddedWithSilenceAndStopsAtTheFirstRefillAfterIt
         EXPECT_EQ(fa.lockDepth, 0);
         EXPECT_EQ(ringBytes(1, 0, 2000), data);
         EXPECT_EQ(ringBytes(1, 2000, s.bufferSize - 2000), Bytes(s.bufferSize - 2000, bits == 8 ? 0x80 : 0x00));
-        playFor(1, riff - 10);
+        ASSERT_TRUE(playFor(1, riff - 10));
         EXPECT_EQ(serviceSlot(1), 0) << "a refill before the riff size is played";
         EXPECT_TRUE(fa.v[1].playing);
-        playFor(1, s.chunkSize - (riff - 10));
-        runFrames();
+        ASSERT_TRUE(playFor(1, s.chunkSize - (riff - 10)));
+        ASSERT_TRUE(runFrames());
         EXPECT_FALSE(fa.v[1].playing);
         EXPECT_EQ(fa.v[1].stops, 1);
     }
 }
 
 TEST(SoundEngine, ALongEffectPlaysToItsEndAndASecondPlayRestartsIt) {
-    useFakeAudio();
+    ASSERT_TRUE(useFakeAudio());
     const Bytes data = pattern(40000);
     ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, data), 1), 0);
     ASSERT_EQ(playSound(0, 1), 0);
     const SoundSlot& s = soundSlot(1);
     for (int n = 0; n < 5; ++n) {
-        playFor(1, s.chunkSize);
-        runFrames();
+        ASSERT_TRUE(playFor(1, s.chunkSize));
+        ASSERT_TRUE(runFrames());
     }
     EXPECT_TRUE(fa.v[1].playing) << "riff size 40036 not yet played";
-    playFor(1, s.chunkSize);
-    runFrames();
+    ASSERT_TRUE(playFor(1, s.chunkSize));
+    ASSERT_TRUE(runFrames());
     EXPECT_FALSE(fa.v[1].playing) << "stopped after 6 chunks";
     // Restarting, stopped or while it plays, starts over: one voice per slot.
     for (int again = 0; again < 2; ++again) {
@@ -140,12 +145,12 @@ TEST(SoundEngine, ALongEffectPlaysToItsEndAndASecondPlayRestartsIt) {
         EXPECT_TRUE(fa.v[1].playing);
         EXPECT_EQ(fa.v[1].cursor, 0u);
         EXPECT_EQ(ringBytes(1, 0, 40000), data);
-        playFor(1, 12345);
+        ASSERT_TRUE(playFor(1, 12345));
     }
 }
 
 TEST(SoundEngine, MusicShorterThanTheRingRepeatsWithinTheFirstFillAndKeepsLooping) {
-    useFakeAudio();
+    ASSERT_TRUE(useFakeAudio());
     const Bytes data = pattern(5001);  // no divisor of the ring's size
     ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, data), 0), 0);
     ASSERT_EQ(playSound(1, 0), 0);
@@ -155,8 +160,8 @@ TEST(SoundEngine, MusicShorterThanTheRingRepeatsWithinTheFirstFillAndKeepsLoopin
     // Two and a half times round the ring every chunk still continues it.
     uint64_t written = s.bufferSize;
     for (int n = 0; n < 40; ++n, written += s.chunkSize) {
-        playFor(0, s.chunkSize);
-        runFrames();
+        ASSERT_TRUE(playFor(0, s.chunkSize));
+        ASSERT_TRUE(runFrames());
         const uint32_t at = (s.writeOffset + s.bufferSize - s.chunkSize) % s.bufferSize;
         for (uint32_t j = 0; j < s.chunkSize; ++j) ASSERT_EQ(ring[at + j], data[(written + j) % data.size()]) << n;
     }
@@ -167,7 +172,7 @@ TEST(SoundEngine, MusicShorterThanTheRingRepeatsWithinTheFirstFillAndKeepsLoopin
 // Explosions share one voice: a burst of them in one pass restarts it once
 // (a second restart would cut the first before a sample of it played).
 TEST(SoundEngine, ABurstOfExplosionsRestartsTheirSoundOncePerPass) {
-    useFakeAudio();
+    ASSERT_TRUE(useFakeAudio());
     resetGameStateForTest();
     ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, pattern(4000)), 3), 0);
     for (int pass = 1; pass <= 3; ++pass) {

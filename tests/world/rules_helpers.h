@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 
+#include "tests/log_capture.h"
 #include "world/world.h"
 
 namespace rulestest {
@@ -50,13 +50,13 @@ inline void addBullet(Vec3 pos, Vec3 dir, int owner = -1) {
     gs.bulletList.push_back(b);
 }
 
-// Runs fn and returns what it printed on standard output.
+// Runs fn and returns what it logged for standard output (every level but
+// Error), one line each, as the stream would show it.
 template <class Fn>
 std::string printedBy(Fn fn) {
-    testing::internal::CaptureStdout();
+    const logtest::LogCapture said;
     fn();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return said.outputText();
 }
 
 // One world step covering `ms` milliseconds of the clock; returns its output.

@@ -4,64 +4,80 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "tests/log_capture.h"
 #include "world/world.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace testing::internal;
 
 std::string workingFolder() {
     char buf[PATH_MAX] = {};
     return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
 }
 
-TEST(DataFolder, TheLevelHereOrInDataBesideTheProgram) {
+// A fresh folder under /tmp. However the test ends, the working directory
+// it started in is restored and the folder removed, so a failure here
+// cannot leave the tests after it in the wrong directory.
+struct ScratchFolder {
     const std::string saved = workingFolder();
-    char pattern[] = "/tmp/maze-data-folder-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path root = fs::canonical(pattern);
-    const fs::path data = root / "build" / "data";
-    const fs::path elsewhere = root / "elsewhere";
+    fs::path root;
+    ScratchFolder() {
+        char pattern[] = "/tmp/maze-data-folder-XXXXXX";
+        if (mkdtemp(pattern) != nullptr) root = fs::canonical(pattern);
+    }
+    ~ScratchFolder() {
+        if (!saved.empty() && chdir(saved.c_str()) != 0) ADD_FAILURE() << "cannot return to " << saved;
+        std::error_code ignored;
+        if (!root.empty()) fs::remove_all(root, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+};
+
+TEST(DataFolder, TheLevelHereOrInDataBesideTheProgram) {
+    const ScratchFolder scratch;
+    ASSERT_FALSE(scratch.saved.empty());
+    ASSERT_FALSE(scratch.root.empty());
+    const fs::path data = scratch.root / "build" / "data";
+    const fs::path elsewhere = scratch.root / "elsewhere";
     fs::create_directories(data);
     fs::create_directories(elsewhere);
     std::ofstream(data / kMapFileName) << "1 1\n";
-    const std::string program = (root / "build" / "maze").string();
+    const std::string program = (scratch.root / "build" / "maze").string();
+    logtest::LogCapture said;
 
     // Started elsewhere: the data folder beside the program, and it says so.
     ASSERT_EQ(chdir(elsewhere.c_str()), 0);
-    CaptureStdout();
     EXPECT_TRUE(enterDataFolder(program, "maze"));
-    EXPECT_EQ(GetCapturedStdout(), "Data folder: " + data.string() + "\n");
+    EXPECT_EQ(said.outputText(), "Data folder: " + data.string() + "\n");
+    EXPECT_EQ(said.errorText(), "");
     EXPECT_EQ(workingFolder(), data.string());
 
     // A folder with its own level is used as it is, silently.
+    said.clear();
     std::ofstream(elsewhere / kMapFileName) << "1 1\n";
     ASSERT_EQ(chdir(elsewhere.c_str()), 0);
-    CaptureStdout();
     EXPECT_TRUE(enterDataFolder(program, "maze"));
-    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_TRUE(said.lines().empty());
     EXPECT_EQ(workingFolder(), elsewhere.string());
 
-    // Neither: one line naming both places and how to start.
+    // Neither: one line on the error stream naming both places and how to start.
+    said.clear();
     fs::remove(elsewhere / kMapFileName);
     fs::remove(data / kMapFileName);
-    CaptureStderr();
     EXPECT_FALSE(enterDataFolder(program, "maze"));
-    const std::string said = GetCapturedStderr();
     EXPECT_EQ(workingFolder(), elsewhere.string());
-    EXPECT_NE(said.find(elsewhere.string()), std::string::npos) << said;
-    EXPECT_NE(said.find(data.string()), std::string::npos) << said;
-    EXPECT_NE(said.find("cd build/data && ../maze"), std::string::npos) << said;
-    EXPECT_EQ(said.find('\n'), said.size() - 1) << "one line";
-
-    ASSERT_EQ(chdir(saved.c_str()), 0);
-    fs::remove_all(root);
+    ASSERT_EQ(said.lines().size(), 1u);
+    const std::string line = said.errorText();
+    EXPECT_NE(line.find(elsewhere.string()), std::string::npos) << line;
+    EXPECT_NE(line.find(data.string()), std::string::npos) << line;
+    EXPECT_NE(line.find("cd build/data && ../maze"), std::string::npos) << line;
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "net/net.h"
 #include "rules_helpers.h"
 #include "shell/shell.h"
+#include "tests/game_end_print.h"
 
 using namespace rulestest;
 
@@ -77,4 +78,30 @@ TEST_F(MenuChoices, PauseFreezesTheWorldAndResumesWithoutAJump) {
     const float moved = std::hypot(me.pos.x - before.x, me.pos.y - before.y);
     EXPECT_NEAR(moved, kFighterSpeed * 0.02f, 1e-4f);
 
+}
+
+// q, Q or the menu's Quit only ask; the next key event, whatever its key
+// and even during a pause, ends the game and does nothing else.
+TEST_F(MenuChoices, AQuitTakesEffectAtTheNextKeyEventWhichDoesNothingElse) {
+    startGame();
+    Fighter& me = gs.fighterList[0];
+    for (const bool byMenu : {false, true}) {
+        gs.quitRequested = false;
+        if (byMenu) {
+            chooseMainMenu(MenuQuit);
+        } else {
+            // The press asks; its own release is already the next event.
+            EXPECT_EQ(fighterKeyAction(me, 'q', false, false), GameEnd::Playing);
+            EXPECT_EQ(fighterKeyAction(me, 'q', true, false), GameEnd::QuitAsked);
+        }
+        ASSERT_TRUE(gs.quitRequested) << "by menu " << byMenu;
+        gs.gamePaused = byMenu;
+        me.keyDown[int{' '}] = 1;  // this release would fire
+        EXPECT_EQ(fighterKeyAction(me, ' ', true, false), GameEnd::QuitAsked);
+        EXPECT_EQ(fighterKeyAction(me, kKeyUpArrow, false, true), GameEnd::QuitAsked);
+        EXPECT_EQ(fighterKeyAction(me, 'Q', false, false), GameEnd::QuitAsked);
+        EXPECT_EQ(bulletCount(), 0);
+        EXPECT_EQ(me.keyDown[int{' '}], 1) << "the event changed nothing";
+        EXPECT_EQ(me.movePending, 0);
+    }
 }

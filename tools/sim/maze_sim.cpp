@@ -11,20 +11,19 @@
 // --script walk (the default) drives every fighter through the maze by key
 // events, from cell centre to cell centre, preferring the cells it has
 // visited least, and fires at a prey straight ahead; --script still leaves
-// them standing at their starts. --quiet sends the game's own diagnostics to
-// /dev/null so only the summary line appears.
+// them standing at their starts. --quiet drops the game's own lines on
+// standard output (every level of the log below Error) so only the summary
+// line appears there.
 //
 // Summary keys: steps; prey_hunting_steps (steps in which at least one prey
 // hunts); prey_shots; fighter_hits; fighter_deaths; prey_kills;
 // prey_left; fighter_shots; prey_in_walls (prey-steps whose position lies in
 // a wall cell or off the maze); nan (non-finite positions or directions seen).
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "base/log.h"
 #include "cli/cli.h"
 #include "prey/prey.h"
 #include "tools/sim/maze_sim_options.h"
@@ -203,14 +202,7 @@ int main(int argc, char** argv) {
     opt.walk = cli::text(args, "script") == "walk";
     opt.quiet = cli::flag(args, "quiet");
 
-    int savedStdout = -1;
-    if (opt.quiet) {
-        std::fflush(stdout);
-        savedStdout = dup(STDOUT_FILENO);
-        const int devNull = open("/dev/null", O_WRONLY);
-        if (savedStdout >= 0 && devNull >= 0) dup2(devNull, STDOUT_FILENO);
-        if (devNull >= 0) close(devNull);
-    }
+    if (opt.quiet) setLogLevel(LogLevel::Error);
 
     randomSeed(0);
     readMazeMap();
@@ -263,11 +255,6 @@ int main(int argc, char** argv) {
         countState(n);
     }
 
-    if (savedStdout >= 0) {
-        std::fflush(stdout);
-        dup2(savedStdout, STDOUT_FILENO);
-        close(savedStdout);
-    }
     std::printf(
         "steps=%ld prey_hunting_steps=%ld prey_shots=%ld fighter_hits=%ld fighter_deaths=%ld "
         "prey_kills=%ld prey_left=%d fighter_shots=%ld prey_in_walls=%ld nan=%ld\n",
