@@ -112,3 +112,13 @@ void advanceUndrawnExplosions() {
     gs.drawnSincePass = false;
     gs.explosionSoundThisPass = false;
 }
+
+void removeFinishedExplosions() {
+    std::vector<Explosion>& list = gs.explosionList;
+    // The one moved into a gap is looked at in its turn: the same result as
+    // starting over after every removal.
+    for (size_t i = 0; i < list.size();) {
+        if (list[i].finished) removeAt(list, i);
+        else ++i;
+    }
+}

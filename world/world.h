@@ -506,6 +506,11 @@ void endExplosionFrame(Explosion& e);
 // world's explosions stand still.
 void advanceUndrawnExplosions();
 
+// Removes every finished explosion, each by moving the last one into its
+// place (the order of removeAt). The server's world step calls it after the
+// hits; a client, which runs no world step, after each receive pass.
+void removeFinishedExplosions();
+
 // ---------------------------------------------------------------------------
 // Option flags (shared by the keys and the menus)
 // ---------------------------------------------------------------------------
