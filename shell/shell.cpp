@@ -29,6 +29,7 @@ void requireLocalFighter() {
 
 void initialiseWorld() {
     randomSeed(0);
+    effectRandomSeed(0);
     gs.clockNowMs = readClockMs();
     gs.clockPrevMs = gs.clockNowMs;
     gs.quitRequested = false;
@@ -132,11 +133,11 @@ void display() {
     // The wait for sound notifications belongs to the idle pass's pacer
     // (its wait hook), so a covered window still refills the sound.
 
-    drawScene();
+    drawScene(gs);
 
     expireMessageLine();
     glPushMatrix();
-    drawHud();
+    drawHud(gs);
     glColor3f(0.0f, 0.0f, 0.0f);
     glPopMatrix();
 

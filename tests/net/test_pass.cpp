@@ -13,7 +13,7 @@ namespace {
 void serverPasses(int n, bool drawnEachTime) {
     testing::internal::CaptureStdout();
     for (int i = 0; i < n; ++i) {
-        gs.drawnSincePass = drawnEachTime;
+        effectState.drawnSincePass = drawnEachTime;
         serverIdlePass();
     }
     testing::internal::GetCapturedStdout();
