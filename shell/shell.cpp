@@ -79,7 +79,8 @@ void setSceneProjection(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
 }
 
-// Messages stay readable for kMessageShowMs, then the line empties.
+// Messages stay readable for kMessageShowMs, then the line empties: a
+// matter of the passes' clock, so it is done by them, not by the frames.
 void expireMessageLine() {
     if (gs.messageLine[0] == '\0') return;
     if (clockElapsedMs(gs.messageSetMs, gs.clockNowMs) > kMessageShowMs)
@@ -117,6 +118,7 @@ void idle() {
             serverIdlePass();
         else
             clientIdlePass();
+        expireMessageLine();
     } while (passOverdue());
     requireLocalFighter();
     glutPostRedisplay();
@@ -149,11 +151,12 @@ void display() {
     // The wait for sound notifications belongs to the idle pass's pacer
     // (its wait hook), so a covered window still refills the sound.
 
-    drawScene(gs);
+    // The frame only reads the world.
+    const GameState& world = gs;
+    drawScene(world);
 
-    expireMessageLine();
     glPushMatrix();
-    drawHud(gs);
+    drawHud(world);
     glColor3f(0.0f, 0.0f, 0.0f);
     glPopMatrix();
 

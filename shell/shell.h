@@ -11,7 +11,8 @@
 void initialiseWorld();
 
 // GLUT callbacks. idle: the pacer's wait, then the server or client passes
-// that are due.
+// that are due, each followed by the message line's expiry. display: one
+// frame, which only reads the world. reshape: the window's new size.
 void idle();
 void display();
 void reshape(int width, int height);
