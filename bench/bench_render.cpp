@@ -121,7 +121,7 @@ void endFrame() {
 void drawRawFrame(GLuint list) {
     beginFrame();
     glPushMatrix();
-    setupLights();
+    setupLights(gs);
     glPopMatrix();
     glEnable(GL_TEXTURE_2D);
     glShadeModel(GL_FLAT);
@@ -218,7 +218,7 @@ void benchHud(benchmark::State& state, bool largeMap) {
     gs.showMap = largeMap;
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawHud();
+        drawHud(gs);
         endFrame();
     }
     gs.showMap = false;
@@ -239,7 +239,7 @@ static void BM_MazeFrame(benchmark::State& state) {
     gs.lightingOn = true;
     for (auto _ : state) {
         beginFrame();
-        drawScene();
+        drawScene(gs);
         endFrame();
     }
     state.counters["triangles"] = view.trianglesDrawn;
@@ -253,7 +253,7 @@ static void BM_RawTriangles(benchmark::State& state) {
     gs.lightingOn = true;
     // One maze frame fixes the visible cells and leaves the frame's state.
     beginFrame();
-    drawScene();
+    drawScene(gs);
     endFrame();
     int triangles = 0;
     const GLuint list = buildRawList(triangles);
@@ -291,7 +291,7 @@ static void BM_MarkVisibleCells(benchmark::State& state) {
     view.cameraDir = Vec3{1.0f, 0.0f, 0.0f};
     view.viewConeCos = 0.70710677f;
     for (auto _ : state) {
-        markVisibleCells();
+        markVisibleCells(gs);
         benchmark::ClobberMemory();
     }
     int visible = 0;
@@ -511,7 +511,7 @@ LinesAndPoints captureLinesAndPoints() {
         // gives their lines).
         std::vector<Bullet> bullets;
         bullets.swap(gs.bulletList);
-        drawScene();
+        drawScene(gs);
         gs.bulletList.swap(bullets);
         const GLint used = glRenderMode(GL_RENDER);
         if (used >= 0) {
@@ -582,7 +582,7 @@ void fullFrame(benchmark::State& state, int detail, Scene scene) {
     for (auto _ : state) {
         const int boxes = renewExplosions();
         beginFrame();
-        drawScene();
+        drawScene(gs);
         endFrame();
         triangles = view.trianglesDrawn + view.modelTriangles + boxes;
     }
@@ -600,7 +600,7 @@ void fullFrameRaw(benchmark::State& state, int detail, Scene scene, bool withLin
     beginFrame();
     glLoadIdentity();
     recordModelListCalls(&calls);
-    drawScene();
+    drawScene(gs);
     recordModelListCalls(nullptr);
     endFrame();
     int triangles = 0;

@@ -30,11 +30,6 @@ bool sendToServer(const NetMessage& msg) {
     return true;
 }
 
-void removeFinishedExplosions() {
-    for (size_t i = gs.explosionList.size(); i-- > 0;)
-        if (gs.explosionList[i].finished) removeAt(gs.explosionList, i);
-}
-
 bool sameAddress(NetAddress a, NetAddress b) { return a.ip == b.ip && a.port == b.port; }
 
 // A join's answer comes from the port asked; from the address asked too,

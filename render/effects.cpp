@@ -37,11 +37,11 @@ void drawBox(float sx, float sy, float sz) {
     glEnd();
 }
 
-void drawExplosion(Explosion& e) {
-    // A paused game freezes its explosions too: no motion, no tumbling, no
-    // count towards the end, so resuming picks them up where they stood.
-    const bool frozen = gs.gamePaused;
-    if (!frozen) moveExplosionPieces(e);
+void drawExplosion(const Explosion& e, bool frozen) {
+    if (e.effectType != 1) {
+        logLine(LogLevel::Debug, "event not supported ");
+        return;
+    }
     glPushMatrix();
     float emission[3];
     if (explosionFlash(e, emission)) {
@@ -76,10 +76,10 @@ void drawExplosion(Explosion& e) {
         // pieces hold an attitude of their own, taken from their direction.
         Turn3 turn;
         if (!frozen) {
-            const float f1 = randomFraction();
-            const float f2 = randomFraction();
-            const float f3 = randomFraction();
-            const float f4 = randomFraction();
+            const float f1 = effectRandomFraction();
+            const float f2 = effectRandomFraction();
+            const float f3 = effectRandomFraction();
+            const float f4 = effectRandomFraction();
             turn = axisTurn(f3 * 360.0f, f2, f1, f4);
         } else {
             const Vec3& d = e.pieceDirection[k];
@@ -93,15 +93,9 @@ void drawExplosion(Explosion& e) {
     const GLfloat none[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     glMaterialfv(GL_FRONT, GL_EMISSION, none);
     glPopMatrix();
-    if (!frozen) endExplosionFrame(e);
 }
 
-void drawExplosions() {
-    for (Explosion& e : gs.explosionList) {
-        if (e.effectType == 1) drawExplosion(e);
-        else logLine(LogLevel::Debug, "event not supported ");
-    }
-}
+void drawExplosions() { advanceDrawnExplosions(drawExplosion); }
 
 void setupGlowBall() {
     makeGlowBall(glowBall);

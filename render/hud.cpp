@@ -162,7 +162,7 @@ void drawHudFrame(float w, float h) {
     glEnable(GL_LIGHTING);
 }
 
-void drawHealthGauge(float radius, float fraction, bool withHub) {
+void drawHealthGauge(float radius, float fraction, bool withHub, int32_t clockMs) {
     // Full health points right, none left; outside 0..1 the needle swings
     // below the horizontal. A health that is not a number has no direction:
     // the dial is drawn without a needle.
@@ -182,13 +182,13 @@ void drawHealthGauge(float radius, float fraction, bool withHub) {
         // Blinks once a second: red on odd calendar seconds, green on even.
         // The pass's clock reading (whose minute has an even number of
         // seconds) keeps one frame's picture to one instant.
-        if ((gs.clockNowMs / 1000) % 2 != 0) glColor3f(1.0f, 0.0f, 0.0f);
+        if ((clockMs / 1000) % 2 != 0) glColor3f(1.0f, 0.0f, 0.0f);
         else glColor3f(0.0f, 1.0f, 0.0f);
         glCallList(dial + 1);
     }
 }
 
-void drawOverviewMap(const Fighter& f) {
+void drawOverviewMap(const GameState& world, const Fighter& f) {
     const float px = f.pos.x, py = f.pos.y;
     glDisable(GL_LIGHTING);
 
@@ -201,23 +201,23 @@ void drawOverviewMap(const Fighter& f) {
 
     // Each square is centred on its cell's lower-left grid corner. The loops
     // stop at the table's edge whatever the map's size claims.
-    const float cs = gs.cellSize;
-    const int rows = std::clamp(gs.mazeRows, 0, kMaxMazeSize);
-    const int cols = std::clamp(gs.mazeCols, 0, kMaxMazeSize);
+    const float cs = world.cellSize;
+    const int rows = std::clamp(world.mazeRows, 0, kMaxMazeSize);
+    const int cols = std::clamp(world.mazeCols, 0, kMaxMazeSize);
     for (int r = 0; r < rows; ++r) {
         const float dy = static_cast<float>(r) * cs - py;
         if (!(dy > -kMapReach && dy < kMapReach)) continue;
         for (int k = 0; k < cols; ++k) {
             const float dx = static_cast<float>(k) * cs - px;
             if (!(dx > -kMapReach && dx < kMapReach)) continue;
-            if (gs.mazeCells[r][k] != 0) glColor4f(1.0f, 1.0f, 0.0f, 0.8f);
+            if (world.mazeCells[r][k] != 0) glColor4f(1.0f, 1.0f, 0.0f, 0.8f);
             else glColor4f(0.2f, 0.2f, 0.2f, 0.8f);
             mapSquare(dx, dy, cs);
         }
     }
     glEnd();
 
-    for (const Prey& p : gs.preyList) {
+    for (const Prey& p : world.preyList) {
         const float x = p.pos.x, y = p.pos.y;
         if (!(px - kMapReach < x && x < px + kMapReach && py - kMapReach < y && y < py + kMapReach))
             continue;
@@ -231,11 +231,11 @@ void drawOverviewMap(const Fighter& f) {
     glDisable(GL_BLEND);
 }
 
-void drawLargeMap(float w, float h) {
+void drawLargeMap(const GameState& world, float w, float h) {
     const Opening o = viewOpening(w, h);
-    const int rows = std::clamp(gs.mazeRows, 0, kMaxMazeSize);
-    const int cols = std::clamp(gs.mazeCols, 0, kMaxMazeSize);
-    const float cs = gs.cellSize;
+    const int rows = std::clamp(world.mazeRows, 0, kMaxMazeSize);
+    const int cols = std::clamp(world.mazeCols, 0, kMaxMazeSize);
+    const float cs = world.cellSize;
     const float ow = o.x1 - o.x0, oh = o.y1 - o.y0;
     if (rows == 0 || cols == 0 || !(cs > 0.0f) || !(ow > 0.0f) || !(oh > 0.0f)) return;
 
@@ -263,7 +263,7 @@ void drawLargeMap(float w, float h) {
     glBegin(GL_QUADS);
     for (int r = 0; r < rows; ++r)
         for (int k = 0; k < cols; ++k) {
-            if (gs.mazeCells[r][k] != 0) glColor3f(0.8f, 0.8f, 0.2f);
+            if (world.mazeCells[r][k] != 0) glColor3f(0.8f, 0.8f, 0.2f);
             else glColor3f(0.15f, 0.15f, 0.2f);
             const float x = left + static_cast<float>(k) * cell;
             const float y = bottom + static_cast<float>(r) * cell;
@@ -282,19 +282,20 @@ void drawLargeMap(float w, float h) {
     float x = 0.0f, y = 0.0f;
     glBegin(GL_QUADS);
     glColor3f(1.0f, 0.0f, 0.0f);
-    for (const Prey& p : gs.preyList)
+    for (const Prey& p : world.preyList)
         if (onMap(p.pos, x, y)) quad(x - mark, y - mark, x + mark, y + mark);
-    for (int i = 0; i < fighterCount(); ++i) {
-        const Fighter& f = gs.fighterList[i];
-        if (i == gs.localFighterIndex || f.state != InPlay || !onMap(f.pos, x, y)) continue;
+    const int fighters = static_cast<int>(world.fighterList.size());
+    for (int i = 0; i < fighters; ++i) {
+        const Fighter& f = world.fighterList[static_cast<size_t>(i)];
+        if (i == world.localFighterIndex || f.state != InPlay || !onMap(f.pos, x, y)) continue;
         glColor3f(0.3f, 0.6f, 1.0f);
         quad(x - mark, y - mark, x + mark, y + mark);
     }
     glEnd();
     // The player: a larger green square with a line along its heading.
-    const int me = gs.localFighterIndex;
-    if (me >= 0 && me < fighterCount() && onMap(gs.fighterList[me].pos, x, y)) {
-        const Fighter& f = gs.fighterList[me];
+    const int me = world.localFighterIndex;
+    if (me >= 0 && me < fighters && onMap(world.fighterList[static_cast<size_t>(me)].pos, x, y)) {
+        const Fighter& f = world.fighterList[static_cast<size_t>(me)];
         const float big = 1.5f * mark;
         glColor3f(0.0f, 1.0f, 0.0f);
         glBegin(GL_QUADS);
@@ -310,7 +311,7 @@ void drawLargeMap(float w, float h) {
     glEnable(GL_DEPTH_TEST);
 }
 
-void drawHud() {
+void drawHud(const GameState& world) {
     // A window shrunk to nothing still has one pixel: no empty projection.
     const float w = static_cast<float>(std::max(1, view.windowWidth));
     const float h = static_cast<float>(std::max(1, view.windowHeight));
@@ -326,7 +327,7 @@ void drawHud() {
     glDepthFunc(GL_LESS);
 
     // The large map lies over the 3-D view, under the frame's rounded corners.
-    if (gs.showMap) drawLargeMap(w, h);
+    if (world.showMap) drawLargeMap(world, w, h);
 
     glPushMatrix();
     drawHudFrame(w, h);
@@ -341,29 +342,29 @@ void drawHud() {
     std::snprintf(text, sizeof text, "Health: ");
     drawBitmapText(0.81f * w, 0.6f * h, GLUT_BITMAP_HELVETICA_18, text);
     glTranslatef(0.9f * w, 0.45f * h, 0.0f);
-    drawHealthGauge(kGaugeRadius, gs.hudHealth / 100.0f, true);
+    drawHealthGauge(kGaugeRadius, world.hudHealth / 100.0f, true, world.clockNowMs);
     glPopMatrix();
 
-    const int me = gs.localFighterIndex;
-    if (me >= 0 && me < fighterCount()) {
+    const int me = world.localFighterIndex;
+    if (me >= 0 && me < static_cast<int>(world.fighterList.size())) {
         glPushMatrix();
         glTranslatef(0.9f * w, 0.85f * h, 0.0f);
-        drawOverviewMap(gs.fighterList[me]);
+        drawOverviewMap(world, world.fighterList[static_cast<size_t>(me)]);
         glPopMatrix();
     }
 
-    std::snprintf(text, sizeof text, "score:%d ", gs.hudScore);
+    std::snprintf(text, sizeof text, "score:%d ", world.hudScore);
     glColor3f(1.0f, 0.0f, 0.0f);
     drawBitmapText(0.81f * w, 0.3f * h, GLUT_BITMAP_HELVETICA_18, text);
-    std::snprintf(text, sizeof text, "bullets:%d ", gs.hudBullets);
+    std::snprintf(text, sizeof text, "bullets:%d ", world.hudBullets);
     glColor3f(1.0f, 0.0f, 0.0f);
     drawBitmapText(0.81f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_18, text);
 
     glDisable(GL_LIGHTING);
     glColor3f(1.0f, 1.0f, 0.0f);
     // A paused world says so whenever no other message is up.
-    const char* message = gs.messageLine;
-    if (message[0] == '\0' && gs.gamePaused) message = kPausedMessage;
+    const char* message = world.messageLine;
+    if (message[0] == '\0' && world.gamePaused) message = kPausedMessage;
     drawBitmapText(0.05f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_10, message);
     glEnable(GL_LIGHTING);
 }

@@ -48,8 +48,8 @@ bool sideFacesCamera(int s, float x0, float y0) {
 }
 
 // The first map light hanging on side s of wall cell (row, col), if any.
-bool faceCarriesLight(int row, int col, int s) {
-    for (const MazeLight& light : gs.mazeLights)
+bool faceCarriesLight(const GameState& world, int row, int col, int s) {
+    for (const MazeLight& light : world.mazeLights)
         if (light.col == col && light.row == row && light.side == s) return true;
     return false;
 }
@@ -142,9 +142,9 @@ void buildMazeLists() {
     }
 }
 
-void drawMaze() {
-    markVisibleCells();
-    const bool textured = gs.texturesOn;
+void drawMaze(const GameState& world) {
+    markVisibleCells(world);
+    const bool textured = world.texturesOn;
     if (textured) {
         glEnable(GL_TEXTURE_2D);
         glShadeModel(GL_FLAT);
@@ -152,22 +152,22 @@ void drawMaze() {
         glDisable(GL_TEXTURE_2D);
         glShadeModel(GL_SMOOTH);
     }
-    const int rows = gs.mazeRows < kMaxMazeSize ? gs.mazeRows : kMaxMazeSize;
-    const int cols = gs.mazeCols < kMaxMazeSize ? gs.mazeCols : kMaxMazeSize;
-    const float cs = gs.cellSize;
+    const int rows = world.mazeRows < kMaxMazeSize ? world.mazeRows : kMaxMazeSize;
+    const int cols = world.mazeCols < kMaxMazeSize ? world.mazeCols : kMaxMazeSize;
+    const float cs = world.cellSize;
     int triangles = 0;
 
     // Walls: of each visible block only the unhidden faces on the eye's side.
     glBindTexture(GL_TEXTURE_2D, mazeTextures[WallTexture]);
     for (int r = 0; r < rows; ++r) {
         for (int k = 0; k < cols; ++k) {
-            if (!view.cellVisible[r][k] || gs.mazeCells[r][k] != 1) continue;
+            if (!view.cellVisible[r][k] || world.mazeCells[r][k] != 1) continue;
             const float x0 = k * cs, y0 = r * cs;
             glPushMatrix();
             glTranslatef(x0, y0, 0.0f);
             for (int s = 0; s < 4; ++s) {
-                if (gs.hiddenFaces[r][k][s] || !sideFacesCamera(s, x0, y0)) continue;
-                const bool lit = faceCarriesLight(r, k, s);
+                if (world.hiddenFaces[r][k][s] || !sideFacesCamera(s, x0, y0)) continue;
+                const bool lit = faceCarriesLight(world, r, k, s);
                 if (lit) glBindTexture(GL_TEXTURE_2D, mazeTextures[LitWallTexture]);
                 glCallList(static_cast<GLuint>((textured ? kTexturedWallFaceList : kWallFaceList) + s));
                 if (lit) glBindTexture(GL_TEXTURE_2D, mazeTextures[WallTexture]);
@@ -181,7 +181,7 @@ void drawMaze() {
     glBindTexture(GL_TEXTURE_2D, mazeTextures[FloorTexture]);
     for (int r = 0; r < rows; ++r) {
         for (int k = 0; k < cols; ++k) {
-            if (!view.cellVisible[r][k] || gs.mazeCells[r][k] != 0) continue;
+            if (!view.cellVisible[r][k] || world.mazeCells[r][k] != 0) continue;
             glPushMatrix();
             glTranslatef(k * cs, r * cs, 0.0f);
             glCallList(static_cast<GLuint>(textured ? kTexturedFloorList : kFloorList));
@@ -193,17 +193,17 @@ void drawMaze() {
     // Ceilings: with textures, one copy of the sky stretched over the whole
     // maze, each cell showing its own part of the picture.
     glBindTexture(GL_TEXTURE_2D, mazeTextures[SkyTexture]);
-    const float h = gs.wallHeight;
+    const float h = world.wallHeight;
     for (int r = 0; r < rows; ++r) {
         for (int k = 0; k < cols; ++k) {
-            if (!view.cellVisible[r][k] || gs.mazeCells[r][k] != 0) continue;
+            if (!view.cellVisible[r][k] || world.mazeCells[r][k] != 0) continue;
             glPushMatrix();
             glTranslatef(k * cs, r * cs, 0.0f);
             if (textured) {
-                const float s0 = static_cast<float>(k) / gs.mazeCols;
-                const float s1 = s0 + 1.0f / gs.mazeCols;
-                const float t0 = static_cast<float>(r) / gs.mazeRows;
-                const float t1 = t0 + 1.0f / gs.mazeRows;
+                const float s0 = static_cast<float>(k) / world.mazeCols;
+                const float s1 = s0 + 1.0f / world.mazeCols;
+                const float t0 = static_cast<float>(r) / world.mazeRows;
+                const float t1 = t0 + 1.0f / world.mazeRows;
                 glBegin(GL_QUADS);
                 glNormal3f(0.0f, 0.0f, -1.0f);
                 glTexCoord2f(s0, t0);

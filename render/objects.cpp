@@ -40,9 +40,9 @@ void drawRack(const bool filled[kRackRows][kRackPlaces], float step, int missile
     }
 }
 
-bool fighterDrawn(int i) {
-    const Fighter& f = gs.fighterList[static_cast<size_t>(i)];
-    if (f.state == Dead || f.state == Absent || i == gs.localFighterIndex) return false;
+bool fighterDrawn(const GameState& world, int i) {
+    const Fighter& f = world.fighterList[static_cast<size_t>(i)];
+    if (f.state == Dead || f.state == Absent || i == world.localFighterIndex) return false;
     return !(skipHiddenObjects &&
              sphereOutsideView(Vec3{f.pos.x, f.pos.y, kFighterCentreHeight}, kFighterRadius));
 }
@@ -55,16 +55,16 @@ bool preyCellVisible(const Prey& q) {
     return view.cellVisible[row][col] != 0;
 }
 
-float localHeading() {
-    const int i = gs.localFighterIndex;
-    if (i < 0 || i >= fighterCount()) return 90.0f;
-    return headingDegrees(gs.fighterList[static_cast<size_t>(i)].dir);
+float localHeading(const GameState& world) {
+    const int i = world.localFighterIndex;
+    if (i < 0 || i >= static_cast<int>(world.fighterList.size())) return 90.0f;
+    return headingDegrees(world.fighterList[static_cast<size_t>(i)].dir);
 }
 
 }  // namespace
 
-void drawFighter(const Fighter& f) {
-    const int d = clampDetailLevel(gs.detailLevel);
+void drawFighter(const Fighter& f, int detailLevel) {
+    const int d = clampDetailLevel(detailLevel);
     const int* P = fighterPartLists[d];
     glPushMatrix();
     glTranslatef(f.pos.x, f.pos.y, 0.0f);
@@ -117,8 +117,8 @@ void drawFighter(const Fighter& f) {
     glPopMatrix();
 }
 
-void drawPrey(const Prey& q) {
-    const int d = clampDetailLevel(gs.detailLevel);
+void drawPrey(const Prey& q, int detailLevel) {
+    const int d = clampDetailLevel(detailLevel);
     const int* P = preyPartLists[d];
     const PoseJoint* J = preyPoses.poses[clampPreyPose(q.pose)];
     glPushMatrix();
@@ -157,15 +157,17 @@ void drawPrey(const Prey& q) {
     glPopMatrix();
 }
 
-void drawObjects() {
-    for (int i = 0; i < fighterCount(); ++i)
-        if (fighterDrawn(i)) drawFighter(gs.fighterList[static_cast<size_t>(i)]);
+void drawObjects(const GameState& world) {
+    const int fighters = static_cast<int>(world.fighterList.size());
+    for (int i = 0; i < fighters; ++i)
+        if (fighterDrawn(world, i)) drawFighter(world.fighterList[static_cast<size_t>(i)], world.detailLevel);
 
-    for (int p = 0; p < preyCount(); ++p) {
-        const Prey& q = gs.preyList[static_cast<size_t>(p)];
+    const int prey = static_cast<int>(world.preyList.size());
+    for (int p = 0; p < prey; ++p) {
+        const Prey& q = world.preyList[static_cast<size_t>(p)];
         bool colliding = false;
-        for (const Fighter& f : gs.fighterList) {
-            if (preyCollidesWithFighter(q.pos, f)) {
+        for (const Fighter& f : world.fighterList) {
+            if (preyCollidesWithFighter(world, q.pos, f)) {
                 logLine(LogLevel::Debug, "warning: collision detected, prey %d", p);
                 colliding = true;
                 break;
@@ -173,14 +175,14 @@ void drawObjects() {
         }
         if (colliding || !preyCellVisible(q)) continue;
         glPushMatrix();
-        drawPrey(q);
+        drawPrey(q, world.detailLevel);
         glPopMatrix();
     }
 
     // Bullets: glow balls, unlit, each turned to show the viewer one side.
-    const float h = localHeading();
+    const float h = localHeading(world);
     glDisable(GL_LIGHTING);
-    for (const Bullet& b : gs.bulletList) {
+    for (const Bullet& b : world.bulletList) {
         // Twenty wire shells are thousands of lines: one behind the eye is
         // worth skipping.
         if (skipHiddenObjects && sphereOutsideView(b.pos, kGlowBallRadius)) continue;
@@ -194,7 +196,7 @@ void drawObjects() {
 
     // Lamps: one shared flame, advanced once per lamp whether drawn or not,
     // so the skip changes neither the flame nor the random sequence.
-    for (const MazeLight& light : gs.mazeLights) {
+    for (const MazeLight& light : world.mazeLights) {
         const Vec3 at{light.position[0], light.position[1], light.position[2]};
         const bool hidden = skipHiddenObjects && sphereOutsideView(at, kLampRadius);
         if (!hidden) {

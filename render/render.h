@@ -6,6 +6,13 @@
 // Every function here needs a current GL context (the game window or a test
 // window) unless it says "GL-free". This header includes no GL header, so the
 // rules library and its tests can include it.
+//
+// Drawing only reads the world: the frame's functions take it as a
+// `const GameState&` and write only the renderer's own state (the view
+// below, the glow ball and the flame, the model lists' counts) and the
+// effects' (the explosions' animation and the effects' generator, through
+// world/effects.cpp), so a frame drawn or not never changes the world's
+// course.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +24,8 @@
 
 // The view of one frame. Lifetime: the process; the shell sets the camera
 // each frame and the window fields on reshape; the maze drawing rewrites
-// cellVisible at the start of every frame.
+// cellVisible at the start of every frame, the light choice lightDistance
+// and lightChosen.
 struct ViewState {
     float fieldOfView = 90.0f;         // vertical, degrees
     int windowWidth = 640;             // pixels, as the last reshape said
@@ -28,6 +36,11 @@ struct ViewState {
     uint8_t cellVisible[kMaxMazeSize][kMaxMazeSize] = {};  // [row][column]; 1 = drawn this frame
     int trianglesDrawn = 0;            // by the last drawMaze (for measurements)
     int modelTriangles = 0;            // of the model lists the last drawScene called
+    // Per map light, in the level's order, while more than eight compete:
+    // squared ground distance to the eye (world units squared), and 1 for
+    // the lights used this frame.
+    std::vector<float> lightDistance;
+    std::vector<uint8_t> lightChosen;
 };
 extern ViewState view;
 
@@ -283,21 +296,23 @@ int fillMissileRacks(int missiles, bool filled[2][kRackRows][kRackPlaces]);
 float lampTurnDegrees(int side, float viewerHeading);
 
 // GL-free. True when a prey at `preyPos` stands so close to a fighter in
-// play (1.2 x ground distance < half the sum of the x extents) that it is
-// not drawn this frame.
-bool preyCollidesWithFighter(Vec3 preyPos, const Fighter& f);
+// play (1.2 x ground distance < half the sum of the world's x extents) that
+// it is not drawn this frame.
+bool preyCollidesWithFighter(const GameState& world, Vec3 preyPos, const Fighter& f);
 
 // Step 3 of the scene: the other players' fighters, the prey in visible
 // cells (with the collision warning), the bullets' glow balls turned to the
-// viewer, and a lamp with its flame at every map light. Lighting on at entry
-// and at exit.
-void drawObjects();
+// viewer, and a lamp with its flame at every map light (the flame steps once
+// per lamp). Lighting on at entry and at exit.
+void drawObjects(const GameState& world);
 
-// One fighter at its place and heading, with its missile racks.
-void drawFighter(const Fighter& f);
+// One fighter at its place and heading, with its missile racks, from the
+// lists of `detailLevel` (clamped to 0..8).
+void drawFighter(const Fighter& f, int detailLevel);
 
-// One prey in the pose it shows, upper body turned by bodyTurn.
-void drawPrey(const Prey& q);
+// One prey in the pose it shows, upper body turned by bodyTurn, from the
+// lists of `detailLevel` (clamped to 0..8).
+void drawPrey(const Prey& q, int detailLevel);
 
 // Whether drawObjects leaves out the drawing of fighters, bullets and lamps that lie
 // wholly outside the view (the flame still advances for every lamp); on by
@@ -350,6 +365,9 @@ struct FlameSystem {
 extern GlowBall glowBall;
 extern FlameSystem flame;
 
+// The random fractions of the glow ball and the flame come from the effects'
+// generator (effectRandomFraction), in the order given.
+
 // GL-free. Fills `ball`: twenty shells, three random fractions each for the
 // offset; colour and alpha from the radius.
 void makeGlowBall(GlowBall& ball);
@@ -386,13 +404,17 @@ void drawFlame();
 // 2 and (0.8, 0.1, 0.1) after; false (no flash) from lifetime / 2 on.
 bool explosionFlash(const Explosion& e, float emission[3]);
 
-// Step 5 of the scene: every explosion of type 1 drawn, others reported.
+// Step 5 of the scene: the frame's turn of the explosions' animation
+// (advanceDrawnExplosions), each explosion of type 1 drawn by drawExplosion
+// between the motion of its pieces and the count of the drawing, others
+// reported.
 void drawExplosions();
 
-// One drawing of an explosion: pieces moved, the flash while young, each
-// piece tumbled and drawn as a box, then the frame counted (finished after
-// the twelfth drawing of a small one, the thirty-second of a large one).
-void drawExplosion(Explosion& e);
+// An explosion as it stands: the flash while young, each piece tumbled to a
+// new attitude (four fractions of the effects' generator per piece) and
+// drawn as a box; `frozen` (a paused world) holds each piece in an attitude
+// of its own and draws nothing at random. Another type is only reported.
+void drawExplosion(const Explosion& e, bool frozen);
 
 // A closed box of edge lengths sx, sy, sz centred on the origin.
 void drawBox(float sx, float sy, float sz);
@@ -423,23 +445,25 @@ void makeBoxTriangles(float sx, float sy, float sz, BoxTriangles& out);
 // Scene frame
 // ---------------------------------------------------------------------------
 
-// GL-free. The map lights of this frame, as indices into mazeLights: all of
-// them in file order when there are at most eight, else the eight nearest to
-// cameraEye in the ground plane (ties to the lower index), nearest first;
-// then writes every light's distance and chosen. Returns the count.
-int chooseSceneLights(int chosen[kMaxSceneLights]);
+// GL-free. The map lights of this frame, as indices into world.mazeLights:
+// all of them in file order when there are at most eight, else the eight
+// nearest to cameraEye in the ground plane (ties to the lower index),
+// nearest first, noted in view.lightDistance and view.lightChosen. Returns
+// the count.
+int chooseSceneLights(const GameState& world, int chosen[kMaxSceneLights]);
 
 // Lighting state of the frame: the default directional light while
 // lightingOn is false, else the chosen map lights in GL lights 0..7.
-void setupLights();
+void setupLights(const GameState& world);
 
 // A small white cross 0.2 units ahead of the local fighter, unlit.
-void drawCrosshair();
+void drawCrosshair(const GameState& world);
 
 // Draws the 3-D scene of one frame, with the camera already on the
-// modelview matrix: lights, maze, objects, crosshair, explosions. Notes in
-// gs.drawnSincePass that a frame was drawn.
-void drawScene();
+// modelview matrix: lights, maze, objects, crosshair, explosions. Reads the
+// world only; advances the flame and the explosions' animation (which notes
+// for the next idle pass that a frame advanced them).
+void drawScene(const GameState& world);
 
 // ---------------------------------------------------------------------------
 // Maze drawing
@@ -472,26 +496,26 @@ void makeFaceList(SurfaceMaterial material, int listNumber, FacePlane plane, flo
 void setMaterial(const float specular[3], const float ambient[3], const float diffuse[3],
                  float shininess);
 
-// GL-free. Rewrites view.cellVisible from the camera and the grid: the 3 x 3
-// block around the camera's cell, and every cell with a corner inside the
-// widened view cone that a march from the eye reaches without meeting a
-// wall. Reads no cell outside the map, wherever the camera is.
-void markVisibleCells();
+// GL-free. Rewrites view.cellVisible from the camera and the world's grid:
+// the 3 x 3 block around the camera's cell, and every cell with a corner
+// inside the widened view cone that a march from the eye reaches without
+// meeting a wall. Reads no cell outside the map, wherever the camera is.
+void markVisibleCells(const GameState& world);
 
 // The maze of one frame: visibility pass, walls (camera-facing, unhidden
 // faces; the lit-wall texture where a map light hangs), floors, sky.
-void drawMaze();
+void drawMaze(const GameState& world);
 
 // ---------------------------------------------------------------------------
 // HUD
 // ---------------------------------------------------------------------------
 
-// Draws the head-up display over the scene from the HUD fields of gs in a
+// Draws the head-up display over the scene from the world's HUD fields in a
 // pixel projection of the whole window (at least 1 x 1): the cockpit frame,
 // "Health: " with the gauge, the overview map, score, bullets and the
 // message (while paused and no message is up: "Game paused"); with showMap
 // also the large map. Leaves the projection orthographic and lighting enabled.
-void drawHud();
+void drawHud(const GameState& world);
 
 // Start-up, once the window's context is current and before the first
 // frame: captures the glyphs of the HUD's fonts (Helvetica 18 and 10) into
@@ -516,16 +540,17 @@ void drawFrame(float cx, float cy, float t, float f, float r, float step, int n)
 // The health gauge about the current origin: the needle at angle
 // (1 - fraction) * pi (right at 1, up at 0.5, left at 0, below the horizontal
 // outside 0..1; none for a fraction that is not a number), the upper half
-// dial of `radius` pixels and, withHub, a hub blinking red / green each second.
-void drawHealthGauge(float radius, float fraction, bool withHub);
+// dial of `radius` pixels and, withHub, a hub blinking red / green each
+// second of `clockMs` (the game's clock, ms within the minute).
+void drawHealthGauge(float radius, float fraction, bool withHub, int32_t clockMs);
 
 // The overview map about the current origin, one pixel per world unit: the
 // player's green square, the cells whose lower-left corner lies within 60
 // units on both axes (walls yellow, floor grey), the prey within 60 units as
 // red dots. Reads only cells inside the table and the map.
-void drawOverviewMap(const Fighter& f);
+void drawOverviewMap(const GameState& world, const Fighter& f);
 
 // The whole level scaled to fit the view's opening of a w x h window, over
 // the 3-D view: walls, every prey (red), every other fighter in play (blue)
 // and the local fighter (green, with its heading). Nothing for an empty map.
-void drawLargeMap(float w, float h);
+void drawLargeMap(const GameState& world, float w, float h);

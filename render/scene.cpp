@@ -16,12 +16,12 @@ void keepHeapForFrames() {
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
 }
 
-void setupLights() {
+void setupLights(const GameState& world) {
     glEnable(GL_LIGHTING);
     glEnable(GL_NORMALIZE);
     glDepthFunc(GL_LESS);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    if (!gs.lightingOn) {
+    if (!world.lightingOn) {
         // One directional light from above, on the +x, +y side.
         const GLfloat position[4] = {1.0f, 1.0f, 1.0f, 0.0f};
         glEnable(GL_LIGHT0);
@@ -30,20 +30,21 @@ void setupLights() {
         return;
     }
     int chosen[kMaxSceneLights];
-    const int count = chooseSceneLights(chosen);
+    const int count = chooseSceneLights(world, chosen);
     // Lights are never disabled here: one enabled in an earlier frame keeps
     // its last position. Slots 4..7 keep whatever cut-off they last had.
     for (int k = 0; k < count; ++k) {
         const GLenum light = GL_LIGHT0 + k;
         glEnable(light);
-        glLightfv(light, GL_POSITION, gs.mazeLights[chosen[k]].position);
+        glLightfv(light, GL_POSITION, world.mazeLights[static_cast<size_t>(chosen[k])].position);
         if (k < 4) glLightf(light, GL_SPOT_CUTOFF, kSpotCutoff);
     }
 }
 
-void drawCrosshair() {
-    if (gs.localFighterIndex < 0 || gs.localFighterIndex >= fighterCount()) return;
-    const Fighter& f = gs.fighterList[gs.localFighterIndex];
+void drawCrosshair(const GameState& world) {
+    const int i = world.localFighterIndex;
+    if (i < 0 || i >= static_cast<int>(world.fighterList.size())) return;
+    const Fighter& f = world.fighterList[static_cast<size_t>(i)];
     glTranslatef(f.pos.x, f.pos.y, f.pos.z);
     glTranslatef(kCrosshairDistance * f.dir.x, kCrosshairDistance * f.dir.y, 0.0f);
     glRotatef(headingDegrees(f.dir), 0.0f, 0.0f, 1.0f);
@@ -59,26 +60,24 @@ void drawCrosshair() {
     glEnable(GL_LIGHTING);
 }
 
-void drawScene() {
+void drawScene(const GameState& world) {
     view.modelTriangles = 0;
     // Every step gets its own matrix pair so none sees another's transforms.
     glPushMatrix();
     glPushMatrix();
-    setupLights();
+    setupLights(world);
     glPopMatrix();
     glPushMatrix();
-    drawMaze();
+    drawMaze(world);
     glPopMatrix();
     glPushMatrix();
-    drawObjects();
+    drawObjects(world);
     glPopMatrix();
     glPushMatrix();
-    drawCrosshair();
+    drawCrosshair(world);
     glPopMatrix();
     glPushMatrix();
     drawExplosions();
     glPopMatrix();
     glPopMatrix();
-    // Explosions advanced by this drawing; the next idle pass leaves them be.
-    gs.drawnSincePass = true;
 }

@@ -33,6 +33,7 @@ void endProcessIf(GameEnd why) {
 
 GameEnd initialiseWorld() {
     randomSeed(0);
+    effectRandomSeed(0);
     gs.clockNowMs = readClockMs();
     gs.clockPrevMs = gs.clockNowMs;
     gs.quitRequested = false;
@@ -69,7 +70,22 @@ GameEnd initialiseWorld() {
 
 namespace {
 
-// Messages stay readable for kMessageShowMs, then the line empties.
+// The scene's depth range, world units from the eye: the far plane lies
+// beyond the farthest corner of the largest level of 8-unit cells (100 x 100,
+// about 1131 along the diagonal).
+constexpr double kNearPlane = 0.1;
+constexpr double kFarPlane = 2000.0;
+
+// The scene's perspective for a window of width x height (height >= 1).
+void setSceneProjection(int width, int height) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(view.fieldOfView, static_cast<double>(width) / height, kNearPlane, kFarPlane);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+// Messages stay readable for kMessageShowMs, then the line empties: a
+// matter of the passes' clock, so it is done by them, not by the frames.
 void expireMessageLine() {
     if (gs.messageLine[0] == '\0') return;
     if (clockElapsedMs(gs.messageSetMs, gs.clockNowMs) > kMessageShowMs)
@@ -104,6 +120,7 @@ void idle() {
     do {
         paceIdlePass();
         endProcessIf(gs.isServer ? serverIdlePass() : clientIdlePass());
+        expireMessageLine();
     } while (passOverdue());
     endProcessIf(checkLocalFighter());
     glutPostRedisplay();
@@ -121,6 +138,8 @@ void display() {
 
     view.cameraEye = f.pos;
     view.cameraDir = f.dir;
+    const int h = view.windowHeight > 0 ? view.windowHeight : 1;
+    setSceneProjection(view.windowWidth, h);
     glLoadIdentity();
     gluLookAt(view.cameraEye.x, view.cameraEye.y, view.cameraEye.z,
               view.cameraEye.x + view.cameraDir.x, view.cameraEye.y + view.cameraDir.y,
@@ -134,19 +153,14 @@ void display() {
     // The wait for sound notifications belongs to the idle pass's pacer
     // (its wait hook), so a covered window still refills the sound.
 
-    drawScene();
+    // The frame only reads the world.
+    const GameState& world = gs;
+    drawScene(world);
 
-    expireMessageLine();
     glPushMatrix();
-    drawHud();
+    drawHud(world);
     glColor3f(0.0f, 0.0f, 0.0f);
     glPopMatrix();
-
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    const int h = view.windowHeight > 0 ? view.windowHeight : 1;
-    gluPerspective(view.fieldOfView, static_cast<double>(view.windowWidth) / h, 0.1, 2000.0);
-    glMatrixMode(GL_MODELVIEW);
 
     glFlush();
     glutSwapBuffers();
@@ -159,10 +173,9 @@ void reshape(int width, int height) {
     if (width < 1) width = 1;
     view.windowWidth = width;
     view.windowHeight = height;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(view.fieldOfView, static_cast<double>(width) / height, 0.1, 5000.0);
-    glMatrixMode(GL_MODELVIEW);
+    // Each frame sets the scene's projection itself; this one is for drawing
+    // that does not go through display (the benchmarks).
+    setSceneProjection(width, height);
     glViewport(0, 0, width, height);
     glEnable(GL_DEPTH_TEST);
     const double halfAngle = width * static_cast<double>(view.fieldOfView) / height * 0.0027777778 *

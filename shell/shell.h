@@ -14,7 +14,8 @@
 GameEnd initialiseWorld();
 
 // GLUT callbacks. idle: the pacer's wait, then the server or client passes
-// that are due.
+// that are due, each followed by the message line's expiry. display: one
+// frame, which only reads the world. reshape: the window's new size.
 void idle();
 void display();
 void reshape(int width, int height);

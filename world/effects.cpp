@@ -1,5 +1,7 @@
-// effects.cpp -- explosions started by hits, and the server's note of each
-// one for the next state message.
+// effects.cpp -- explosions started by hits, the server's note of each one
+// for the next state message, and their animation: the rules set them up,
+// frames (or passes nothing was drawn in) advance them on the effects'
+// generator.
 #include <cmath>
 
 #include "sound/sound.h"
@@ -82,6 +84,9 @@ void spawnHitEffect(Vec3 at, bool large) {
 void startSmallExplosion(float x, float y, float z) { startExplosion(x, y, z, false); }
 void startLargeExplosion(float x, float y, float z) { startExplosion(x, y, z, true); }
 
+namespace {
+
+// One drawing's motion of an explosion's debris, from the effects' generator.
 void moveExplosionPieces(Explosion& e) {
     const int n = e.pieceCount < 0 ? 0
                   : (e.pieceCount > kMaxExplosionPieces ? kMaxExplosionPieces : e.pieceCount);
@@ -89,19 +94,35 @@ void moveExplosionPieces(Explosion& e) {
         Vec3& off = e.pieceOffset[k];
         const Vec3& dir = e.pieceDirection[k];
         const float speed = e.pieceSpeed[k];
-        off.x += dir.x * speed * (1.0f + 0.5f * randomFraction());
-        off.y += dir.y * speed * (1.0f + 0.5f * randomFraction());
-        off.z += dir.z * speed * (1.0f + 0.5f * randomFraction());
+        off.x += dir.x * speed * (1.0f + 0.5f * effectRandomFraction());
+        off.y += dir.y * speed * (1.0f + 0.5f * effectRandomFraction());
+        off.z += dir.z * speed * (1.0f + 0.5f * effectRandomFraction());
     }
 }
 
+// Closes one drawing: finished once frame has passed lifetime, then counted.
 void endExplosionFrame(Explosion& e) {
     if (e.frame > e.lifetime) e.finished = 1;
     e.frame += 1;
 }
 
+}  // namespace
+
+void advanceDrawnExplosions(ExplosionPicture picture) {
+    // A paused game freezes its explosions too: no motion, no count towards
+    // the end, so resuming picks them up where they stood.
+    const bool frozen = gs.gamePaused;
+    for (Explosion& e : gs.explosionList) {
+        const bool animated = e.effectType == 1 && !frozen;
+        if (animated) moveExplosionPieces(e);
+        if (picture) picture(e, frozen);
+        if (animated) endExplosionFrame(e);
+    }
+    effectState.drawnSincePass = true;
+}
+
 void advanceUndrawnExplosions() {
-    if (!gs.drawnSincePass && !gs.gamePaused) {
+    if (!effectState.drawnSincePass && !gs.gamePaused) {
         for (Explosion& e : gs.explosionList) {
             // Only drawable explosions ever finish; another type stays, as it does on screen.
             if (e.effectType != 1 || e.finished) continue;
@@ -109,6 +130,16 @@ void advanceUndrawnExplosions() {
             endExplosionFrame(e);
         }
     }
-    gs.drawnSincePass = false;
+    effectState.drawnSincePass = false;
     gs.explosionSoundThisPass = false;
+}
+
+void removeFinishedExplosions() {
+    std::vector<Explosion>& list = gs.explosionList;
+    // The one moved into a gap is looked at in its turn: the same result as
+    // starting over after every removal.
+    for (size_t i = 0; i < list.size();) {
+        if (list[i].finished) removeAt(list, i);
+        else ++i;
+    }
 }

@@ -197,5 +197,5 @@ void worldStep() {
 
     removeAll(gs.preyList, [](const Prey& p) { return p.destroyed != 0; });
     removeAll(gs.bulletList, [](const Bullet& b) { return b.spent != 0; });
-    removeAll(gs.explosionList, [](const Explosion& e) { return e.finished != 0; });
+    removeFinishedExplosions();
 }

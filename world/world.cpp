@@ -1,4 +1,5 @@
-// world.cpp -- the shared record, the generator, directions and headings.
+// world.cpp -- the shared record, the two generators (the rules' and the
+// effects'), directions and headings.
 #include "base/log.h"
 #include "world/world.h"
 
@@ -8,11 +9,13 @@
 #include <new>
 
 GameState gs;
+EffectState effectState;
 
 void resetGameStateForTest() {
     // GameState is large (two 100 x 100 tables); build the fresh one in place.
     gs.~GameState();
     new (&gs) GameState();
+    effectState = EffectState{};
 }
 
 Vec3 directionFromCode(int code) {
@@ -52,6 +55,12 @@ int randomNextFrom(uint32_t& state) {
 int randomNext() { return randomNextFrom(gs.randomState); }
 
 float randomFraction() { return static_cast<float>(randomNext()) * 3.0518509e-05f; }
+
+void effectRandomSeed(uint32_t seed) { effectState.randomState = seed; }
+
+float effectRandomFraction() {
+    return static_cast<float>(randomNextFrom(effectState.randomState)) * 3.0518509e-05f;
+}
 
 void setMessageLine(const char* text) {
     std::snprintf(gs.messageLine, sizeof gs.messageLine, "%s", text ? text : "");

@@ -147,8 +147,9 @@ struct Prey {
     int32_t stuckCount = 0;    // consecutive refused behaviour updates
 };
 
-// A tumbling debris explosion. Created by the hit effects, animated and drawn
-// by the renderer, removed by the world step once `finished` is set.
+// A tumbling debris explosion. Started by the hit effects; its animation
+// (frame, finished, the pieces' offsets) is the effects' to advance (see
+// advanceDrawnExplosions), and it is removed once `finished` is set.
 constexpr int kMaxExplosionPieces = 100;
 // Explosions under way at most: a new one beyond them replaces the oldest.
 // Play shows a handful at a time; the bound keeps a flood of effect events
@@ -159,7 +160,7 @@ struct Explosion {
     uint32_t startOrder = 0;   // gs.explosionsStarted when it began: the smallest is the oldest
     int32_t effectType = 1;    // 1 = explosion; no other type exists
     int32_t frame = 0;         // drawings made so far
-    uint8_t finished = 0;      // set by the drawing once frame exceeds lifetime
+    uint8_t finished = 0;      // set by the animation once frame exceeds lifetime
     int32_t pieceCount = 0;    // 30 (small) or 100 (large)
     int32_t lifetime = 0;      // 10 (small) or 30 (large), in drawings
     Vec3 pieceOffset[kMaxExplosionPieces];     // relative to centre
@@ -194,8 +195,6 @@ struct MazeLight {
     int32_t row = 0;
     int32_t side = 0;          // 0..3, the DirectionCode numbering
     float position[4] = {};    // x, y, z, w (w = 1: positional)
-    float distance = 0.0f;     // to the camera, filled by the scene each frame
-    uint8_t chosen = 0;        // one of the eight lights used this frame
 };
 
 // ---------------------------------------------------------------------------
@@ -250,7 +249,6 @@ struct GameState {
     int32_t clockPrevMs = 0;
     char messageLine[kMessageLineSize] = "Info message here";
     int32_t messageSetMs = 0;             // clockNowMs when messageLine was last set
-    bool drawnSincePass = false;          // a frame was drawn since the last idle pass
     uint32_t explosionsStarted = 0;       // explosions ever started (their startOrder)
     bool explosionSoundThisPass = false;  // the explosion sound was (re)started this pass
     int32_t hudScore = 0;
@@ -266,14 +264,29 @@ struct GameState {
     bool soundOn = false;
     int32_t detailLevel = 4;              // 0 most detailed .. 8 least
 
-    // The generator's state; seeded with 0 at start-up.
+    // The rules' generator's state; seeded with 0 at start-up. Only the
+    // rules draw on it (prey, firing, the set-up of explosions), so the
+    // world's course never depends on what is drawn.
     uint32_t randomState = 0;
 };
 
 // The one world record of this process.
 extern GameState gs;
 
-// Replaces the world with a fresh record. For tests and start-up.
+// The effects' own state, apart from the world's: the generator of every
+// random draw made only for the look of things (the debris' motion and
+// tumbling, the glow ball, the flames), and whether a drawn frame advanced
+// the explosions since the last idle pass. Lifetime: the process; the
+// generator is seeded with 0 at start-up, like the rules' one; cleared with
+// the world by resetGameStateForTest(). No rule reads it.
+struct EffectState {
+    uint32_t randomState = 0;      // the effects' generator (randomNextFrom)
+    bool drawnSincePass = false;   // set by advanceDrawnExplosions, cleared by each idle pass
+};
+extern EffectState effectState;
+
+// Replaces the world with a fresh record, and the effects' state with a
+// fresh one. For tests and start-up.
 void resetGameStateForTest();
 
 inline int fighterCount() { return static_cast<int>(gs.fighterList.size()); }
@@ -311,6 +324,11 @@ int randomNext();          // 0..32767
 // disturb the world's sequence (the hostile-datagram maker).
 int randomNextFrom(uint32_t& state);
 float randomFraction();    // randomNext() / 32767, 0..1 inclusive
+
+// The same generator on effectState.randomState, for what only the look of
+// things needs: drawing never moves the rules' sequence.
+void effectRandomSeed(uint32_t seed);
+float effectRandomFraction();  // 0..1 inclusive, as randomFraction
 
 // True when (row, col) lies inside the 100 x 100 table and inside the map.
 inline bool cellInMaze(int row, int col) {
@@ -502,23 +520,39 @@ void startLargeExplosion(float x, float y, float z);
 // the clients, then starts a large (kill) or small explosion there.
 void spawnHitEffect(Vec3 at, bool large);
 
-// One drawing's motion of an explosion's debris: every piece below
-// pieceCount moves along its direction by its speed times (1 + 0.5 x a fresh
-// random fraction), one fraction per axis in the order x, y, z.
-void moveExplosionPieces(Explosion& e);
+// The explosions' animation. An explosion is set up by the rules (its pieces
+// from the rules' generator), then advanced once per drawing: its pieces
+// move along their directions by their speeds times (1 + 0.5 x a fraction
+// of the effects' generator, one per axis in the order x, y, z), and once
+// its frame has passed its lifetime it is finished: a small one at its
+// twelfth drawing, a large one at its thirty-second. Only these functions
+// advance it, whether a frame shows it or not.
 
-// Closes one drawing of an explosion: sets finished once frame has passed
-// lifetime, then counts the drawing. A small explosion is finished at its
-// twelfth drawing, a large one at its thirty-second.
-void endExplosionFrame(Explosion& e);
+// How a frame shows one explosion, between the motion of its pieces and
+// the count of the drawing. `frozen` while the world is paused: the pieces
+// stand where they are.
+using ExplosionPicture = void (*)(const Explosion& e, bool frozen);
 
-// Once per idle pass, before the world step: when nothing was drawn since
-// the previous pass (a covered or unmapped window, a windowless process),
-// every explosion advances as one drawing would, unseen, so explosions still
-// finish on time and the list cannot grow without bound. Clears
-// gs.drawnSincePass and opens the pass for one explosion sound. A paused
-// world's explosions stand still.
+// A drawn frame's turn, in list order: every explosion of type 1 (a finished
+// one too, until it is removed) moves, is shown by `picture` (null: not
+// shown) and counts the drawing; while gs.gamePaused each is shown frozen,
+// neither moved nor counted. An explosion of another type is only shown.
+// Notes in effectState that a frame advanced them, so the next idle pass
+// leaves them be.
+void advanceDrawnExplosions(ExplosionPicture picture);
+
+// Once per idle pass, before the world step: when no frame advanced the
+// explosions since the previous pass (a covered or unmapped window, a
+// windowless process), every unfinished explosion of type 1 advances as one
+// drawing would, unseen, so explosions still finish on time and the list
+// cannot grow without bound. Clears effectState.drawnSincePass and opens the
+// pass for one explosion sound. A paused world's explosions stand still.
 void advanceUndrawnExplosions();
+
+// Removes every finished explosion, each by moving the last one into its
+// place (the order of removeAt). The server's world step calls it after the
+// hits; a client, which runs no world step, after each receive pass.
+void removeFinishedExplosions();
 
 // ---------------------------------------------------------------------------
 // Option flags (shared by the keys and the menus)

@@ -1,8 +1,8 @@
 // effects_rules.cpp -- the GL-free part of the effects: the glow ball's
 // shells, the flame's particle system and the explosion's flash. Every random
-// fraction comes from the world's generator, in a fixed order, so the
-// drawing draws on the same sequence as the rules. The explosion's boxes are
-// built here too, so that a whole explosion goes to GL as one batch.
+// fraction comes from the effects' generator, in a fixed order, so drawing
+// never moves the rules' sequence. The explosion's boxes are built here too,
+// so that a whole explosion goes to GL as one batch.
 #include <cmath>
 
 #include "render/render.h"
@@ -22,9 +22,9 @@ void makeGlowBall(GlowBall& ball) {
     for (int k = 1; k <= kGlowShells; ++k) {
         GlowShell& shell = ball.shells[k - 1];
         // Centres scattered within +-0.2 of the size, so the shells shimmer.
-        shell.offset.x = (2.0f * randomFraction() - 1.0f) * size * 0.2f;
-        shell.offset.y = (2.0f * randomFraction() - 1.0f) * size * 0.2f;
-        shell.offset.z = (2.0f * randomFraction() - 1.0f) * size * 0.2f;
+        shell.offset.x = (2.0f * effectRandomFraction() - 1.0f) * size * 0.2f;
+        shell.offset.y = (2.0f * effectRandomFraction() - 1.0f) * size * 0.2f;
+        shell.offset.z = (2.0f * effectRandomFraction() - 1.0f) * size * 0.2f;
         shell.radius = static_cast<float>(k) * size * 0.05f;
         // The outer quarter (shells 15..20) fades from the inner colour to the
         // outer one; the small tolerance keeps shell 15 in it whatever the
@@ -42,17 +42,17 @@ void birthFlameRow(FlameSystem& fs) {
     const float* spread = fs.spread;
     for (int p = 0; p < kFlameParticles; ++p) {
         FlameParticle& n = fs.trail[p][0];
-        const float r1 = randomFraction() * spread[0];
-        const float a1 = kTwoPi * randomFraction();
+        const float r1 = effectRandomFraction() * spread[0];
+        const float a1 = kTwoPi * effectRandomFraction();
         const float x0 = r1 * std::cos(a1), y0 = r1 * std::sin(a1);
         n.pos = Vec3{x0, y0, 0.0f};
         // Aimed from the birth point at a point of the disc spread[2] higher.
-        const float r2 = randomFraction() * spread[1];
-        const float a2 = kTwoPi * randomFraction();
+        const float r2 = effectRandomFraction() * spread[1];
+        const float a2 = kTwoPi * effectRandomFraction();
         const float dx = r2 * std::cos(a2) - x0, dy = r2 * std::sin(a2) - y0, dz = spread[2];
         const float len = std::sqrt(dx * dx + dy * dy + dz * dz);
         n.dir = len > 0.0f ? Vec3{dx / len, dy / len, dz / len} : Vec3{0.0f, 0.0f, 1.0f};
-        for (float& s : n.speed) s = randomFraction() * spread[2] * 0.1f;
+        for (float& s : n.speed) s = effectRandomFraction() * spread[2] * 0.1f;
         for (float& u : n.unused) u = 0.0f;
         n.colour[0] = 1.0f;
         n.colour[1] = 0.7f;
@@ -74,7 +74,7 @@ FlameParticle advanceFlameParticle(const FlameParticle& p, const float spread[3]
     n.pos.x = p.pos.x + p.dir.x * p.speed[0];
     n.pos.y = p.pos.y + p.dir.y * p.speed[1];
     n.pos.z = p.pos.z + p.dir.z * p.speed[2];
-    n.colour[3] = flameAlpha(n.pos, spread, randomFraction());
+    n.colour[3] = flameAlpha(n.pos, spread, effectRandomFraction());
     return n;
 }
 

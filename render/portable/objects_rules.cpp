@@ -46,12 +46,12 @@ float lampTurnDegrees(int side, float viewerHeading) {
     return a + 270.0f;
 }
 
-bool preyCollidesWithFighter(Vec3 preyPos, const Fighter& f) {
+bool preyCollidesWithFighter(const GameState& world, Vec3 preyPos, const Fighter& f) {
     if (f.state == Dead || f.state == Absent) return false;
     const float dx = preyPos.x - f.pos.x;
     const float dy = preyPos.y - f.pos.y;
     const float distance = std::sqrt(dx * dx + dy * dy);
-    return 1.2f * distance < (gs.preyExtent.x + gs.fighterExtent.x) * 0.5f;
+    return 1.2f * distance < (world.preyExtent.x + world.fighterExtent.x) * 0.5f;
 }
 
 bool sphereOutsideView(Vec3 centre, float radius) {

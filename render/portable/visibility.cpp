@@ -14,20 +14,24 @@ namespace {
 // pinned to a sentinel outside it, so the float-to-int conversion stays
 // defined and no caller can index the table with them.
 constexpr int kOutside = -1000;
-int cellIndex(float coordinate) {
-    const float q = coordinate / gs.cellSize;
+int cellIndex(const GameState& world, float coordinate) {
+    const float q = coordinate / world.cellSize;
     if (!(q > -2.0f * kMaxMazeSize && q < 2.0f * kMaxMazeSize)) return kOutside;
     return static_cast<int>(q);
 }
 
-bool isWall(int row, int col) { return cellInMaze(row, col) && gs.mazeCells[row][col] == 1; }
+// A wall cell inside the table and the map (as cellInMaze, for this world).
+bool isWall(const GameState& world, int row, int col) {
+    return row >= 0 && col >= 0 && row < world.mazeRows && col < world.mazeCols && row < kMaxMazeSize &&
+           col < kMaxMazeSize && world.mazeCells[row][col] == 1;
+}
 
 // The visibility of one corner (grid point) of cell (r, k) from the eye:
 // inside the widened cone, and a march from the eye toward it, one cell per
 // step along its major axis, meets no wall before it reaches the cell or the
 // corner's neighbourhood.
-bool cornerPasses(int r, int k, int i, int j, float threshold) {
-    const float cs = gs.cellSize;
+bool cornerPasses(const GameState& world, int r, int k, int i, int j, float threshold) {
+    const float cs = world.cellSize;
     const float dx = (k + j) * cs - view.cameraEye.x;
     const float dy = (r + i) * cs - view.cameraEye.y;
     const float len = std::sqrt(dx * dx + dy * dy);
@@ -55,10 +59,10 @@ bool cornerPasses(int r, int k, int i, int j, float threshold) {
     for (int step = 0; step < 4 * kMaxMazeSize; ++step) {
         px += stepX;
         py += stepY;
-        const int row = cellIndex(py);
-        const int col = cellIndex(px);
+        const int row = cellIndex(world, py);
+        const int col = cellIndex(world, px);
         if (row == r && col == k) return true;
-        if (isWall(row, col)) return false;
+        if (isWall(world, row, col)) return false;
         if (std::abs(row - (r + i)) <= 1 && std::abs(col - (k + j)) <= 1) return true;
     }
     return true;
@@ -66,54 +70,59 @@ bool cornerPasses(int r, int k, int i, int j, float threshold) {
 
 }  // namespace
 
-int chooseSceneLights(int chosen[kMaxSceneLights]) {
-    const int total = lightCount();
+int chooseSceneLights(const GameState& world, int chosen[kMaxSceneLights]) {
+    const int total = static_cast<int>(world.mazeLights.size());
     if (total <= kMaxSceneLights) {
         for (int i = 0; i < total; ++i) chosen[i] = i;
         return total;
     }
-    for (MazeLight& light : gs.mazeLights) {
+    // Sized once per level: the frames after the first allocate nothing.
+    std::vector<float>& distance = view.lightDistance;
+    std::vector<uint8_t>& taken = view.lightChosen;
+    distance.resize(static_cast<size_t>(total));
+    taken.resize(static_cast<size_t>(total));
+    for (int i = 0; i < total; ++i) {
+        const MazeLight& light = world.mazeLights[static_cast<size_t>(i)];
         const float dx = light.position[0] - view.cameraEye.x;
         const float dy = light.position[1] - view.cameraEye.y;
-        light.distance = dx * dx + dy * dy;
-        light.chosen = 0;
+        distance[static_cast<size_t>(i)] = dx * dx + dy * dy;
+        taken[static_cast<size_t>(i)] = 0;
     }
     for (int slot = 0; slot < kMaxSceneLights; ++slot) {
         int best = -1;
         float bestDistance = 1.0e10f;
         for (int i = 0; i < total; ++i) {
-            const MazeLight& light = gs.mazeLights[i];
             // Strictly smaller: of equal distances the lower index wins.
-            if (!light.chosen && light.distance < bestDistance) {
+            if (!taken[static_cast<size_t>(i)] && distance[static_cast<size_t>(i)] < bestDistance) {
                 best = i;
-                bestDistance = light.distance;
+                bestDistance = distance[static_cast<size_t>(i)];
             }
         }
         // Lights 1e10 or more away (or at a NaN distance) are never chosen.
         if (best < 0) return slot;
-        gs.mazeLights[best].chosen = 1;
+        taken[static_cast<size_t>(best)] = 1;
         chosen[slot] = best;
     }
     return kMaxSceneLights;
 }
 
-void markVisibleCells() {
+void markVisibleCells(const GameState& world) {
     for (auto& row : view.cellVisible)
         for (uint8_t& cell : row) cell = 0;
-    const int rows = gs.mazeRows < kMaxMazeSize ? gs.mazeRows : kMaxMazeSize;
-    const int cols = gs.mazeCols < kMaxMazeSize ? gs.mazeCols : kMaxMazeSize;
+    const int rows = world.mazeRows < kMaxMazeSize ? world.mazeRows : kMaxMazeSize;
+    const int cols = world.mazeCols < kMaxMazeSize ? world.mazeCols : kMaxMazeSize;
     // Without a usable cell size or eye there is no grid to place the eye in.
-    if (!(gs.cellSize > 0.0f) || !std::isfinite(gs.cellSize) ||
+    if (!(world.cellSize > 0.0f) || !std::isfinite(world.cellSize) ||
         !std::isfinite(view.cameraEye.x) || !std::isfinite(view.cameraEye.y))
         return;
-    const int camRow = cellIndex(view.cameraEye.y);
-    const int camCol = cellIndex(view.cameraEye.x);
+    const int camRow = cellIndex(world, view.cameraEye.y);
+    const int camCol = cellIndex(world, view.cameraEye.x);
     const float threshold = view.viewConeCos / 1.2f;
     for (int r = 0; r < rows; ++r) {
         for (int k = 0; k < cols; ++k) {
             bool visible = std::abs(camRow - r) < 2 && std::abs(camCol - k) < 2;
             for (int i = 0; i < 2 && !visible; ++i)
-                for (int j = 0; j < 2 && !visible; ++j) visible = cornerPasses(r, k, i, j, threshold);
+                for (int j = 0; j < 2 && !visible; ++j) visible = cornerPasses(world, r, k, i, j, threshold);
             view.cellVisible[r][k] = visible ? 1 : 0;
         }
     }

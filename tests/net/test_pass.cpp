@@ -16,7 +16,7 @@ namespace {
 testing::AssertionResult serverPasses(int n, bool drawnEachTime) {
     const logtest::LogCapture quiet;
     for (int i = 0; i < n; ++i) {
-        gs.drawnSincePass = drawnEachTime;
+        effectState.drawnSincePass = drawnEachTime;
         const GameEnd end = serverIdlePass();
         if (end != GameEnd::Playing) return testing::AssertionFailure() << "pass " << i << " ended the game";
     }

@@ -68,7 +68,7 @@ void beginTile(int col, int row, int cols, int rows, Vec3 eye, Vec3 at) {
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_NORMALIZE);
     glShadeModel(GL_SMOOTH);
-    setupLights();  // lighting is off: the default light
+    setupLights(gs);  // lighting is off: the default light
 }
 
 Frame grabSheet(const char* name) {
@@ -128,7 +128,7 @@ TEST_F(ObjectPixels, APreyIsDrawnOnlyInAMarkedCell) {
         beginTile(0, 0, 1, 1, Vec3{kEyeX, kEyeY, 1.7f}, Vec3{kEyeX + 1.0f, kEyeY, 1.7f});
         std::memset(view.cellVisible, 0, sizeof view.cellVisible);
         view.cellVisible[2][6] = marked ? 1 : 0;  // the prey's cell, x 48..56
-        drawObjects();
+        drawObjects(gs);
         return grabSheet(name);
     };
     const Frame none = drawObjectsWith("prey-none", true);
@@ -217,10 +217,10 @@ TEST_F(ObjectPixels, ContactSheets) {
     for (int c = 0; c < 3; ++c) {
         gs.detailLevel = 4 * c;
         beginTile(c, 0, 3, 2, Vec3{5.0f, 3.5f, 3.8f}, Vec3{0.0f, 0.0f, 1.6f});
-        drawFighter(f);
+        drawFighter(f, gs.detailLevel);
         beginTile(c, 1, 3, 2, Vec3{4.5f, 3.0f, 3.0f}, Vec3{0.0f, 0.0f, 1.4f});
         view.modelTriangles = 0;
-        drawPrey(q);
+        drawPrey(q, gs.detailLevel);
         preyTriangles[c] = view.modelTriangles;
     }
     grabSheet("models-detail-0-4-8");
@@ -229,7 +229,7 @@ TEST_F(ObjectPixels, ContactSheets) {
     for (int pose = 0; pose < kPreyPoseCount; ++pose) {
         q.pose = pose;
         beginTile(pose % 6, pose / 6, 6, 3, Vec3{0.0f, 5.0f, 1.6f}, Vec3{0.0f, 0.0f, 1.5f});
-        drawPrey(q);
+        drawPrey(q, gs.detailLevel);
     }
     grabSheet("prey-poses");
     gs.texturesOn = true;
@@ -238,7 +238,7 @@ TEST_F(ObjectPixels, ContactSheets) {
 
 // Leaving out fighters, bullets and lamps outside the view changes no pixel: a sweep
 // of viewpoints over the shipped level, each drawn with and without the skip
-// from the same flame and generator state.
+// from the same flame and effects' generator state.
 TEST_F(ObjectPixels, SkippingHiddenFightersBulletsAndLampsChangesNoPixel) {
     if (!useShippedModels()) useBoxModels();
     gs.texturesOn = true;
@@ -271,12 +271,12 @@ TEST_F(ObjectPixels, SkippingHiddenFightersBulletsAndLampsChangesNoPixel) {
             const float a = 6.2831853f * randomFraction();
             const float x = (c + 0.5f) * cs, y = (r + 0.5f) * cs;
             const FlameSystem flameBefore = flame;
-            const uint32_t randomBefore = gs.randomState;
+            const uint32_t randomBefore = effectState.randomState;
             Frame drawn[2];
             int modelTriangles[2];
             for (int skip = 0; skip < 2; ++skip) {
                 flame = flameBefore;
-                gs.randomState = randomBefore;
+                effectState.randomState = randomBefore;
                 skipHiddenObjects = skip == 1;
                 displayAt(x, y, std::cos(a), std::sin(a));
                 drawn[skip] = readFrame();

@@ -165,7 +165,7 @@ TEST(DrawingRules, MissileRacksFillExistingPlacesInReadingOrder) {
 }
 
 TEST(DrawingRules, GlowBallShellsFadeFromWarmToRedAndClear) {
-    randomSeed(3);
+    effectRandomSeed(3);
     makeGlowBall(glowBall);
     for (int k = 1; k <= kGlowShells; ++k) {
         const GlowShell& s = glowBall.shells[k - 1];

@@ -37,7 +37,7 @@ int visibleCount(int outsideOf = 0) {
 // what lies behind it until a march to one corner of a cell gets through.
 TEST(VisibleCells, CellsAheadAreDrawnUnlessBehindTheViewerOrAWall) {
     openMaze(10, 5, 2);
-    markVisibleCells();
+    markVisibleCells(gs);
     EXPECT_TRUE(view.cellVisible[5][8]);   // straight ahead, far
     EXPECT_TRUE(view.cellVisible[3][7]);   // ahead and a little aside
     EXPECT_FALSE(view.cellVisible[5][0]);  // two cells behind
@@ -46,12 +46,12 @@ TEST(VisibleCells, CellsAheadAreDrawnUnlessBehindTheViewerOrAWall) {
     EXPECT_EQ(visibleCount(10), 0) << "nothing outside the map";
 
     for (int r = 0; r < 10; ++r) gs.mazeCells[r][4] = 1;
-    markVisibleCells();
+    markVisibleCells(gs);
     EXPECT_TRUE(view.cellVisible[5][4]) << "the wall block itself shows its face";
     EXPECT_FALSE(view.cellVisible[5][6]) << "every corner lies behind the wall";
     EXPECT_FALSE(view.cellVisible[5][8]);
     gs.mazeCells[5][4] = 0;  // a gap in the wall
-    markVisibleCells();
+    markVisibleCells(gs);
     EXPECT_TRUE(view.cellVisible[5][6]);
     EXPECT_TRUE(view.cellVisible[5][8]);
     EXPECT_FALSE(view.cellVisible[1][6]) << "far off the gap's line of sight";
@@ -70,19 +70,19 @@ TEST(VisibleCells, AnyCameraPositionOrCellSizeStaysInsideTheMap) {
         for (int r = 0; r < 10; ++r) gs.mazeCells[r][0] = gs.mazeCells[r][9] = 1;
         view.cameraEye = eye;
         view.cameraDir = Vec3{-1.0f, 0.3f, 0.0f};
-        markVisibleCells();
+        markVisibleCells(gs);
         EXPECT_EQ(visibleCount(10), 0) << eye.x << "," << eye.y;
     }
     // Just outside the map, looking in, the maze ahead is seen.
     openMaze(10, 5, 5);
     view.cameraEye = Vec3{-4.0f, 44.0f, 1.7f};
-    markVisibleCells();
+    markVisibleCells(gs);
     EXPECT_TRUE(view.cellVisible[5][5]);
     // Without a cell size there is no grid: nothing is drawn.
     for (float size : {0.0f, -8.0f}) {
         openMaze(10, 5, 5);
         gs.cellSize = size;
-        markVisibleCells();
+        markVisibleCells(gs);
         EXPECT_EQ(visibleCount(), 0) << size;
     }
 }
