@@ -18,10 +18,6 @@ bool sameAddress(NetAddress a, NetAddress b) { return a.ip == b.ip && a.port == 
 
 bool fighterForSlot(int slot) { return slot >= 0 && slot + 1 < fighterCount(); }
 
-// Quitting and the display toggles act only in the process whose player
-// pressed them; no client may end or restyle the server.
-bool neverFromClients(uint32_t key) { return key == 'q' || key == 'Q' || key == 'L' || key == 'T'; }
-
 // Sends a whole datagram; reports a failure like the C library's perror.
 void sendReported(const NetMessage& msg, NetAddress to) {
     if (net.netSocket < 0) return;
@@ -154,7 +150,9 @@ void applyClientKey(int slot, KeyRecord key) {
     // Codes past one byte would index past keyDown (no toolkit key is that
     // large, special ones included).
     if (key.key >= static_cast<uint32_t>(kKeyCount)) return;
-    if (!key.special && neverFromClients(key.key)) return;
+    // Quitting and the display toggles act only in the process whose player
+    // pressed them; no client may end or restyle the server.
+    if (keyIsLocalOnly(static_cast<int>(key.key), key.special != 0)) return;
     fighterKeyAction(gs.fighterList[slot + 1], static_cast<int>(key.key), key.released != 0,
                      key.special != 0);
 }
@@ -188,7 +186,7 @@ void applyClientKeys(int slot, const NetMessage& msg) {
     c.keySeq = x.newestSeq;
     Fighter& f = gs.fighterList[slot + 1];
     for (int k = 0; k < kKeyCount; ++k) {
-        if (neverFromClients(static_cast<uint32_t>(k))) continue;
+        if (keyIsLocalOnly(k, false)) continue;
         f.keyDown[k] = (x.held[k / 8] >> (k % 8)) & 1;
     }
     c.keyLeaseUntilMs = net.clockMillis() + kKeyLeaseMs;

@@ -247,10 +247,7 @@ uint32_t hugeKey(uint32_t& s) {
     return below(s, 4) ? pick(s, kKeys) : 256u + below(s, 0x7FFFFF00u);
 }
 
-uint32_t quitOrToggle(uint32_t& s) {
-    static const uint32_t kKeys[] = {'q', 'Q', 'L', 'T'};
-    return pick(s, kKeys);
-}
+uint32_t quitOrToggle(uint32_t& s) { return static_cast<uint32_t>(pick(s, kLocalOnlyKeys)); }
 
 // ---------------------------------------------------------------------------
 // Shapes
