@@ -356,10 +356,9 @@ bool snapshotFollows(const StateSnapshot& s, uint32_t baseSeq, int32_t baseClock
 // Server
 // ---------------------------------------------------------------------------
 
-// Frees all 8 client slots.
-void clearClientTable();
-// Opens the server socket on net.port and prints "Server named %s waiting on
-// port %d"; on failure writes the error line and goes on without a socket.
+// Frees every client slot, opens the server socket on net.port and prints
+// "Server named %s waiting on port %d"; on failure writes the error line and
+// goes on without a socket.
 void startServer();
 // Takes one datagram: 1 with the message and the sender's slot (-1 when the
 // datagram is to be dropped: wrong size, or an address without a slot);
@@ -424,7 +423,7 @@ bool clientWaitForDatagram(int64_t timeoutMicros);
 void sendKeyRefresh();
 
 // ---------------------------------------------------------------------------
-// Both ends
+// Both ends (datagram.cpp)
 // ---------------------------------------------------------------------------
 
 // Takes one datagram from net.netSocket: 1 with a datagram of exactly

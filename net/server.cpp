@@ -32,14 +32,15 @@ void prepareFighter(int index) {
     gs.fighterList[index].state = InPlay;
 }
 
-}  // namespace
-
 void clearClientTable() {
     for (ClientSlot& c : net.clients) c = ClientSlot{};
 }
 
+}  // namespace
+
 void startServer() {
     net.role = RoleServer;
+    clearClientTable();
     const char* failed = "socket()";
     const int sock = net.transport.openSocket(true, net.port, &failed);
     if (sock < 0) {
