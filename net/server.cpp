@@ -118,7 +118,7 @@ void sendProbe(int slot) {
     // The body's events went out with it already: a client that took both
     // would start them twice. The trailer (same sequence number, the same
     // ids) stays, so a client that lost the body still gets them by id.
-    probe.bytes[14] = 0;
+    dropStateEffects(probe);
     setMessageYourFighter(probe, static_cast<uint8_t>(slot + 1));
     sendReported(probe, net.clients[slot].address);
 }
@@ -223,6 +223,5 @@ void serverNetworkReceive() {
 
 void serverNetworkSend() {
     packState(net.snapshotMessage);
-    setMessageKind(net.snapshotMessage, StateUpdate);
     broadcastState(net.snapshotMessage);
 }
