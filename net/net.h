@@ -4,6 +4,11 @@
 //
 // All socket calls live in net/socket_posix.cpp behind NetTransport; the rest
 // of net/ is portable and runs in tests against a fake transport and clock.
+// Calls between its files run one way: pass -> server, client -> snapshot
+// -> wire (the codec), and server, client -> datagram -> net_state ->
+// socket_posix. storm (hostile datagrams, written through the codec) and
+// impair serve the test tools; the transport's forged send uses storm's
+// packet builder.
 //
 // Wire format: every datagram is exactly kNetMessageSize bytes, little-endian
 // on any host. Its byte layout is written once in code, in wire.cpp's field
@@ -107,7 +112,7 @@ struct NetAddress {
 };
 
 // ---------------------------------------------------------------------------
-// Platform layer: every socket call goes through one of these.
+// Platform layer (socket_posix.cpp): every socket call goes through one of these.
 // ---------------------------------------------------------------------------
 
 struct NetTransport {
@@ -151,7 +156,7 @@ struct NetTransport {
 NetTransport posixTransport();
 
 // ---------------------------------------------------------------------------
-// Process-wide network record
+// Process-wide network record (net_state.cpp)
 // ---------------------------------------------------------------------------
 
 enum NetRole : int32_t { RoleNone = 0, RoleServer = 1, RoleClient = 2 };
@@ -407,7 +412,7 @@ bool snapshotIsNewer(const StateSnapshot& s);
 bool snapshotFollows(const StateSnapshot& s, uint32_t baseSeq, int32_t baseClockMs);
 
 // ---------------------------------------------------------------------------
-// Server
+// Server (server.cpp)
 // ---------------------------------------------------------------------------
 
 // Frees every client slot, opens the server socket on net.port and prints
@@ -444,7 +449,7 @@ void serverNetworkReceive();
 void serverNetworkSend();
 
 // ---------------------------------------------------------------------------
-// Client
+// Client (client.cpp)
 // ---------------------------------------------------------------------------
 
 // Client start-up: joins the server named by a host name or dotted address.
@@ -486,7 +491,7 @@ void sendKeyRefresh();
 int takeDatagram(NetMessage& out, NetAddress& from);
 
 // ---------------------------------------------------------------------------
-// Idle passes (the windowed game and the windowless server share them)
+// Idle passes (pass.cpp; the windowed game and the windowless server share them)
 // ---------------------------------------------------------------------------
 
 // One server pass: ends through quitGame once stopRequested(); reads the
@@ -502,7 +507,7 @@ void serverIdlePass();
 void clientIdlePass();
 
 // ---------------------------------------------------------------------------
-// Impairment of a link, for the test relay (tools/maze_relay.cpp)
+// Impairment of a link, for the test relay (impair.cpp, tools/maze_relay.cpp)
 // ---------------------------------------------------------------------------
 
 // What a poor network does to the datagrams of one direction.
