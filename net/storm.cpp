@@ -436,6 +436,9 @@ bool writeShape(StormShape shape, uint32_t& s, int n, NetMessage& m) {
     }
     case StormHugeKeyCode: {
         setMessageKind(m, below(s, 4) ? KeyEvent : KeepAliveAnswer);
+        // Here and in the two key shapes below, some fields are drawn last
+        // field first: the order these datagrams have always been made in,
+        // so that a seed and an index keep naming the same bytes.
         KeyRecord k;
         k.special = drawByte(s);
         k.released = drawByte(s);
