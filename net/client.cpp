@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "base/log.h"
@@ -84,12 +85,6 @@ bool resyncTo(const StateSnapshot& s) {
 
 }  // namespace
 
-uint32_t resolveHost(const char* name) {
-    if (name == nullptr || name[0] == '\0') return 0;
-    uint32_t ip = 0;
-    return lookUpServer(name, &ip) ? ip : 0;
-}
-
 bool connectToServer(const char* hostName) {
     net.role = RoleClient;
     net.connected = 0;
@@ -164,10 +159,21 @@ void sendKeyEvent(int key, bool released, bool special) {
         else net.heldKeys[key / 8] |= bit;
     }
     writeKeyRecord(net.keyBuffer, record);
-    writeKeyExtension(net.keyBuffer);
+    writeKeyExtension(net.keyBuffer, clientKeyExtension());
     setMessageKind(net.keyBuffer, KeyEvent);
     sendToServer(net.keyBuffer);
     net.lastKeySentMs = net.lastKeyRefreshMs = net.clockMillis();
+}
+
+KeyExtension clientKeyExtension() {
+    KeyExtension x;
+    x.present = true;
+    x.newestSeq = net.keySeq;
+    x.historyCount = static_cast<uint8_t>(std::min<uint32_t>(net.keySeq, kKeyHistory));
+    for (int i = 0; i < x.historyCount; ++i)
+        x.history[i] = net.keyHistory[(net.keySeq - static_cast<uint32_t>(i)) % kKeyHistory];
+    std::copy(std::begin(net.heldKeys), std::end(net.heldKeys), x.held);
+    return x;
 }
 
 void sendKeyRefresh() {
@@ -179,7 +185,7 @@ void sendKeyRefresh() {
         held || nowMs - net.lastKeySentMs < kKeyRecentMs ? kKeyRefreshMs : kKeyIdleRefreshMs;
     if (nowMs - net.lastKeyRefreshMs < every) return;
     setMessageKind(net.keyBuffer, KeepAliveAnswer);
-    writeKeyExtension(net.keyBuffer);
+    writeKeyExtension(net.keyBuffer, clientKeyExtension());
     sendToServer(net.keyBuffer);
     net.lastKeyRefreshMs = nowMs;
 }
@@ -213,7 +219,7 @@ bool clientReceivePass() {
         const uint16_t kind = messageKind(msg);
         if (kind == KeepAliveProbe) {
             setMessageKind(net.keyBuffer, KeepAliveAnswer);
-            writeKeyExtension(net.keyBuffer);
+            writeKeyExtension(net.keyBuffer, clientKeyExtension());
             sendToServer(net.keyBuffer);
             net.lastKeyRefreshMs = net.clockMillis();
         }
@@ -230,7 +236,7 @@ bool clientReceivePass() {
             newer = true;
             ++net.bodiesResynced;
         }
-        if (net.onStateReceived) net.onStateReceived(msg, newer);
+        if (net.onStateReceived) net.onStateReceived(incoming, newer);
         // Events travel by id, so a late body still starts the ones its
         // successors lost; none starts twice.
         effectBudget -= startSnapshotEffects(incoming, newer, std::min(kMaxEffectsPerBody, effectBudget));

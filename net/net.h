@@ -4,10 +4,16 @@
 //
 // All socket calls live in net/socket_posix.cpp behind NetTransport; the rest
 // of net/ is portable and runs in tests against a fake transport and clock.
+// Calls between its files run one way: pass -> server, client -> snapshot
+// -> wire (the codec), and server, client -> datagram -> net_state ->
+// socket_posix. storm (hostile datagrams, written through the codec) and
+// impair serve the test tools; the transport's forged send uses storm's
+// packet builder.
 //
-// Wire format: every datagram is exactly kNetMessageSize bytes, written and
-// read byte by byte, little-endian on any host. Header: u16 kind, 2 zero
-// bytes, u32 senderWord (always 0). See wire.cpp for the body layouts.
+// Wire format: every datagram is exactly kNetMessageSize bytes, little-endian
+// on any host. Its byte layout is written once in code, in wire.cpp's field
+// functions (the codec: the only code that touches a byte offset), and once
+// for people, in README.md's "Protocol" section.
 #pragma once
 
 #include <cstddef>
@@ -31,18 +37,19 @@ constexpr int64_t kClientTimeout = 30;      // server frees a slot silent this l
 constexpr int64_t kServerTimeout = 20;      // client gives up on a server silent this long (s)
 constexpr int kMaxDatagramsPerPass = 512;   // drain bound: a flood cannot stall a pass
 
-// Byte sizes of the state body's parts.
-constexpr int kStateHeaderSize = 20;
+// Byte sizes of the state body's parts (wire.cpp checks them against its
+// field functions at compile time).
+constexpr int kStateHeaderSize = 20;        // the message header and the state header
 constexpr int kFighterEntrySize = 28;
 constexpr int kPreyEntrySize = 20;
 constexpr int kBulletEntrySize = 24;
 constexpr int kPointEntrySize = 8;
 constexpr int kEffectEntrySize = 20;
 constexpr int kMaxEntryCount = 255;         // each count travels in one byte
-// Bits of the state body's server-flags byte (offset 15).
+// Bits of the state body's server-flags byte.
 constexpr uint8_t kServerFlagPaused = 0x01; // the server's world is paused
 
-// Loss tolerance (see wire.cpp for the byte layouts of both extensions).
+// Loss tolerance.
 // Key events carry a sequence number and the sender's recent events, so a
 // lost one is recovered from the next datagram and a repeated one acts once.
 constexpr int kKeyHistory = 32;             // events repeated in every key datagram
@@ -74,11 +81,11 @@ constexpr int kMaxEffectsPerPass = 64;
 // the window's rule, so a forged body far ahead changes nothing.
 constexpr int64_t kResyncAfterMs = 1000;
 
-// Message kinds (header offset 0, u16).
+// Message kinds (the message header's first field).
 enum NetMessageKind : uint16_t {
     JoinRequest = 1,       // client to server, all zero after the header
-    KeepAliveAnswer = 3,   // client to server, bytes 8..15 of its last key event
-    KeyEvent = 4,          // client to server, key record at 8..15
+    KeepAliveAnswer = 3,   // client to server, the key record of its last key event
+    KeyEvent = 4,          // client to server, a key record
     JoinAccepted = 11,     // server to client, all zero after the header
     JoinRefused = 12,      // server to client: no fighter for this client; all zero after the header
     KeepAliveProbe = 13,   // server to client, a state body
@@ -86,13 +93,14 @@ enum NetMessageKind : uint16_t {
 };
 
 // One datagram, as raw bytes. Fields are only ever read and written through
-// the accessors below (byte by byte), never by casting the buffer.
+// the codec's functions below, never by casting the buffer.
 struct NetMessage {
     uint8_t bytes[kNetMessageSize] = {};
 };
 static_assert(sizeof(NetMessage) == kNetMessageSize, "a NetMessage is exactly one datagram");
 
-// The key record of KeyEvent and KeepAliveAnswer (offsets 8..13).
+// The key record of KeyEvent and KeepAliveAnswer, also each entry of the
+// key extension's history.
 struct KeyRecord {
     uint32_t key = 0;      // character code, or the toolkit's special-key code
     uint8_t released = 0;  // 1 for a release
@@ -107,7 +115,7 @@ struct NetAddress {
 };
 
 // ---------------------------------------------------------------------------
-// Platform layer: every socket call goes through one of these.
+// Platform layer (socket_posix.cpp): every socket call goes through one of these.
 // ---------------------------------------------------------------------------
 
 struct NetTransport {
@@ -151,7 +159,7 @@ struct NetTransport {
 NetTransport posixTransport();
 
 // ---------------------------------------------------------------------------
-// Process-wide network record
+// Process-wide network record (net_state.cpp)
 // ---------------------------------------------------------------------------
 
 enum NetRole : int32_t { RoleNone = 0, RoleServer = 1, RoleClient = 2 };
@@ -174,6 +182,8 @@ struct SentEffect {
     uint8_t kind = 0;
     float x = 0, y = 0, z = 0;
 };
+
+struct StateSnapshot;  // a parsed state body (below)
 
 // Lifetime: one record for the whole process, set up by setNetworkDefaults at
 // start-up; tests replace it with resetNetStateForTest() between cases.
@@ -224,10 +234,10 @@ struct NetState {
     bool levelChecked = false;           // the join's answer was compared with our level
     int joinAnswerFighters = -1;         // fighters of a body that answered the join (-1: none)
     bool levelMismatchReported = false;  // the fighter-count warning was written
-    // Called with every well-formed state datagram the client takes from its
-    // server, and whether it is newer than all before it (maze-bot measures
-    // with it); null in the game.
-    void (*onStateReceived)(const NetMessage& msg, bool newer) = nullptr;
+    // Called with every well-formed state body the client takes from its
+    // server, parsed, and whether it is newer than all before it (maze-bot
+    // measures with it); null in the game.
+    void (*onStateReceived)(const StateSnapshot& body, bool newer) = nullptr;
 
     // Counters, for tests and measurements.
     uint64_t datagramsReceived = 0;      // of the right size
@@ -250,67 +260,99 @@ void setNetworkDefaults();
 void resetNetStateForTest();
 
 // ---------------------------------------------------------------------------
-// Wire format
+// Wire format: the codec (wire.cpp). Each part has one reader and one
+// writer; the readers check every count against the datagram and refuse
+// what does not fit or is not finite, the writers never write past it.
 // ---------------------------------------------------------------------------
 
-// The message kind at offset 0.
+// The message kind (a NetMessageKind, or anything a stranger sent).
 uint16_t messageKind(const NetMessage& msg);
-// Writes the kind at offset 0 and zero to bytes 2..7.
+// Writes the message header: the kind, then zero pad and senderWord.
 void setMessageKind(NetMessage& msg, uint16_t kind);
-// The state body's yourFighter byte (offset 8).
-uint8_t messageYourFighter(const NetMessage& msg);
-void setMessageYourFighter(NetMessage& msg, uint8_t fighter);
-// The server clock of a state body (offset 16).
-int32_t messageServerClock(const NetMessage& msg);
-// Writes the key record into bytes 8..15 (14..15 zero).
+
+// Writes the key record of a KeyEvent or KeepAliveAnswer.
 void writeKeyRecord(NetMessage& msg, KeyRecord key);
-// Reads the key record from bytes 8..13.
 KeyRecord readKeyRecord(const NetMessage& msg);
 
-// Server: writes bytes 9..14, serverClockMs, the entries from the world and
-// the trailer (next body sequence number, effect ids and repeats), then
-// empties gs.effectEvents. Never writes past the datagram: what does not fit
-// (in 6008 bytes or a count byte) is left out, bullets first.
-void packState(NetMessage& body);
-
-// The key extension of a KeyEvent or KeepAliveAnswer (bytes 16 on).
+// The key extension of a KeyEvent or KeepAliveAnswer, after the key record.
 struct KeyExtension {
-    bool present = false;    // false: a plain peer (all those bytes zero)
-    uint32_t newestSeq = 0;  // 0: no key event sent yet
-    int historyCount = 0;    // history[0] is event newestSeq, [i] is newestSeq - i
+    bool present = false;      // false: a plain peer (all those bytes zero)
+    uint32_t newestSeq = 0;    // 0: no key event sent yet
+    uint8_t historyCount = 0;  // 0..kKeyHistory, at most newestSeq; history[i] is event newestSeq - i
     KeyRecord history[kKeyHistory];
-    uint8_t held[32] = {};   // bit k % 8 of byte k / 8: ordinary key k is held
+    uint8_t held[32] = {};     // bit k % 8 of byte k / 8: ordinary key k is held
 };
-// Writes the client's key extension (net.keySeq, history, held keys).
-void writeKeyExtension(NetMessage& msg);
-// Reads a key extension; `present` false when there is none or it is malformed.
+// Writes `x` and history[0 .. min(historyCount, kKeyHistory) - 1]; a count
+// over kKeyHistory is written as it is (malformed: test tools only). Without
+// `present` it writes a plain client's zeros.
+void writeKeyExtension(NetMessage& msg, const KeyExtension& x);
+// Writes history entry i (0..254) whatever the count says; for test tools.
+void writeKeyHistoryEntry(NetMessage& msg, int i, KeyRecord key);
+// Reads a key extension; `present` false when there is none or it is
+// malformed (no marker, a count over kKeyHistory or over newestSeq).
 KeyExtension readKeyExtension(const NetMessage& msg);
 
-// One fighter entry as the client reads it (for tests and maze-bot).
+// The state body's header, after the message header: its entry counts as
+// they travel, whatever entries follow.
+struct StateHeader {
+    uint8_t yourFighter = 0;   // the receiving client's fighter index
+    uint8_t fighters = 0, prey = 0, bullets = 0;
+    uint8_t pointsA = 0, pointsB = 0;  // the reserved point lists (0 from our server)
+    uint8_t effects = 0;
+    uint8_t serverFlags = 0;   // kServerFlagPaused; 0 from a plain server
+    int32_t serverClockMs = 0; // ms within the server's current UTC minute
+};
+StateHeader readStateHeader(const NetMessage& body);
+void writeStateHeader(NetMessage& body, const StateHeader& h);
+// The header's yourFighter alone (the server sets it per client).
+uint8_t messageYourFighter(const NetMessage& msg);
+void setMessageYourFighter(NetMessage& msg, uint8_t fighter);
+// Sets the body's effect count to 0, for a probe that copies a body whose
+// events went out already; the trailer (numbers and repeats) stays.
+void dropStateEffects(NetMessage& body);
+
+// The state body's trailer, at the datagram's end (its marker implied).
+struct StateTrailer {
+    uint32_t bodySeq = 0;        // 1, 2, 3 ... per server process; 0 is never sent
+    uint32_t firstEffectId = 0;  // id of effect entry 0; entry i has id + i
+    uint8_t repeatCount = 0;     // repeated events before the trailer, 0..kMaxEffectRepeats
+};
+// Writes the trailer alone, whatever its count; for test tools (bodies are
+// written whole by writeStateSnapshot).
+void writeStateTrailer(NetMessage& body, const StateTrailer& t);
+
+// The state body's entries, as they travel.
 struct FighterEntry {
-    float x = 0, y = 0, heading = 0;
-    uint8_t active = 0;
+    float x = 0, y = 0;
+    float heading = 0;       // degrees
+    uint8_t active = 0;      // 1: in play
     int32_t score = 0;
     float health = 0;
     int32_t bullets = 0;
 };
 struct PreyEntry {
-    float x = 0, y = 0, heading = 0, bodyTurn = 0;
-    uint8_t pose = 0;
+    float x = 0, y = 0;
+    float heading = 0;       // degrees, of the legs
+    float bodyTurn = 0;      // degrees, upper body relative to the legs
+    uint8_t pose = 0;        // 0..17
 };
 struct BulletEntry {
-    float x = 0, y = 0, z = 0, heading = 0, pitch = 0;
-    uint32_t shooterKind = 0;
+    float x = 0, y = 0, z = 0;
+    float heading = 0, pitch = 0;  // degrees
+    uint32_t shooterKind = 0;      // ShooterKind
 };
 struct PointEntry {
     float x = 0, y = 0;
 };
+// An effect event: an entry of the body's own (its id from the trailer) or
+// a repeat of an earlier body's (its id travels with it).
 struct EffectEntry {
-    uint8_t kind = 0;
+    uint8_t kind = 0;        // EffectKind: 0 large, 1 small
     float x = 0, y = 0, z = 0;
     uint32_t id = 0;         // 0: from a plain server (no ids)
 };
-// A state body parsed and checked once, before anything touches the world.
+// A whole state body: parsed and checked once, before anything touches the
+// world; or built by the server (or a test tool) and written in one go.
 struct StateSnapshot {
     uint16_t kind = 0;
     uint8_t yourFighter = 0;
@@ -323,17 +365,34 @@ struct StateSnapshot {
     std::vector<EffectEntry> effects;   // this body's own events
     bool hasSeq = false;                // the trailer is present
     uint32_t bodySeq = 0;
+    uint32_t firstEffectId = 0;         // with the trailer: effects[i].id is this + i
     std::vector<EffectEntry> repeats;   // events of earlier bodies, with ids
 };
 // Parses a state body: false (and `out` unusable) when any entry lies past
 // the datagram, whatever the counts claim, or a float is not finite. A
 // trailer that overlaps the entries or is malformed is ignored.
 bool parseStateSnapshot(const NetMessage& body, StateSnapshot& out);
+// Writes a whole state body: the message header (s.kind), the state header
+// with the lists' counts, the entries, and with hasSeq the repeats and the
+// trailer; the bytes between the entries and the repeats keep what they
+// held. False, writing nothing, when a list is longer than kMaxEntryCount,
+// the repeats more than kMaxEffectRepeats, or it all does not fit.
+bool writeStateSnapshot(const StateSnapshot& s, NetMessage& body);
 // True when `body` is a well-formed state body.
 bool stateBodyValid(const NetMessage& body);
-// Reads fighter entry i of a valid state body; false when there is none.
-bool readFighterEntry(const NetMessage& body, int i, FighterEntry* out);
 
+// ---------------------------------------------------------------------------
+// The world's picture (snapshot.cpp): the server packs the world, a client
+// applies it.
+// ---------------------------------------------------------------------------
+
+// Server: writes the world as a StateUpdate body for fighter 0 (the sender
+// sets kind and yourFighter per client): the next body sequence number, the
+// world's effect events with their ids and the earlier bodies' repeated;
+// then empties gs.effectEvents. What does not fit (in the datagram or a
+// count byte) is left out: the trailer first, then fighters, effects, prey,
+// and bullets get what room is left.
+void packState(NetMessage& body);
 // Client: copies a checked snapshot into the world: the local fighter index
 // (only when it names a local fighter), then, if the fighter counts agree,
 // the fighters, prey, bullets and point lists. Starts no explosions.
@@ -356,13 +415,12 @@ bool snapshotIsNewer(const StateSnapshot& s);
 bool snapshotFollows(const StateSnapshot& s, uint32_t baseSeq, int32_t baseClockMs);
 
 // ---------------------------------------------------------------------------
-// Server
+// Server (server.cpp)
 // ---------------------------------------------------------------------------
 
-// Frees all 8 client slots.
-void clearClientTable();
-// Opens the server socket on net.port and prints "Server named %s waiting on
-// port %d"; on failure writes the error line and goes on without a socket.
+// Frees every client slot, opens the server socket on net.port and prints
+// "Server named %s waiting on port %d"; on failure writes the error line and
+// goes on without a socket.
 void startServer();
 // Takes one datagram: 1 with the message and the sender's slot (-1 when the
 // datagram is to be dropped: wrong size, or an address without a slot);
@@ -398,12 +456,9 @@ GameEnd serverNetworkReceive();
 void serverNetworkSend();
 
 // ---------------------------------------------------------------------------
-// Client
+// Client (client.cpp)
 // ---------------------------------------------------------------------------
 
-// The IPv4 address (host order) of a host name or dotted address; 0 when it
-// cannot be resolved ("ERROR" is printed for an unknown name).
-uint32_t resolveHost(const char* name);
 // Client start-up: joins the server named by a host name or dotted address.
 // Returns true when the server accepted; a refused client reads why on the
 // error stream and gets false at once. Prints nothing on silence. Only an
@@ -413,6 +468,9 @@ uint32_t resolveHost(const char* name);
 bool connectToServer(const char* hostName);
 // Client: sends one key event to the server (from the kept key buffer).
 void sendKeyEvent(int key, bool released, bool special);
+// Client: the key extension its next key datagram carries: net.keySeq, the
+// last events sent (newest first) and the keys held.
+KeyExtension clientKeyExtension();
 // Client: drains the socket (answering probes, starting each new body's
 // effects), applies the stored state and removes finished explosions.
 // Datagrams from anyone but net.serverAddress are dropped and counted. The
@@ -428,7 +486,7 @@ bool clientWaitForDatagram(int64_t timeoutMicros);
 void sendKeyRefresh();
 
 // ---------------------------------------------------------------------------
-// Both ends
+// Both ends (datagram.cpp)
 // ---------------------------------------------------------------------------
 
 // Takes one datagram from net.netSocket: 1 with a datagram of exactly
@@ -437,7 +495,7 @@ void sendKeyRefresh();
 int takeDatagram(NetMessage& out, NetAddress& from);
 
 // ---------------------------------------------------------------------------
-// Idle passes (the windowed game and the windowless server share them)
+// Idle passes (pass.cpp; the windowed game and the windowless server share them)
 // ---------------------------------------------------------------------------
 
 // One server pass: reads the clock, regenerates health, receives, advances
@@ -456,7 +514,7 @@ int takeDatagram(NetMessage& out, NetAddress& from);
 [[nodiscard]] GameEnd clientIdlePass();
 
 // ---------------------------------------------------------------------------
-// Impairment of a link, for the test relay (tools/maze_relay.cpp)
+// Impairment of a link, for the test relay (impair.cpp, tools/maze_relay.cpp)
 // ---------------------------------------------------------------------------
 
 // What a poor network does to the datagrams of one direction.

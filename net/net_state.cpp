@@ -23,23 +23,9 @@ void setNetworkDefaults() {
     net.transport = posixTransport();
     net.clockSeconds = calendarSeconds;
     net.clockMillis = steadyMillis;
-    clearClientTable();
 }
 
 void resetNetStateForTest() {
     if (net.netSocket >= 0 && net.transport.closeSocket) net.transport.closeSocket(net.netSocket);
     setNetworkDefaults();
-}
-
-int takeDatagram(NetMessage& out, NetAddress& from) {
-    if (net.netSocket < 0 || net.transport.waitReadable(net.netSocket, 0) != 1) return 0;
-    out = NetMessage{};
-    const int len = net.transport.receiveFrom(net.netSocket, out.bytes, kNetMessageSize, &from);
-    if (len < 0) return 0;
-    if (len != kNetMessageSize) {
-        ++net.datagramsDropped;
-        return -1;
-    }
-    ++net.datagramsReceived;
-    return 1;
 }

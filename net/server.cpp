@@ -19,10 +19,6 @@ bool sameAddress(NetAddress a, NetAddress b) { return a.ip == b.ip && a.port == 
 
 bool fighterForSlot(int slot) { return slot >= 0 && slot + 1 < fighterCount(); }
 
-// Quitting and the display toggles act only in the process whose player
-// pressed them; no client may end or restyle the server.
-bool neverFromClients(uint32_t key) { return key == 'q' || key == 'Q' || key == 'L' || key == 'T'; }
-
 // Sends a whole datagram; reports a failure like the C library's perror.
 void sendReported(const NetMessage& msg, NetAddress to) {
     if (net.netSocket < 0) return;
@@ -37,14 +33,15 @@ void prepareFighter(int index) {
     gs.fighterList[index].state = InPlay;
 }
 
-}  // namespace
-
 void clearClientTable() {
     for (ClientSlot& c : net.clients) c = ClientSlot{};
 }
 
+}  // namespace
+
 void startServer() {
     net.role = RoleServer;
+    clearClientTable();
     const char* failed = "socket()";
     const int sock = net.transport.openSocket(true, net.port, &failed);
     if (sock < 0) {
@@ -121,7 +118,7 @@ void sendProbe(int slot) {
     // The body's events went out with it already: a client that took both
     // would start them twice. The trailer (same sequence number, the same
     // ids) stays, so a client that lost the body still gets them by id.
-    probe.bytes[14] = 0;
+    dropStateEffects(probe);
     setMessageYourFighter(probe, static_cast<uint8_t>(slot + 1));
     sendReported(probe, net.clients[slot].address);
 }
@@ -154,7 +151,9 @@ GameEnd applyClientKey(int slot, KeyRecord key) {
     // Codes past one byte would index past keyDown (no toolkit key is that
     // large, special ones included).
     if (key.key >= static_cast<uint32_t>(kKeyCount)) return GameEnd::Playing;
-    if (!key.special && neverFromClients(key.key)) return GameEnd::Playing;
+    // Quitting and the display toggles act only in the process whose player
+    // pressed them; no client may end or restyle the server.
+    if (keyIsLocalOnly(static_cast<int>(key.key), key.special != 0)) return GameEnd::Playing;
     return fighterKeyAction(gs.fighterList[slot + 1], static_cast<int>(key.key), key.released != 0,
                             key.special != 0);
 }
@@ -188,7 +187,7 @@ GameEnd applyClientKeys(int slot, const NetMessage& msg) {
     c.keySeq = x.newestSeq;
     Fighter& f = gs.fighterList[slot + 1];
     for (int k = 0; k < kKeyCount; ++k) {
-        if (neverFromClients(static_cast<uint32_t>(k))) continue;
+        if (keyIsLocalOnly(k, false)) continue;
         f.keyDown[k] = (x.held[k / 8] >> (k % 8)) & 1;
     }
     c.keyLeaseUntilMs = net.clockMillis() + kKeyLeaseMs;
@@ -228,6 +227,5 @@ GameEnd serverNetworkReceive() {
 
 void serverNetworkSend() {
     packState(net.snapshotMessage);
-    setMessageKind(net.snapshotMessage, StateUpdate);
     broadcastState(net.snapshotMessage);
 }

@@ -10,17 +10,12 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <vector>
 
+#include "base/bytes.h"
 #include "world/world.h"
 
 namespace {
-
-// The markers of the state trailer ("MZS1") and of the key extension
-// ("MZK1"), and the trailer's place, as wire.cpp lays them out.
-constexpr uint32_t kStateTailMarker = 0x31535A4Du;
-constexpr uint32_t kKeyExtensionMarker = 0x314B5A4Du;
-constexpr int kStateTailAt = kNetMessageSize - kStateTailSize;
-constexpr int kKeyHistoryAt = 60;
 
 // ---------------------------------------------------------------------------
 // Draws
@@ -68,22 +63,20 @@ float nonFinite(uint32_t& s) {
 }
 
 // ---------------------------------------------------------------------------
-// Little-endian writes at a fixed place (the caller keeps them in bounds)
+// Malformations: bytes no real peer sends. Every well-formed field goes
+// through the codec; these two spoil what the codec always writes as zero.
 // ---------------------------------------------------------------------------
 
-void putU16(uint8_t* b, int at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void putU32(uint8_t* b, int at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void putF32(uint8_t* b, int at, float v) { putU32(b, at, std::bit_cast<uint32_t>(v)); }
+// The kind alone, over random bytes: the header's pad and senderWord stay
+// as they were drawn.
+void putKindOverRandomBytes(NetMessage& m, uint16_t kind) { putLe16(m.bytes, kind); }
 
-// Kind at 0, then the two pad bytes and senderWord zero.
-void putKind(uint8_t* b, uint16_t kind) {
-    putU16(b, 0, kind);
-    std::memset(b + 2, 0, 6);
+// The two bytes after a key record's fields, which a real client sends as
+// zero.
+void spoilKeyRecordPad(NetMessage& m, uint8_t a, uint8_t b) {
+    constexpr int kPadAt = 14;
+    m.bytes[kPadAt] = a;
+    m.bytes[kPadAt + 1] = b;
 }
 
 // ---------------------------------------------------------------------------
@@ -129,72 +122,78 @@ constexpr int kMaxPlanFighters =
 // A sequence number near a freshly started server's: neither far ahead nor 0.
 uint32_t nearSeq(uint32_t& s) { return 1 + below(s, 2000); }
 
-void writeBody(uint32_t& s, uint8_t* b, const BodyPlan& p) {
-    putKind(b, p.kind);
-    b[8] = p.you;
-    const int counts[] = {p.fighters, p.prey, p.bullets, p.pointsA, p.pointsB, p.effects};
-    for (int i = 0; i < 6; ++i) b[9 + i] = static_cast<uint8_t>(counts[i]);
-    b[15] = p.flags;
-    putU32(b, 16, static_cast<uint32_t>(p.clockMs));
-    int at = kStateHeaderSize;
+// The body a plan describes, every value drawn in the order its field
+// travels (so that datagram i of a seed stays the same bytes).
+StateSnapshot drawBody(uint32_t& s, const BodyPlan& p) {
+    StateSnapshot b;
+    b.kind = p.kind;
+    b.yourFighter = p.you;
+    b.serverFlags = p.flags;
+    b.serverClockMs = p.clockMs;
     const auto coord = [&] { return p.hostileValues && below(s, 2) ? hostileFloat(s) : drawIn(s, 2.0f, 222.0f); };
-    for (int i = 0; i < p.fighters; ++i, at += kFighterEntrySize) {
-        putF32(b, at, coord());
-        putF32(b, at + 4, coord());
-        putF32(b, at + 8, p.hostileValues ? hostileFloat(s) : drawIn(s, 0.0f, 359.0f));
-        b[at + 12] = p.hostileValues ? drawByte(s) : static_cast<uint8_t>(below(s, 2));
-        std::memset(b + at + 13, 0, 3);
+    b.fighters.resize(static_cast<size_t>(p.fighters));
+    for (FighterEntry& e : b.fighters) {
+        e.x = coord();
+        e.y = coord();
+        e.heading = p.hostileValues ? hostileFloat(s) : drawIn(s, 0.0f, 359.0f);
+        e.active = p.hostileValues ? drawByte(s) : static_cast<uint8_t>(below(s, 2));
         static const int32_t kScores[] = {std::numeric_limits<int32_t>::min(), -1,
                                           std::numeric_limits<int32_t>::max(), 1000000};
-        putU32(b, at + 16, static_cast<uint32_t>(p.hostileValues ? pick(s, kScores) : static_cast<int32_t>(below(s, 50))));
-        putF32(b, at + 20, p.hostileValues ? hostileFloat(s) : drawIn(s, 0.0f, kStartHealth));
-        putU32(b, at + 24, p.hostileValues ? static_cast<uint32_t>(pick(s, kScores)) : below(s, 251));
+        e.score = p.hostileValues ? pick(s, kScores) : static_cast<int32_t>(below(s, 50));
+        e.health = p.hostileValues ? hostileFloat(s) : drawIn(s, 0.0f, kStartHealth);
+        e.bullets = p.hostileValues ? pick(s, kScores) : static_cast<int32_t>(below(s, 251));
     }
-    for (int i = 0; i < p.prey; ++i, at += kPreyEntrySize) {
-        putF32(b, at, coord());
-        putF32(b, at + 4, coord());
-        putF32(b, at + 8, p.hostileValues ? hostileFloat(s) : drawIn(s, 0.0f, 359.0f));
-        putF32(b, at + 12, p.hostileValues ? hostileFloat(s) : drawIn(s, -30.0f, 30.0f));
-        b[at + 16] = p.hostileValues ? drawByte(s) : static_cast<uint8_t>(below(s, 4));
-        std::memset(b + at + 17, 0, 3);
+    b.prey.resize(static_cast<size_t>(p.prey));
+    for (PreyEntry& e : b.prey) {
+        e.x = coord();
+        e.y = coord();
+        e.heading = p.hostileValues ? hostileFloat(s) : drawIn(s, 0.0f, 359.0f);
+        e.bodyTurn = p.hostileValues ? hostileFloat(s) : drawIn(s, -30.0f, 30.0f);
+        e.pose = p.hostileValues ? drawByte(s) : static_cast<uint8_t>(below(s, 4));
     }
-    for (int i = 0; i < p.bullets; ++i, at += kBulletEntrySize) {
-        putF32(b, at, coord());
-        putF32(b, at + 4, coord());
-        putF32(b, at + 8, p.hostileValues ? hostileFloat(s) : drawIn(s, 0.5f, 4.0f));
-        putF32(b, at + 12, p.hostileValues ? hostileFloat(s) : drawIn(s, 0.0f, 359.0f));
-        putF32(b, at + 16, p.hostileValues ? hostileFloat(s) : drawIn(s, -10.0f, 10.0f));
-        putU32(b, at + 20, p.hostileValues ? draw32(s) : below(s, 3));
+    b.bullets.resize(static_cast<size_t>(p.bullets));
+    for (BulletEntry& e : b.bullets) {
+        e.x = coord();
+        e.y = coord();
+        e.z = p.hostileValues ? hostileFloat(s) : drawIn(s, 0.5f, 4.0f);
+        e.heading = p.hostileValues ? hostileFloat(s) : drawIn(s, 0.0f, 359.0f);
+        e.pitch = p.hostileValues ? hostileFloat(s) : drawIn(s, -10.0f, 10.0f);
+        e.shooterKind = p.hostileValues ? draw32(s) : below(s, 3);
     }
-    for (int i = 0; i < p.pointsA + p.pointsB; ++i, at += kPointEntrySize) {
-        putF32(b, at, coord());
-        putF32(b, at + 4, coord());
+    b.pointsA.resize(static_cast<size_t>(p.pointsA));
+    b.pointsB.resize(static_cast<size_t>(p.pointsB));
+    for (std::vector<PointEntry>* list : {&b.pointsA, &b.pointsB}) {
+        for (PointEntry& e : *list) {
+            e.x = coord();
+            e.y = coord();
+        }
     }
-    for (int i = 0; i < p.effects; ++i, at += kEffectEntrySize) {
-        b[at] = p.hostileValues ? drawByte(s) : static_cast<uint8_t>(below(s, 2));
-        std::memset(b + at + 1, 0, 3);
-        putF32(b, at + 4, coord());
-        putF32(b, at + 8, coord());
-        putF32(b, at + 12, p.hostileValues ? hostileFloat(s) : drawIn(s, 0.5f, 4.0f));
-        std::memset(b + at + 16, 0, 4);
+    b.effects.resize(static_cast<size_t>(p.effects));
+    for (EffectEntry& e : b.effects) {
+        e.kind = p.hostileValues ? drawByte(s) : static_cast<uint8_t>(below(s, 2));
+        e.x = coord();
+        e.y = coord();
+        e.z = p.hostileValues ? hostileFloat(s) : drawIn(s, 0.5f, 4.0f);
     }
-    if (!p.trailer) return;
-    int r = kStateTailAt - p.repeats * kEffectRepeatSize;
+    if (!p.trailer) return b;
+    b.hasSeq = true;
+    b.bodySeq = p.seq;
+    b.firstEffectId = p.firstId;
+    b.repeats.resize(static_cast<size_t>(p.repeats));
     const uint32_t repeatBase = p.firstId - static_cast<uint32_t>(p.repeats);
-    for (int i = 0; i < p.repeats; ++i, r += kEffectRepeatSize) {
-        putU32(b, r, p.freshRepeatIds ? draw32(s) : repeatBase + static_cast<uint32_t>(i));
-        b[r + 4] = static_cast<uint8_t>(below(s, 2));
-        std::memset(b + r + 5, 0, 3);
-        putF32(b, r + 8, coord());
-        putF32(b, r + 12, coord());
-        putF32(b, r + 16, drawIn(s, 0.5f, 4.0f));
+    for (size_t i = 0; i < b.repeats.size(); ++i) {
+        EffectEntry& e = b.repeats[i];
+        e.id = p.freshRepeatIds ? draw32(s) : repeatBase + static_cast<uint32_t>(i);
+        e.kind = static_cast<uint8_t>(below(s, 2));
+        e.x = coord();
+        e.y = coord();
+        e.z = drawIn(s, 0.5f, 4.0f);
     }
-    putU32(b, kStateTailAt, kStateTailMarker);
-    putU32(b, kStateTailAt + 4, p.seq);
-    putU32(b, kStateTailAt + 8, p.firstId);
-    b[kStateTailAt + 12] = static_cast<uint8_t>(p.repeats);
-    std::memset(b + kStateTailAt + 13, 0, 3);
+    return b;
 }
+
+// Draws the planned body and writes it; every plan fits (fitToRoom).
+void writeBody(uint32_t& s, NetMessage& m, const BodyPlan& p) { writeStateSnapshot(drawBody(s, p), m); }
 
 // A body that a receiver of this level would apply, apart from what each
 // shape then changes: the level's fighter count, a few prey and bullets, a
@@ -216,30 +215,27 @@ BodyPlan plainPlan(uint32_t& s, int levelFighters) {
 // Key datagrams
 // ---------------------------------------------------------------------------
 
-void putKeyRecord(uint8_t* b, uint32_t key, uint8_t released, uint8_t special) {
-    putU32(b, 8, key);
-    b[12] = released;
-    b[13] = special;
-    b[14] = b[15] = 0;
-}
-
-// A key extension with the given numbers; history entries from `keyOf`.
+// A key extension with the given numbers (the count may be any byte); the
+// held keys all set or drawn, the history entries' keys from `keyOf`.
 template <typename KeyOf>
-void putKeyExtension(uint32_t& s, uint8_t* b, uint32_t newestSeq, uint8_t historyCount, bool allHeld, KeyOf keyOf) {
-    putU32(b, 16, kKeyExtensionMarker);
-    putU32(b, 20, newestSeq);
-    b[24] = historyCount;
-    b[25] = b[26] = b[27] = 0;
-    for (int i = 0; i < 32; ++i) b[28 + i] = allHeld ? 0xFF : drawByte(s);
+void putKeyExtension(uint32_t& s, NetMessage& m, uint32_t newestSeq, uint8_t historyCount, bool allHeld,
+                     KeyOf keyOf) {
+    KeyExtension x;
+    x.present = true;
+    x.newestSeq = newestSeq;
+    x.historyCount = historyCount;
+    for (uint8_t& b : x.held) b = allHeld ? 0xFF : drawByte(s);
     // Entries up to the count byte's own limit: a reader that trusted an
     // oversized count would find "events" all the way.
-    for (int i = 0; i < historyCount && kKeyHistoryAt + 8 * (i + 1) <= kNetMessageSize; ++i) {
-        const int at = kKeyHistoryAt + 8 * i;
-        putU32(b, at, keyOf());
-        b[at + 4] = static_cast<uint8_t>(below(s, 2));
-        b[at + 5] = drawByte(s) & 1;
-        b[at + 6] = b[at + 7] = 0;
+    std::vector<KeyRecord> history(historyCount);
+    for (KeyRecord& k : history) {
+        k.key = keyOf();
+        k.released = static_cast<uint8_t>(below(s, 2));
+        k.special = drawByte(s) & 1;
     }
+    for (int i = 0; i < historyCount && i < kKeyHistory; ++i) x.history[i] = history[static_cast<size_t>(i)];
+    writeKeyExtension(m, x);
+    for (int i = kKeyHistory; i < historyCount; ++i) writeKeyHistoryEntry(m, i, history[static_cast<size_t>(i)]);
 }
 
 uint32_t hugeKey(uint32_t& s) {
@@ -247,38 +243,88 @@ uint32_t hugeKey(uint32_t& s) {
     return below(s, 4) ? pick(s, kKeys) : 256u + below(s, 0x7FFFFF00u);
 }
 
-uint32_t quitOrToggle(uint32_t& s) {
-    static const uint32_t kKeys[] = {'q', 'Q', 'L', 'T'};
-    return pick(s, kKeys);
-}
+uint32_t quitOrToggle(uint32_t& s) { return static_cast<uint32_t>(pick(s, kLocalOnlyKeys)); }
 
 // ---------------------------------------------------------------------------
 // Shapes
 // ---------------------------------------------------------------------------
 
-void writeShape(StormShape shape, uint32_t& s, int n, uint8_t* b) {
+// The float of a body that carries the poison: below(6) picks the part
+// (fighter, prey, bullet, point, effect, repeat; the first entry of each),
+// then a float field of it. A part the room left empty passes the choice to
+// the first entry of a later part.
+float& nonFiniteTarget(uint32_t& s, StateSnapshot& b) {
+    const int part = static_cast<int>(below(s, 6));
+    if (part == 0 && !b.fighters.empty()) {
+        FighterEntry& f = b.fighters[0];
+        float* const fields[] = {&f.x, &f.y, &f.heading};
+        float* const field = fields[below(s, 3)];
+        // The heading, or as often the health beside it.
+        return field == &f.heading && below(s, 2) ? f.health : *field;
+    }
+    if (part <= 1 && !b.prey.empty()) {
+        PreyEntry& e = b.prey[0];
+        float* const fields[] = {&e.x, &e.y, &e.heading, &e.bodyTurn};
+        return *fields[part == 1 ? below(s, 4) : 0];
+    }
+    if (part <= 2 && !b.bullets.empty()) {
+        BulletEntry& e = b.bullets[0];
+        float* const fields[] = {&e.x, &e.y, &e.z, &e.heading, &e.pitch};
+        return *fields[part == 2 ? below(s, 5) : 0];
+    }
+    if (part <= 3 && !b.pointsA.empty()) {
+        PointEntry& e = b.pointsA[0];
+        float* const fields[] = {&e.x, &e.y};
+        return *fields[part == 3 ? below(s, 2) : 0];
+    }
+    if (part <= 4 && !b.effects.empty()) {
+        EffectEntry& e = b.effects[0];
+        float* const fields[] = {&e.x, &e.y, &e.z};
+        return *fields[part == 4 ? below(s, 3) : 0];
+    }
+    if (!b.repeats.empty()) {
+        EffectEntry& e = b.repeats[0];
+        float* const fields[] = {&e.x, &e.y, &e.z};
+        return *fields[part == 5 ? below(s, 3) : 0];
+    }
+    // Only a body of very many fighters runs out of room for every other
+    // part; a body of none keeps them all.
+    return b.fighters[0].x;
+}
+
+// Writes the shape over the datagram's random bytes; true when everything
+// after the message header, the bytes past the datagram's size included,
+// is to be zero.
+bool writeShape(StormShape shape, uint32_t& s, int n, NetMessage& m) {
     switch (shape) {
     case StormRandomBytes: {
-        // Known kinds, unknown ones and any 16 bits; bytes 2..7 stay random.
+        // Known kinds, unknown ones and any 16 bits.
         static const uint16_t kKinds[] = {0, JoinRequest, 2, KeepAliveAnswer, KeyEvent, JoinAccepted,
                                           JoinRefused, KeepAliveProbe, StateUpdate, 0xFFFF};
         const uint32_t k = below(s, 11);
-        putU16(b, 0, k < 10 ? kKinds[k] : static_cast<uint16_t>(draw32(s)));
+        putKindOverRandomBytes(m, k < 10 ? kKinds[k] : static_cast<uint16_t>(draw32(s)));
         break;
     }
-    case StormRandomCounts:
-        putKind(b, below(s, 2) ? StateUpdate : KeepAliveProbe);
-        for (int i = 9; i <= 14; ++i) b[i] = static_cast<uint8_t>(below(s, 16));
+    case StormRandomCounts: {
+        // Counts over random bytes: whatever entries they claim.
+        setMessageKind(m, below(s, 2) ? StateUpdate : KeepAliveProbe);
+        StateHeader h = readStateHeader(m);
+        for (uint8_t* count : {&h.fighters, &h.prey, &h.bullets, &h.pointsA, &h.pointsB, &h.effects})
+            *count = static_cast<uint8_t>(below(s, 16));
+        writeStateHeader(m, h);
         break;
+    }
     case StormCountsOverrun: {
-        putKind(b, below(s, 2) ? StateUpdate : KeepAliveProbe);
+        setMessageKind(m, below(s, 2) ? StateUpdate : KeepAliveProbe);
+        StateHeader h = readStateHeader(m);
         // Each choice alone claims more entries than 6008 bytes hold.
         switch (below(s, 4)) {
-        case 0: std::memset(b + 9, 255, 6); break;
-        case 1: b[9] = 255; break;   // 255 fighters: 7140 bytes
-        case 2: b[11] = 255; break;  // 255 bullets: 6120 bytes
-        default: b[10] = b[14] = 255; break;  // 255 prey and 255 effects
+        case 0: h.fighters = h.prey = h.bullets = h.pointsA = h.pointsB = h.effects = 255; break;
+        case 1: h.fighters = 255; break;  // 255 fighters: 7140 bytes
+        case 2: h.bullets = 255; break;   // 255 bullets: 6120 bytes
+        default: h.prey = h.effects = 255; break;
         }
+        writeStateHeader(m, h);
         break;
     }
     case StormWrongFighters: {
@@ -287,7 +333,7 @@ void writeShape(StormShape shape, uint32_t& s, int n, uint8_t* b) {
         p.fighters = std::clamp(pick(s, counts), 0, 200);
         if (p.fighters == n) p.fighters = n + 1;
         fitToRoom(p);
-        writeBody(s, b, p);
+        writeBody(s, m, p);
         break;
     }
     case StormFarAheadBody: {
@@ -305,7 +351,7 @@ void writeShape(StormShape shape, uint32_t& s, int n, uint8_t* b) {
         }
         p.firstId = draw32(s) | 1u;
         fitToRoom(p);
-        writeBody(s, b, p);
+        writeBody(s, m, p);
         break;
     }
     case StormEffectFlood: {
@@ -317,14 +363,14 @@ void writeShape(StormShape shape, uint32_t& s, int n, uint8_t* b) {
         p.firstId = draw32(s);
         if (p.firstId == 0) p.firstId = 1;
         fitToRoom(p);
-        writeBody(s, b, p);
+        writeBody(s, m, p);
         break;
     }
     case StormPausedBody: {
         BodyPlan p = plainPlan(s, n);
         p.flags = below(s, 2) ? kServerFlagPaused : static_cast<uint8_t>(drawByte(s) | kServerFlagPaused);
         fitToRoom(p);
-        writeBody(s, b, p);
+        writeBody(s, m, p);
         break;
     }
     case StormNonFinite: {
@@ -335,25 +381,11 @@ void writeShape(StormShape shape, uint32_t& s, int n, uint8_t* b) {
         p.prey = std::max(p.prey, 1);
         p.bullets = std::max(p.bullets, 1);
         fitToRoom(p);
-        writeBody(s, b, p);
+        StateSnapshot body = drawBody(s, p);
         // One float of one part, or of the trailer's repeats.
-        const int fightersAt = kStateHeaderSize;
-        const int preyAt = fightersAt + p.fighters * kFighterEntrySize;
-        const int bulletsAt = preyAt + p.prey * kPreyEntrySize;
-        const int pointsAt = bulletsAt + p.bullets * kBulletEntrySize;
-        const int effectsAt = pointsAt + (p.pointsA + p.pointsB) * kPointEntrySize;
-        const int repeatsAt = kStateTailAt - p.repeats * kEffectRepeatSize;
-        int at = 0;
-        switch (below(s, 6)) {
-        case 0: at = p.fighters > 0 ? fightersAt + 4 * static_cast<int>(below(s, 3)) : preyAt; break;
-        case 1: at = preyAt + 4 * static_cast<int>(below(s, 4)); break;
-        case 2: at = bulletsAt + 4 * static_cast<int>(below(s, 5)); break;
-        case 3: at = pointsAt + 4 * static_cast<int>(below(s, 2)); break;
-        case 4: at = effectsAt + 4 + 4 * static_cast<int>(below(s, 3)); break;
-        default: at = repeatsAt + 8 + 4 * static_cast<int>(below(s, 3)); break;
-        }
-        if (p.fighters > 0 && at == fightersAt + 8 && below(s, 2)) at = fightersAt + 20;  // health
-        putF32(b, at, nonFinite(s));
+        float& target = nonFiniteTarget(s, body);
+        target = nonFinite(s);
+        writeStateSnapshot(body, m);
         break;
     }
     case StormHostileEntries: {
@@ -367,63 +399,83 @@ void writeShape(StormShape shape, uint32_t& s, int n, uint8_t* b) {
         p.pointsB = static_cast<int>(below(s, 40));
         p.effects = static_cast<int>(below(s, 20));
         fitToRoom(p);
-        writeBody(s, b, p);
+        writeBody(s, m, p);
         break;
     }
     case StormBadTrailer: {
         BodyPlan p = plainPlan(s, n);
         p.repeats = kMaxEffectRepeats;
         fitToRoom(p);
-        writeBody(s, b, p);
+        writeBody(s, m, p);
+        const uint8_t repeats = static_cast<uint8_t>(p.repeats);
         switch (below(s, 4)) {
-        case 0: putU32(b, kStateTailAt + 4, 0); break;  // number 0: never sent
-        case 1: b[kStateTailAt + 12] = static_cast<uint8_t>(kMaxEffectRepeats + 1 + below(s, 255 - kMaxEffectRepeats)); break;
+        case 0: writeStateTrailer(m, StateTrailer{0, p.firstId, repeats}); break;  // number 0: never sent
+        case 1: {
+            const uint32_t tooMany = kMaxEffectRepeats + 1 + below(s, 255 - kMaxEffectRepeats);
+            writeStateTrailer(m, StateTrailer{p.seq, p.firstId, static_cast<uint8_t>(tooMany)});
+            break;
+        }
         case 2: {
             // Entries that run into the repeats: the trailer must be ignored,
             // the entries still read.
             BodyPlan q = plainPlan(s, n);
             q.trailer = false;
             q.prey = q.bullets = 0;
-            const int target = kStateTailAt - (kMaxEffectRepeats / 2) * kEffectRepeatSize;
+            const int target = kNetMessageSize - kStateTailSize - (kMaxEffectRepeats / 2) * kEffectRepeatSize;
             for (int* count : {&q.prey, &q.bullets, &q.effects})
                 while (*count < kMaxEntryCount && entriesEnd(q) + kBulletEntrySize <= target) ++*count;
-            writeBody(s, b, q);
-            putU32(b, kStateTailAt, kStateTailMarker);
-            putU32(b, kStateTailAt + 4, nearSeq(s));
-            putU32(b, kStateTailAt + 8, 1 + below(s, 5000));
-            b[kStateTailAt + 12] = kMaxEffectRepeats;
-            std::memset(b + kStateTailAt + 13, 0, 3);
+            writeBody(s, m, q);
+            const uint32_t seq = nearSeq(s);
+            const uint32_t firstId = 1 + below(s, 5000);
+            writeStateTrailer(m, StateTrailer{seq, firstId, kMaxEffectRepeats});
             break;
         }
-        default: b[kStateTailAt + 12] = 255; break;
+        default: writeStateTrailer(m, StateTrailer{p.seq, p.firstId, 255}); break;
         }
         break;
     }
     case StormHugeKeyCode: {
-        putKind(b, below(s, 4) ? KeyEvent : KeepAliveAnswer);
-        putKeyRecord(b, hugeKey(s), drawByte(s), drawByte(s));
-        b[14] = drawByte(s);
-        b[15] = drawByte(s);
-        if (below(s, 2))
-            putKeyExtension(s, b, kKeyHistory + below(s, 1000), static_cast<uint8_t>(1 + below(s, kKeyHistory)),
-                            false, [&] { return hugeKey(s); });
+        setMessageKind(m, below(s, 4) ? KeyEvent : KeepAliveAnswer);
+        // Here and in the two key shapes below, some fields are drawn last
+        // field first: the order these datagrams have always been made in,
+        // so that a seed and an index keep naming the same bytes.
+        KeyRecord k;
+        k.special = drawByte(s);
+        k.released = drawByte(s);
+        k.key = hugeKey(s);
+        writeKeyRecord(m, k);
+        const uint8_t padA = drawByte(s);
+        const uint8_t padB = drawByte(s);
+        spoilKeyRecordPad(m, padA, padB);
+        if (below(s, 2)) {
+            const uint8_t count = static_cast<uint8_t>(1 + below(s, kKeyHistory));
+            const uint32_t seq = kKeyHistory + below(s, 1000);
+            putKeyExtension(s, m, seq, count, false, [&] { return hugeKey(s); });
+        }
         break;
     }
     case StormQuitOrToggleKey: {
-        putKind(b, below(s, 4) ? KeyEvent : KeepAliveAnswer);
-        putKeyRecord(b, quitOrToggle(s), static_cast<uint8_t>(below(s, 2)), 0);
+        setMessageKind(m, below(s, 4) ? KeyEvent : KeepAliveAnswer);
+        KeyRecord k;
+        k.released = static_cast<uint8_t>(below(s, 2));
+        k.key = quitOrToggle(s);
+        writeKeyRecord(m, k);
         if (below(s, 2)) {
             const uint32_t seq = kKeyHistory + below(s, 1000);
-            putKeyExtension(s, b, seq, static_cast<uint8_t>(1 + below(s, kKeyHistory)), below(s, 2) != 0,
-                            [&] { return quitOrToggle(s); });
+            const bool allHeld = below(s, 2) != 0;
+            const uint8_t count = static_cast<uint8_t>(1 + below(s, kKeyHistory));
+            putKeyExtension(s, m, seq, count, allHeld, [&] { return quitOrToggle(s); });
         } else {
-            std::memset(b + 16, 0, 44);  // a plain client's key event
+            writeKeyExtension(m, KeyExtension{});  // a plain client's key event
         }
         break;
     }
     case StormBadKeyExtension: {
-        putKind(b, below(s, 2) ? KeyEvent : KeepAliveAnswer);
-        putKeyRecord(b, below(s, 128), static_cast<uint8_t>(below(s, 2)), 0);
+        setMessageKind(m, below(s, 2) ? KeyEvent : KeepAliveAnswer);
+        KeyRecord k;
+        k.released = static_cast<uint8_t>(below(s, 2));
+        k.key = below(s, 128);
+        writeKeyRecord(m, k);
         static const uint32_t kSeqs[] = {0u, 1u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu};
         const uint32_t seq = below(s, 2) ? pick(s, kSeqs) : draw32(s);
         uint8_t count = 0;
@@ -433,19 +485,30 @@ void writeShape(StormShape shape, uint32_t& s, int n, uint8_t* b) {
         case 2: count = static_cast<uint8_t>(seq < 32 ? seq + 1 : kKeyHistory); break;  // more than sent
         default: count = static_cast<uint8_t>(below(s, 256)); break;
         }
-        putKeyExtension(s, b, seq, count, below(s, 4) == 0, [&] { return draw32(s) % 512; });
+        putKeyExtension(s, m, seq, count, below(s, 4) == 0, [&] { return draw32(s) % 512; });
         break;
     }
     case StormJoinRequest:
-        putKind(b, JoinRequest);
-        if (below(s, 2)) std::memset(b + 8, 0, kStormMaxLength - 8);
+        setMessageKind(m, JoinRequest);
+        if (below(s, 2)) {
+            m = NetMessage{};
+            setMessageKind(m, JoinRequest);
+            return true;
+        }
         break;
-    case StormJoinReply:
-        putKind(b, below(s, 2) ? JoinAccepted : JoinRefused);
-        if (below(s, 2)) std::memset(b + 8, 0, kStormMaxLength - 8);
+    case StormJoinReply: {
+        const uint16_t kind = below(s, 2) ? JoinAccepted : JoinRefused;
+        setMessageKind(m, kind);
+        if (below(s, 2)) {
+            m = NetMessage{};
+            setMessageKind(m, kind);
+            return true;
+        }
         break;
+    }
     case StormShapeCount: break;
     }
+    return false;
 }
 
 int drawLength(uint32_t& s, StormLength& lengthClass) {
@@ -484,15 +547,6 @@ uint16_t foldSum(uint32_t sum) {
     return static_cast<uint16_t>(~sum);
 }
 
-void putBe16(uint8_t* b, uint16_t v) {
-    b[0] = static_cast<uint8_t>(v >> 8);
-    b[1] = static_cast<uint8_t>(v);
-}
-void putBe32(uint8_t* b, uint32_t v) {
-    putBe16(b, static_cast<uint16_t>(v >> 16));
-    putBe16(b + 2, static_cast<uint16_t>(v));
-}
-
 }  // namespace
 
 void makeStormDatagram(uint32_t seed, uint32_t index, int levelFighters, uint32_t shapes, StormDatagram& out) {
@@ -505,7 +559,13 @@ void makeStormDatagram(uint32_t seed, uint32_t index, int levelFighters, uint32_
     out.shape = static_cast<StormShape>(shape);
     out.length = drawLength(s, out.lengthClass);
     for (uint8_t& b : out.bytes) b = drawByte(s);
-    writeShape(out.shape, s, std::clamp(levelFighters, 0, kMaxEntryCount), out.bytes);
+    // The shape goes over the first kNetMessageSize random bytes; the rest
+    // (a long datagram's excess) stays random unless the shape is all zero.
+    NetMessage m;
+    std::memcpy(m.bytes, out.bytes, kNetMessageSize);
+    const bool zeroRest = writeShape(out.shape, s, std::clamp(levelFighters, 0, kMaxEntryCount), m);
+    std::memcpy(out.bytes, m.bytes, kNetMessageSize);
+    if (zeroRest) std::memset(out.bytes + kNetMessageSize, 0, kStormMaxLength - kNetMessageSize);
 }
 
 namespace {

@@ -11,8 +11,8 @@
 #include "world/world.h"
 
 GameEnd dispatchKey(int key, bool released, bool special) {
-    // L, Q, T and q act in every process and never travel.
-    if (!special && (key == 'L' || key == 'Q' || key == 'T' || key == 'q'))
+    // Quit and the display toggles act in every process and never travel.
+    if (keyIsLocalOnly(key, special))
         return fighterCount() > 0 ? fighterKeyAction(gs.fighterList[0], key, released, false) : GameEnd::Playing;
     if (gs.isServer)
         return fighterCount() > 0 ? fighterKeyAction(gs.fighterList[0], key, released, special) : GameEnd::Playing;

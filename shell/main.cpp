@@ -68,7 +68,6 @@ int main(int argc, char** argv) {
     } else {
         gs.isServer = true;
         gs.localFighterIndex = 0;
-        clearClientTable();
         startServer();  // start-up goes on without a socket
     }
 

@@ -7,17 +7,12 @@
 // trust the offsets they use.
 #include <cstring>
 
+#include "base/bytes.h"
 #include "base/log.h"
 #include "sound/sound.h"
 #include "world/file_read.h"
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 bool readAt(std::FILE* f, uint64_t offset, uint8_t* dst, size_t n) {
     if (offset > 0x7FFFFFFFu || std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) return false;
@@ -44,7 +39,7 @@ const char* walkChunks(std::FILE* f, uint64_t riffStart, uint64_t riffEnd, Chunk
     while (at + 8 <= riffEnd) {
         uint8_t h[8];
         if (!readAt(f, at, h, 8)) return "the file cannot be read";
-        const uint32_t size = le32(h + 4);
+        const uint32_t size = getLe32(h + 4);
         const uint64_t body = at + 8;
         if (body + size > riffEnd) return "a chunk runs past the end of the RIFF chunk";
         if (std::memcmp(h, "fmt ", 4) == 0 && !out.haveFmt) {
@@ -113,7 +108,7 @@ int openWaveStream(WaveReader& reader, std::FILE* stream, const char* name) {
         why = "not a RIFF WAVE file";
     if (!why) {
         std::memcpy(riff.id, head, 4);
-        riff.size = le32(head + 4);
+        riff.size = getLe32(head + 4);
         std::memcpy(riff.formType, head + 8, 4);
         riff.dataOffset = 8;
         if (riff.size < 4 || 8ull + riff.size > fileSize)
@@ -127,12 +122,12 @@ int openWaveStream(WaveReader& reader, std::FILE* stream, const char* name) {
         if (!readAt(stream, walk.fmtOffset, b, 16)) {
             why = "the file cannot be read";
         } else {
-            w.formatTag = le16(b);
-            w.channels = le16(b + 2);
-            w.samplesPerSec = le32(b + 4);
-            w.avgBytesPerSec = le32(b + 8);
-            w.blockAlign = le16(b + 12);
-            w.bitsPerSample = le16(b + 14);
+            w.formatTag = getLe16(b);
+            w.channels = getLe16(b + 2);
+            w.samplesPerSec = getLe32(b + 4);
+            w.avgBytesPerSec = getLe32(b + 8);
+            w.blockAlign = getLe16(b + 12);
+            w.bitsPerSample = getLe16(b + 14);
             w.extraSize = 0;
             why = checkFormat(w);
         }

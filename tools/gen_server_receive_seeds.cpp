@@ -36,7 +36,7 @@ bool serverSeeds(const std::string& folder) {
             else net.heldKeys[k.key / 8] |= static_cast<uint8_t>(1u << (k.key % 8));
         }
         writeKeyRecord(key, k);
-        writeKeyExtension(key);
+        writeKeyExtension(key, clientKeyExtension());
         setMessageKind(key, KeyEvent);
         append(key);
     }

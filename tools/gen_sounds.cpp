@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "world/world.h"
 
 namespace {
@@ -31,13 +32,8 @@ bool writeWav(const std::string& path, const std::vector<double>& samples, uint3
     const uint16_t block = static_cast<uint16_t>(channels * bits / 8);
     const uint32_t dataBytes = static_cast<uint32_t>(samples.size() / channels) * block;
     std::vector<uint8_t> out;
-    auto u32 = [&out](uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    auto u16 = [&out](uint16_t v) {
-        out.push_back(static_cast<uint8_t>(v));
-        out.push_back(static_cast<uint8_t>(v >> 8));
-    };
+    auto u32 = [&out](uint32_t v) { appendLe32(out, v); };
+    auto u16 = [&out](uint16_t v) { appendLe16(out, v); };
     auto tag = [&out](const char* t) { out.insert(out.end(), t, t + 4); };
     tag("RIFF");
     u32(36 + dataBytes + (dataBytes & 1u));

@@ -8,23 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "tools/write_file.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-void put32(Bytes& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-void put16(Bytes& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-
 Bytes chunk(const char* id, const Bytes& body) {
     Bytes b(id, id + 4);
-    put32(b, static_cast<uint32_t>(body.size()));
+    appendLe32(b, static_cast<uint32_t>(body.size()));
     b.insert(b.end(), body.begin(), body.end());
     if (body.size() & 1u) b.push_back(0);
     return b;
@@ -33,13 +26,13 @@ Bytes chunk(const char* id, const Bytes& body) {
 Bytes fmt(uint16_t channels, uint32_t rate, uint16_t bits, bool longRecord) {
     Bytes b;
     const uint16_t block = static_cast<uint16_t>(channels * bits / 8);
-    put16(b, 1);
-    put16(b, channels);
-    put32(b, rate);
-    put32(b, rate * block);
-    put16(b, block);
-    put16(b, bits);
-    if (longRecord) put16(b, 0);
+    appendLe16(b, 1);
+    appendLe16(b, channels);
+    appendLe32(b, rate);
+    appendLe32(b, rate * block);
+    appendLe16(b, block);
+    appendLe16(b, bits);
+    if (longRecord) appendLe16(b, 0);
     return b;
 }
 
@@ -53,7 +46,7 @@ Bytes wave(const std::vector<Bytes>& chunks) {
     Bytes inner{'W', 'A', 'V', 'E'};
     for (const Bytes& c : chunks) inner.insert(inner.end(), c.begin(), c.end());
     Bytes b{'R', 'I', 'F', 'F'};
-    put32(b, static_cast<uint32_t>(inner.size()));
+    appendLe32(b, static_cast<uint32_t>(inner.size()));
     b.insert(b.end(), inner.begin(), inner.end());
     return b;
 }

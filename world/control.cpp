@@ -130,7 +130,7 @@ GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special) {
         return GameEnd::Playing;
     }
     if (key < 0 || key >= kKeyCount) return GameEnd::Playing;
-    if (gs.gamePaused && !keyActsWhilePaused(key, false)) {
+    if (gs.gamePaused && !keyIsLocalOnly(key, false)) {
         // A release still counts, or a key let go during the pause would
         // walk the fighter on by itself when play resumes.
         if (released) f.keyDown[key] = 0;

@@ -32,6 +32,9 @@ void toggleOption(GameOption option) {
     }
 }
 
-bool keyActsWhilePaused(int key, bool special) {
-    return !special && (key == 'q' || key == 'Q' || key == 'L' || key == 'T');
+bool keyIsLocalOnly(int key, bool special) {
+    if (special) return false;
+    for (const int k : kLocalOnlyKeys)
+        if (key == k) return true;
+    return false;
 }

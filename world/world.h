@@ -570,8 +570,13 @@ constexpr const char* kResumedMessage = "Game resumed";
 // in messageLine; the server notes "Game paused" / "Game resumed" there.
 void toggleOption(GameOption option);
 
-// While gs.gamePaused, the only key events that act: q, Q, L and T.
-bool keyActsWhilePaused(int key, bool special);
+// The keys that act only in the process whose player pressed them, also
+// while the world is paused: quit (q, Q) and the display toggles (L, T).
+// They never cross the network: a client keeps them, a server ignores them
+// from its clients.
+constexpr int kLocalOnlyKeys[] = {'q', 'Q', 'L', 'T'};
+// True for an ordinary (not special) key in kLocalOnlyKeys.
+bool keyIsLocalOnly(int key, bool special);
 
 // ---------------------------------------------------------------------------
 // End of the process

@@ -106,19 +106,18 @@ bool effectSeen(const Pending& p, const FighterEntry& now) {
     return d > 0.01f;
 }
 
-void onState(const NetMessage& msg, bool newer) {
+void onState(const StateSnapshot& snapshot, bool newer) {
     const auto now = Clock::now();
     ++bot.bodies;
     if (!newer) return;  // refused as stale: the world never saw it
     ++bot.newer;
     // The trailer's sequence number counts the server's passes.
-    StateSnapshot snapshot;
-    if (parseStateSnapshot(msg, snapshot) && snapshot.hasSeq) {
+    if (snapshot.hasSeq) {
         bot.seq = snapshot.bodySeq;
         if (bot.firstSeq == 0) bot.firstSeq = snapshot.bodySeq;
     }
-    bot.effectsMax = std::max<int>(bot.effectsMax, msg.bytes[14]);
-    const int32_t clockMs = messageServerClock(msg);
+    bot.effectsMax = std::max<int>(bot.effectsMax, static_cast<int>(snapshot.effects.size()));
+    const int32_t clockMs = snapshot.serverClockMs;
     if (bot.haveClock) {
         // Any 32-bit stamp may arrive: the difference is taken in 64 bits.
         const int64_t delta = ((static_cast<int64_t>(clockMs) - bot.lastClock) % 60000 + 60000) % 60000;
@@ -126,10 +125,10 @@ void onState(const NetMessage& msg, bool newer) {
     }
     bot.haveClock = true;
     bot.lastClock = clockMs;
-    bot.maxBullets = std::max<int>(bot.maxBullets, msg.bytes[11]);
+    bot.maxBullets = std::max<int>(bot.maxBullets, static_cast<int>(snapshot.bullets.size()));
 
-    const int you = messageYourFighter(msg);
-    const int fighters = msg.bytes[9];
+    const int you = snapshot.yourFighter;
+    const int fighters = static_cast<int>(snapshot.fighters.size());
     if (static_cast<int>(bot.firstX.size()) < fighters) {
         bot.firstX.resize(fighters, NAN);
         bot.firstY.resize(fighters, NAN);
@@ -137,8 +136,7 @@ void onState(const NetMessage& msg, bool newer) {
         bot.seenActive.resize(fighters, 0);
     }
     for (int i = 0; i < fighters; ++i) {
-        FighterEntry e;
-        if (!readFighterEntry(msg, i, &e)) break;
+        const FighterEntry& e = snapshot.fighters[i];
         if (i == you) {
             if (bot.haveOwn) {
                 if (e.bullets < bot.own.bullets)

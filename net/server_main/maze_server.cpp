@@ -46,7 +46,6 @@ int main(int argc, char** argv) {
     setNetworkDefaults();
     gs.isServer = true;
     gs.localFighterIndex = 0;
-    clearClientTable();
     startServer();
     // Unlike the windowed game there is nobody to play alone.
     if (net.netSocket < 0) return 1;

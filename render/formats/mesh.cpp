@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "base/log.h"
 #include "render/render.h"
 #include "world/file_read.h"
@@ -33,36 +34,6 @@ constexpr uint8_t kMeshMagic[4] = {'M', 'Z', 'M', 'S'};
 constexpr uint16_t kMeshVersion = 1;
 constexpr size_t kMeshHeaderSize = 20;
 constexpr int kIndicesPerFace = 9;
-
-uint16_t getU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t getU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-float getF32(const uint8_t* p) {
-    const uint32_t bits = getU32(p);
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
-void putU16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(static_cast<uint8_t>(v));
-    out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void putU32(std::vector<uint8_t>& out, uint32_t v) {
-    putU16(out, v & 0xFFFF);
-    putU16(out, v >> 16);
-}
-
-void putF32(std::vector<uint8_t>& out, float f) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    putU32(out, bits);
-}
 
 std::string describe(const char* format, long long a, long long b = 0, long long c = 0) {
     char text[200];
@@ -76,7 +47,7 @@ bool readTriples(const uint8_t* p, uint32_t count, const char* what, std::vector
                  std::string& error) {
     out.resize(static_cast<size_t>(count) * 3);
     for (size_t i = 0; i < out.size(); ++i) {
-        out[i] = getF32(p + 4 * i);
+        out[i] = getLeF32(p + 4 * i);
         if (!std::isfinite(out[i])) {
             error = std::string(what) + describe(" %lld has a non-finite coordinate",
                                                  static_cast<long long>(i / 3));
@@ -99,19 +70,19 @@ bool decodeMesh(const uint8_t* data, size_t size, Mesh& out, std::string& error)
         error = "the file does not start with the mesh mark \"MZMS\"";
         return false;
     }
-    const uint16_t version = getU16(data + 4);
+    const uint16_t version = getLe16(data + 4);
     if (version != kMeshVersion) {
         error = describe("version %lld; this game reads version %lld", version, kMeshVersion);
         return false;
     }
-    const uint16_t width = getU16(data + 6);
+    const uint16_t width = getLe16(data + 6);
     if (width != 8 && width != 16) {
         error = describe("index width %lld; only 8 and 16 are allowed", width);
         return false;
     }
-    const uint32_t vertexCount = getU32(data + 8);
-    const uint32_t normalCount = getU32(data + 12);
-    const uint32_t faceCount = getU32(data + 16);
+    const uint32_t vertexCount = getLe32(data + 8);
+    const uint32_t normalCount = getLe32(data + 12);
+    const uint32_t faceCount = getLe32(data + 16);
     // Counts are at most 2^32 - 1, so these products cannot overflow 64 bits.
     const uint64_t indexBytes = width / 8;
     const uint64_t expected = kMeshHeaderSize + 12ull * vertexCount + 12ull * normalCount +
@@ -136,7 +107,7 @@ bool decodeMesh(const uint8_t* data, size_t size, Mesh& out, std::string& error)
     mesh.faces.resize(static_cast<size_t>(faceCount) * kIndicesPerFace);
     for (size_t i = 0; i < mesh.faces.size(); ++i) {
         const int32_t index = width == 8 ? static_cast<int32_t>(p[i])
-                                         : static_cast<int32_t>(static_cast<int16_t>(getU16(p + 2 * i)));
+                                         : static_cast<int32_t>(static_cast<int16_t>(getLe16(p + 2 * i)));
         const long long face = static_cast<long long>(i / kIndicesPerFace);
         const int slot = static_cast<int>(i % kIndicesPerFace);
         if (index < 0) {
@@ -176,18 +147,18 @@ std::vector<uint8_t> encodeMesh(const Mesh& mesh, bool force16) {
     std::vector<uint8_t> out(kMeshMagic, kMeshMagic + sizeof kMeshMagic);
     out.reserve(kMeshHeaderSize + 4 * (mesh.vertices.size() + mesh.normals.size()) +
                 mesh.faces.size() * (width / 8));
-    putU16(out, kMeshVersion);
-    putU16(out, static_cast<uint32_t>(width));
-    putU32(out, static_cast<uint32_t>(vertexCount));
-    putU32(out, static_cast<uint32_t>(normalCount));
-    putU32(out, static_cast<uint32_t>(faceCount));
-    for (const float v : mesh.vertices) putF32(out, v);
-    for (const float n : mesh.normals) putF32(out, n);
+    appendLe16(out, kMeshVersion);
+    appendLe16(out, static_cast<uint16_t>(width));
+    appendLe32(out, static_cast<uint32_t>(vertexCount));
+    appendLe32(out, static_cast<uint32_t>(normalCount));
+    appendLe32(out, static_cast<uint32_t>(faceCount));
+    for (const float v : mesh.vertices) appendLeF32(out, v);
+    for (const float n : mesh.normals) appendLeF32(out, n);
     for (const int32_t index : mesh.faces) {
         if (width == 8)
             out.push_back(static_cast<uint8_t>(index));
         else
-            putU16(out, static_cast<uint32_t>(index));
+            appendLe16(out, static_cast<uint16_t>(index));
     }
     return out;
 }

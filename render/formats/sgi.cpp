@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include "base/log.h"
 
+#include "base/bytes.h"
 #include "base/log.h"
 #include "render/render.h"
 #include "world/file_read.h"
@@ -39,12 +39,18 @@ struct ByteSpan {
         return data[offset];
     }
     uint16_t u16(size_t offset) {
-        const uint16_t hi = u8(offset);
-        return static_cast<uint16_t>(hi << 8 | u8(offset + 1));
+        if (!has(offset, 2)) {
+            failed = true;
+            return 0;
+        }
+        return getBe16(data + offset);
     }
     uint32_t u32(size_t offset) {
-        const uint32_t hi = u16(offset);
-        return hi << 16 | u16(offset + 2);
+        if (!has(offset, 4)) {
+            failed = true;
+            return 0;
+        }
+        return getBe32(data + offset);
     }
 };
 
@@ -114,16 +120,6 @@ void packLine(const uint8_t* row, int width, std::vector<uint8_t>& out) {
         x += n;
     }
     out.push_back(0);
-}
-
-void putU16(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-    out[at] = static_cast<uint8_t>(v >> 8);
-    out[at + 1] = static_cast<uint8_t>(v);
-}
-
-void putU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
-    putU16(out, at, v >> 16);
-    putU16(out, at + 2, v & 0xFFFF);
 }
 
 }  // namespace
@@ -231,15 +227,15 @@ std::vector<uint8_t> encodeSgiImage(int width, int height, int channels,
     if (pixels.size() < count * channels) return {};
 
     std::vector<uint8_t> out(kSgiHeaderSize, 0);
-    putU16(out, 0, kSgiMagic);
+    putBe16(&out[0], kSgiMagic);
     out[2] = runLength ? 1 : 0;  // storage
     out[3] = 1;                  // bytes per channel
-    putU16(out, 4, channels > 1 ? 3 : 2);
-    putU16(out, 6, static_cast<uint32_t>(width));
-    putU16(out, 8, static_cast<uint32_t>(height));
-    putU16(out, 10, static_cast<uint32_t>(channels));
-    putU32(out, 12, 0);    // smallest pixel value
-    putU32(out, 16, 255);  // largest pixel value
+    putBe16(&out[4], channels > 1 ? 3 : 2);
+    putBe16(&out[6], static_cast<uint16_t>(width));
+    putBe16(&out[8], static_cast<uint16_t>(height));
+    putBe16(&out[10], static_cast<uint16_t>(channels));
+    putBe32(&out[12], 0);    // smallest pixel value
+    putBe32(&out[16], 255);  // largest pixel value
 
     const size_t lines = static_cast<size_t>(height) * channels;
     const size_t tables = out.size();
@@ -256,8 +252,8 @@ std::vector<uint8_t> encodeSgiImage(int width, int height, int channels,
             const size_t line = static_cast<size_t>(y) + static_cast<size_t>(z) * height;
             const size_t start = out.size();
             packLine(row.data(), width, out);
-            putU32(out, tables + 4 * line, static_cast<uint32_t>(start));
-            putU32(out, tables + 4 * (lines + line), static_cast<uint32_t>(out.size() - start));
+            putBe32(&out[tables + 4 * line], static_cast<uint32_t>(start));
+            putBe32(&out[tables + 4 * (lines + line)], static_cast<uint32_t>(out.size() - start));
         }
     }
     return out;

@@ -15,7 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     NetMessage body;
     std::memcpy(body.bytes, data, size < sizeof body.bytes ? size : sizeof body.bytes);
     // Steer some inputs to the agreeing fighter count, where most code runs.
-    if (size > 0 && (data[0] & 1)) body.bytes[9] = 4;
+    if (size > 0 && (data[0] & 1)) {
+        StateHeader h = readStateHeader(body);
+        h.fighters = 4;
+        writeStateHeader(body, h);
+    }
     applyState(body);
     StateSnapshot parsed;
     if (parseStateSnapshot(body, parsed)) {

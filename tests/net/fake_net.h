@@ -2,6 +2,7 @@
 // datagrams queued for "our" socket, every datagram sent recorded.
 #pragma once
 
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <vector>
@@ -135,4 +136,44 @@ inline NetMessage stateFor(int fighters, int prey, int you, uint16_t kind = Stat
     setMessageYourFighter(body, static_cast<uint8_t>(you));
     gs = saved;
     return body;
+}
+
+// Gives every field of every fighter and prey of the current world, and of
+// `bullets` new bullets, a value of its own (none shared by two fields or two
+// entries, every float exact in single precision): a field written to or
+// read from another's place cannot go unnoticed. Fighter 1 is dead, the
+// others in play.
+inline void giveEveryFieldItsOwnValue(int bullets) {
+    const auto ground = [](float degrees) {
+        const double r = degrees * 0.017453292519943295;
+        return Vec3{static_cast<float>(std::cos(r)), static_cast<float>(std::sin(r)), 0.0f};
+    };
+    for (size_t i = 0; i < gs.fighterList.size(); ++i) {
+        Fighter& f = gs.fighterList[i];
+        const float n = static_cast<float>(i);
+        f.pos = Vec3{10.25f + n, 20.5f + n, f.pos.z};
+        f.dir = ground(30.0f + 7.0f * n);
+        f.state = i == 1 ? Dead : InPlay;
+        f.score = 100 + static_cast<int32_t>(i);
+        f.health = 40.75f + n;
+        f.bullets = 200 + static_cast<int32_t>(i);
+    }
+    for (size_t j = 0; j < gs.preyList.size(); ++j) {
+        Prey& p = gs.preyList[j];
+        const float n = static_cast<float>(j);
+        p.pos = Vec3{50.25f + n, 60.75f + n, p.pos.z};
+        p.dir = ground(70.0f + 11.0f * n);
+        p.bodyTurn = -12.5f - n;
+        p.pose = 5 + static_cast<int32_t>(j);
+    }
+    gs.bulletList.resize(static_cast<size_t>(bullets));
+    for (int k = 0; k < bullets; ++k) {
+        Bullet& b = gs.bulletList[static_cast<size_t>(k)];
+        const double heading = (110.0 + 13.0 * k) * 0.017453292519943295;
+        const double pitch = (7.5 + k) * 0.017453292519943295;
+        b.pos = Vec3{80.5f + static_cast<float>(k), 90.25f + static_cast<float>(k), 1.75f + 0.125f * static_cast<float>(k)};
+        b.dir = Vec3{static_cast<float>(std::cos(heading) * std::cos(pitch)),
+                     static_cast<float>(std::sin(heading) * std::cos(pitch)), static_cast<float>(std::sin(pitch))};
+        b.shooterKind = k % 2 == 0 ? PreyCannon : MissileShot;
+    }
 }

@@ -6,7 +6,10 @@
 // here by hand, independently of wire.cpp.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <functional>
+#include <string>
 
 #include "fake_net.h"
 
@@ -227,30 +230,156 @@ TEST(Loss, APlainPeerIsServedAndFollowed) {
     EXPECT_EQ(messageKind(sentMessage(0)), KeepAliveAnswer);
 }
 
-// And ours, read as a plain peer reads them: the listed fields in place, the
-// listed zero bytes zero, and a full state body's counted entries ending
-// before our trailer.
+// And ours, read as a plain peer reads them: every field at its place (the
+// layout in README.md's "Protocol" section), the listed zero bytes zero,
+// and a full state body's counted entries ending before our trailer. Read
+// here byte by byte, independently of the codec: a swap inside one of its
+// field functions reads back right through the codec and only shows here.
+uint32_t u32At(const NetMessage& m, int at) {
+    return static_cast<uint32_t>(m.bytes[at]) | static_cast<uint32_t>(m.bytes[at + 1]) << 8 |
+           static_cast<uint32_t>(m.bytes[at + 2]) << 16 | static_cast<uint32_t>(m.bytes[at + 3]) << 24;
+}
+int32_t i32At(const NetMessage& m, int at) { return static_cast<int32_t>(u32At(m, at)); }
+float f32At(const NetMessage& m, int at) { return std::bit_cast<float>(u32At(m, at)); }
+void expectZeros(const NetMessage& m, int at, int n, const char* what) {
+    for (int i = at; i < at + n; ++i) EXPECT_EQ(m.bytes[i], 0) << what << ", byte " << i;
+}
+double degreesOf(double x, double y) {
+    const double d = std::atan2(y, x) * 57.29577951308232;
+    return d < 0 ? d + 360.0 : d;
+}
+
 TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
+    // Keys: the record of the last event, and the history newest first.
     ASSERT_TRUE(fakeJoinedClient());
-    sendKeyEvent(kKeyUpArrow, true, true);
+    sendKeyEvent('j', false, false);
+    sendKeyEvent(kKeyUpArrow, false, true);
+    sendKeyEvent('i', false, false);
+    sendKeyEvent('i', true, false);
     const NetMessage key = sentMessage(fake.sent.size() - 1);
     EXPECT_EQ(key.bytes[0] | key.bytes[1] << 8, KeyEvent);
-    EXPECT_EQ(key.bytes[8] | key.bytes[9] << 8 | key.bytes[10] << 16 | key.bytes[11] << 24, kKeyUpArrow);
-    EXPECT_EQ(key.bytes[12] + key.bytes[13], 2);
-    for (int b : {2, 3, 4, 5, 6, 7, 14, 15}) EXPECT_EQ(key.bytes[b], 0) << b;
+    expectZeros(key, 2, 6, "header");
+    EXPECT_EQ(u32At(key, 8), uint32_t{'i'});
+    EXPECT_EQ(key.bytes[12], 1) << "released";
+    EXPECT_EQ(key.bytes[13], 0) << "special";
+    expectZeros(key, 14, 2, "key record");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(key.bytes + 16), 4), "MZK1");
+    EXPECT_EQ(u32At(key, 20), 4u) << "newestSeq";
+    EXPECT_EQ(key.bytes[24], 4) << "historyCount";
+    expectZeros(key, 25, 3, "key extension");
+    for (int b = 0; b < 32; ++b) EXPECT_EQ(key.bytes[28 + b], b == 'j' / 8 ? 1 << ('j' % 8) : 0) << "held " << b;
+    const KeyRecord history[] = {{'i', 1, 0}, {'i', 0, 0}, {kKeyUpArrow, 0, 1}, {'j', 0, 0}};
+    for (int i = 0; i < 4; ++i) {
+        const int at = 60 + 8 * i;
+        EXPECT_EQ(u32At(key, at), history[i].key) << "history " << i;
+        EXPECT_EQ(key.bytes[at + 4], history[i].released) << "history " << i;
+        EXPECT_EQ(key.bytes[at + 5], history[i].special) << "history " << i;
+        expectZeros(key, at + 6, 2, "history entry");
+    }
 
+    // A state body of 9 fighters, 2 prey, 180 bullets and 6 effects, after
+    // two more bodies of 6 effects each: repeated in its trailer.
     serverWithOneClient();
-    gs.bulletList.resize(180);
+    giveEveryFieldItsOwnValue(180);
+    const GameState world = gs;
+    const auto event = [](int g) {
+        return EffectEvent{static_cast<uint8_t>(g % 2), 1.25f + g, 2.5f + g, 0.75f + 0.125f * g};
+    };
     for (int pass = 0; pass < 3; ++pass) {
-        gs.effectEvents.resize(6);
+        gs.effectEvents.clear();
+        for (int e = 0; e < 6; ++e) gs.effectEvents.push_back(event(6 * pass + e));
+        gs.clockNowMs = 43210 + pass;
         serverNetworkSend();
     }
     const NetMessage body = sentMessage(fake.sent.size() - 1);
     const uint8_t* b = body.bytes;
-    const int entriesEnd = 20 + 28 * b[9] + 20 * b[10] + 24 * b[11] + 8 * (b[12] + b[13]) + 20 * b[14];
+    EXPECT_EQ(b[0] | b[1] << 8, StateUpdate);
+    expectZeros(body, 2, 6, "header");
+    EXPECT_EQ(b[8], 1) << "yourFighter";
+    EXPECT_EQ(b[9], 9);
+    EXPECT_EQ(b[10], 2);
     EXPECT_EQ(b[11], 180);
+    EXPECT_EQ(b[12] + b[13], 0) << "point counts";
     EXPECT_EQ(b[14], 6);
-    EXPECT_LE(entriesEnd, 5992 - 20 * b[6004]) << "the entries overlap the trailer";
+    EXPECT_EQ(b[15], 0) << "serverFlags";
+    EXPECT_EQ(i32At(body, 16), 43212);
+    int at = 20;
+    for (const Fighter& f : world.fighterList) {
+        EXPECT_EQ(f32At(body, at), f.pos.x) << "fighter at " << at;
+        EXPECT_EQ(f32At(body, at + 4), f.pos.y) << "fighter at " << at;
+        EXPECT_NEAR(f32At(body, at + 8), degreesOf(f.dir.x, f.dir.y), 1e-3) << "fighter at " << at;
+        EXPECT_EQ(b[at + 12], f.state == InPlay ? 1 : 0) << "fighter at " << at;
+        expectZeros(body, at + 13, 3, "fighter");
+        EXPECT_EQ(i32At(body, at + 16), f.score) << "fighter at " << at;
+        EXPECT_EQ(f32At(body, at + 20), f.health) << "fighter at " << at;
+        EXPECT_EQ(i32At(body, at + 24), f.bullets) << "fighter at " << at;
+        at += 28;
+    }
+    for (const Prey& p : world.preyList) {
+        EXPECT_EQ(f32At(body, at), p.pos.x) << "prey at " << at;
+        EXPECT_EQ(f32At(body, at + 4), p.pos.y) << "prey at " << at;
+        EXPECT_NEAR(f32At(body, at + 8), degreesOf(p.dir.x, p.dir.y), 1e-3) << "prey at " << at;
+        EXPECT_EQ(f32At(body, at + 12), p.bodyTurn) << "prey at " << at;
+        EXPECT_EQ(b[at + 16], p.pose) << "prey at " << at;
+        expectZeros(body, at + 17, 3, "prey");
+        at += 20;
+    }
+    for (const Bullet& u : world.bulletList) {
+        EXPECT_EQ(f32At(body, at), u.pos.x) << "bullet at " << at;
+        EXPECT_EQ(f32At(body, at + 4), u.pos.y) << "bullet at " << at;
+        EXPECT_EQ(f32At(body, at + 8), u.pos.z) << "bullet at " << at;
+        EXPECT_NEAR(f32At(body, at + 12), degreesOf(u.dir.x, u.dir.y), 1e-3) << "bullet at " << at;
+        EXPECT_NEAR(f32At(body, at + 16), std::asin(u.dir.z) * 57.29577951308232, 1e-3) << "bullet at " << at;
+        EXPECT_EQ(u32At(body, at + 20), static_cast<uint32_t>(u.shooterKind)) << "bullet at " << at;
+        at += 24;
+    }
+    for (int e = 0; e < 6; ++e) {
+        const EffectEvent want = event(12 + e);
+        EXPECT_EQ(b[at], want.effectKind) << "effect " << e;
+        expectZeros(body, at + 1, 3, "effect");
+        EXPECT_EQ(f32At(body, at + 4), want.x) << "effect " << e;
+        EXPECT_EQ(f32At(body, at + 8), want.y) << "effect " << e;
+        EXPECT_EQ(f32At(body, at + 12), want.z) << "effect " << e;
+        expectZeros(body, at + 16, 4, "effect");
+        at += 20;
+    }
+    // The trailer: the two earlier bodies' twelve events, newest first
+    // (ids 12 down to 1), then marker, number 3, first id 13, count 12.
+    const int repeats = b[6004];
+    ASSERT_EQ(repeats, 12);
+    EXPECT_LE(at, 5992 - 20 * repeats) << "the entries overlap the trailer";
+    for (int r = 0; r < repeats; ++r) {
+        const int rat = 5992 - 20 * repeats + 20 * r;
+        const EffectEvent want = event(11 - r);
+        EXPECT_EQ(u32At(body, rat), static_cast<uint32_t>(12 - r)) << "repeat " << r;
+        EXPECT_EQ(b[rat + 4], want.effectKind) << "repeat " << r;
+        expectZeros(body, rat + 5, 3, "repeat");
+        EXPECT_EQ(f32At(body, rat + 8), want.x) << "repeat " << r;
+        EXPECT_EQ(f32At(body, rat + 12), want.y) << "repeat " << r;
+        EXPECT_EQ(f32At(body, rat + 16), want.z) << "repeat " << r;
+    }
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + 5992), 4), "MZS1");
+    EXPECT_EQ(u32At(body, 5996), 3u) << "bodySeq";
+    EXPECT_EQ(u32At(body, 6000), 13u) << "firstEffectId";
+    expectZeros(body, 6005, 3, "trailer");
+
+    // The point lists, which only other servers send, lie between the
+    // bullets and the effects, A before B.
+    StateSnapshot s;
+    s.fighters.resize(1);
+    s.pointsA = {{1.25f, 2.5f}};
+    s.pointsB = {{3.75f, 4.25f}};
+    s.effects = {{EffectSmall, 5.5f, 6.75f, 7.25f, 0}};
+    NetMessage points;
+    ASSERT_TRUE(writeStateSnapshot(s, points));
+    EXPECT_EQ(points.bytes[12], 1);
+    EXPECT_EQ(points.bytes[13], 1);
+    EXPECT_EQ(f32At(points, 48), 1.25f);
+    EXPECT_EQ(f32At(points, 52), 2.5f);
+    EXPECT_EQ(f32At(points, 56), 3.75f);
+    EXPECT_EQ(f32At(points, 60), 4.25f);
+    EXPECT_EQ(points.bytes[64], EffectSmall);
+    EXPECT_EQ(f32At(points, 68), 5.5f);
 }
 
 }  // namespace

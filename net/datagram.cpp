@@ -1,0 +1,16 @@
+// datagram.cpp -- the one receive the server and the client share: a
+// datagram of exactly kNetMessageSize bytes, or a count of what was dropped.
+#include "net/net.h"
+
+int takeDatagram(NetMessage& out, NetAddress& from) {
+    if (net.netSocket < 0 || net.transport.waitReadable(net.netSocket, 0) != 1) return 0;
+    out = NetMessage{};
+    const int len = net.transport.receiveFrom(net.netSocket, out.bytes, kNetMessageSize, &from);
+    if (len < 0) return 0;
+    if (len != kNetMessageSize) {
+        ++net.datagramsDropped;
+        return -1;
+    }
+    ++net.datagramsReceived;
+    return 1;
+}
