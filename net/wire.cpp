@@ -18,9 +18,6 @@
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
-
 static_assert(kStateHeaderSize + kMaxEntryCount * kPreyEntrySize < kNetMessageSize,
               "a full prey count fits beside the header");
 static_assert(kFighterEntrySize == 28 && kPreyEntrySize == 20 && kBulletEntrySize == 24 &&
@@ -227,13 +224,13 @@ bool parseStateBody(const NetMessage& msg, StateSnapshot& out) {
 }
 
 Vec3 groundDirection(float headingDeg) {
-    const double rad = headingDeg * kDegToRad;
+    const double rad = radiansFromDegrees(headingDeg);
     return Vec3{static_cast<float>(std::cos(rad)), static_cast<float>(std::sin(rad)), 0.0f};
 }
 
 Vec3 flightDirection(float headingDeg, float pitchDeg) {
-    const double rad = headingDeg * kDegToRad;
-    const double p = pitchDeg * kDegToRad;
+    const double rad = radiansFromDegrees(headingDeg);
+    const double p = radiansFromDegrees(pitchDeg);
     return Vec3{static_cast<float>(std::cos(rad) * std::cos(p)),
                 static_cast<float>(std::sin(rad) * std::cos(p)), static_cast<float>(std::sin(p))};
 }
@@ -412,7 +409,7 @@ void packState(NetMessage& body) {
         putF32(w, b.pos.z);
         putF32(w, headingDegrees(b.dir));
         const float dz = std::fmax(-1.0f, std::fmin(1.0f, b.dir.z));
-        putF32(w, static_cast<float>(std::asin(static_cast<double>(dz)) * kRadToDeg));
+        putF32(w, static_cast<float>(degreesFromRadians(std::asin(static_cast<double>(dz)))));
         putU32(w, static_cast<uint32_t>(b.shooterKind));
     }
     for (int i = 0; i < effects; ++i) {

@@ -14,18 +14,10 @@
 
 namespace {
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
 // The dodging range: 15 + (50 - 15) * 0.6666667.
 constexpr float kManeuverRange = kPreyMinRange + (kPreyFireRange - kPreyMinRange) * kManeuverFactor;
 
 float heading(const Prey& p) { return headingDegrees(p.dir); }
-
-
-float groundDistance(Vec3 a, Vec3 b) {
-    const float dx = a.x - b.x;
-    const float dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
 
 void setAction(Prey& p, PreyAction action, int step) {
     p.action = action;
@@ -105,8 +97,8 @@ void applyStep(Prey& p) {
             break;
         }
         const double h = heading(p);
-        const double turned = (h + delta) * kRadiansPerDegree;
-        const double moved = (h + bearing) * kRadiansPerDegree;
+        const double turned = radiansFromDegrees(h + delta);
+        const double moved = radiansFromDegrees(h + bearing);
         p.nextDir.x = static_cast<float>(std::cos(turned));
         p.nextDir.y = static_cast<float>(std::sin(turned));
         p.nextPos.x = p.pos.x + static_cast<float>(distance * std::cos(moved));
@@ -418,9 +410,9 @@ void fireShot(Prey& p) {
     const double aim = static_cast<double>(heading(p)) + p.bodyTurn;
     const double elevation = (randomFraction() - 0.5f) * (2.0f * kPreyElevationJitter);
     const double side = randomFraction() > 0.5f ? aim + kPreyMuzzleAngle : aim - kPreyMuzzleAngle;
-    const double a = aim * kRadiansPerDegree;
-    const double e = elevation * kRadiansPerDegree;
-    const double b = side * kRadiansPerDegree;
+    const double a = radiansFromDegrees(aim);
+    const double e = radiansFromDegrees(elevation);
+    const double b = radiansFromDegrees(side);
     const Vec3 from{p.pos.x + kPreyMuzzleOffset * static_cast<float>(std::cos(b)),
                     p.pos.y + kPreyMuzzleOffset * static_cast<float>(std::sin(b)), kPreyMuzzleHeight};
     const Vec3 direction{static_cast<float>(std::cos(a) * std::cos(e)),

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr float kDegToRad = 0.017453292519943295f;
 // Ordinary key codes of the held movement keys and the one-shot keys.
 constexpr int kKeySpace = ' ';
 constexpr int kKeyRun = 'i';
@@ -60,14 +59,14 @@ void fire(Fighter& f) {
     const float spread = (randomFraction() - 0.5f) * kSpreadDegrees;
     const float heading = headingDegrees(f.dir);
     const float gunAngle = randomFraction() > 0.5f ? heading + kMuzzleAngle : heading - kMuzzleAngle;
-    const Vec3 gun{f.pos.x + std::cos(gunAngle * kDegToRad) * kMuzzleOffset,
-                   f.pos.y + std::sin(gunAngle * kDegToRad) * kMuzzleOffset, kMuzzleHeight};
+    const Vec3 gun{f.pos.x + std::cos(radiansFromDegreesF(gunAngle)) * kMuzzleOffset,
+                   f.pos.y + std::sin(radiansFromDegreesF(gunAngle)) * kMuzzleOffset, kMuzzleHeight};
 
     // Both guns aim at one point far ahead, so their shots run parallel.
     const float aimX = f.pos.x + f.dir.x * kAimDistance;
     const float aimY = f.pos.y + f.dir.y * kAimDistance;
     const Vec3 aim = normalisedGround(aimX - gun.x, aimY - gun.y, Vec3{});
-    const float e = spread * kDegToRad;
+    const float e = radiansFromDegreesF(spread);
     const Vec3 shot{aim.x * std::cos(e), aim.y * std::cos(e), std::sin(e)};
 
     if (f.bullets <= 0) {

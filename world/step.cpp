@@ -8,12 +8,6 @@
 
 namespace {
 
-float groundDistance(Vec3 a, Vec3 b) {
-    const float dx = a.x - b.x;
-    const float dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
-
 bool inPlay(const Fighter& f) { return f.state == InPlay; }
 
 // Every pair of bodies closer than the sum of their radii refuses both moves,

@@ -11,6 +11,7 @@
 // x in [c*cellSize, (c+1)*cellSize) and y in [r*cellSize, (r+1)*cellSize).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -282,6 +283,25 @@ void removeAt(std::vector<T>& list, size_t i) {
 // ---------------------------------------------------------------------------
 // Small shared helpers
 // ---------------------------------------------------------------------------
+
+// Distance from a to b in the ground plane (z ignored), world units.
+inline float groundDistance(Vec3 a, Vec3 b) {
+    const float dx = a.x - b.x;
+    const float dy = a.y - b.y;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// Degrees and radians. Each use keeps the precision it has always had, so
+// the world replays bit for bit: angles computed in double go through the
+// double pair; the fighter's guns turn theirs in single precision, through
+// radiansFromDegreesF (the same constant rounded to float once).
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+constexpr double kDegreesPerRadian = 57.29577951308232;
+constexpr double radiansFromDegrees(double degrees) { return degrees * kRadiansPerDegree; }
+constexpr double degreesFromRadians(double radians) { return radians * kDegreesPerRadian; }
+constexpr float radiansFromDegreesF(float degrees) { return degrees * static_cast<float>(kRadiansPerDegree); }
+static_assert(static_cast<float>(kRadiansPerDegree) == 0.017453292519943295f,
+              "the float conversion multiplies by the float nearest the constant");
 
 // Direction codes 0..3 as unit vectors: 0 (0,-1), 1 (1,0), 2 (0,1), 3 (-1,0).
 // Any other code prints "invalid direction" and yields (0, 0, 0).

@@ -129,7 +129,7 @@ void stepUpdate() {
 void walker(float x, float y, float degrees) {
     Prey p;
     p.pos = p.nextPos = Vec3{x, y, 1.5f};
-    p.dir = p.nextDir = Vec3{std::cos(degrees * 0.017453292f), std::sin(degrees * 0.017453292f), 0.0f};
+    p.dir = p.nextDir = Vec3{std::cos(radiansFromDegreesF(degrees)), std::sin(radiansFromDegreesF(degrees)), 0.0f};
     p.moveAllowed = 1;
     p.action = WalkForward;
     p.actionStep = 0;
