@@ -419,5 +419,5 @@ void fireShot(Prey& p) {
                          static_cast<float>(std::sin(a) * std::cos(e)), static_cast<float>(std::sin(e))};
     // The legs keep nextDir; the world step restores dir from it this step.
     p.dir = direction;
-    spawnUnownedBullet(from, direction, PreyCannon, 0);
+    spawnUnownedBullet(from, direction, PreyCannon);
 }

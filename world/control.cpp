@@ -76,7 +76,7 @@ void fire(Fighter& f) {
     std::printf("fire!!!! \n");
     switch (f.weapon) {
     case Cannon:
-        spawnBullet(fighterIndexOf(f), gun, shot, FighterCannon, 0);
+        spawnBullet(fighterIndexOf(f), gun, shot, FighterCannon);
         --f.bullets;
         break;
     case MissileLauncher:
@@ -210,16 +210,13 @@ void applyHeldKeys(Fighter& f, float dt) {
     }
 }
 
-void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind, int tag) {
+void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind) {
     if (shooterKind == FighterCannon) playSound(0, 1);
     if (shooterKind == PreyCannon) playSound(0, 2);
 
     Bullet b;
-    b.kind = KindBullet;
     b.owner = owner;
     b.shooterKind = shooterKind;
-    b.tag = tag;
-    b.speed = kBulletSpeed;
     b.dir = dir;
     b.spent = 0;
     // Start ahead of the gun, clear of the shooter's own body; pushed ahead
@@ -230,6 +227,6 @@ void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind, int tag) {
     gs.bulletList.push_back(b);
 }
 
-void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind, int tag) {
-    spawnBullet(-1, from, dir, shooterKind, tag);
+void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind) {
+    spawnBullet(-1, from, dir, shooterKind);
 }

@@ -63,8 +63,6 @@ constexpr float kPathEndTolerance = 0.25f;  // ground distance at which the marc
 constexpr float kWallMargin = 0.2f;         // closest approach of the march to a wall cell
 constexpr float kFloorLimit = 0.1f;         // march margin above floor / below ceiling
 
-// ObjectKind: first field of Fighter, Prey and Bullet.
-enum ObjectKind : int32_t { KindFighter = 0, KindPrey = 1, KindBullet = 2 };
 enum FighterState : int32_t { InPlay = 0, Dead = 1, Absent = 2 };
 enum Weapon : int32_t { Cannon = 0, MissileLauncher = 1 };
 enum ShooterKind : int32_t { FighterCannon = 0, MissileShot = 1, PreyCannon = 2 };
@@ -76,7 +74,6 @@ enum PreyMode : int32_t { Start = 0, Roam = 1, Hunt = 2 };
 
 // A player's vehicle. One per fighter start; all live until the program ends.
 struct Fighter {
-    int32_t kind = KindFighter;
     Vec3 pos;                  // z is kFighterHeight and never changes
     Vec3 dir;                  // unit heading, z = 0 (zero only after a bad direction code)
     Vec3 nextPos;              // proposal for the coming world step (x, y used)
@@ -97,20 +94,16 @@ struct Fighter {
 // that fired it, or -1 for prey shots: an index stays meaningful whatever
 // happens to the list's storage, where a pointer would not.
 struct Bullet {
-    int32_t kind = KindBullet;
     Vec3 pos;
     Vec3 dir;                  // unit direction of flight (3-D)
     Vec3 nextPos;              // pos + dir * kBulletSpeed, computed by each step
     uint8_t spent = 0;         // path blocked this step: removed at the step's end
     int32_t shooterKind = FighterCannon;
     int32_t owner = -1;        // fighter index, -1 for none
-    int32_t tag = 0;           // always 0; nothing reads it
-    float speed = kBulletSpeed;  // informative; the step uses the constant
 };
 
 // An autonomous two-legged creature. Behaviour is in prey/.
 struct Prey {
-    int32_t kind = KindPrey;
     Vec3 pos;                  // z is preyExtent.z * 0.5 and never changes
     Vec3 dir;                  // unit heading of the legs, z = 0
     Vec3 nextPos;
@@ -463,8 +456,8 @@ void applyHeldKeys(Fighter& f, float dt);
 
 // Creates one bullet ahead of `from` along dir and appends it to bulletList.
 // owner: index of the firing fighter, -1 for none. Plays the shooter's sound.
-void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind, int tag);
-void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind, int tag);
+void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind);
+void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind);
 
 // ---------------------------------------------------------------------------
 // Maze collision and line of sight
