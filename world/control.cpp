@@ -211,8 +211,8 @@ void applyHeldKeys(Fighter& f, float dt) {
 }
 
 void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind) {
-    if (shooterKind == FighterCannon) playSound(0, 1);
-    if (shooterKind == PreyCannon) playSound(0, 2);
+    if (shooterKind == FighterCannon) playSoundOnce(kFighterGunSlot);
+    if (shooterKind == PreyCannon) playSoundOnce(kPreyGunSlot);
 
     Bullet b;
     b.owner = owner;
