@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "net/net.h"
+#include "prey/prey.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -45,7 +46,7 @@ void serverIdlePass() {
     regenerateHealth();
     serverNetworkReceive();
     advanceUndrawnExplosions();
-    worldStep();
+    worldStep(updatePrey);
     copyHudValues();
     serverNetworkSend();
     noteMissingSocket();

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "prey/prey.h"
 #include "world/world.h"
 
 namespace {
@@ -128,7 +127,7 @@ void regenerateHealth() {
         if (inPlay(f) && f.health < kStartHealth) f.health += kHealthRegen;
 }
 
-void worldStep() {
+void worldStep(PreyBehaviour& preyBehaviour) {
     if (gs.gamePaused) return;
     const float dt = static_cast<float>(passIntervalMs(gs.clockPrevMs, gs.clockNowMs)) * 0.001f;
 
@@ -153,7 +152,7 @@ void worldStep() {
     // Prey are refused by walls instead of being moved back.
     const float preyRadius = gs.preyExtent.x * 0.5f;
     for (Prey& p : gs.preyList) {
-        updatePrey(p);
+        preyBehaviour(p);
         // The side faces miss a diagonal wall cell: a step across its corner
         // would put the prey inside it, so a proposal in a wall cell is refused too.
         const bool touching =

@@ -479,11 +479,18 @@ bool pathClear(Vec3 from, Vec3 to, float& t, const void* ignoreA, const void* ig
 // World step and hit effects
 // ---------------------------------------------------------------------------
 
+// The prey's behaviour for one world step: proposes the prey's next pose,
+// move and heading (nextPos, nextDir, the pending flags) and may fire. The
+// world lies below the prey, so whoever wires the game hands it to
+// worldStep: updatePrey (prey/prey.h) everywhere the prey live.
+using PreyBehaviour = void(Prey&);
+
 // One server step over passIntervalMs(clockPrevMs, clockNowMs): held keys,
-// collision, prey behaviour, bullets, hits, deaths, score, removals. Does
+// collision, prey behaviour (preyBehaviour, once per prey in list order,
+// before its wall test), bullets, hits, deaths, score, removals. Does
 // nothing while gs.gamePaused: the interval is one pass's, so the first step
 // after a pause covers no paused time.
-void worldStep();
+void worldStep(PreyBehaviour& preyBehaviour);
 
 // Server, once per idle pass: +kHealthRegen for every fighter in play below
 // kStartHealth. Nothing while gs.gamePaused.

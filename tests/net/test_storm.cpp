@@ -11,6 +11,7 @@
 
 #include "fake_net.h"
 #include "net/storm.h"
+#include "prey/prey.h"
 
 namespace {
 
@@ -224,7 +225,7 @@ TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
         queueDatagram(messageOfKind(KeepAliveAnswer), clientAddress(1));
         fake.sent.clear();
         serverNetworkReceive();
-        worldStep();
+        worldStep(updatePrey);
         serverNetworkSend();
         ++passes;
         fake.nowMs += 10;
@@ -252,7 +253,7 @@ TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
     const float before = headingDegrees(gs.fighterList[1].dir);
     queueDatagram(keyMessage(kKeyLeftArrow, false, true), clientAddress(1));
     serverNetworkReceive();
-    worldStep();
+    worldStep(updatePrey);
     EXPECT_NE(headingDegrees(gs.fighterList[1].dir), before);
     // A newcomer is answered at once, whether there is room or not.
     fake.sent.clear();

@@ -120,7 +120,7 @@ void stepUpdate() {
     for (int i = 0; i < 3; ++i) {
         gs.clockPrevMs = gs.clockNowMs;
         gs.clockNowMs += 10;
-        worldStep();
+        worldStep(updatePrey);
     }
 }
 

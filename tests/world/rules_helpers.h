@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "prey/prey.h"
 #include "world/world.h"
 
 namespace rulestest {
@@ -63,7 +64,7 @@ std::string printedBy(Fn fn) {
 inline std::string stepWorld(int ms = 20) {
     gs.clockPrevMs = gs.clockNowMs;
     gs.clockNowMs = (gs.clockNowMs + ms) % 60000;
-    return printedBy(worldStep);
+    return printedBy([] { worldStep(updatePrey); });
 }
 
 // A tap of an ordinary key: press, then release; returns its output.

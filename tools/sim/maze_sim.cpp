@@ -250,7 +250,7 @@ int main(int argc, char** argv) {
         regenerateHealth();
         // Nothing is drawn here: explosions advance unseen, so they finish.
         advanceUndrawnExplosions();
-        worldStep();
+        worldStep(updatePrey);
 
         for (int i = 0; i < fighterCount(); ++i) {
             const Fighter& f = gs.fighterList[i];
