@@ -123,7 +123,7 @@ StepWorld buildStepWorld(bool hunting) {
             }
         }
         p.mode = Hunt;
-        p.tick = 4;
+        p.tick = kPreyUpdateDivider - 1;
         p.sinceShot = 100;
     }
     return StepWorld{gs.fighterList, gs.preyList};

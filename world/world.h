@@ -122,7 +122,7 @@ struct Prey {
     int32_t action = 0;        // PreyAction under way
     int32_t actionStep = 1;    // step within action, from 1
     int32_t sinceShot = 0;     // behaviour updates since the last decision to shoot
-    int32_t tick = 0;          // behaviour runs on every third world step
+    int32_t tick = 0;          // world steps since the behaviour last ran (it runs on every third)
     int32_t pose = 0;          // 0..17, pose to draw
     float bodyTurn = 0.0f;     // degrees, upper body relative to legs, CCW from above
     uint8_t destroyed = 0;     // health fell below 0: removed at the end of the step

@@ -117,7 +117,7 @@ TEST(PoseFile, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
 
 // Runs world steps until the prey's behaviour has run once more.
 void stepUpdate() {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kPreyUpdateDivider; ++i) {
         gs.clockPrevMs = gs.clockNowMs;
         gs.clockNowMs += 10;
         worldStep(updatePrey);
@@ -133,7 +133,7 @@ void walker(float x, float y, float degrees) {
     p.moveAllowed = 1;
     p.action = WalkForward;
     p.actionStep = 0;
-    p.tick = 4;
+    p.tick = kPreyUpdateDivider - 1;
     gs.preyList.assign(1, p);
 }
 

@@ -173,7 +173,7 @@ void scriptFighters(std::vector<Walker>& walkers, std::vector<int>& visits, Coun
 long shotsDue() {
     long due = 0;
     for (const Prey& p : gs.preyList)
-        if (p.tick + 1 >= 5 && p.moveAllowed != 0 && p.action == Shoot && p.actionStep == 3) ++due;
+        if (preyUpdateDue(p) && p.moveAllowed != 0 && p.action == Shoot && p.actionStep == 3) ++due;
     return due;
 }
 
