@@ -123,7 +123,7 @@ StepWorld buildStepWorld(bool hunting) {
             }
         }
         p.mode = Hunt;
-        p.tick = 4;
+        p.tick = kPreyUpdateDivider - 1;
         p.sinceShot = 100;
     }
     return StepWorld{gs.fighterList, gs.preyList};
@@ -140,7 +140,7 @@ void BM_WorldStepWithPrey(benchmark::State& state) {
         gs.bulletList.clear();
         gs.clockPrevMs = 1000;
         gs.clockNowMs = 1010;
-        worldStep();
+        worldStep(updatePrey);
         benchmark::DoNotOptimize(gs.preyList.data());
     }
     for (const Prey& p : gs.preyList) hunters += p.mode == Hunt ? 1 : 0;

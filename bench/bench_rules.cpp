@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "prey/prey.h"
 #include "world/world.h"
 
 namespace {
@@ -95,11 +96,11 @@ void BM_WorldStep(benchmark::State& state) {
     const ReferenceWorld w = buildReferenceWorld(true);
     for (auto _ : state) {
         restore(w);
-        worldStep();
+        worldStep(updatePrey);
         benchmark::DoNotOptimize(gs.bulletList.data());
     }
     restore(w);
-    worldStep();
+    worldStep(updatePrey);
     // The load must hold: nothing hit, nothing removed.
     if (bulletCount() != 100 || preyCount() != 20 || fighterCount() != 9)
         state.SkipWithError("the reference load did not hold");

@@ -76,7 +76,7 @@ void BM_ServiceSlot(benchmark::State& state) {
     const int saved = silenceStdout();
     const int loaded = loadSound(MAZE_DATA_DIR "/music.wav", 0);
     restoreStdout(saved);
-    if (loaded != 0 || playSound(1, 0) != 0) {
+    if (loaded != 0 || playSoundLooped(0) != 0) {
         state.SkipWithError("music.wav did not load");
         soundShutdown();
         return;

@@ -256,7 +256,7 @@ bool clientReceivePass() {
         net.lastAppliedTime = now;
         applySnapshot(newest);
         ++net.bodiesApplied;
-        playSoundsOfNewBullets(gs.bulletList);  // the server's gunfire, heard here too
+        hearServerGunfire(gs.bulletList);
     }
     if (now > net.lastAppliedTime + kServerTimeout) return false;
     sendKeyRefresh();

@@ -485,6 +485,24 @@ bool clientWaitForDatagram(int64_t timeoutMicros);
 // kKeyIdleRefreshMs).
 void sendKeyRefresh();
 
+// Gunfire a client hears. The server sends no sound of its own: a client
+// compares the bullets of each state it applies with those of the last one.
+struct Bullet;
+// The guns that fired between two pictures of the bullets in flight. A bullet
+// of `now` is an old one when a bullet of `before` with its shooter kind and
+// direction lies 0..8 world steps back along its flight line; any other is a
+// new shot of its shooter's kind.
+struct GunfireHeard {
+    bool fighterCannon = false;
+    bool preyCannon = false;
+};
+GunfireHeard newGunfire(const std::vector<Bullet>& before, const std::vector<Bullet>& now);
+// After a state is applied: plays the fighter or the prey cannon once for
+// each kind of new shot since the last picture heard, then remembers this
+// one. An unchanged picture (the same state again) plays nothing; without a
+// running sound engine (maze-bot) nothing is compared or remembered.
+void hearServerGunfire(const std::vector<Bullet>& bullets);
+
 // ---------------------------------------------------------------------------
 // Both ends (datagram.cpp)
 // ---------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "net/net.h"
+#include "prey/prey.h"
+#include "sound/sound.h"
 #include "world/world.h"
 
 namespace {
@@ -44,7 +46,7 @@ GameEnd serverIdlePass() {
     const GameEnd end = serverNetworkReceive();
     if (end != GameEnd::Playing) return end;
     advanceUndrawnExplosions();
-    worldStep();
+    worldStep(updatePrey);
     copyHudValues();
     serverNetworkSend();
     noteMissingSocket();

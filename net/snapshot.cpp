@@ -12,17 +12,14 @@
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295;
-constexpr double kRadToDeg = 57.29577951308232;
-
 Vec3 groundDirection(float headingDeg) {
-    const double rad = headingDeg * kDegToRad;
+    const double rad = radiansFromDegrees(headingDeg);
     return Vec3{static_cast<float>(std::cos(rad)), static_cast<float>(std::sin(rad)), 0.0f};
 }
 
 Vec3 flightDirection(float headingDeg, float pitchDeg) {
-    const double rad = headingDeg * kDegToRad;
-    const double p = pitchDeg * kDegToRad;
+    const double rad = radiansFromDegrees(headingDeg);
+    const double p = radiansFromDegrees(pitchDeg);
     return Vec3{static_cast<float>(std::cos(rad) * std::cos(p)),
                 static_cast<float>(std::sin(rad) * std::cos(p)), static_cast<float>(std::sin(p))};
 }
@@ -60,7 +57,7 @@ BulletEntry bulletEntryOf(const Bullet& b) {
     e.z = b.pos.z;
     e.heading = headingDegrees(b.dir);
     const float dz = std::fmax(-1.0f, std::fmin(1.0f, b.dir.z));
-    e.pitch = static_cast<float>(std::asin(static_cast<double>(dz)) * kRadToDeg);
+    e.pitch = static_cast<float>(degreesFromRadians(std::asin(static_cast<double>(dz))));
     e.shooterKind = static_cast<uint32_t>(b.shooterKind);
     return e;
 }

@@ -9,23 +9,86 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "base/log.h"
 #include "prey/prey.h"
 
 namespace {
 
-constexpr double kRadiansPerDegree = 0.017453292519943295;
 // The dodging range: 15 + (50 - 15) * 0.6666667.
 constexpr float kManeuverRange = kPreyMinRange + (kPreyFireRange - kPreyMinRange) * kManeuverFactor;
 
 float heading(const Prey& p) { return headingDegrees(p.dir); }
 
+// Poses of the two stances the actions start from and end in.
+constexpr int kStanceAPose = 0;
+constexpr int kStanceBPose = 4;
+// A walk may end halfway, after this step, standing in stance B.
+constexpr int kWalkHalfway = 4;
+// Steps of a Shoot action: the shot leaves at the third update after the
+// decision to shoot (as its step 3 is done), the next decision comes at the
+// fifth.
+constexpr int kShootSteps = 5;
+constexpr int kShotStep = 3;
+// The upper body's turn at each step of a look, degrees: out to 90 and back.
+constexpr int kLookSteps = 6;
+constexpr float kLookSweep[kLookSteps] = {30.0f, 60.0f, 90.0f, 60.0f, 30.0f, 0.0f};
 
-float groundDistance(Vec3 a, Vec3 b) {
-    const float dx = a.x - b.x;
-    const float dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
+// What the steps of an action do.
+enum class StepKind { Stand, Walk, Turn, Shoot, Look };
+
+// Everything the steps of one PreyAction need. Walks and turns play a pose
+// sequence and the motion table derived from it, forwards (poses count up,
+// step k makes table entry k - 1's move and heading change) or backwards
+// (poses count down, step k undoes entry steps - k: the move and heading
+// change negated, the bearing of the move kept).
+struct ActionRow {
+    StepKind kind;
+    int steps;           // the step counter runs 1..steps
+    int firstPose;       // walks and turns: pose shown at step 1 (-1: none)
+    int poseStep;        // walks and turns: +1 forwards, -1 backwards
+    int turnTable;       // turns: 0 the right turn (poses 8..12), 1 the left turn (13..17)
+    PreyAction reverse;  // walks and turns: the action that retraces this one
+    int endPose;         // pose taken when the action ends (-1: the last one shown stays)
+    float lookSign;      // looks: +1 the upper body turns left (counter-clockwise), -1 right
+};
+
+// Indexed by PreyAction.
+constexpr ActionRow kActions[] = {
+    // kind, steps, first pose, pose step, turn table, reverse, end pose, look sign
+    {StepKind::Stand, 0, -1, 0, 0, StandA, kStanceAPose, 0.0f},                            // StandA
+    {StepKind::Stand, 0, -1, 0, 0, StandB, kStanceBPose, 0.0f},                            // StandB
+    {StepKind::Walk, kPreyWalkSteps, 1, +1, 0, WalkBackward, kStanceAPose, 0.0f},          // WalkForward
+    {StepKind::Walk, kPreyWalkSteps, 7, -1, 0, WalkForward, kStanceAPose, 0.0f},           // WalkBackward
+    {StepKind::Turn, kPreyTurnSteps, 14, +1, 1, TurnRightFromB, kStanceBPose, 0.0f},       // TurnLeftFromA
+    {StepKind::Turn, kPreyTurnSteps, 11, -1, 0, TurnRightFromA, kStanceAPose, 0.0f},       // TurnLeftFromB
+    {StepKind::Turn, kPreyTurnSteps, 9, +1, 0, TurnLeftFromB, kStanceBPose, 0.0f},         // TurnRightFromA
+    {StepKind::Turn, kPreyTurnSteps, 16, -1, 1, TurnLeftFromA, kStanceAPose, 0.0f},        // TurnRightFromB
+    {StepKind::Shoot, kShootSteps, -1, 0, 0, Shoot, -1, 0.0f},                             // Shoot
+    {StepKind::Look, kLookSteps, -1, 0, 0, LookRight, -1, -1.0f},                          // LookRight
+    {StepKind::Look, kLookSteps, -1, 0, 0, LookLeft, -1, 1.0f},                            // LookLeft
+};
+static_assert(std::size(kActions) == LookLeft + 1, "one row per action");
+
+// Every pose a walk or turn shows exists, and the retrace of a retrace is
+// the action itself.
+constexpr bool walksAndTurnsConsistent() {
+    for (size_t a = 0; a < std::size(kActions); ++a) {
+        const ActionRow& r = kActions[a];
+        if (r.kind != StepKind::Walk && r.kind != StepKind::Turn) continue;
+        const int last = r.firstPose + r.poseStep * (r.steps - 1);
+        if (r.firstPose < 0 || r.firstPose >= kPreyPoseCount || last < 0 || last >= kPreyPoseCount) return false;
+        if (kActions[r.reverse].kind != r.kind || kActions[r.reverse].reverse != static_cast<int>(a)) return false;
+    }
+    return true;
+}
+static_assert(walksAndTurnsConsistent(), "walks and turns show existing poses and retrace each other");
+
+// The row of an action; null for a value that is no action.
+const ActionRow* actionRow(int action) {
+    if (action < 0 || action >= static_cast<int>(std::size(kActions))) return nullptr;
+    return &kActions[action];
 }
 
 void setAction(Prey& p, PreyAction action, int step) {
@@ -33,15 +96,12 @@ void setAction(Prey& p, PreyAction action, int step) {
     p.actionStep = step;
 }
 
-// The stance-dependent moves: from stance A (pose 0) the A variants and the
-// start of the walk cycle, from anywhere else the B variants and its middle.
-void startLeftTurn(Prey& p) { setAction(p, p.pose == 0 ? TurnLeftFromA : TurnLeftFromB, 1); }
-void startRightTurn(Prey& p) { setAction(p, p.pose == 0 ? TurnRightFromA : TurnRightFromB, 1); }
-void startWalkForward(Prey& p) { setAction(p, WalkForward, p.pose == 0 ? 1 : 5); }
-void startWalkBackward(Prey& p) { setAction(p, WalkBackward, p.pose == 0 ? 1 : 5); }
-
-bool isWalk(int action) { return action == WalkForward || action == WalkBackward; }
-bool isTurn(int action) { return action >= TurnLeftFromA && action <= TurnRightFromB; }
+// The stance-dependent moves: from stance A the A variants and the start of
+// the walk cycle, from anywhere else the B variants and its second half.
+void startLeftTurn(Prey& p) { setAction(p, p.pose == kStanceAPose ? TurnLeftFromA : TurnLeftFromB, 1); }
+void startRightTurn(Prey& p) { setAction(p, p.pose == kStanceAPose ? TurnRightFromA : TurnRightFromB, 1); }
+void startWalkForward(Prey& p) { setAction(p, WalkForward, p.pose == kStanceAPose ? 1 : kWalkHalfway + 1); }
+void startWalkBackward(Prey& p) { setAction(p, WalkBackward, p.pose == kStanceAPose ? 1 : kWalkHalfway + 1); }
 
 void reportInvalidStep(Prey& p) {
     logLine(LogLevel::Debug, "invalid action count ");
@@ -53,80 +113,43 @@ void reportInvalidStep(Prey& p) {
 // Proposes the pose, move and heading of the current step of the action.
 void applyStep(Prey& p) {
     p.movePending = p.turnPending = p.moveAllowed = 1;
-    const int k = p.actionStep;
-    const PreyPoseSet& ps = preyPoses;
-
-    switch (p.action) {
-    case Shoot:
-        return;
-    case WalkForward:
-    case WalkBackward: {
-        if (k < 1 || k > kPreyWalkSteps) return reportInvalidStep(p);
-        const bool forward = p.action == WalkForward;
-        p.pose = forward ? k : kPreyWalkSteps - k;
-        const float step = forward ? ps.walkStep[k - 1] : -ps.walkStep[kPreyWalkSteps - k];
-        p.nextPos.x = p.pos.x + step * p.dir.x;
-        p.nextPos.y = p.pos.y + step * p.dir.y;
-        return;
-    }
-    case TurnLeftFromA:
-    case TurnLeftFromB:
-    case TurnRightFromA:
-    case TurnRightFromB: {
-        if (k < 1 || k > kPreyTurnSteps) return reportInvalidStep(p);
-        // The A turns play their sequence forwards from stance A; the B turns
-        // play the other sequence backwards from stance B, undoing its steps.
-        const int fwd = k - 1;
-        const int back = kPreyTurnSteps - k;
-        float delta = 0.0f, distance = 0.0f, bearing = 0.0f;
-        switch (p.action) {
-        case TurnLeftFromA:
-            p.pose = k + 13;
-            delta = ps.turnDelta[1][fwd];
-            distance = ps.turnDistance[1][fwd];
-            bearing = ps.turnBearing[1][fwd];
-            break;
-        case TurnLeftFromB:
-            p.pose = 12 - k;
-            delta = -ps.turnDelta[0][back];
-            distance = -ps.turnDistance[0][back];
-            bearing = ps.turnBearing[0][back];
-            break;
-        case TurnRightFromA:
-            p.pose = k + 8;
-            delta = ps.turnDelta[0][fwd];
-            distance = ps.turnDistance[0][fwd];
-            bearing = ps.turnBearing[0][fwd];
-            break;
-        default:  // TurnRightFromB
-            p.pose = 17 - k;
-            delta = -ps.turnDelta[1][back];
-            distance = -ps.turnDistance[1][back];
-            bearing = ps.turnBearing[1][back];
-            break;
-        }
-        const double h = heading(p);
-        const double turned = (h + delta) * kRadiansPerDegree;
-        const double moved = (h + bearing) * kRadiansPerDegree;
-        p.nextDir.x = static_cast<float>(std::cos(turned));
-        p.nextDir.y = static_cast<float>(std::sin(turned));
-        p.nextPos.x = p.pos.x + static_cast<float>(distance * std::cos(moved));
-        p.nextPos.y = p.pos.y + static_cast<float>(distance * std::sin(moved));
-        return;
-    }
-    case LookRight:
-    case LookLeft: {
-        if (k < 1 || k > 6) return reportInvalidStep(p);
-        const float sweep = 30.0f * static_cast<float>(3 - std::abs(k - 3));
-        p.bodyTurn = p.action == LookRight ? -sweep : sweep;
-        return;
-    }
-    default:
-        // StandA, StandB, and any value that is no action: stay put.
+    const ActionRow* row = actionRow(p.action);
+    if (row == nullptr || row->kind == StepKind::Stand) {
+        // Standing, or a value that is no action: stay put.
         p.nextPos.x = p.pos.x;
         p.nextPos.y = p.pos.y;
         return;
     }
+    // Shooting keeps pose, proposal and heading; the shot leaves in advance().
+    if (row->kind == StepKind::Shoot) return;
+    const int k = p.actionStep;
+    if (k < 1 || k > row->steps) return reportInvalidStep(p);
+    if (row->kind == StepKind::Look) {
+        p.bodyTurn = row->lookSign * kLookSweep[k - 1];
+        return;
+    }
+
+    const bool forwards = row->poseStep > 0;
+    const int entry = forwards ? k - 1 : row->steps - k;
+    p.pose = row->firstPose + row->poseStep * (k - 1);
+    const PreyPoseSet& ps = preyPoses;
+    if (row->kind == StepKind::Walk) {
+        const float step = forwards ? ps.walkStep[entry] : -ps.walkStep[entry];
+        p.nextPos.x = p.pos.x + step * p.dir.x;
+        p.nextPos.y = p.pos.y + step * p.dir.y;
+        return;
+    }
+    const int t = row->turnTable;
+    const float delta = forwards ? ps.turnDelta[t][entry] : -ps.turnDelta[t][entry];
+    const float distance = forwards ? ps.turnDistance[t][entry] : -ps.turnDistance[t][entry];
+    const float bearing = ps.turnBearing[t][entry];
+    const double h = heading(p);
+    const double turned = radiansFromDegrees(h + delta);
+    const double moved = radiansFromDegrees(h + bearing);
+    p.nextDir.x = static_cast<float>(std::cos(turned));
+    p.nextDir.y = static_cast<float>(std::sin(turned));
+    p.nextPos.x = p.pos.x + static_cast<float>(distance * std::cos(moved));
+    p.nextPos.y = p.pos.y + static_cast<float>(distance * std::sin(moved));
 }
 
 // The roaming decision: take the first fighter in play within sight range
@@ -149,12 +172,12 @@ void roamDecision(Prey& p) {
     const int k = p.actionStep;
     switch (p.action) {
     case WalkForward:
-        p.actionStep = k == 4 ? 5 : 1;
+        p.actionStep = k == kWalkHalfway ? kWalkHalfway + 1 : 1;
         break;
     case WalkBackward: {
         const bool left = randomFraction() > 0.5f;
-        if (left) setAction(p, k == 4 ? TurnLeftFromB : TurnLeftFromA, 1);
-        else setAction(p, k == 4 ? TurnRightFromB : TurnRightFromA, 1);
+        if (left) setAction(p, k == kWalkHalfway ? TurnLeftFromB : TurnLeftFromA, 1);
+        else setAction(p, k == kWalkHalfway ? TurnRightFromB : TurnRightFromA, 1);
         break;
     }
     case TurnLeftFromA:
@@ -179,11 +202,11 @@ void decide(Prey& p) {
         if (std::fabs(diff) < kHeadingTolerance) {
             p.turning = 0;
         } else if (diff > 0.0f) {
-            if (p.pose == 0) setAction(p, TurnLeftFromA, 1);
-            else if (p.pose == 4) setAction(p, TurnLeftFromB, 1);
+            if (p.pose == kStanceAPose) setAction(p, TurnLeftFromA, 1);
+            else if (p.pose == kStanceBPose) setAction(p, TurnLeftFromB, 1);
         } else {
-            if (p.pose == 0) setAction(p, TurnRightFromA, 1);
-            else if (p.pose == 4) setAction(p, TurnRightFromB, 1);
+            if (p.pose == kStanceAPose) setAction(p, TurnRightFromA, 1);
+            else if (p.pose == kStanceBPose) setAction(p, TurnRightFromB, 1);
         }
         if (p.turning != 0) return applyStep(p);
     }
@@ -205,50 +228,17 @@ void decide(Prey& p) {
 
 // The last move was taken: go on with the action, or decide at its end.
 void advance(Prey& p) {
+    const ActionRow* row = actionRow(p.action);
+    if (row == nullptr) return decide(p);
     int& k = p.actionStep;
-    switch (p.action) {
-    case StandA:
-        p.pose = 0;
-        return decide(p);
-    case StandB:
-        p.pose = 4;
-        return decide(p);
-    case WalkForward:
-    case WalkBackward:
-        if (k < kPreyWalkSteps && k != 4) {
-            ++k;
-            return applyStep(p);
-        }
-        if (k != 4) p.pose = 0;
-        return decide(p);
-    case TurnLeftFromA:
-    case TurnRightFromA:
-    case TurnLeftFromB:
-    case TurnRightFromB:
-        if (k < kPreyTurnSteps) {
-            ++k;
-            return applyStep(p);
-        }
-        p.pose = (p.action == TurnLeftFromA || p.action == TurnRightFromA) ? 4 : 0;
-        return decide(p);
-    case Shoot: {
-        // The shot leaves at the third update after the decision to shoot;
-        // the next decision comes at the fifth.
-        if (k == 3) fireShot(p);
-        const int old = k++;
-        if (old >= 5) return decide(p);
+    if (row->kind == StepKind::Shoot && k == kShotStep) fireShot(p);
+    const bool halfway = row->kind == StepKind::Walk && k == kWalkHalfway;
+    if (k < row->steps && !halfway) {
+        ++k;
         return applyStep(p);
     }
-    case LookRight:
-    case LookLeft:
-        if (k < 6) {
-            ++k;
-            return applyStep(p);
-        }
-        return decide(p);
-    default:
-        return decide(p);
-    }
+    if (!halfway && row->endPose >= 0) p.pose = row->endPose;
+    decide(p);
 }
 
 // The last proposed move was refused by a wall or a body.
@@ -263,7 +253,7 @@ void refused(Prey& p) {
             p.nextPos.x = (static_cast<float>(col) + 0.5f) * gs.cellSize;
             p.nextPos.y = (static_cast<float>(row) + 0.5f) * gs.cellSize;
         }
-        p.pose = 0;
+        p.pose = kStanceAPose;
         return;
     }
     if (p.stuckCount > kStuckRetreat) {
@@ -283,17 +273,13 @@ void refused(Prey& p) {
         p.turning = 1;
         p.wantedHeading = wanted;
     }
-    if (isWalk(p.action) || isTurn(p.action)) {
+    const ActionRow* row = actionRow(p.action);
+    if (row != nullptr && (row->kind == StepKind::Walk || row->kind == StepKind::Turn)) {
+        // Retrace: the prey still stands where step k - 1 left it, so the
+        // reverse action's step that undoes step k - 1 comes next.
         const int k = p.actionStep;
         if (k == 1) return decide(p);
-        switch (p.action) {
-        case WalkForward: setAction(p, WalkBackward, 10 - k); break;
-        case WalkBackward: setAction(p, WalkForward, 10 - k); break;
-        case TurnLeftFromA: setAction(p, TurnRightFromB, 6 - k); break;
-        case TurnRightFromB: setAction(p, TurnLeftFromA, 6 - k); break;
-        case TurnLeftFromB: setAction(p, TurnRightFromA, 6 - k); break;
-        default: setAction(p, TurnLeftFromB, 6 - k); break;  // TurnRightFromA
-        }
+        setAction(p, row->reverse, row->steps + 2 - k);
     }
     applyStep(p);
 }
@@ -310,12 +296,8 @@ float normaliseHeadingDifference(float degrees) {
 }
 
 void updatePrey(Prey& p) {
-    // Cadence: starting from tick 0 the body runs on every third call.
-    const int t = p.tick + 1;
-    if (t < 5) {
-        p.tick = t + 1;
-        return;
-    }
+    // Cadence: tick counts the calls since the behaviour last ran.
+    if (++p.tick < kPreyUpdateDivider) return;
     p.tick = 0;
     ++p.sinceShot;
     if (p.moveAllowed == 0) return refused(p);
@@ -419,14 +401,14 @@ void fireShot(Prey& p) {
     const double aim = static_cast<double>(heading(p)) + p.bodyTurn;
     const double elevation = (randomFraction() - 0.5f) * (2.0f * kPreyElevationJitter);
     const double side = randomFraction() > 0.5f ? aim + kPreyMuzzleAngle : aim - kPreyMuzzleAngle;
-    const double a = aim * kRadiansPerDegree;
-    const double e = elevation * kRadiansPerDegree;
-    const double b = side * kRadiansPerDegree;
+    const double a = radiansFromDegrees(aim);
+    const double e = radiansFromDegrees(elevation);
+    const double b = radiansFromDegrees(side);
     const Vec3 from{p.pos.x + kPreyMuzzleOffset * static_cast<float>(std::cos(b)),
                     p.pos.y + kPreyMuzzleOffset * static_cast<float>(std::sin(b)), kPreyMuzzleHeight};
     const Vec3 direction{static_cast<float>(std::cos(a) * std::cos(e)),
                          static_cast<float>(std::sin(a) * std::cos(e)), static_cast<float>(std::sin(e))};
     // The legs keep nextDir; the world step restores dir from it this step.
     p.dir = direction;
-    spawnUnownedBullet(from, direction, PreyCannon, 0);
+    spawnUnownedBullet(from, direction, PreyCannon);
 }

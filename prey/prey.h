@@ -80,17 +80,19 @@ int clampPreyPose(int pose);
 // Behaviour
 // ---------------------------------------------------------------------------
 
+// What a prey does, one step per behaviour update. The poses, moves and
+// heading changes of each step come from one table (behaviour.cpp).
 enum PreyAction : int32_t {
-    StandA = 0,          // pose 0, no motion
-    StandB = 1,          // pose 4, no motion
-    WalkForward = 2,     // pose k, k = 1..8
-    WalkBackward = 3,    // pose 8 - k
-    TurnLeftFromA = 4,   // pose k + 13, k = 1..4; heading grows
-    TurnLeftFromB = 5,   // pose 12 - k
-    TurnRightFromA = 6,  // pose k + 8; heading shrinks
-    TurnRightFromB = 7,  // pose 17 - k
-    Shoot = 8,           // pose unchanged; the shot leaves at step 3
-    LookRight = 9,       // bodyTurn -30, -60, -90, -60, -30, 0 over k = 1..6
+    StandA = 0,          // takes stance A (pose 0), no motion
+    StandB = 1,          // takes stance B (pose 4), no motion
+    WalkForward = 2,     // 8 steps, poses 1..8; may end halfway, in stance B
+    WalkBackward = 3,    // the walk undone, poses 7..0
+    TurnLeftFromA = 4,   // 4 steps, poses 14..17; heading grows; ends in stance B
+    TurnLeftFromB = 5,   // the right turn undone, poses 11..8; ends in stance A
+    TurnRightFromA = 6,  // poses 9..12; heading shrinks; ends in stance B
+    TurnRightFromB = 7,  // the left turn undone, poses 16..13; ends in stance A
+    Shoot = 8,           // 5 steps, pose unchanged; the shot leaves after step 3
+    LookRight = 9,       // 6 steps: bodyTurn -30, -60, -90, -60, -30, 0
     LookLeft = 10,       // bodyTurn +30 .. +90 .. 0
 };
 
@@ -113,10 +115,14 @@ constexpr float kPreyMuzzleAngle = 60.0f;    // degrees either side of the aim
 constexpr float kPreyMuzzleHeight = 2.0f;
 constexpr float kPreyElevationJitter = 0.25f;  // degrees either side
 
-// One behaviour update of a prey; called by worldStep for each prey before
-// its wall test. Writes nextPos, nextDir, the pending flags, pose, bodyTurn
-// and the behaviour fields; may fire a shot.
+// The prey's part of a world step (the PreyBehaviour handed to worldStep):
+// on every kPreyUpdateDivider-th call one behaviour update, which writes
+// nextPos, nextDir, the pending flags, pose, bodyTurn and the behaviour
+// fields and may fire a shot; on the others it only counts the call.
 void updatePrey(Prey& p);
+
+// True when the next updatePrey call runs a behaviour update.
+inline bool preyUpdateDue(const Prey& p) { return p.tick + 1 >= kPreyUpdateDivider; }
 
 // The decision point of a prey in Hunt mode: approach, square up and shoot,
 // or back off. Sets action and actionStep and possibly mode, turning,

@@ -5,7 +5,6 @@
 //
 // Runs on the game's one thread; the service's own thread only reads the
 // rings, under the service's lock.
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,13 +16,6 @@ namespace {
 SoundService service{};
 bool running = false;
 SoundSlot slots[kSoundSlots];
-// The bullets of the last state applied on a client (their shooter kind,
-// position and direction are all that is compared).
-std::vector<Bullet> seenBullets;
-
-// A bullet seen in an earlier state has moved at most this many world steps.
-constexpr int kMaxStepsBetweenStates = 8;
-
 bool validSlot(int slot) { return slot >= 0 && slot < kSoundSlots; }
 
 uint8_t silenceByte(const SoundSlot& s) { return s.reader.format.bitsPerSample == 8 ? 0x80 : 0x00; }
@@ -122,30 +114,14 @@ int fillFromStart(int slot, int32_t loop) {
     return 0;
 }
 
-// Is `b` a bullet of `seen` after 0..8 world steps along its flight line?
-bool seenBefore(const Bullet& b) {
-    for (const Bullet& p : seenBullets) {
-        if (p.shooterKind != b.shooterKind) continue;
-        if (p.dir.x * b.dir.x + p.dir.y * b.dir.y + p.dir.z * b.dir.z < 0.999f) continue;
-        const float dx = b.pos.x - p.pos.x, dy = b.pos.y - p.pos.y, dz = b.pos.z - p.pos.z;
-        const float along = dx * b.dir.x + dy * b.dir.y + dz * b.dir.z;
-        const float steps = std::round(along / kBulletSpeed);
-        if (!(steps >= 0.0f && steps <= kMaxStepsBetweenStates)) continue;
-        const float ex = dx - b.dir.x * steps * kBulletSpeed;
-        const float ey = dy - b.dir.y * steps * kBulletSpeed;
-        const float ez = dz - b.dir.z * steps * kBulletSpeed;
-        if (ex * ex + ey * ey + ez * ez < 0.05f * 0.05f) return true;
-    }
-    return false;
-}
-
-bool samePositions(const std::vector<Bullet>& a, const std::vector<Bullet>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i].pos.x != b[i].pos.x || a[i].pos.y != b[i].pos.y || a[i].pos.z != b[i].pos.z ||
-            a[i].shooterKind != b[i].shooterKind)
-            return false;
-    return true;
+// (Re)starts a slot from its file's start; loop 1 for music, 0 for an effect.
+int startSlot(int slot, int32_t loop) {
+    if (!validSlot(slot) || !running || !slots[slot].hasBuffer) return kSoundFail;
+    if (const int st = fillFromStart(slot, loop); st != 0) return st;
+    if (service.play)
+        if (const int st = service.play(slot); st != 0) return st;
+    slots[slot].looping = loop;
+    return 0;
 }
 
 }  // namespace
@@ -182,14 +158,9 @@ int loadSound(const char* fileName, int slot) {
     return createRing(slot);
 }
 
-int playSound(int loop, int slot) {
-    if (!validSlot(slot) || !running || !slots[slot].hasBuffer) return kSoundFail;
-    if (const int st = fillFromStart(slot, loop); st != 0) return st;
-    if (service.play)
-        if (const int st = service.play(slot); st != 0) return st;
-    slots[slot].looping = loop;
-    return 0;
-}
+int playSoundOnce(int slot) { return startSlot(slot, 0); }
+
+int playSoundLooped(int slot) { return startSlot(slot, 1); }
 
 int stopSound(int slot) {
     if (!validSlot(slot) || !running || !slots[slot].hasBuffer) return kSoundFail;
@@ -241,20 +212,19 @@ void soundShutdown() {
     if (running && service.close) service.close();
     running = false;
     for (SoundSlot& s : slots) s = SoundSlot{};
-    seenBullets.clear();
 }
 
 void soundFirstFrameSetUp(uintptr_t window, bool musicOn) {
     soundInit(window);
-    loadSound("music.wav", 0);
-    loadSound("gun1.wav", 1);
-    loadSound("gun2.wav", 2);
-    loadSound("explode.wav", 3);
-    if (musicOn) playSound(1, 0);
-    setVolume(0, kVolumeMax);
-    setVolume(1, kGunVolume);
-    setVolume(2, kGunVolume);
-    logLine(LogLevel::Info, "Volume %d %d", getVolume(0), getVolume(1));
+    loadSound("music.wav", kMusicSlot);
+    loadSound("gun1.wav", kFighterGunSlot);
+    loadSound("gun2.wav", kPreyGunSlot);
+    loadSound("explode.wav", kExplosionSlot);
+    if (musicOn) playSoundLooped(kMusicSlot);
+    setVolume(kMusicSlot, kVolumeMax);
+    setVolume(kFighterGunSlot, kGunVolume);
+    setVolume(kPreyGunSlot, kGunVolume);
+    logLine(LogLevel::Info, "Volume %d %d", getVolume(kMusicSlot), getVolume(kFighterGunSlot));
 }
 
 bool soundWaitAndService(int32_t maxMs) {
@@ -264,18 +234,4 @@ bool soundWaitAndService(int32_t maxMs) {
         logLine(LogLevel::Warning, "Error handling DirectSound notifications.");
     }
     return true;
-}
-
-void playSoundsOfNewBullets(const std::vector<Bullet>& bullets) {
-    // Windowless clients (maze-bot) have no engine and skip the comparison.
-    if (!running || samePositions(bullets, seenBullets)) return;
-    bool fighterShot = false, preyShot = false;
-    for (const Bullet& b : bullets) {
-        if (seenBefore(b)) continue;
-        if (b.shooterKind == FighterCannon) fighterShot = true;
-        if (b.shooterKind == PreyCannon) preyShot = true;
-    }
-    seenBullets = bullets;
-    if (fighterShot) playSound(0, 1);
-    if (preyShot) playSound(0, 2);
 }

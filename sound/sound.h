@@ -21,9 +21,12 @@
 #include <string>
 #include <vector>
 
-#include "world/world.h"
-
 constexpr int kSoundSlots = 5;
+// What each slot plays (the fifth is spare).
+constexpr int kMusicSlot = 0;
+constexpr int kFighterGunSlot = 1;
+constexpr int kPreyGunSlot = 2;
+constexpr int kExplosionSlot = 3;
 constexpr uint32_t kChunksPerBuffer = 16;
 constexpr int kNotificationCount = kChunksPerBuffer + 1;
 // Two events per slot: 2s a chunk end was passed, 2s + 1 the buffer stopped.
@@ -168,9 +171,13 @@ int soundInit(uintptr_t window);
 // Opens the file into the slot and creates its ring; a refused file leaves
 // the slot empty and silent.
 int loadSound(const char* fileName, int slot);
-// (Re)starts the slot's sound from the beginning of its file: loop 1 music,
-// 0 effect. One voice per slot: a running sound starts over.
-int playSound(int loop, int slot);
+// (Re)starts the slot's sound from the beginning of its file, to play once
+// (an effect: silence follows its end). One voice per slot: a running sound
+// starts over. Returns 0, or kSoundFail for an empty slot or no engine.
+int playSoundOnce(int slot);
+// The same, looping from the file's end back to its start without a gap
+// (the music), until stopSound.
+int playSoundLooped(int slot);
 // Stops the slot's buffer if it has one.
 int stopSound(int slot);
 // Refills the chunk after a chunk-end event and applies the stop rule.
@@ -195,9 +202,3 @@ void soundFirstFrameSetUp(uintptr_t window, bool musicOn);
 // Returns true after waiting; false at once when no engine is running.
 bool soundWaitAndService(int32_t maxMs);
 
-// A client's gunfire: compares the bullets of a freshly applied state with
-// those it saw last time and plays slot 1 (fighter cannon) or 2 (prey
-// cannon) for each kind of shot that is new. A bullet seen before has moved
-// a whole number of steps (1..8) along its own flight line; an unchanged
-// list (the same state applied again) plays nothing.
-void playSoundsOfNewBullets(const std::vector<Bullet>& bullets);

@@ -44,12 +44,6 @@ bool clampToWalls(Vec3& nextPos, int row, int col, float radius, bool clamp) {
 
 namespace {
 
-float groundDistance(Vec3 a, Vec3 b) {
-    const float dx = a.x - b.x;
-    const float dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
-
 // True when the walking point w is in a wall cell, within kWallMargin of a
 // neighbouring wall cell, or outside the floor-to-ceiling band.
 bool mazeBlocks(Vec3 w) {

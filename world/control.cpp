@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr float kDegToRad = 0.017453292519943295f;
 // Ordinary key codes of the held movement keys and the one-shot keys.
 constexpr int kKeySpace = ' ';
 constexpr int kKeyRun = 'i';
@@ -61,14 +60,14 @@ void fire(Fighter& f) {
     const float spread = (randomFraction() - 0.5f) * kSpreadDegrees;
     const float heading = headingDegrees(f.dir);
     const float gunAngle = randomFraction() > 0.5f ? heading + kMuzzleAngle : heading - kMuzzleAngle;
-    const Vec3 gun{f.pos.x + std::cos(gunAngle * kDegToRad) * kMuzzleOffset,
-                   f.pos.y + std::sin(gunAngle * kDegToRad) * kMuzzleOffset, kMuzzleHeight};
+    const Vec3 gun{f.pos.x + std::cos(radiansFromDegreesF(gunAngle)) * kMuzzleOffset,
+                   f.pos.y + std::sin(radiansFromDegreesF(gunAngle)) * kMuzzleOffset, kMuzzleHeight};
 
     // Both guns aim at one point far ahead, so their shots run parallel.
     const float aimX = f.pos.x + f.dir.x * kAimDistance;
     const float aimY = f.pos.y + f.dir.y * kAimDistance;
     const Vec3 aim = normalisedGround(aimX - gun.x, aimY - gun.y, Vec3{});
-    const float e = spread * kDegToRad;
+    const float e = radiansFromDegreesF(spread);
     const Vec3 shot{aim.x * std::cos(e), aim.y * std::cos(e), std::sin(e)};
 
     if (f.bullets <= 0) {
@@ -78,7 +77,7 @@ void fire(Fighter& f) {
     logLine(LogLevel::Debug, "fire!!!! ");
     switch (f.weapon) {
     case Cannon:
-        spawnBullet(fighterIndexOf(f), gun, shot, FighterCannon, 0);
+        spawnBullet(fighterIndexOf(f), gun, shot, FighterCannon);
         --f.bullets;
         break;
     case MissileLauncher:
@@ -213,16 +212,13 @@ void applyHeldKeys(Fighter& f, float dt) {
     }
 }
 
-void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind, int tag) {
-    if (shooterKind == FighterCannon) playSound(0, 1);
-    if (shooterKind == PreyCannon) playSound(0, 2);
+void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind) {
+    if (shooterKind == FighterCannon) playSoundOnce(kFighterGunSlot);
+    if (shooterKind == PreyCannon) playSoundOnce(kPreyGunSlot);
 
     Bullet b;
-    b.kind = KindBullet;
     b.owner = owner;
     b.shooterKind = shooterKind;
-    b.tag = tag;
-    b.speed = kBulletSpeed;
     b.dir = dir;
     b.spent = 0;
     // Start ahead of the gun, clear of the shooter's own body; pushed ahead
@@ -233,6 +229,6 @@ void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind, int tag) {
     gs.bulletList.push_back(b);
 }
 
-void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind, int tag) {
-    spawnBullet(-1, from, dir, shooterKind, tag);
+void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind) {
+    spawnBullet(-1, from, dir, shooterKind);
 }

@@ -37,7 +37,7 @@ size_t oldestExplosion() {
 void startExplosion(float x, float y, float z, bool large) {
     if (!gs.explosionSoundThisPass) {
         gs.explosionSoundThisPass = true;
-        playSound(0, 3);
+        playSoundOnce(kExplosionSlot);
     }
     Explosion e;
     e.startOrder = ++gs.explosionsStarted;

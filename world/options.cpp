@@ -13,8 +13,8 @@ void toggleOption(GameOption option) {
     case OptionSound:
         gs.soundOn = !gs.soundOn;
         // Music only: slot 0 restarts from its beginning, looped.
-        if (gs.soundOn) playSound(1, 0);
-        else stopSound(0);
+        if (gs.soundOn) playSoundLooped(kMusicSlot);
+        else stopSound(kMusicSlot);
         break;
     case OptionMap:
         if (gs.gameStarted) gs.showMap = !gs.showMap;

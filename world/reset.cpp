@@ -2,7 +2,6 @@
 #include "world/world.h"
 
 void placeFighterAtStart(Fighter& f, const StartPosition& s) {
-    f.kind = KindFighter;
     f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
                  (static_cast<float>(s.row) + 0.5f) * gs.cellSize, kFighterHeight};
     f.nextPos.x = f.pos.x;
@@ -31,7 +30,6 @@ void resetGame() {
     for (int i = 0; i < gs.preyStartCount; ++i) {
         const StartPosition& s = gs.preyStarts[i];
         Prey p;  // behaviour fields at their start values (mode Roam, actionStep 1)
-        p.kind = KindPrey;
         p.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
                      (static_cast<float>(s.row) + 0.5f) * gs.cellSize, gs.preyExtent.z * 0.5f};
         p.nextPos.x = p.pos.x;

@@ -4,16 +4,9 @@
 #include <cstdio>
 
 #include "base/log.h"
-#include "prey/prey.h"
 #include "world/world.h"
 
 namespace {
-
-float groundDistance(Vec3 a, Vec3 b) {
-    const float dx = a.x - b.x;
-    const float dy = a.y - b.y;
-    return std::sqrt(dx * dx + dy * dy);
-}
 
 bool inPlay(const Fighter& f) { return f.state == InPlay; }
 
@@ -135,7 +128,7 @@ void regenerateHealth() {
         if (inPlay(f) && f.health < kStartHealth) f.health += kHealthRegen;
 }
 
-void worldStep() {
+void worldStep(PreyBehaviour& preyBehaviour) {
     if (gs.gamePaused) return;
     const float dt = static_cast<float>(passIntervalMs(gs.clockPrevMs, gs.clockNowMs)) * 0.001f;
 
@@ -160,7 +153,7 @@ void worldStep() {
     // Prey are refused by walls instead of being moved back.
     const float preyRadius = gs.preyExtent.x * 0.5f;
     for (Prey& p : gs.preyList) {
-        updatePrey(p);
+        preyBehaviour(p);
         // The side faces miss a diagonal wall cell: a step across its corner
         // would put the prey inside it, so a proposal in a wall cell is refused too.
         const bool touching =

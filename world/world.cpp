@@ -34,8 +34,7 @@ float headingDegrees(Vec3 dir) {
     // The threshold is the single-precision 1e-6; below it the direction is
     // treated as pointing along y (or as 90 degrees when it is zero).
     if (std::fabs(dir.x) >= 1e-6f) {
-        float h = static_cast<float>(std::atan(static_cast<double>(dir.y) / dir.x) *
-                                     57.29577951308232);
+        float h = static_cast<float>(degreesFromRadians(std::atan(static_cast<double>(dir.y) / dir.x)));
         if (dir.x < 0.0f) h += 180.0f;
         if (h < 0.0f) h += 360.0f;
         // Rounding can land exactly on 360 for directions a hair below +x.

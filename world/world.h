@@ -11,6 +11,7 @@
 // x in [c*cellSize, (c+1)*cellSize) and y in [r*cellSize, (r+1)*cellSize).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,8 +63,6 @@ constexpr float kPathEndTolerance = 0.25f;  // ground distance at which the marc
 constexpr float kWallMargin = 0.2f;         // closest approach of the march to a wall cell
 constexpr float kFloorLimit = 0.1f;         // march margin above floor / below ceiling
 
-// ObjectKind: first field of Fighter, Prey and Bullet.
-enum ObjectKind : int32_t { KindFighter = 0, KindPrey = 1, KindBullet = 2 };
 enum FighterState : int32_t { InPlay = 0, Dead = 1, Absent = 2 };
 enum Weapon : int32_t { Cannon = 0, MissileLauncher = 1 };
 enum ShooterKind : int32_t { FighterCannon = 0, MissileShot = 1, PreyCannon = 2 };
@@ -87,7 +86,6 @@ enum class GameEnd {
 
 // A player's vehicle. One per fighter start; all live until the program ends.
 struct Fighter {
-    int32_t kind = KindFighter;
     Vec3 pos;                  // z is kFighterHeight and never changes
     Vec3 dir;                  // unit heading, z = 0 (zero only after a bad direction code)
     Vec3 nextPos;              // proposal for the coming world step (x, y used)
@@ -108,20 +106,16 @@ struct Fighter {
 // that fired it, or -1 for prey shots: an index stays meaningful whatever
 // happens to the list's storage, where a pointer would not.
 struct Bullet {
-    int32_t kind = KindBullet;
     Vec3 pos;
     Vec3 dir;                  // unit direction of flight (3-D)
     Vec3 nextPos;              // pos + dir * kBulletSpeed, computed by each step
     uint8_t spent = 0;         // path blocked this step: removed at the step's end
     int32_t shooterKind = FighterCannon;
     int32_t owner = -1;        // fighter index, -1 for none
-    int32_t tag = 0;           // always 0; nothing reads it
-    float speed = kBulletSpeed;  // informative; the step uses the constant
 };
 
 // An autonomous two-legged creature. Behaviour is in prey/.
 struct Prey {
-    int32_t kind = KindPrey;
     Vec3 pos;                  // z is preyExtent.z * 0.5 and never changes
     Vec3 dir;                  // unit heading of the legs, z = 0
     Vec3 nextPos;
@@ -140,7 +134,7 @@ struct Prey {
     int32_t action = 0;        // PreyAction under way
     int32_t actionStep = 1;    // step within action, from 1
     int32_t sinceShot = 0;     // behaviour updates since the last decision to shoot
-    int32_t tick = 0;          // behaviour runs on every third world step
+    int32_t tick = 0;          // world steps since the behaviour last ran (it runs on every third)
     int32_t pose = 0;          // 0..17, pose to draw
     float bodyTurn = 0.0f;     // degrees, upper body relative to legs, CCW from above
     uint8_t destroyed = 0;     // health fell below 0: removed at the end of the step
@@ -307,6 +301,25 @@ void removeAt(std::vector<T>& list, size_t i) {
 // ---------------------------------------------------------------------------
 // Small shared helpers
 // ---------------------------------------------------------------------------
+
+// Distance from a to b in the ground plane (z ignored), world units.
+inline float groundDistance(Vec3 a, Vec3 b) {
+    const float dx = a.x - b.x;
+    const float dy = a.y - b.y;
+    return std::sqrt(dx * dx + dy * dy);
+}
+
+// Degrees and radians. Each use keeps the precision it has always had, so
+// the world replays bit for bit: angles computed in double go through the
+// double pair; the fighter's guns turn theirs in single precision, through
+// radiansFromDegreesF (the same constant rounded to float once).
+constexpr double kRadiansPerDegree = 0.017453292519943295;
+constexpr double kDegreesPerRadian = 57.29577951308232;
+constexpr double radiansFromDegrees(double degrees) { return degrees * kRadiansPerDegree; }
+constexpr double degreesFromRadians(double radians) { return radians * kDegreesPerRadian; }
+constexpr float radiansFromDegreesF(float degrees) { return degrees * static_cast<float>(kRadiansPerDegree); }
+static_assert(static_cast<float>(kRadiansPerDegree) == 0.017453292519943295f,
+              "the float conversion multiplies by the float nearest the constant");
 
 // Direction codes 0..3 as unit vectors: 0 (0,-1), 1 (1,0), 2 (0,1), 3 (-1,0).
 // Any other code prints "invalid direction" and yields (0, 0, 0).
@@ -475,8 +488,8 @@ void applyHeldKeys(Fighter& f, float dt);
 
 // Creates one bullet ahead of `from` along dir and appends it to bulletList.
 // owner: index of the firing fighter, -1 for none. Plays the shooter's sound.
-void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind, int tag);
-void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind, int tag);
+void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind);
+void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind);
 
 // ---------------------------------------------------------------------------
 // Maze collision and line of sight
@@ -498,11 +511,18 @@ bool pathClear(Vec3 from, Vec3 to, float& t, const void* ignoreA, const void* ig
 // World step and hit effects
 // ---------------------------------------------------------------------------
 
+// The prey's behaviour for one world step: proposes the prey's next pose,
+// move and heading (nextPos, nextDir, the pending flags) and may fire. The
+// world lies below the prey, so whoever wires the game hands it to
+// worldStep: updatePrey (prey/prey.h) everywhere the prey live.
+using PreyBehaviour = void(Prey&);
+
 // One server step over passIntervalMs(clockPrevMs, clockNowMs): held keys,
-// collision, prey behaviour, bullets, hits, deaths, score, removals. Does
+// collision, prey behaviour (preyBehaviour, once per prey in list order,
+// before its wall test), bullets, hits, deaths, score, removals. Does
 // nothing while gs.gamePaused: the interval is one pass's, so the first step
 // after a pause covers no paused time.
-void worldStep();
+void worldStep(PreyBehaviour& preyBehaviour);
 
 // Server, once per idle pass: +kHealthRegen for every fighter in play below
 // kStartHealth. Nothing while gs.gamePaused.

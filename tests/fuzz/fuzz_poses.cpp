@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     p.moveAllowed = 1;
     randomSeed(static_cast<uint32_t>(size));
     for (int update = 0; update < 40; ++update) {
-        p.tick = 4;
+        p.tick = kPreyUpdateDivider - 1;
         updatePrey(p);
         if (p.pose < 0 || p.pose >= kPreyPoseCount) std::abort();
         p.pos.x = p.nextPos.x;

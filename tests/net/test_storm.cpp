@@ -10,6 +10,7 @@
 #include "fake_net.h"
 #include "net/storm.h"
 #include "tests/game_end_print.h"
+#include "prey/prey.h"
 
 namespace {
 
@@ -206,7 +207,7 @@ TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
         queueDatagram(messageOfKind(KeepAliveAnswer), clientAddress(1));
         fake.sent.clear();
         ASSERT_EQ(serverNetworkReceive(), GameEnd::Playing) << "after datagram " << i;
-        worldStep();
+        worldStep(updatePrey);
         serverNetworkSend();
         ++passes;
         fake.nowMs += 10;
@@ -234,7 +235,7 @@ TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
     const float before = headingDegrees(gs.fighterList[1].dir);
     queueDatagram(keyMessage(kKeyLeftArrow, false, true), clientAddress(1));
     serverNetworkReceive();
-    worldStep();
+    worldStep(updatePrey);
     EXPECT_NE(headingDegrees(gs.fighterList[1].dir), before);
     // A newcomer is answered at once, whether there is room or not.
     fake.sent.clear();

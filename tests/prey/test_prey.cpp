@@ -1,10 +1,14 @@
-// test_prey.cpp -- the pose file, walls refusing the prey's moves, and the
-// maze path-finder against the plain rule.
+// test_prey.cpp -- the pose file, walls refusing the prey's moves, the maze
+// path-finder against the plain rule, and the prey's decisions update by
+// update: whom it hunts, when it shoots and where, backing off, turning
+// away from a wall.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plain_maze_heading.h"
@@ -117,10 +121,10 @@ TEST(PoseFile, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
 
 // Runs world steps until the prey's behaviour has run once more.
 void stepUpdate() {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kPreyUpdateDivider; ++i) {
         gs.clockPrevMs = gs.clockNowMs;
         gs.clockNowMs += 10;
-        worldStep();
+        worldStep(updatePrey);
     }
 }
 
@@ -129,11 +133,11 @@ void stepUpdate() {
 void walker(float x, float y, float degrees) {
     Prey p;
     p.pos = p.nextPos = Vec3{x, y, 1.5f};
-    p.dir = p.nextDir = Vec3{std::cos(degrees * 0.017453292f), std::sin(degrees * 0.017453292f), 0.0f};
+    p.dir = p.nextDir = Vec3{std::cos(radiansFromDegreesF(degrees)), std::sin(radiansFromDegreesF(degrees)), 0.0f};
     p.moveAllowed = 1;
     p.action = WalkForward;
     p.actionStep = 0;
-    p.tick = 4;
+    p.tick = kPreyUpdateDivider - 1;
     gs.preyList.assign(1, p);
 }
 
@@ -190,6 +194,188 @@ TEST_F(PreyWorld, MazeHeadingAgreesWithThePlainRuleAndNeverReadsOffTheGrid) {
     gs.cellSize = 0.0f;  // no level yet
     const float h = mazeHeading(inside, Vec3{});
     EXPECT_TRUE(h >= 0.0f && h <= 360.0f);
+}
+
+// The prey's decisions, with the game's own poses (their turns change the
+// heading by 60 degrees). Fighters hold no keys: they stand where put.
+class PreyDecisions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetGameStateForTest();
+        ASSERT_TRUE(readPreyPoses(MAZE_DATA_DIR "/PreyPoses.dat", preyPoses)) << "run the build first";
+    }
+    void TearDown() override {
+        preyPoses = PreyPoseSet{};
+        resetGameStateForTest();
+    }
+};
+
+// The only prey, standing in stance A at `at` facing +x, deciding at the
+// next world step.
+Prey& standingPrey(Vec3 at, PreyMode mode, int target = 0) {
+    Prey p;
+    p.pos = p.nextPos = Vec3{at.x, at.y, 1.5f};
+    p.dir = p.nextDir = directionFromCode(1);
+    p.moveAllowed = 1;
+    p.action = StandA;
+    p.mode = mode;
+    p.target = target;
+    p.tick = kPreyUpdateDivider - 1;
+    gs.preyList.assign(1, p);
+    return gs.preyList[0];
+}
+
+int addFighter(Vec3 at, FighterState state = InPlay) {
+    Fighter f;
+    f.pos = f.nextPos = Vec3{at.x, at.y, kFighterHeight};
+    f.dir = f.nextDir = directionFromCode(3);
+    f.state = state;
+    gs.fighterList.push_back(f);
+    return fighterCount() - 1;
+}
+
+// One world step; returns the bullets it fired (those not flown on from before).
+std::vector<Bullet> stepAndFired() {
+    const std::vector<Bullet> before = gs.bulletList;
+    gs.clockPrevMs = gs.clockNowMs;
+    gs.clockNowMs += 10;
+    worldStep(updatePrey);
+    std::vector<Bullet> fired;
+    for (const Bullet& b : gs.bulletList)
+        if (std::none_of(before.begin(), before.end(), [&b](const Bullet& q) {
+                return q.pos.x + q.dir.x * kBulletSpeed == b.pos.x && q.pos.y + q.dir.y * kBulletSpeed == b.pos.y;
+            }))
+            fired.push_back(b);
+    return fired;
+}
+
+float facingOffAxis(const Prey& p) { return std::fabs(normaliseHeadingDifference(headingDegrees(p.dir))); }
+
+// Catches hunting a fighter out of play, hunting at or beyond sight range (a
+// turned comparison), and keeping a target that has left the range.
+TEST_F(PreyDecisions, APreyHuntsOnlyAFighterInPlayWithinSightAndGivesUpOneThatLeaves) {
+    openMaze(30, 30);
+    const int dead = addFighter(Vec3{}, Dead);
+    const int far = addFighter(Vec3{});
+    const int near = addFighter(Vec3{}, Absent);
+    standingPrey(centreOf(15, 3), Roam);
+    // The prey walks; before each update the fighters are put back at their
+    // distances from it: `near` at nearDistance.
+    const auto place = [&](float nearDistance) {
+        for (const auto& [f, distance] : {std::pair{dead, 20.0f}, std::pair{far, kPreySightRange + 0.5f},
+                                          std::pair{near, nearDistance}}) {
+            gs.fighterList[f].pos.x = gs.preyList[0].pos.x + distance;
+            gs.fighterList[f].pos.y = gs.preyList[0].pos.y;
+        }
+    };
+    for (int update = 0; update < 30; ++update) {
+        place(kPreySightRange - 0.5f);
+        stepUpdate();
+        ASSERT_EQ(gs.preyList[0].mode, Roam) << "update " << update;
+    }
+    gs.fighterList[near].state = InPlay;
+    for (int update = 0; update < 30 && gs.preyList[0].mode == Roam; ++update) {
+        place(kPreySightRange - 0.5f);
+        stepUpdate();
+    }
+    ASSERT_EQ(gs.preyList[0].mode, Hunt);
+    EXPECT_EQ(gs.preyList[0].target, near);
+    // Beyond sight range the target is given up at the next decision.
+    for (int update = 0; update < 30 && gs.preyList[0].mode == Hunt; ++update) {
+        place(kPreySightRange + 5.0f);
+        stepUpdate();
+    }
+    EXPECT_EQ(gs.preyList[0].mode, Roam);
+}
+
+// Catches shots before the minimum interval, a shot that never leaves, and
+// shots aimed off the target: the target stands 20 degrees off the heading,
+// so an aim turned the wrong way misses by 40.
+TEST_F(PreyDecisions, APreyShootsAtATargetInSightAndRangeNoSoonerThanTheMinimumInterval) {
+    // A corridor two cells high: the prey squares up along it.
+    drawnMaze({std::string(24, '#'), '#' + std::string(22, '.') + '#', '#' + std::string(22, '.') + '#',
+               std::string(24, '#')});
+    const int target = addFighter(Vec3{5 * 8.0f + 32.0f, 22.0f});
+    standingPrey(Vec3{5 * 8.0f, 10.0f, 0.0f}, Hunt, target);
+    std::vector<int> shotAt;  // behaviour updates since the start
+    for (int step = 0; step < 150 * kPreyUpdateDivider; ++step) {
+        const Vec3 preyAt = gs.preyList[0].pos;
+        for (const Bullet& b : stepAndFired()) {
+            shotAt.push_back(step / kPreyUpdateDivider + 1);
+            const Vec3 t = gs.fighterList[target].pos;
+            const float off = headingDegrees(b.dir) - headingDegrees(Vec3{t.x - preyAt.x, t.y - preyAt.y, 0.0f});
+            EXPECT_LE(std::fabs(normaliseHeadingDifference(off)), kAimJitter + 0.5f) << "step " << step;
+        }
+    }
+    ASSERT_GE(shotAt.size(), 3u);
+    // Started as if just after a shot: the decision needs more than the
+    // interval, and the shot leaves three updates after it.
+    EXPECT_GE(shotAt[0], kShotMinInterval + 1 + 3);
+    for (size_t i = 1; i < shotAt.size(); ++i) EXPECT_GT(shotAt[i] - shotAt[i - 1], kShotMinInterval);
+    EXPECT_LT(gs.fighterList[target].health, kStartHealth) << "the target was hit";
+}
+
+// Catches a prey that closes on a target inside its minimum range (the range
+// test turned, or a backward walk that steps forwards).
+TEST_F(PreyDecisions, APreyBacksOffFromATargetTooNear) {
+    drawnMaze({std::string(24, '#'), '#' + std::string(22, '.') + '#', std::string(24, '#')});
+    const float start = kPreyMinRange - 5.0f;
+    for (uint32_t seed = 0; seed < 10; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        randomSeed(seed);
+        gs.fighterList.clear();
+        const int target = addFighter(Vec3{centreOf(1, 12).x + start, centreOf(1, 12).y});
+        standingPrey(centreOf(1, 12), Hunt, target);
+        // It backs off, shuffles round and squares up again, or shoots.
+        for (int update = 0; update < 40; ++update) {
+            stepUpdate();
+            ASSERT_GE(groundDistance(gs.preyList[0].pos, gs.fighterList[target].pos), start - 0.5f) << update;
+        }
+        EXPECT_GT(groundDistance(gs.preyList[0].pos, gs.fighterList[target].pos), start + 1.0f);
+    }
+}
+
+// Catches a prey that keeps pushing against a wall: the wall's refusal not
+// noted (blocked), no heading away chosen, or turns that do not turn.
+TEST_F(PreyDecisions, ARoamingPreyBlockedByAWallTurnsAwayFromIt) {
+    drawnMaze({"#######", "#.....#", "#.....#", "#.....#", "#######"});
+    for (uint32_t seed = 0; seed < 10; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        randomSeed(seed);
+        // Walking at the east wall, 2.5 units from its face.
+        Prey& p = standingPrey(Vec3{6 * 8.0f - 2.5f, centreOf(2, 5).y}, Roam);
+        p.action = WalkForward;
+        p.actionStep = 1;
+        int update = 0;
+        for (; update < 80 && facingOffAxis(gs.preyList[0]) < 90.0f - kHeadingTolerance; ++update) {
+            stepUpdate();
+            const Prey& q = gs.preyList[0];
+            ASSERT_NE(cellCode(cellOfCoordinate(q.pos.y), cellOfCoordinate(q.pos.x)), 1) << "update " << update;
+        }
+        EXPECT_LT(update, 80) << "still facing the wall, heading " << headingDegrees(gs.preyList[0].dir);
+    }
+}
+
+// Catches turns played from the wrong table, or B turns that do not undo
+// theirs (and so turn the other way): a prey told to face a heading turns
+// to it the shorter way round, 60 degrees a turn, and stops turning there.
+TEST_F(PreyDecisions, APreyTurnsToAWantedHeadingTheShorterWayRound) {
+    openMaze(10, 10);
+    for (const float wanted : {120.0f, 180.0f, 240.0f}) {
+        SCOPED_TRACE("wanted " + std::to_string(wanted));
+        Prey& p = standingPrey(centreOf(5, 5), Roam);
+        p.turning = 1;
+        p.wantedHeading = wanted;
+        float left = std::fabs(normaliseHeadingDifference(wanted));
+        for (int update = 0; update < 40 && gs.preyList[0].turning != 0; ++update) {
+            stepUpdate();
+            const float now = std::fabs(normaliseHeadingDifference(wanted - headingDegrees(gs.preyList[0].dir)));
+            ASSERT_LE(now, left + 0.01f) << "update " << update << ": turning away";
+            left = now;
+        }
+        EXPECT_EQ(gs.preyList[0].turning, 0);
+        EXPECT_LT(left, kHeadingTolerance);
+    }
 }
 
 }  // namespace

@@ -27,16 +27,16 @@ struct RulesBytes {
 std::vector<uint8_t> rulesBytes() {
     RulesBytes r;
     for (const Fighter& f : gs.fighterList) {
-        r.all(f.kind, f.pos, f.dir, f.nextPos, f.nextDir, f.movePending, f.turnPending, f.moveAllowed, f.state,
+        r.all(f.pos, f.dir, f.nextPos, f.nextDir, f.movePending, f.turnPending, f.moveAllowed, f.state,
               f.bullets, f.missiles, f.health, f.weapon, f.score);
         r.put(f.keyDown);
     }
     for (const Prey& p : gs.preyList)
-        r.all(p.kind, p.pos, p.dir, p.nextPos, p.nextDir, p.movePending, p.turnPending, p.moveAllowed, p.mode,
+        r.all(p.pos, p.dir, p.nextPos, p.nextDir, p.movePending, p.turnPending, p.moveAllowed, p.mode,
               p.target, p.health, p.maneuvering, p.maneuverSteps, p.turning, p.wantedHeading, p.blocked, p.action,
               p.actionStep, p.sinceShot, p.tick, p.pose, p.bodyTurn, p.destroyed, p.stuckCount);
     for (const Bullet& b : gs.bulletList)
-        r.all(b.kind, b.pos, b.dir, b.nextPos, b.spent, b.shooterKind, b.owner, b.tag, b.speed);
+        r.all(b.pos, b.dir, b.nextPos, b.spent, b.shooterKind, b.owner);
     for (const EffectEvent& e : gs.effectEvents) r.all(e.effectKind, e.x, e.y, e.z);
     r.all(gs.randomState, gs.explosionsStarted, gs.messageLine, gs.messageSetMs);
     return r.bytes;
@@ -89,7 +89,7 @@ ServerRun runServer(bool drawFrames) {
         gs.clockNowMs = pass * kPassPeriodMs;
         regenerateHealth();
         advanceUndrawnExplosions();
-        worldStep();
+        worldStep(updatePrey);
         if (drawFrames && pass * kPassPeriodMs * 60 / 1000 != (pass - 1) * kPassPeriodMs * 60 / 1000) {
             display();
             ++run.frames;

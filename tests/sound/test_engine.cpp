@@ -7,6 +7,7 @@
 
 #include "sound/sound.h"
 #include "sound_files.h"
+#include "world/world.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ TEST(SoundEngine, AShortEffectIsPaddedWithSilenceAndStopsAtTheFirstRefillAfterIt
         const Bytes wav = simpleWave(Fmt{1, 1, 22050, bits}, data);
         const uint32_t riff = static_cast<uint32_t>(wav.size() - 8);
         ASSERT_EQ(load(wav, 1), 0);
-        ASSERT_EQ(playSound(0, 1), 0);
+        ASSERT_EQ(playSoundOnce(1), 0);
         const SoundSlot& s = soundSlot(1);
         EXPECT_EQ(fa.lockDepth, 0);
         EXPECT_EQ(ringBytes(1, 0, 2000), data);
@@ -129,7 +130,7 @@ TEST(SoundEngine, ALongEffectPlaysToItsEndAndASecondPlayRestartsIt) {
     ASSERT_TRUE(useFakeAudio());
     const Bytes data = pattern(40000);
     ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, data), 1), 0);
-    ASSERT_EQ(playSound(0, 1), 0);
+    ASSERT_EQ(playSoundOnce(1), 0);
     const SoundSlot& s = soundSlot(1);
     for (int n = 0; n < 5; ++n) {
         ASSERT_TRUE(playFor(1, s.chunkSize));
@@ -141,7 +142,7 @@ TEST(SoundEngine, ALongEffectPlaysToItsEndAndASecondPlayRestartsIt) {
     EXPECT_FALSE(fa.v[1].playing) << "stopped after 6 chunks";
     // Restarting, stopped or while it plays, starts over: one voice per slot.
     for (int again = 0; again < 2; ++again) {
-        ASSERT_EQ(playSound(0, 1), 0);
+        ASSERT_EQ(playSoundOnce(1), 0);
         EXPECT_TRUE(fa.v[1].playing);
         EXPECT_EQ(fa.v[1].cursor, 0u);
         EXPECT_EQ(ringBytes(1, 0, 40000), data);
@@ -153,7 +154,7 @@ TEST(SoundEngine, MusicShorterThanTheRingRepeatsWithinTheFirstFillAndKeepsLoopin
     ASSERT_TRUE(useFakeAudio());
     const Bytes data = pattern(5001);  // no divisor of the ring's size
     ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, data), 0), 0);
-    ASSERT_EQ(playSound(1, 0), 0);
+    ASSERT_EQ(playSoundLooped(0), 0);
     const SoundSlot& s = soundSlot(0);
     const uint8_t* ring = fa.v[0].ring;
     for (uint32_t i = 0; i < s.bufferSize; ++i) ASSERT_EQ(ring[i], data[i % data.size()]) << i;

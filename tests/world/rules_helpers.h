@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 
+#include "prey/prey.h"
 #include "tests/log_capture.h"
 #include "world/world.h"
 
@@ -63,7 +64,7 @@ std::string printedBy(Fn fn) {
 inline std::string stepWorld(int ms = 20) {
     gs.clockPrevMs = gs.clockNowMs;
     gs.clockNowMs = (gs.clockNowMs + ms) % 60000;
-    return printedBy(worldStep);
+    return printedBy([] { worldStep(updatePrey); });
 }
 
 // A tap of an ordinary key: press, then release; returns its output.

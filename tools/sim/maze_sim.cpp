@@ -172,7 +172,7 @@ void scriptFighters(std::vector<Walker>& walkers, std::vector<int>& visits, Coun
 long shotsDue() {
     long due = 0;
     for (const Prey& p : gs.preyList)
-        if (p.tick + 1 >= 5 && p.moveAllowed != 0 && p.action == Shoot && p.actionStep == 3) ++due;
+        if (preyUpdateDue(p) && p.moveAllowed != 0 && p.action == Shoot && p.actionStep == 3) ++due;
     return due;
 }
 
@@ -242,7 +242,7 @@ int main(int argc, char** argv) {
         regenerateHealth();
         // Nothing is drawn here: explosions advance unseen, so they finish.
         advanceUndrawnExplosions();
-        worldStep();
+        worldStep(updatePrey);
 
         for (int i = 0; i < fighterCount(); ++i) {
             const Fighter& f = gs.fighterList[i];
