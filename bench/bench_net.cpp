@@ -13,12 +13,12 @@ namespace {
 // The shipped level's population: 9 fighters, 16 prey, a volley of bullets.
 void busyWorld() {
     resetGameStateForTest();
-    gs.mazeCols = gs.mazeRows = 28;
-    gs.cellSize = 8.0f;
-    gs.fighterStartCount = 9;
-    for (int i = 0; i < 9; ++i) gs.fighterStarts[i] = StartPosition{1 + 2 * (i % 3), 1 + 2 * (i / 3), 1};
-    gs.preyStartCount = 16;
-    for (int i = 0; i < 16; ++i) gs.preyStarts[i] = StartPosition{2 + i, 10, 2};
+    editMaze().cols = editMaze().rows = 28;
+    editMaze().cellSize = 8.0f;
+    editMaze().fighterStartCount = 9;
+    for (int i = 0; i < 9; ++i) editMaze().fighterStarts[i] = StartPosition{1 + 2 * (i % 3), 1 + 2 * (i / 3), 1};
+    editMaze().preyStartCount = 16;
+    for (int i = 0; i < 16; ++i) editMaze().preyStarts[i] = StartPosition{2 + i, 10, 2};
     createFighters();
     resetGame();
     gs.bulletList.resize(40);

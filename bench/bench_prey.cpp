@@ -21,7 +21,7 @@
 namespace {
 
 Vec3 centre(int row, int col) {
-    return Vec3{(col + 0.5f) * gs.cellSize, (row + 0.5f) * gs.cellSize, 0.0f};
+    return Vec3{(col + 0.5f) * maze.cellSize, (row + 0.5f) * maze.cellSize, 0.0f};
 }
 
 // Maze set-ups; each returns the prey's and the target's positions.
@@ -35,9 +35,9 @@ void setUp(int which, Vec3& from, Vec3& to) {
     if (which == 0) {
         loadShippedLevel();
         int first = -1, last = -1;
-        for (int r = 0; r < gs.mazeRows; ++r)
-            for (int c = 0; c < gs.mazeCols; ++c)
-                if (gs.mazeCells[r][c] == 0) {
+        for (int r = 0; r < maze.rows; ++r)
+            for (int c = 0; c < maze.cols; ++c)
+                if (maze.cells[r][c] == 0) {
                     if (first < 0) first = r * kMaxMazeSize + c;
                     last = r * kMaxMazeSize + c;
                 }
@@ -45,14 +45,14 @@ void setUp(int which, Vec3& from, Vec3& to) {
         to = centre(last / kMaxMazeSize, last % kMaxMazeSize);
         return;
     }
-    gs.mazeRows = gs.mazeCols = kMaxMazeSize;
-    gs.cellSize = 8.0f;
+    editMaze().rows = editMaze().cols = kMaxMazeSize;
+    editMaze().cellSize = 8.0f;
     for (int r = 0; r < kMaxMazeSize; ++r)
         for (int c = 0; c < kMaxMazeSize; ++c)
-            gs.mazeCells[r][c] = (r == 0 || c == 0 || r == kMaxMazeSize - 1 || c == kMaxMazeSize - 1) ? 1 : 0;
+            editMaze().cells[r][c] = (r == 0 || c == 0 || r == kMaxMazeSize - 1 || c == kMaxMazeSize - 1) ? 1 : 0;
     from = centre(1, 1);
     to = centre(98, 98);
-    if (which == 2) gs.mazeCells[97][98] = gs.mazeCells[98][97] = 1;
+    if (which == 2) editMaze().cells[97][98] = editMaze().cells[98][97] = 1;
 }
 
 void BM_MazeHeading(benchmark::State& state) {
@@ -92,25 +92,25 @@ StepWorld buildStepWorld(bool hunting) {
     loadShippedLevel();
 
     const auto open = [](int r, int c) { return cellCode(r, c) == 0; };
-    for (int r = 2; r < gs.mazeRows && preyCount() < 20; r += 6)
-        for (int c = 3; c < gs.mazeCols && preyCount() < 20; c += 7)
+    for (int r = 2; r < maze.rows && preyCount() < 20; r += 6)
+        for (int c = 3; c < maze.cols && preyCount() < 20; c += 7)
             if (open(r, c)) {
                 Prey p;
-                p.pos = Vec3{centre(r, c).x, centre(r, c).y, gs.preyExtent.z * 0.5f};
+                p.pos = Vec3{centre(r, c).x, centre(r, c).y, maze.preyExtent.z * 0.5f};
                 p.nextPos = p.pos;
                 p.dir = p.nextDir = Vec3{1.0f, 0.0f, 0.0f};
                 gs.preyList.push_back(p);
             }
     // Fighters on every ninth open cell in reading order, in play.
     int placed = 0, seen = 0;
-    for (int r = 1; r < gs.mazeRows - 1 && placed < fighterCount(); ++r)
-        for (int c = 1; c < gs.mazeCols - 1 && placed < fighterCount(); ++c)
+    for (int r = 1; r < maze.rows - 1 && placed < fighterCount(); ++r)
+        for (int c = 1; c < maze.cols - 1 && placed < fighterCount(); ++c)
             if (open(r, c) && seen++ % 37 == 0) {
                 Fighter& f = gs.fighterList[placed++];
                 f.pos = Vec3{centre(r, c).x, centre(r, c).y, kFighterHeight};
                 f.nextPos = f.pos;
             }
-    for (Fighter& f : gs.fighterList) f.state = InPlay;
+    for (Fighter& f : gs.fighterList) f.state = FighterState::InPlay;
     for (Prey& p : gs.preyList) {
         p.moveAllowed = 1;
         if (!hunting) continue;
@@ -122,7 +122,7 @@ StepWorld buildStepWorld(bool hunting) {
                 p.target = i;
             }
         }
-        p.mode = Hunt;
+        p.mode = PreyMode::Hunt;
         p.tick = kPreyUpdateDivider - 1;
         p.sinceShot = 100;
     }
@@ -138,12 +138,12 @@ void BM_WorldStepWithPrey(benchmark::State& state) {
         gs.fighterList.assign(w.fighters.begin(), w.fighters.end());
         gs.preyList.assign(w.prey.begin(), w.prey.end());
         gs.bulletList.clear();
-        gs.clockPrevMs = 1000;
-        gs.clockNowMs = 1010;
+        process.clockPrevMs = 1000;
+        process.clockNowMs = 1010;
         worldStep(updatePrey);
         benchmark::DoNotOptimize(gs.preyList.data());
     }
-    for (const Prey& p : gs.preyList) hunters += p.mode == Hunt ? 1 : 0;
+    for (const Prey& p : gs.preyList) hunters += p.mode == PreyMode::Hunt ? 1 : 0;
     restoreStdout(saved);
     state.counters["prey"] = static_cast<double>(preyCount());
     state.counters["hunting_after"] = static_cast<double>(hunters);

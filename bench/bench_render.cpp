@@ -100,7 +100,7 @@ void beginFrame() {
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_NORMALIZE);
     glColor3f(1.0f, 1.0f, 1.0f);
-    Fighter& f = gs.fighterList[gs.localFighterIndex];
+    Fighter& f = gs.fighterList[process.localFighterIndex];
     f.pos = Vec3{kEyeX, kEyeY, kFighterHeight};
     f.dir = Vec3{1.0f, 0.0f, 0.0f};
     view.cameraEye = f.pos;
@@ -152,28 +152,28 @@ void gridQuads(int axis, float fixed, float baseU, float baseV, float width, flo
 // One display list holding exactly the triangles the last maze frame drew,
 // at the same places: the walls, floors and sky of the visible cells.
 GLuint buildRawList(int& triangles) {
-    const float cs = gs.cellSize, wh = gs.wallHeight;
+    const float cs = maze.cellSize, wh = maze.wallHeight;
     const float eyeX = view.cameraEye.x, eyeY = view.cameraEye.y;
     triangles = 0;
     const GLuint list = glGenLists(1);
     glNewList(list, GL_COMPILE);
     glBegin(GL_QUADS);
     glNormal3f(0.0f, 0.0f, 1.0f);
-    for (int r = 0; r < gs.mazeRows; ++r)
-        for (int k = 0; k < gs.mazeCols; ++k) {
+    for (int r = 0; r < maze.rows; ++r)
+        for (int k = 0; k < maze.cols; ++k) {
             if (!view.cellVisible[r][k]) continue;
             const float x0 = k * cs, y0 = r * cs;
-            if (gs.mazeCells[r][k] == 1) {
+            if (maze.cells[r][k] == 1) {
                 const bool facing[4] = {eyeY < y0, eyeX >= x0, eyeY >= y0, eyeX < x0};
                 for (int s = 0; s < 4; ++s) {
-                    if (gs.hiddenFaces[r][k][s] || !facing[s]) continue;
+                    if (maze.hiddenFaces[r][k][s] || !facing[s]) continue;
                     if (s == 0) gridQuads(PlaneY, y0, x0, 0.0f, cs, wh);
                     if (s == 1) gridQuads(PlaneX, x0 + cs, y0, 0.0f, cs, wh);
                     if (s == 2) gridQuads(PlaneY, y0 + cs, x0, 0.0f, cs, wh);
                     if (s == 3) gridQuads(PlaneX, x0, y0, 0.0f, cs, wh);
                     triangles += kFaceSubdivisions * kFaceSubdivisions * 2;
                 }
-            } else if (gs.mazeCells[r][k] == 0) {
+            } else if (maze.cells[r][k] == 0) {
                 gridQuads(PlaneZ, 0.0f, x0, y0, cs, cs);
                 triangles += kFaceSubdivisions * kFaceSubdivisions * 2;
                 glTexCoord2f(0.0f, 0.0f);
@@ -210,18 +210,18 @@ void benchHud(benchmark::State& state, bool largeMap) {
     resetGame();
     view.windowWidth = 640;
     view.windowHeight = 480;
-    gs.localFighterIndex = 0;
-    gs.hudHealth = 75.0f;
-    gs.hudScore = 12;
-    gs.hudBullets = 240;
+    process.localFighterIndex = 0;
+    hud.health = 75.0f;
+    hud.score = 12;
+    hud.bullets = 240;
     setMessageLine("Mech destroyed.");
-    gs.showMap = largeMap;
+    options.showMap = largeMap;
     for (auto _ : state) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         drawHud(gs);
         endFrame();
     }
-    gs.showMap = false;
+    options.showMap = false;
 }
 
 }  // namespace
@@ -235,8 +235,8 @@ BENCHMARK(BM_HudLargeMap)->Unit(benchmark::kMillisecond);
 static void BM_MazeFrame(benchmark::State& state) {
     if (!openBenchWindow(state)) return;
     emptyLevel();
-    gs.texturesOn = true;
-    gs.lightingOn = true;
+    options.texturesOn = true;
+    options.lightingOn = true;
     for (auto _ : state) {
         beginFrame();
         drawScene(gs);
@@ -249,8 +249,8 @@ BENCHMARK(BM_MazeFrame)->Unit(benchmark::kMillisecond);
 static void BM_RawTriangles(benchmark::State& state) {
     if (!openBenchWindow(state)) return;
     emptyLevel();
-    gs.texturesOn = true;
-    gs.lightingOn = true;
+    options.texturesOn = true;
+    options.lightingOn = true;
     // One maze frame fixes the visible cells and leaves the frame's state.
     beginFrame();
     drawScene(gs);
@@ -282,9 +282,9 @@ static void BM_MarkVisibleCells(benchmark::State& state) {
         view.cameraEye = Vec3{kEyeX, kEyeY, kFighterHeight};
         state.SetLabel("shipped level 28 x 28");
     } else {
-        gs.mazeRows = gs.mazeCols = kMaxMazeSize;
-        gs.cellSize = 8.0f;
-        gs.wallHeight = 6.0f;
+        editMaze().rows = editMaze().cols = kMaxMazeSize;
+        editMaze().cellSize = 8.0f;
+        editMaze().wallHeight = 6.0f;
         view.cameraEye = Vec3{400.0f, 404.0f, kFighterHeight};
         state.SetLabel("open maze 100 x 100");
     }
@@ -341,12 +341,12 @@ void setUpScene(Scene scene) {
     resetGame();
     loadPreyPoseFile();
     restoreStdout(saved);
-    gs.texturesOn = true;
-    gs.lightingOn = false;
-    for (int i = 0; i < fighterCount() && i < gs.fighterStartCount; ++i) {
+    options.texturesOn = true;
+    options.lightingOn = false;
+    for (int i = 0; i < fighterCount() && i < maze.fighterStartCount; ++i) {
         Fighter& f = gs.fighterList[static_cast<size_t>(i)];
-        placeFighterAtStart(f, gs.fighterStarts[i]);
-        f.state = InPlay;
+        placeFighterAtStart(f, maze.fighterStarts[i]);
+        f.state = FighterState::InPlay;
     }
     startedExplosions.clear();
     if (scene == Crowded) {
@@ -577,7 +577,7 @@ void compileLinesAndPoints(const LinesAndPoints& lp) {
 void fullFrame(benchmark::State& state, int detail, Scene scene) {
     if (!openBenchWindow(state)) return;
     setUpScene(scene);
-    gs.detailLevel = detail;
+    options.detailLevel = detail;
     int triangles = 0;
     for (auto _ : state) {
         const int boxes = renewExplosions();
@@ -592,7 +592,7 @@ void fullFrame(benchmark::State& state, int detail, Scene scene) {
 void fullFrameRaw(benchmark::State& state, int detail, Scene scene, bool withLinesAndPoints) {
     if (!openBenchWindow(state)) return;
     setUpScene(scene);
-    gs.detailLevel = detail;
+    options.detailLevel = detail;
     renewExplosions();
     // One frame drawn from the world's origin records every model list call
     // with its world matrix, and marks the visible cells.

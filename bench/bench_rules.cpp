@@ -21,7 +21,7 @@ struct ReferenceWorld {
     std::vector<Bullet> bullets;
 };
 
-float cellCentre(int i) { return (static_cast<float>(i) + 0.5f) * gs.cellSize; }
+float cellCentre(int i) { return (static_cast<float>(i) + 0.5f) * maze.cellSize; }
 
 bool nearAnyBody(float x, float y, float reach) {
     for (const Fighter& f : gs.fighterList)
@@ -33,7 +33,7 @@ bool nearAnyBody(float x, float y, float reach) {
 
 Prey preyAt(float x, float y) {
     Prey p;
-    p.pos = Vec3{x, y, gs.preyExtent.z * 0.5f};
+    p.pos = Vec3{x, y, maze.preyExtent.z * 0.5f};
     p.nextPos = p.pos;
     p.dir = Vec3{1.0f, 0.0f, 0.0f};
     p.nextDir = p.dir;
@@ -44,22 +44,22 @@ Prey preyAt(float x, float y) {
 // false leaves the maze empty of fighters and prey.
 ReferenceWorld buildReferenceWorld(bool withBodies) {
     loadShippedLevel();
-    for (Fighter& f : gs.fighterList) f.state = InPlay;
+    for (Fighter& f : gs.fighterList) f.state = FighterState::InPlay;
     // Some fighters run and turn, so the held-key path is part of the load.
     for (int i = 0; i < fighterCount(); i += 2) gs.fighterList[i].keyDown[int{'i'}] = 1;
     for (int i = 1; i < fighterCount(); i += 3) gs.fighterList[i].keyDown[int{'j'}] = 1;
 
     // Four more prey in open cells away from everybody, for 20 in all.
-    for (int r = 1; r < gs.mazeRows && preyCount() < 20; r += 3)
-        for (int c = 1; c < gs.mazeCols && preyCount() < 20; c += 5)
+    for (int r = 1; r < maze.rows && preyCount() < 20; r += 3)
+        for (int c = 1; c < maze.cols && preyCount() < 20; c += 5)
             if (cellCode(r, c) != 1 && !nearAnyBody(cellCentre(c), cellCentre(r), 8.0f))
                 gs.preyList.push_back(preyAt(cellCentre(c), cellCentre(r)));
 
     // 100 bullets at open cell centres, clear of every body, flying along
     // the grid: each flight stays in flight for the measured step.
     const Vec3 dirs[4] = {{1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}};
-    for (int r = 0; r < gs.mazeRows && bulletCount() < 100; ++r)
-        for (int c = 0; c < gs.mazeCols && bulletCount() < 100; ++c) {
+    for (int r = 0; r < maze.rows && bulletCount() < 100; ++r)
+        for (int c = 0; c < maze.cols && bulletCount() < 100; ++c) {
             if (cellCode(r, c) == 1 || nearAnyBody(cellCentre(c), cellCentre(r), 6.0f)) continue;
             Bullet b;
             b.pos = Vec3{cellCentre(c), cellCentre(r), kMuzzleHeight};
@@ -79,8 +79,8 @@ void restore(const ReferenceWorld& w) {
     gs.fighterList.assign(w.fighters.begin(), w.fighters.end());
     gs.preyList.assign(w.prey.begin(), w.prey.end());
     gs.bulletList.assign(w.bullets.begin(), w.bullets.end());
-    gs.clockPrevMs = 1000;
-    gs.clockNowMs = 1010;
+    process.clockPrevMs = 1000;
+    process.clockNowMs = 1010;
 }
 
 void BM_WorldStepRestoreOnly(benchmark::State& state) {

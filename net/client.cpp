@@ -86,7 +86,7 @@ bool resyncTo(const StateSnapshot& s) {
 }  // namespace
 
 bool connectToServer(const char* hostName) {
-    net.role = RoleClient;
+    net.role = NetRole::Client;
     net.connected = 0;
     // An unknown host must not fall back to address 0, which reaches
     // whatever server runs on this machine.
@@ -100,7 +100,7 @@ bool connectToServer(const char* hostName) {
         return false;
     }
     NetMessage request;
-    setMessageKind(request, JoinRequest);
+    setMessageKind(request, NetMessageKind::JoinRequest);
     // Ctrl-C during the join ends the wait; the caller ends the process.
     for (int attempt = 0; attempt < kJoinAttempts && !stopRequested(); ++attempt) {
         sendToServer(request);
@@ -119,11 +119,11 @@ bool connectToServer(const char* hostName) {
                 ++net.datagramsDropped;
                 continue;
             }
-            const uint16_t kind = messageKind(answer);
+            const NetMessageKind kind = messageKind(answer);
             StateSnapshot body;
-            const bool stateForUs = (kind == StateUpdate || kind == KeepAliveProbe) &&
+            const bool stateForUs = (kind == NetMessageKind::StateUpdate || kind == NetMessageKind::KeepAliveProbe) &&
                                     messageYourFighter(answer) != 0 && parseStateSnapshot(answer, body);
-            if (kind == JoinAccepted || stateForUs) {
+            if (kind == NetMessageKind::JoinAccepted || stateForUs) {
                 net.serverAddress = from;
                 net.connected = 1;
                 net.levelChecked = false;
@@ -134,7 +134,7 @@ bool connectToServer(const char* hostName) {
                 net.lastAppliedMs = net.lastKeyRefreshMs = net.clockMillis();
                 return true;
             }
-            if (kind == JoinRefused) {
+            if (kind == NetMessageKind::JoinRefused) {
                 logLine(LogLevel::Error,
                         "maze: the server is full: every player's place is taken. Try again later.");
                 return false;
@@ -145,7 +145,7 @@ bool connectToServer(const char* hostName) {
 }
 
 void sendKeyEvent(int key, bool released, bool special) {
-    if (net.role != RoleClient) return;
+    if (net.role != NetRole::Client) return;
     KeyRecord record;
     record.key = static_cast<uint32_t>(key);
     record.released = released ? 1 : 0;
@@ -160,7 +160,7 @@ void sendKeyEvent(int key, bool released, bool special) {
     }
     writeKeyRecord(net.keyBuffer, record);
     writeKeyExtension(net.keyBuffer, clientKeyExtension());
-    setMessageKind(net.keyBuffer, KeyEvent);
+    setMessageKind(net.keyBuffer, NetMessageKind::KeyEvent);
     sendToServer(net.keyBuffer);
     net.lastKeySentMs = net.lastKeyRefreshMs = net.clockMillis();
 }
@@ -177,14 +177,14 @@ KeyExtension clientKeyExtension() {
 }
 
 void sendKeyRefresh() {
-    if (net.role != RoleClient || !net.connected) return;
+    if (net.role != NetRole::Client || !net.connected) return;
     const int64_t nowMs = net.clockMillis();
     bool held = false;
     for (const uint8_t b : net.heldKeys) held = held || b != 0;
     const int64_t every =
         held || nowMs - net.lastKeySentMs < kKeyRecentMs ? kKeyRefreshMs : kKeyIdleRefreshMs;
     if (nowMs - net.lastKeyRefreshMs < every) return;
-    setMessageKind(net.keyBuffer, KeepAliveAnswer);
+    setMessageKind(net.keyBuffer, NetMessageKind::KeepAliveAnswer);
     writeKeyExtension(net.keyBuffer, clientKeyExtension());
     sendToServer(net.keyBuffer);
     net.lastKeyRefreshMs = nowMs;
@@ -216,16 +216,16 @@ bool clientReceivePass() {
             ++net.datagramsDropped;
             continue;
         }
-        const uint16_t kind = messageKind(msg);
-        if (kind == KeepAliveProbe) {
-            setMessageKind(net.keyBuffer, KeepAliveAnswer);
+        const NetMessageKind kind = messageKind(msg);
+        if (kind == NetMessageKind::KeepAliveProbe) {
+            setMessageKind(net.keyBuffer, NetMessageKind::KeepAliveAnswer);
             writeKeyExtension(net.keyBuffer, clientKeyExtension());
             sendToServer(net.keyBuffer);
             net.lastKeyRefreshMs = net.clockMillis();
         }
         // Only state bodies are state: a late JoinAccepted (all zero) would
         // otherwise blank the world until the next body.
-        if (kind != KeepAliveProbe && kind != StateUpdate) continue;
+        if (kind != NetMessageKind::KeepAliveProbe && kind != NetMessageKind::StateUpdate) continue;
         if (!parseStateSnapshot(msg, incoming)) {
             ++net.datagramsDropped;
             continue;

@@ -49,8 +49,8 @@ GunfireHeard newGunfire(const std::vector<Bullet>& before, const std::vector<Bul
     GunfireHeard heard;
     for (const Bullet& b : now) {
         if (seenBefore(b, before)) continue;
-        if (b.shooterKind == FighterCannon) heard.fighterCannon = true;
-        if (b.shooterKind == PreyCannon) heard.preyCannon = true;
+        if (b.shooterKind == ShooterKind::FighterCannon) heard.fighterCannon = true;
+        if (b.shooterKind == ShooterKind::PreyCannon) heard.preyCannon = true;
     }
     return heard;
 }

@@ -82,7 +82,7 @@ constexpr int kMaxEffectsPerPass = 64;
 constexpr int64_t kResyncAfterMs = 1000;
 
 // Message kinds (the message header's first field).
-enum NetMessageKind : uint16_t {
+enum class NetMessageKind : uint16_t {
     JoinRequest = 1,       // client to server, all zero after the header
     KeepAliveAnswer = 3,   // client to server, the key record of its last key event
     KeyEvent = 4,          // client to server, a key record
@@ -162,7 +162,7 @@ NetTransport posixTransport();
 // Process-wide network record (net_state.cpp)
 // ---------------------------------------------------------------------------
 
-enum NetRole : int32_t { RoleNone = 0, RoleServer = 1, RoleClient = 2 };
+enum class NetRole : int32_t { Unassigned = 0, Server = 1, Client = 2 };
 
 struct ClientSlot {
     NetAddress address;
@@ -179,7 +179,7 @@ struct ClientSlot {
 struct SentEffect {
     uint32_t id = 0;
     uint32_t bodySeq = 0;    // the body that first carried it
-    uint8_t kind = 0;
+    uint8_t kind = 0;        // EffectKind as it travels
     float x = 0, y = 0, z = 0;
 };
 
@@ -188,7 +188,7 @@ struct StateSnapshot;  // a parsed state body (below)
 // Lifetime: one record for the whole process, set up by setNetworkDefaults at
 // start-up; tests replace it with resetNetStateForTest() between cases.
 struct NetState {
-    NetRole role = RoleNone;
+    NetRole role = NetRole::Unassigned;
     NetTransport transport{};            // all socket calls
     int64_t (*clockSeconds)() = nullptr; // calendar time, whole seconds
     int64_t (*clockMillis)() = nullptr;  // a steady clock, milliseconds
@@ -265,10 +265,11 @@ void resetNetStateForTest();
 // what does not fit or is not finite, the writers never write past it.
 // ---------------------------------------------------------------------------
 
-// The message kind (a NetMessageKind, or anything a stranger sent).
-uint16_t messageKind(const NetMessage& msg);
+// The message kind: one of NetMessageKind's, or any other 16-bit value a
+// stranger sent (compare, never switch without a default).
+NetMessageKind messageKind(const NetMessage& msg);
 // Writes the message header: the kind, then zero pad and senderWord.
-void setMessageKind(NetMessage& msg, uint16_t kind);
+void setMessageKind(NetMessage& msg, NetMessageKind kind);
 
 // Writes the key record of a KeyEvent or KeepAliveAnswer.
 void writeKeyRecord(NetMessage& msg, KeyRecord key);
@@ -354,7 +355,7 @@ struct EffectEntry {
 // A whole state body: parsed and checked once, before anything touches the
 // world; or built by the server (or a test tool) and written in one go.
 struct StateSnapshot {
-    uint16_t kind = 0;
+    NetMessageKind kind = NetMessageKind{};
     uint8_t yourFighter = 0;
     uint8_t serverFlags = 0;            // kServerFlagPaused; 0 from a plain server
     int32_t serverClockMs = 0;

@@ -13,24 +13,24 @@ namespace {
 // Copies the shown fighter's numbers into the HUD block (nothing when the
 // level has no such fighter; the shell refuses that case at start-up).
 void copyHudValues() {
-    const int i = gs.localFighterIndex;
+    const int i = process.localFighterIndex;
     if (i < 0 || i >= fighterCount()) return;
     const Fighter& f = gs.fighterList[i];
-    gs.hudScore = f.score;
-    gs.hudBullets = f.bullets;
-    gs.hudHealth = f.health;
+    hud.score = f.score;
+    hud.bullets = f.bullets;
+    hud.health = f.health;
 }
 
 void readPassClock() {
-    gs.clockPrevMs = gs.clockNowMs;
-    gs.clockNowMs = readClockMs();
+    process.clockPrevMs = process.clockNowMs;
+    process.clockNowMs = readClockMs();
 }
 
 // A server without its socket plays alone; the message line says so
 // whenever no other message is showing.
 void noteMissingSocket() {
     if (net.netSocket >= 0) return;
-    if (gs.messageLine[0] != '\0' && std::strcmp(gs.messageLine, kStartMessage) != 0) return;
+    if (hud.messageLine[0] != '\0' && std::strcmp(hud.messageLine, kStartMessage) != 0) return;
     char text[96];
     std::snprintf(text, sizeof text, "No client can join: UDP port %d is not open",
                   static_cast<int>(net.port));

@@ -29,8 +29,8 @@ void sendReported(const NetMessage& msg, NetAddress to) {
 // Puts the fighter of a newly admitted slot on its start, as the game reset
 // does, and into play.
 void prepareFighter(int index) {
-    placeFighterAtStart(gs.fighterList[index], gs.fighterStarts[index]);
-    gs.fighterList[index].state = InPlay;
+    placeFighterAtStart(gs.fighterList[index], maze.fighterStarts[index]);
+    gs.fighterList[index].state = FighterState::InPlay;
 }
 
 void clearClientTable() {
@@ -40,7 +40,7 @@ void clearClientTable() {
 }  // namespace
 
 void startServer() {
-    net.role = RoleServer;
+    net.role = NetRole::Server;
     clearClientTable();
     const char* failed = "socket()";
     const int sock = net.transport.openSocket(true, net.port, &failed);
@@ -72,7 +72,7 @@ int admitClient(NetAddress address) {
         if (net.clients[s].inUse) continue;
         // Every free slot has the same fighter prospects as the lowest one:
         // fighters are numbered by slot, so a higher slot has none either.
-        if (!fighterForSlot(s) || s + 1 >= gs.fighterStartCount) return -1;
+        if (!fighterForSlot(s) || s + 1 >= maze.fighterStartCount) return -1;
         net.clients[s] = ClientSlot{};
         net.clients[s].inUse = 1;
         net.clients[s].address = address;
@@ -101,9 +101,9 @@ int receiveFromClient(NetMessage& out, int& slot) {
     // A datagram of another size is dropped; the drain goes on so junk
     // cannot hold back real clients.
     if (taken < 0) return 1;
-    if (messageKind(out) == JoinRequest) {
+    if (messageKind(out) == NetMessageKind::JoinRequest) {
         const int admitted = admitClient(from);
-        setMessageKind(net.joinReply, admitted >= 0 ? JoinAccepted : JoinRefused);
+        setMessageKind(net.joinReply, admitted >= 0 ? NetMessageKind::JoinAccepted : NetMessageKind::JoinRefused);
         sendReported(net.joinReply, from);
     }
     slot = findClient(from);
@@ -114,7 +114,7 @@ int receiveFromClient(NetMessage& out, int& slot) {
 void sendProbe(int slot) {
     if (slot < 0 || slot >= kMaxClients) return;
     NetMessage probe = net.snapshotMessage;
-    setMessageKind(probe, KeepAliveProbe);
+    setMessageKind(probe, NetMessageKind::KeepAliveProbe);
     // The body's events went out with it already: a client that took both
     // would start them twice. The trailer (same sequence number, the same
     // ids) stays, so a client that lost the body still gets them by id.
@@ -130,7 +130,7 @@ void keepAliveCheck() {
         if (!c.inUse) continue;
         if (c.lastHeard + kClientTimeout < now) {
             c.inUse = 0;
-            if (fighterForSlot(s)) gs.fighterList[s + 1].state = Absent;
+            if (fighterForSlot(s)) gs.fighterList[s + 1].state = FighterState::Absent;
         } else if (c.lastHeard < now) {
             sendProbe(s);
         }
@@ -159,11 +159,11 @@ GameEnd applyClientKey(int slot, KeyRecord key) {
 }
 
 GameEnd applyClientKeys(int slot, const NetMessage& msg) {
-    const uint16_t kind = messageKind(msg);
+    const NetMessageKind kind = messageKind(msg);
     const KeyExtension x = readKeyExtension(msg);
     if (!x.present) {
         // A plain client: its key events act as they come.
-        return kind == KeyEvent ? applyClientKey(slot, readKeyRecord(msg)) : GameEnd::Playing;
+        return kind == NetMessageKind::KeyEvent ? applyClientKey(slot, readKeyRecord(msg)) : GameEnd::Playing;
     }
     if (!fighterForSlot(slot)) return GameEnd::Playing;
     ClientSlot& c = net.clients[slot];
@@ -175,7 +175,7 @@ GameEnd applyClientKeys(int slot, const NetMessage& msg) {
         ++net.keyEventsRepeated;
         return GameEnd::Playing;
     }
-    if (ahead == 0 && kind == KeyEvent) ++net.keyEventsRepeated;
+    if (ahead == 0 && kind == NetMessageKind::KeyEvent) ++net.keyEventsRepeated;
     // Each event newer than the last applied, oldest first; events older than
     // the history lost their chance, and the held keys below stand for them.
     const int fresh = std::min<int32_t>(ahead, x.historyCount);
@@ -216,8 +216,8 @@ GameEnd serverNetworkReceive() {
     NetMessage msg;
     int slot = -1;
     for (int n = 0; n < kMaxDatagramsPerPass && receiveFromClient(msg, slot) == 1; ++n) {
-        const uint16_t kind = messageKind(msg);
-        if (slot < 0 || (kind != KeyEvent && kind != KeepAliveAnswer)) continue;
+        const NetMessageKind kind = messageKind(msg);
+        if (slot < 0 || (kind != NetMessageKind::KeyEvent && kind != NetMessageKind::KeepAliveAnswer)) continue;
         const GameEnd end = applyClientKeys(slot, msg);
         if (end != GameEnd::Playing) return end;
     }

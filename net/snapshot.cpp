@@ -33,7 +33,7 @@ FighterEntry fighterEntryOf(const Fighter& f) {
     e.x = f.pos.x;
     e.y = f.pos.y;
     e.heading = headingDegrees(f.dir);
-    e.active = (f.state == Dead || f.state == Absent) ? 0 : 1;
+    e.active = (f.state == FighterState::Dead || f.state == FighterState::Absent) ? 0 : 1;
     e.score = f.score;
     e.health = f.health;
     e.bullets = f.bullets;
@@ -63,9 +63,13 @@ BulletEntry bulletEntryOf(const Bullet& b) {
 }
 
 // The trailer numbers a body's own events: their entries carry no id.
-EffectEntry effectEntryOf(const EffectEvent& e) { return EffectEntry{e.effectKind, e.x, e.y, e.z, 0}; }
+EffectEntry effectEntryOf(const EffectEvent& e) {
+    return EffectEntry{static_cast<uint8_t>(e.effectKind), e.x, e.y, e.z, 0};
+}
 
-EffectEntry repeatEntryOf(const SentEffect& e) { return EffectEntry{e.kind, e.x, e.y, e.z, e.id}; }
+EffectEntry repeatEntryOf(const SentEffect& e) {
+    return EffectEntry{e.kind, e.x, e.y, e.z, e.id};
+}
 
 int clampCount(size_t n) { return n > kMaxEntryCount ? kMaxEntryCount : static_cast<int>(n); }
 
@@ -82,13 +86,13 @@ void applyFighterEntry(const FighterEntry& e, Fighter& f) {
     f.dir = groundDirection(e.heading);
     // A client's fighters all start Absent: an active entry brings its
     // fighter into play here, or no player would ever see another.
-    f.state = e.active == 0 ? Absent : InPlay;
+    f.state = e.active == 0 ? FighterState::Absent : FighterState::InPlay;
 }
 
 void applyPreyEntry(const PreyEntry& e, Prey& p) {
     p.pos.x = e.x;
     p.pos.y = e.y;
-    p.pos.z = gs.preyExtent.z * 0.5f;
+    p.pos.z = maze.preyExtent.z * 0.5f;
     p.dir = groundDirection(e.heading);
     p.bodyTurn = e.bodyTurn;
     p.pose = e.pose;
@@ -97,7 +101,8 @@ void applyPreyEntry(const PreyEntry& e, Prey& p) {
 void applyBulletEntry(const BulletEntry& e, Bullet& b) {
     b.pos = Vec3{e.x, e.y, e.z};
     b.dir = flightDirection(e.heading, e.pitch);
-    b.shooterKind = static_cast<int32_t>(e.shooterKind);
+    // Any value may arrive; the drawing and the sounds know only the three.
+    b.shooterKind = static_cast<ShooterKind>(static_cast<int32_t>(e.shooterKind));
 }
 
 ReservedPoint pointOf(const PointEntry& e) { return ReservedPoint{e.x, e.y}; }
@@ -114,9 +119,9 @@ void applyServerFlags(uint8_t flags) {
 
 void packState(NetMessage& body) {
     StateSnapshot s;
-    s.kind = StateUpdate;
+    s.kind = NetMessageKind::StateUpdate;
     s.serverFlags = gs.gamePaused ? kServerFlagPaused : 0;
-    s.serverClockMs = gs.clockNowMs;
+    s.serverClockMs = process.clockNowMs;
     s.hasSeq = true;
     s.bodySeq = net.bodySeq + 1 == 0 ? 1 : net.bodySeq + 1;
     s.firstEffectId = net.nextEffectId;
@@ -145,7 +150,7 @@ void packState(NetMessage& body) {
     for (int i = 0; i < effects; ++i) {
         const EffectEvent& e = gs.effectEvents[i];
         net.recentEffects[net.recentEffectCount++ % kMaxEffectRepeats] =
-            SentEffect{net.nextEffectId++, s.bodySeq, e.effectKind, e.x, e.y, e.z};
+            SentEffect{net.nextEffectId++, s.bodySeq, static_cast<uint8_t>(e.effectKind), e.x, e.y, e.z};
     }
     net.bodySeq = s.bodySeq;
     // Each event travels in its own body and is repeated in the next ones'
@@ -155,7 +160,7 @@ void packState(NetMessage& body) {
 
 void applySnapshot(const StateSnapshot& s) {
     // The index must always name a local fighter: the shell draws it.
-    if (s.yourFighter < fighterCount()) gs.localFighterIndex = s.yourFighter;
+    if (s.yourFighter < fighterCount()) process.localFighterIndex = s.yourFighter;
     applyServerFlags(s.serverFlags);
     if (static_cast<int>(s.fighters.size()) != fighterCount()) return;
 
@@ -192,7 +197,7 @@ bool snapshotFollows(const StateSnapshot& s, uint32_t baseSeq, int32_t baseClock
     // with it is the last body's copy.
     const int64_t ahead =
         ((static_cast<int64_t>(s.serverClockMs) - baseClockMs) % 60000 + 60000) % 60000;
-    return ahead < 30000 && (ahead > 0 || s.kind == StateUpdate);
+    return ahead < 30000 && (ahead > 0 || s.kind == NetMessageKind::StateUpdate);
 }
 
 bool snapshotIsNewer(const StateSnapshot& s) {
@@ -204,8 +209,8 @@ int startSnapshotEffects(const StateSnapshot& s, bool newer, int budget) {
     if ((s.serverFlags & kServerFlagPaused) != 0) return 0;
     int started = 0;
     const auto start = [&started](const EffectEntry& e) {
-        if (e.kind == EffectLarge) startLargeExplosion(e.x, e.y, e.z);
-        else if (e.kind == EffectSmall) startSmallExplosion(e.x, e.y, e.z);
+        if (e.kind == static_cast<uint8_t>(EffectKind::Large)) startLargeExplosion(e.x, e.y, e.z);
+        else if (e.kind == static_cast<uint8_t>(EffectKind::Small)) startSmallExplosion(e.x, e.y, e.z);
         else return;
         ++started;
     };

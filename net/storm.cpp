@@ -84,7 +84,7 @@ void spoilKeyRecordPad(NetMessage& m, uint8_t a, uint8_t b) {
 // ---------------------------------------------------------------------------
 
 struct BodyPlan {
-    uint16_t kind = StateUpdate;
+    NetMessageKind kind = NetMessageKind::StateUpdate;
     uint8_t you = 1;
     int fighters = 0, prey = 0, bullets = 0, pointsA = 0, pointsB = 0, effects = 0;
     uint8_t flags = 0;
@@ -200,7 +200,7 @@ void writeBody(uint32_t& s, NetMessage& m, const BodyPlan& p) { writeStateSnapsh
 // number near a fresh server's.
 BodyPlan plainPlan(uint32_t& s, int levelFighters) {
     BodyPlan p;
-    p.kind = below(s, 2) ? StateUpdate : KeepAliveProbe;
+    p.kind = below(s, 2) ? NetMessageKind::StateUpdate : NetMessageKind::KeepAliveProbe;
     p.fighters = std::clamp(levelFighters, 0, kMaxPlanFighters);
     p.you = static_cast<uint8_t>(p.fighters > 1 ? 1 + below(s, static_cast<uint32_t>(p.fighters - 1)) : 0);
     p.prey = static_cast<int>(below(s, 20));
@@ -299,15 +299,24 @@ bool writeShape(StormShape shape, uint32_t& s, int n, NetMessage& m) {
     switch (shape) {
     case StormRandomBytes: {
         // Known kinds, unknown ones and any 16 bits.
-        static const uint16_t kKinds[] = {0, JoinRequest, 2, KeepAliveAnswer, KeyEvent, JoinAccepted,
-                                          JoinRefused, KeepAliveProbe, StateUpdate, 0xFFFF};
+        using K = NetMessageKind;
+        static const uint16_t kKinds[] = {0,
+                                          static_cast<uint16_t>(K::JoinRequest),
+                                          2,
+                                          static_cast<uint16_t>(K::KeepAliveAnswer),
+                                          static_cast<uint16_t>(K::KeyEvent),
+                                          static_cast<uint16_t>(K::JoinAccepted),
+                                          static_cast<uint16_t>(K::JoinRefused),
+                                          static_cast<uint16_t>(K::KeepAliveProbe),
+                                          static_cast<uint16_t>(K::StateUpdate),
+                                          0xFFFF};
         const uint32_t k = below(s, 11);
         putKindOverRandomBytes(m, k < 10 ? kKinds[k] : static_cast<uint16_t>(draw32(s)));
         break;
     }
     case StormRandomCounts: {
         // Counts over random bytes: whatever entries they claim.
-        setMessageKind(m, below(s, 2) ? StateUpdate : KeepAliveProbe);
+        setMessageKind(m, below(s, 2) ? NetMessageKind::StateUpdate : NetMessageKind::KeepAliveProbe);
         StateHeader h = readStateHeader(m);
         for (uint8_t* count : {&h.fighters, &h.prey, &h.bullets, &h.pointsA, &h.pointsB, &h.effects})
             *count = static_cast<uint8_t>(below(s, 16));
@@ -315,7 +324,7 @@ bool writeShape(StormShape shape, uint32_t& s, int n, NetMessage& m) {
         break;
     }
     case StormCountsOverrun: {
-        setMessageKind(m, below(s, 2) ? StateUpdate : KeepAliveProbe);
+        setMessageKind(m, below(s, 2) ? NetMessageKind::StateUpdate : NetMessageKind::KeepAliveProbe);
         StateHeader h = readStateHeader(m);
         // Each choice alone claims more entries than 6008 bytes hold.
         switch (below(s, 4)) {
@@ -435,7 +444,7 @@ bool writeShape(StormShape shape, uint32_t& s, int n, NetMessage& m) {
         break;
     }
     case StormHugeKeyCode: {
-        setMessageKind(m, below(s, 4) ? KeyEvent : KeepAliveAnswer);
+        setMessageKind(m, below(s, 4) ? NetMessageKind::KeyEvent : NetMessageKind::KeepAliveAnswer);
         // Here and in the two key shapes below, some fields are drawn last
         // field first: the order these datagrams have always been made in,
         // so that a seed and an index keep naming the same bytes.
@@ -455,7 +464,7 @@ bool writeShape(StormShape shape, uint32_t& s, int n, NetMessage& m) {
         break;
     }
     case StormQuitOrToggleKey: {
-        setMessageKind(m, below(s, 4) ? KeyEvent : KeepAliveAnswer);
+        setMessageKind(m, below(s, 4) ? NetMessageKind::KeyEvent : NetMessageKind::KeepAliveAnswer);
         KeyRecord k;
         k.released = static_cast<uint8_t>(below(s, 2));
         k.key = quitOrToggle(s);
@@ -471,7 +480,7 @@ bool writeShape(StormShape shape, uint32_t& s, int n, NetMessage& m) {
         break;
     }
     case StormBadKeyExtension: {
-        setMessageKind(m, below(s, 2) ? KeyEvent : KeepAliveAnswer);
+        setMessageKind(m, below(s, 2) ? NetMessageKind::KeyEvent : NetMessageKind::KeepAliveAnswer);
         KeyRecord k;
         k.released = static_cast<uint8_t>(below(s, 2));
         k.key = below(s, 128);
@@ -489,15 +498,15 @@ bool writeShape(StormShape shape, uint32_t& s, int n, NetMessage& m) {
         break;
     }
     case StormJoinRequest:
-        setMessageKind(m, JoinRequest);
+        setMessageKind(m, NetMessageKind::JoinRequest);
         if (below(s, 2)) {
             m = NetMessage{};
-            setMessageKind(m, JoinRequest);
+            setMessageKind(m, NetMessageKind::JoinRequest);
             return true;
         }
         break;
     case StormJoinReply: {
-        const uint16_t kind = below(s, 2) ? JoinAccepted : JoinRefused;
+        const NetMessageKind kind = below(s, 2) ? NetMessageKind::JoinAccepted : NetMessageKind::JoinRefused;
         setMessageKind(m, kind);
         if (below(s, 2)) {
             m = NetMessage{};

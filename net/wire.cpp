@@ -399,16 +399,17 @@ uint8_t countByte(size_t n) { return static_cast<uint8_t>(n); }
 // Message header
 // ---------------------------------------------------------------------------
 
-uint16_t messageKind(const NetMessage& msg) {
+NetMessageKind messageKind(const NetMessage& msg) {
     WireReader r = readerAt(msg, 0);
     uint16_t kind = 0;
     messageHeaderFields(r, kind);
-    return kind;
+    return static_cast<NetMessageKind>(kind);
 }
 
-void setMessageKind(NetMessage& msg, uint16_t kind) {
+void setMessageKind(NetMessage& msg, NetMessageKind kind) {
     WireWriter w = writerAt(msg, 0);
-    messageHeaderFields(w, kind);
+    uint16_t raw = static_cast<uint16_t>(kind);
+    messageHeaderFields(w, raw);
 }
 
 // ---------------------------------------------------------------------------

@@ -57,19 +57,19 @@ struct ActionRow {
 // Indexed by PreyAction.
 constexpr ActionRow kActions[] = {
     // kind, steps, first pose, pose step, turn table, reverse, end pose, look sign
-    {StepKind::Stand, 0, -1, 0, 0, StandA, kStanceAPose, 0.0f},                            // StandA
-    {StepKind::Stand, 0, -1, 0, 0, StandB, kStanceBPose, 0.0f},                            // StandB
-    {StepKind::Walk, kPreyWalkSteps, 1, +1, 0, WalkBackward, kStanceAPose, 0.0f},          // WalkForward
-    {StepKind::Walk, kPreyWalkSteps, 7, -1, 0, WalkForward, kStanceAPose, 0.0f},           // WalkBackward
-    {StepKind::Turn, kPreyTurnSteps, 14, +1, 1, TurnRightFromB, kStanceBPose, 0.0f},       // TurnLeftFromA
-    {StepKind::Turn, kPreyTurnSteps, 11, -1, 0, TurnRightFromA, kStanceAPose, 0.0f},       // TurnLeftFromB
-    {StepKind::Turn, kPreyTurnSteps, 9, +1, 0, TurnLeftFromB, kStanceBPose, 0.0f},         // TurnRightFromA
-    {StepKind::Turn, kPreyTurnSteps, 16, -1, 1, TurnLeftFromA, kStanceAPose, 0.0f},        // TurnRightFromB
-    {StepKind::Shoot, kShootSteps, -1, 0, 0, Shoot, -1, 0.0f},                             // Shoot
-    {StepKind::Look, kLookSteps, -1, 0, 0, LookRight, -1, -1.0f},                          // LookRight
-    {StepKind::Look, kLookSteps, -1, 0, 0, LookLeft, -1, 1.0f},                            // LookLeft
+    {StepKind::Stand, 0, -1, 0, 0, PreyAction::StandA, kStanceAPose, 0.0f},                            // StandA
+    {StepKind::Stand, 0, -1, 0, 0, PreyAction::StandB, kStanceBPose, 0.0f},                            // StandB
+    {StepKind::Walk, kPreyWalkSteps, 1, +1, 0, PreyAction::WalkBackward, kStanceAPose, 0.0f},          // WalkForward
+    {StepKind::Walk, kPreyWalkSteps, 7, -1, 0, PreyAction::WalkForward, kStanceAPose, 0.0f},           // WalkBackward
+    {StepKind::Turn, kPreyTurnSteps, 14, +1, 1, PreyAction::TurnRightFromB, kStanceBPose, 0.0f},       // TurnLeftFromA
+    {StepKind::Turn, kPreyTurnSteps, 11, -1, 0, PreyAction::TurnRightFromA, kStanceAPose, 0.0f},       // TurnLeftFromB
+    {StepKind::Turn, kPreyTurnSteps, 9, +1, 0, PreyAction::TurnLeftFromB, kStanceBPose, 0.0f},         // TurnRightFromA
+    {StepKind::Turn, kPreyTurnSteps, 16, -1, 1, PreyAction::TurnLeftFromA, kStanceAPose, 0.0f},        // TurnRightFromB
+    {StepKind::Shoot, kShootSteps, -1, 0, 0, PreyAction::Shoot, -1, 0.0f},                             // Shoot
+    {StepKind::Look, kLookSteps, -1, 0, 0, PreyAction::LookRight, -1, -1.0f},                          // LookRight
+    {StepKind::Look, kLookSteps, -1, 0, 0, PreyAction::LookLeft, -1, 1.0f},                            // LookLeft
 };
-static_assert(std::size(kActions) == LookLeft + 1, "one row per action");
+static_assert(std::size(kActions) == static_cast<size_t>(PreyAction::LookLeft) + 1, "one row per action");
 
 // Every pose a walk or turn shows exists, and the retrace of a retrace is
 // the action itself.
@@ -79,16 +79,18 @@ constexpr bool walksAndTurnsConsistent() {
         if (r.kind != StepKind::Walk && r.kind != StepKind::Turn) continue;
         const int last = r.firstPose + r.poseStep * (r.steps - 1);
         if (r.firstPose < 0 || r.firstPose >= kPreyPoseCount || last < 0 || last >= kPreyPoseCount) return false;
-        if (kActions[r.reverse].kind != r.kind || kActions[r.reverse].reverse != static_cast<int>(a)) return false;
+        const ActionRow& back = kActions[static_cast<size_t>(r.reverse)];
+        if (back.kind != r.kind || static_cast<size_t>(back.reverse) != a) return false;
     }
     return true;
 }
 static_assert(walksAndTurnsConsistent(), "walks and turns show existing poses and retrace each other");
 
 // The row of an action; null for a value that is no action.
-const ActionRow* actionRow(int action) {
-    if (action < 0 || action >= static_cast<int>(std::size(kActions))) return nullptr;
-    return &kActions[action];
+const ActionRow* actionRow(PreyAction action) {
+    const int a = static_cast<int>(action);
+    if (a < 0 || a >= static_cast<int>(std::size(kActions))) return nullptr;
+    return &kActions[a];
 }
 
 void setAction(Prey& p, PreyAction action, int step) {
@@ -98,10 +100,10 @@ void setAction(Prey& p, PreyAction action, int step) {
 
 // The stance-dependent moves: from stance A the A variants and the start of
 // the walk cycle, from anywhere else the B variants and its second half.
-void startLeftTurn(Prey& p) { setAction(p, p.pose == kStanceAPose ? TurnLeftFromA : TurnLeftFromB, 1); }
-void startRightTurn(Prey& p) { setAction(p, p.pose == kStanceAPose ? TurnRightFromA : TurnRightFromB, 1); }
-void startWalkForward(Prey& p) { setAction(p, WalkForward, p.pose == kStanceAPose ? 1 : kWalkHalfway + 1); }
-void startWalkBackward(Prey& p) { setAction(p, WalkBackward, p.pose == kStanceAPose ? 1 : kWalkHalfway + 1); }
+void startLeftTurn(Prey& p) { setAction(p, p.pose == kStanceAPose ? PreyAction::TurnLeftFromA : PreyAction::TurnLeftFromB, 1); }
+void startRightTurn(Prey& p) { setAction(p, p.pose == kStanceAPose ? PreyAction::TurnRightFromA : PreyAction::TurnRightFromB, 1); }
+void startWalkForward(Prey& p) { setAction(p, PreyAction::WalkForward, p.pose == kStanceAPose ? 1 : kWalkHalfway + 1); }
+void startWalkBackward(Prey& p) { setAction(p, PreyAction::WalkBackward, p.pose == kStanceAPose ? 1 : kWalkHalfway + 1); }
 
 void reportInvalidStep(Prey& p) {
     logLine(LogLevel::Debug, "invalid action count ");
@@ -157,35 +159,35 @@ void applyStep(Prey& p) {
 void roamDecision(Prey& p) {
     for (int i = 0; i < fighterCount(); ++i) {
         const Fighter& f = gs.fighterList[i];
-        if (f.state != InPlay) continue;
+        if (f.state != FighterState::InPlay) continue;
         if (groundDistance(f.pos, p.pos) < kPreySightRange) {
-            p.mode = Hunt;
+            p.mode = PreyMode::Hunt;
             p.target = i;
             p.maneuvering = 0;
             return;
         }
     }
     if (randomFraction() < kLookAroundChance) {
-        setAction(p, randomFraction() > 0.5f ? LookRight : LookLeft, 1);
+        setAction(p, randomFraction() > 0.5f ? PreyAction::LookRight : PreyAction::LookLeft, 1);
         return;
     }
     const int k = p.actionStep;
     switch (p.action) {
-    case WalkForward:
+    case PreyAction::WalkForward:
         p.actionStep = k == kWalkHalfway ? kWalkHalfway + 1 : 1;
         break;
-    case WalkBackward: {
+    case PreyAction::WalkBackward: {
         const bool left = randomFraction() > 0.5f;
-        if (left) setAction(p, k == kWalkHalfway ? TurnLeftFromB : TurnLeftFromA, 1);
-        else setAction(p, k == kWalkHalfway ? TurnRightFromB : TurnRightFromA, 1);
+        if (left) setAction(p, k == kWalkHalfway ? PreyAction::TurnLeftFromB : PreyAction::TurnLeftFromA, 1);
+        else setAction(p, k == kWalkHalfway ? PreyAction::TurnRightFromB : PreyAction::TurnRightFromA, 1);
         break;
     }
-    case TurnLeftFromA:
-    case TurnRightFromA:
-    case TurnLeftFromB:
-    case TurnRightFromB:
-    case LookRight:
-    case LookLeft:
+    case PreyAction::TurnLeftFromA:
+    case PreyAction::TurnRightFromA:
+    case PreyAction::TurnLeftFromB:
+    case PreyAction::TurnRightFromB:
+    case PreyAction::LookRight:
+    case PreyAction::LookLeft:
         // Walk on from the stance the prey stands in: an A turn ends in
         // stance B (step 5 follows it), a B turn in stance A (step 1).
         startWalkForward(p);
@@ -202,24 +204,24 @@ void decide(Prey& p) {
         if (std::fabs(diff) < kHeadingTolerance) {
             p.turning = 0;
         } else if (diff > 0.0f) {
-            if (p.pose == kStanceAPose) setAction(p, TurnLeftFromA, 1);
-            else if (p.pose == kStanceBPose) setAction(p, TurnLeftFromB, 1);
+            if (p.pose == kStanceAPose) setAction(p, PreyAction::TurnLeftFromA, 1);
+            else if (p.pose == kStanceBPose) setAction(p, PreyAction::TurnLeftFromB, 1);
         } else {
-            if (p.pose == kStanceAPose) setAction(p, TurnRightFromA, 1);
-            else if (p.pose == kStanceBPose) setAction(p, TurnRightFromB, 1);
+            if (p.pose == kStanceAPose) setAction(p, PreyAction::TurnRightFromA, 1);
+            else if (p.pose == kStanceBPose) setAction(p, PreyAction::TurnRightFromB, 1);
         }
         if (p.turning != 0) return applyStep(p);
     }
     switch (p.mode) {
-    case Start:
-        p.mode = Roam;
-        setAction(p, StandA, 0);
+    case PreyMode::Start:
+        p.mode = PreyMode::Roam;
+        setAction(p, PreyAction::StandA, 0);
         break;
-    case Hunt:
+    case PreyMode::Hunt:
         huntDecision(p);
         break;
     default:
-        p.mode = Roam;  // Roam, or a value that is no mode
+        p.mode = PreyMode::Roam;  // Roam, or a value that is no mode
         roamDecision(p);
         break;
     }
@@ -250,19 +252,19 @@ void refused(Prey& p) {
         const int col = cellOfCoordinate(p.pos.x);
         const int row = cellOfCoordinate(p.pos.y);
         if (col >= 0 && row >= 0) {
-            p.nextPos.x = (static_cast<float>(col) + 0.5f) * gs.cellSize;
-            p.nextPos.y = (static_cast<float>(row) + 0.5f) * gs.cellSize;
+            p.nextPos.x = (static_cast<float>(col) + 0.5f) * maze.cellSize;
+            p.nextPos.y = (static_cast<float>(row) + 0.5f) * maze.cellSize;
         }
         p.pose = kStanceAPose;
         return;
     }
     if (p.stuckCount > kStuckRetreat) {
         const float r = randomFraction();
-        setAction(p, r > 0.5f ? WalkBackward : r > 0.25f ? TurnLeftFromA : TurnRightFromA, 1);
+        setAction(p, r > 0.5f ? PreyAction::WalkBackward : r > 0.25f ? PreyAction::TurnLeftFromA : PreyAction::TurnRightFromA, 1);
         return applyStep(p);
     }
     if (randomFraction() > 0.5f) {
-        setAction(p, randomFraction() > 0.5f ? TurnLeftFromA : TurnRightFromA, 1);
+        setAction(p, randomFraction() > 0.5f ? PreyAction::TurnLeftFromA : PreyAction::TurnRightFromA, 1);
         return applyStep(p);
     }
     if (p.blocked == 1) {
@@ -307,13 +309,13 @@ void updatePrey(Prey& p) {
 
 void huntDecision(Prey& p) {
     if (p.target < 0 || p.target >= fighterCount()) {
-        p.mode = Roam;  // no such fighter: the target is lost
+        p.mode = PreyMode::Roam;  // no such fighter: the target is lost
         return;
     }
     const Fighter& t = gs.fighterList[p.target];
     const float d = groundDistance(t.pos, p.pos);
-    if (t.state == Dead || t.state == Absent || d > kPreySightRange) {
-        p.mode = Roam;
+    if (t.state == FighterState::Dead || t.state == FighterState::Absent || d > kPreySightRange) {
+        p.mode = PreyMode::Roam;
         return;
     }
     const float h = heading(p);
@@ -358,7 +360,7 @@ void huntDecision(Prey& p) {
     const int tc = cellOfCoordinate(t.pos.x);
     const int sx = p.pos.x < t.pos.x ? 1 : -1;
     const int sy = p.pos.y < t.pos.y ? 1 : -1;
-    const auto open = [](int row, int col) { return cellInMaze(row, col) && gs.mazeCells[row][col] == 0; };
+    const auto open = [](int row, int col) { return cellInMaze(row, col) && maze.cells[row][col] == 0; };
     int r = pr;
     if (pr >= 0)
         while (open(r, pc)) r += sy;
@@ -376,7 +378,7 @@ void huntDecision(Prey& p) {
     if (std::fabs(off) < kAimCone && p.sinceShot > kShotMinInterval && d < kPreyFireRange && see &&
         randomFraction() > 0.5f) {
         p.sinceShot = 0;
-        setAction(p, Shoot, 1);
+        setAction(p, PreyAction::Shoot, 1);
         p.bodyTurn = off + (randomFraction() - 0.5f) * kAimJitter * 2.0f;
         return;
     }
@@ -410,5 +412,5 @@ void fireShot(Prey& p) {
                          static_cast<float>(std::sin(a) * std::cos(e)), static_cast<float>(std::sin(e))};
     // The legs keep nextDir; the world step restores dir from it this step.
     p.dir = direction;
-    spawnUnownedBullet(from, direction, PreyCannon);
+    spawnUnownedBullet(from, direction, ShooterKind::PreyCannon);
 }

@@ -28,7 +28,7 @@ bool inGrid(int row, int col) {
     return row >= 0 && col >= 0 && row < kMaxMazeSize && col < kMaxMazeSize;
 }
 
-bool openCell(int row, int col) { return inGrid(row, col) && gs.mazeCells[row][col] == 0; }
+bool openCell(int row, int col) { return inGrid(row, col) && maze.cells[row][col] == 0; }
 
 // Grid moves by neighbour number: 0 row - 1, 1 column + 1, 2 row + 1, 3 column - 1.
 constexpr int kRowStep[4] = {-1, 0, 1, 0};
@@ -72,8 +72,8 @@ int runLength(const ValueGrid& v, int row, int col, int k) {
 }  // namespace
 
 float mazeHeading(Vec3 from, Vec3 to) {
-    const int rows = std::clamp(gs.mazeRows, 0, kMaxMazeSize);
-    const int cols = std::clamp(gs.mazeCols, 0, kMaxMazeSize);
+    const int rows = std::clamp(maze.rows, 0, kMaxMazeSize);
+    const int cols = std::clamp(maze.cols, 0, kMaxMazeSize);
     const int fr = cellOfCoordinate(from.y), fc = cellOfCoordinate(from.x);
     const int tr = cellOfCoordinate(to.y), tc = cellOfCoordinate(to.x);
 
@@ -110,12 +110,12 @@ float mazeHeading(Vec3 from, Vec3 to) {
                 bool carry = false;  // the cell to the left changed in this sweep
                 for (int c = first; c <= cols - 2 && (c <= last || carry); ++c) {
                     carry = false;
-                    if (gs.mazeCells[r][c] != 0) continue;
+                    if (maze.cells[r][c] != 0) continue;
                     int32_t best = v[r][c];
-                    if (gs.mazeCells[r - 1][c] == 0 && v[r - 1][c] - 1 > best) best = v[r - 1][c] - 1;
-                    if (gs.mazeCells[r + 1][c] == 0 && v[r + 1][c] - 1 > best) best = v[r + 1][c] - 1;
-                    if (gs.mazeCells[r][c - 1] == 0 && v[r][c - 1] - 1 > best) best = v[r][c - 1] - 1;
-                    if (gs.mazeCells[r][c + 1] == 0 && v[r][c + 1] - 1 > best) best = v[r][c + 1] - 1;
+                    if (maze.cells[r - 1][c] == 0 && v[r - 1][c] - 1 > best) best = v[r - 1][c] - 1;
+                    if (maze.cells[r + 1][c] == 0 && v[r + 1][c] - 1 > best) best = v[r + 1][c] - 1;
+                    if (maze.cells[r][c - 1] == 0 && v[r][c - 1] - 1 > best) best = v[r][c - 1] - 1;
+                    if (maze.cells[r][c + 1] == 0 && v[r][c + 1] - 1 > best) best = v[r][c + 1] - 1;
                     if (best != v[r][c]) {
                         v[r][c] = best;
                         current[r].add(c);

@@ -80,21 +80,9 @@ int clampPreyPose(int pose);
 // Behaviour
 // ---------------------------------------------------------------------------
 
-// What a prey does, one step per behaviour update. The poses, moves and
-// heading changes of each step come from one table (behaviour.cpp).
-enum PreyAction : int32_t {
-    StandA = 0,          // takes stance A (pose 0), no motion
-    StandB = 1,          // takes stance B (pose 4), no motion
-    WalkForward = 2,     // 8 steps, poses 1..8; may end halfway, in stance B
-    WalkBackward = 3,    // the walk undone, poses 7..0
-    TurnLeftFromA = 4,   // 4 steps, poses 14..17; heading grows; ends in stance B
-    TurnLeftFromB = 5,   // the right turn undone, poses 11..8; ends in stance A
-    TurnRightFromA = 6,  // poses 9..12; heading shrinks; ends in stance B
-    TurnRightFromB = 7,  // the left turn undone, poses 16..13; ends in stance A
-    Shoot = 8,           // 5 steps, pose unchanged; the shot leaves after step 3
-    LookRight = 9,       // 6 steps: bodyTurn -30, -60, -90, -60, -30, 0
-    LookLeft = 10,       // bodyTurn +30 .. +90 .. 0
-};
+// PreyAction (what a prey does, one step per behaviour update) is declared
+// with the Prey record in world/world.h; its table is in behaviour.cpp.
+
 
 constexpr int kPreyUpdateDivider = 3;        // behaviour runs on every third world step
 constexpr int kStuckRetreat = 5;             // refused moves before random retreats

@@ -201,16 +201,16 @@ void drawOverviewMap(const GameState& world, const Fighter& f) {
 
     // Each square is centred on its cell's lower-left grid corner. The loops
     // stop at the table's edge whatever the map's size claims.
-    const float cs = world.cellSize;
-    const int rows = std::clamp(world.mazeRows, 0, kMaxMazeSize);
-    const int cols = std::clamp(world.mazeCols, 0, kMaxMazeSize);
+    const float cs = maze.cellSize;
+    const int rows = std::clamp(maze.rows, 0, kMaxMazeSize);
+    const int cols = std::clamp(maze.cols, 0, kMaxMazeSize);
     for (int r = 0; r < rows; ++r) {
         const float dy = static_cast<float>(r) * cs - py;
         if (!(dy > -kMapReach && dy < kMapReach)) continue;
         for (int k = 0; k < cols; ++k) {
             const float dx = static_cast<float>(k) * cs - px;
             if (!(dx > -kMapReach && dx < kMapReach)) continue;
-            if (world.mazeCells[r][k] != 0) glColor4f(1.0f, 1.0f, 0.0f, 0.8f);
+            if (maze.cells[r][k] != 0) glColor4f(1.0f, 1.0f, 0.0f, 0.8f);
             else glColor4f(0.2f, 0.2f, 0.2f, 0.8f);
             mapSquare(dx, dy, cs);
         }
@@ -233,9 +233,9 @@ void drawOverviewMap(const GameState& world, const Fighter& f) {
 
 void drawLargeMap(const GameState& world, float w, float h) {
     const Opening o = viewOpening(w, h);
-    const int rows = std::clamp(world.mazeRows, 0, kMaxMazeSize);
-    const int cols = std::clamp(world.mazeCols, 0, kMaxMazeSize);
-    const float cs = world.cellSize;
+    const int rows = std::clamp(maze.rows, 0, kMaxMazeSize);
+    const int cols = std::clamp(maze.cols, 0, kMaxMazeSize);
+    const float cs = maze.cellSize;
     const float ow = o.x1 - o.x0, oh = o.y1 - o.y0;
     if (rows == 0 || cols == 0 || !(cs > 0.0f) || !(ow > 0.0f) || !(oh > 0.0f)) return;
 
@@ -263,7 +263,7 @@ void drawLargeMap(const GameState& world, float w, float h) {
     glBegin(GL_QUADS);
     for (int r = 0; r < rows; ++r)
         for (int k = 0; k < cols; ++k) {
-            if (world.mazeCells[r][k] != 0) glColor3f(0.8f, 0.8f, 0.2f);
+            if (maze.cells[r][k] != 0) glColor3f(0.8f, 0.8f, 0.2f);
             else glColor3f(0.15f, 0.15f, 0.2f);
             const float x = left + static_cast<float>(k) * cell;
             const float y = bottom + static_cast<float>(r) * cell;
@@ -287,13 +287,13 @@ void drawLargeMap(const GameState& world, float w, float h) {
     const int fighters = static_cast<int>(world.fighterList.size());
     for (int i = 0; i < fighters; ++i) {
         const Fighter& f = world.fighterList[static_cast<size_t>(i)];
-        if (i == world.localFighterIndex || f.state != InPlay || !onMap(f.pos, x, y)) continue;
+        if (i == process.localFighterIndex || f.state != FighterState::InPlay || !onMap(f.pos, x, y)) continue;
         glColor3f(0.3f, 0.6f, 1.0f);
         quad(x - mark, y - mark, x + mark, y + mark);
     }
     glEnd();
     // The player: a larger green square with a line along its heading.
-    const int me = world.localFighterIndex;
+    const int me = process.localFighterIndex;
     if (me >= 0 && me < fighters && onMap(world.fighterList[static_cast<size_t>(me)].pos, x, y)) {
         const Fighter& f = world.fighterList[static_cast<size_t>(me)];
         const float big = 1.5f * mark;
@@ -327,7 +327,7 @@ void drawHud(const GameState& world) {
     glDepthFunc(GL_LESS);
 
     // The large map lies over the 3-D view, under the frame's rounded corners.
-    if (world.showMap) drawLargeMap(world, w, h);
+    if (options.showMap) drawLargeMap(world, w, h);
 
     glPushMatrix();
     drawHudFrame(w, h);
@@ -342,10 +342,10 @@ void drawHud(const GameState& world) {
     std::snprintf(text, sizeof text, "Health: ");
     drawBitmapText(0.81f * w, 0.6f * h, GLUT_BITMAP_HELVETICA_18, text);
     glTranslatef(0.9f * w, 0.45f * h, 0.0f);
-    drawHealthGauge(kGaugeRadius, world.hudHealth / 100.0f, true, world.clockNowMs);
+    drawHealthGauge(kGaugeRadius, hud.health / 100.0f, true, process.clockNowMs);
     glPopMatrix();
 
-    const int me = world.localFighterIndex;
+    const int me = process.localFighterIndex;
     if (me >= 0 && me < static_cast<int>(world.fighterList.size())) {
         glPushMatrix();
         glTranslatef(0.9f * w, 0.85f * h, 0.0f);
@@ -353,17 +353,17 @@ void drawHud(const GameState& world) {
         glPopMatrix();
     }
 
-    std::snprintf(text, sizeof text, "score:%d ", world.hudScore);
+    std::snprintf(text, sizeof text, "score:%d ", hud.score);
     glColor3f(1.0f, 0.0f, 0.0f);
     drawBitmapText(0.81f * w, 0.3f * h, GLUT_BITMAP_HELVETICA_18, text);
-    std::snprintf(text, sizeof text, "bullets:%d ", world.hudBullets);
+    std::snprintf(text, sizeof text, "bullets:%d ", hud.bullets);
     glColor3f(1.0f, 0.0f, 0.0f);
     drawBitmapText(0.81f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_18, text);
 
     glDisable(GL_LIGHTING);
     glColor3f(1.0f, 1.0f, 0.0f);
     // A paused world says so whenever no other message is up.
-    const char* message = world.messageLine;
+    const char* message = hud.messageLine;
     if (message[0] == '\0' && world.gamePaused) message = kPausedMessage;
     drawBitmapText(0.05f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_10, message);
     glEnable(GL_LIGHTING);

@@ -49,7 +49,7 @@ bool sideFacesCamera(int s, float x0, float y0) {
 
 // The first map light hanging on side s of wall cell (row, col), if any.
 bool faceCarriesLight(const GameState& world, int row, int col, int s) {
-    for (const MazeLight& light : world.mazeLights)
+    for (const MazeLight& light : maze.lights)
         if (light.col == col && light.row == row && light.side == s) return true;
     return false;
 }
@@ -123,8 +123,8 @@ void makeFaceList(SurfaceMaterial material, int listNumber, FacePlane plane, flo
 }
 
 void buildMazeLists() {
-    const float cs = gs.cellSize;
-    const float wh = gs.wallHeight;
+    const float cs = maze.cellSize;
+    const float wh = maze.wallHeight;
     for (int pass = 0; pass < 2; ++pass) {
         const bool textured = pass == 1;
         const int base = textured ? kTexturedWallFaceList : kWallFaceList;
@@ -144,7 +144,7 @@ void buildMazeLists() {
 
 void drawMaze(const GameState& world) {
     markVisibleCells(world);
-    const bool textured = world.texturesOn;
+    const bool textured = options.texturesOn;
     if (textured) {
         glEnable(GL_TEXTURE_2D);
         glShadeModel(GL_FLAT);
@@ -152,21 +152,21 @@ void drawMaze(const GameState& world) {
         glDisable(GL_TEXTURE_2D);
         glShadeModel(GL_SMOOTH);
     }
-    const int rows = world.mazeRows < kMaxMazeSize ? world.mazeRows : kMaxMazeSize;
-    const int cols = world.mazeCols < kMaxMazeSize ? world.mazeCols : kMaxMazeSize;
-    const float cs = world.cellSize;
+    const int rows = maze.rows < kMaxMazeSize ? maze.rows : kMaxMazeSize;
+    const int cols = maze.cols < kMaxMazeSize ? maze.cols : kMaxMazeSize;
+    const float cs = maze.cellSize;
     int triangles = 0;
 
     // Walls: of each visible block only the unhidden faces on the eye's side.
     glBindTexture(GL_TEXTURE_2D, mazeTextures[WallTexture]);
     for (int r = 0; r < rows; ++r) {
         for (int k = 0; k < cols; ++k) {
-            if (!view.cellVisible[r][k] || world.mazeCells[r][k] != 1) continue;
+            if (!view.cellVisible[r][k] || maze.cells[r][k] != 1) continue;
             const float x0 = k * cs, y0 = r * cs;
             glPushMatrix();
             glTranslatef(x0, y0, 0.0f);
             for (int s = 0; s < 4; ++s) {
-                if (world.hiddenFaces[r][k][s] || !sideFacesCamera(s, x0, y0)) continue;
+                if (maze.hiddenFaces[r][k][s] || !sideFacesCamera(s, x0, y0)) continue;
                 const bool lit = faceCarriesLight(world, r, k, s);
                 if (lit) glBindTexture(GL_TEXTURE_2D, mazeTextures[LitWallTexture]);
                 glCallList(static_cast<GLuint>((textured ? kTexturedWallFaceList : kWallFaceList) + s));
@@ -181,7 +181,7 @@ void drawMaze(const GameState& world) {
     glBindTexture(GL_TEXTURE_2D, mazeTextures[FloorTexture]);
     for (int r = 0; r < rows; ++r) {
         for (int k = 0; k < cols; ++k) {
-            if (!view.cellVisible[r][k] || world.mazeCells[r][k] != 0) continue;
+            if (!view.cellVisible[r][k] || maze.cells[r][k] != 0) continue;
             glPushMatrix();
             glTranslatef(k * cs, r * cs, 0.0f);
             glCallList(static_cast<GLuint>(textured ? kTexturedFloorList : kFloorList));
@@ -193,17 +193,17 @@ void drawMaze(const GameState& world) {
     // Ceilings: with textures, one copy of the sky stretched over the whole
     // maze, each cell showing its own part of the picture.
     glBindTexture(GL_TEXTURE_2D, mazeTextures[SkyTexture]);
-    const float h = world.wallHeight;
+    const float h = maze.wallHeight;
     for (int r = 0; r < rows; ++r) {
         for (int k = 0; k < cols; ++k) {
-            if (!view.cellVisible[r][k] || world.mazeCells[r][k] != 0) continue;
+            if (!view.cellVisible[r][k] || maze.cells[r][k] != 0) continue;
             glPushMatrix();
             glTranslatef(k * cs, r * cs, 0.0f);
             if (textured) {
-                const float s0 = static_cast<float>(k) / world.mazeCols;
-                const float s1 = s0 + 1.0f / world.mazeCols;
-                const float t0 = static_cast<float>(r) / world.mazeRows;
-                const float t1 = t0 + 1.0f / world.mazeRows;
+                const float s0 = static_cast<float>(k) / maze.cols;
+                const float s1 = s0 + 1.0f / maze.cols;
+                const float t0 = static_cast<float>(r) / maze.rows;
+                const float t1 = t0 + 1.0f / maze.rows;
                 glBegin(GL_QUADS);
                 glNormal3f(0.0f, 0.0f, -1.0f);
                 glTexCoord2f(s0, t0);

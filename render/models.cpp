@@ -98,9 +98,11 @@ void buildModelLists(const ModelMeshes& meshes) {
 }
 
 void buildModels() {
-    gs.fighterExtent = kFighterExtent;
-    gs.preyExtent = kPreyExtent;
-    gs.bulletExtent = kBulletExtent;
+    // The models are built to the rules' sizes; the level keeps them.
+    MazeMap& level = editMaze();
+    level.fighterExtent = kFighterExtent;
+    level.preyExtent = kPreyExtent;
+    level.bulletExtent = kBulletExtent;
     buildMazeLists();
     // The pose file itself is read by the prey's start-up (loadPreyPoseFile).
     loadedMeshes = ModelMeshes{};

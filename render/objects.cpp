@@ -42,7 +42,7 @@ void drawRack(const bool filled[kRackRows][kRackPlaces], float step, int missile
 
 bool fighterDrawn(const GameState& world, int i) {
     const Fighter& f = world.fighterList[static_cast<size_t>(i)];
-    if (f.state == Dead || f.state == Absent || i == world.localFighterIndex) return false;
+    if (f.state == FighterState::Dead || f.state == FighterState::Absent || i == process.localFighterIndex) return false;
     return !(skipHiddenObjects &&
              sphereOutsideView(Vec3{f.pos.x, f.pos.y, kFighterCentreHeight}, kFighterRadius));
 }
@@ -56,7 +56,7 @@ bool preyCellVisible(const Prey& q) {
 }
 
 float localHeading(const GameState& world) {
-    const int i = world.localFighterIndex;
+    const int i = process.localFighterIndex;
     if (i < 0 || i >= static_cast<int>(world.fighterList.size())) return 90.0f;
     return headingDegrees(world.fighterList[static_cast<size_t>(i)].dir);
 }
@@ -160,7 +160,7 @@ void drawPrey(const Prey& q, int detailLevel) {
 void drawObjects(const GameState& world) {
     const int fighters = static_cast<int>(world.fighterList.size());
     for (int i = 0; i < fighters; ++i)
-        if (fighterDrawn(world, i)) drawFighter(world.fighterList[static_cast<size_t>(i)], world.detailLevel);
+        if (fighterDrawn(world, i)) drawFighter(world.fighterList[static_cast<size_t>(i)], options.detailLevel);
 
     const int prey = static_cast<int>(world.preyList.size());
     for (int p = 0; p < prey; ++p) {
@@ -175,7 +175,7 @@ void drawObjects(const GameState& world) {
         }
         if (colliding || !preyCellVisible(q)) continue;
         glPushMatrix();
-        drawPrey(q, world.detailLevel);
+        drawPrey(q, options.detailLevel);
         glPopMatrix();
     }
 
@@ -196,7 +196,7 @@ void drawObjects(const GameState& world) {
 
     // Lamps: one shared flame, advanced once per lamp whether drawn or not,
     // so the skip changes neither the flame nor the random sequence.
-    for (const MazeLight& light : world.mazeLights) {
+    for (const MazeLight& light : maze.lights) {
         const Vec3 at{light.position[0], light.position[1], light.position[2]};
         const bool hidden = skipHiddenObjects && sphereOutsideView(at, kLampRadius);
         if (!hidden) {

@@ -445,7 +445,7 @@ void makeBoxTriangles(float sx, float sy, float sz, BoxTriangles& out);
 // Scene frame
 // ---------------------------------------------------------------------------
 
-// GL-free. The map lights of this frame, as indices into world.mazeLights:
+// GL-free. The map lights of this frame, as indices into maze.lights:
 // all of them in file order when there are at most eight, else the eight
 // nearest to cameraEye in the ground plane (ties to the lower index),
 // nearest first, noted in view.lightDistance and view.lightChosen. Returns

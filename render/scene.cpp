@@ -21,7 +21,7 @@ void setupLights(const GameState& world) {
     glEnable(GL_NORMALIZE);
     glDepthFunc(GL_LESS);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    if (!world.lightingOn) {
+    if (!options.lightingOn) {
         // One directional light from above, on the +x, +y side.
         const GLfloat position[4] = {1.0f, 1.0f, 1.0f, 0.0f};
         glEnable(GL_LIGHT0);
@@ -36,13 +36,13 @@ void setupLights(const GameState& world) {
     for (int k = 0; k < count; ++k) {
         const GLenum light = GL_LIGHT0 + k;
         glEnable(light);
-        glLightfv(light, GL_POSITION, world.mazeLights[static_cast<size_t>(chosen[k])].position);
+        glLightfv(light, GL_POSITION, maze.lights[static_cast<size_t>(chosen[k])].position);
         if (k < 4) glLightf(light, GL_SPOT_CUTOFF, kSpotCutoff);
     }
 }
 
 void drawCrosshair(const GameState& world) {
-    const int i = world.localFighterIndex;
+    const int i = process.localFighterIndex;
     if (i < 0 || i >= static_cast<int>(world.fighterList.size())) return;
     const Fighter& f = world.fighterList[static_cast<size_t>(i)];
     glTranslatef(f.pos.x, f.pos.y, f.pos.z);

@@ -14,7 +14,7 @@ GameEnd dispatchKey(int key, bool released, bool special) {
     // Quit and the display toggles act in every process and never travel.
     if (keyIsLocalOnly(key, special))
         return fighterCount() > 0 ? fighterKeyAction(gs.fighterList[0], key, released, false) : GameEnd::Playing;
-    if (gs.isServer)
+    if (process.isServer)
         return fighterCount() > 0 ? fighterKeyAction(gs.fighterList[0], key, released, special) : GameEnd::Playing;
     sendKeyEvent(key, released, special);
     return GameEnd::Playing;

@@ -22,7 +22,7 @@ constexpr int kWindowHeight = 480;
 // it when the screen is wide enough, else in the opposite corner, so a
 // server and a client on one desktop never hide each other completely.
 void placeWindow() {
-    if (gs.isServer) {
+    if (process.isServer) {
         glutInitWindowPosition(0, 0);
         return;
     }
@@ -59,15 +59,15 @@ int main(int argc, char** argv) {
     setNetworkDefaults();
     if (cli::given(args, "host")) {
         logLine(LogLevel::Info, "Connect server");
-        gs.isServer = false;
-        gs.localFighterIndex = 1;
+        process.isServer = false;
+        process.localFighterIndex = 1;
         if (!connectToServer(cli::text(args, "host").c_str())) {
             if (stopRequested()) return endOfGame(GameEnd::QuitAsked);
             return -1;  // no window was made
         }
     } else {
-        gs.isServer = true;
-        gs.localFighterIndex = 0;
+        process.isServer = true;
+        process.localFighterIndex = 0;
         startServer();  // start-up goes on without a socket
     }
 

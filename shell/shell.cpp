@@ -19,11 +19,11 @@
 #include "world/world.h"
 
 GameEnd checkLocalFighter() {
-    const int i = gs.localFighterIndex;
+    const int i = process.localFighterIndex;
     if (i >= 0 && i < fighterCount()) return GameEnd::Playing;
     logLine(LogLevel::Error,
             "maze: the level \"%s\" has %d fighter start(s); this %s needs fighter %d. Ending.",
-            kMapFileName, fighterCount(), gs.isServer ? "server" : "client", i);
+            kMapFileName, fighterCount(), process.isServer ? "server" : "client", i);
     return GameEnd::NoLocalFighter;
 }
 
@@ -34,10 +34,10 @@ void endProcessIf(GameEnd why) {
 GameEnd initialiseWorld() {
     randomSeed(0);
     effectRandomSeed(0);
-    gs.clockNowMs = readClockMs();
-    gs.clockPrevMs = gs.clockNowMs;
-    gs.quitRequested = false;
-    gs.detailLevel = 4;
+    process.clockNowMs = readClockMs();
+    process.clockPrevMs = process.clockNowMs;
+    process.quitRequested = false;
+    options.detailLevel = 4;
     view.fieldOfView = 90.0f;
     view.windowWidth = 640;
     view.windowHeight = 480;
@@ -45,9 +45,9 @@ GameEnd initialiseWorld() {
     view.viewConeCos = std::cos(3.14159265358979f / 4.0f);
 
     readMazeMap();
-    if (gs.localFighterIndex < gs.fighterStartCount) {
-        const int code = gs.fighterStarts[gs.localFighterIndex].direction;
-        if (code < 0 || code > 3) logLine(LogLevel::Warning, "error initial position %d", gs.localFighterIndex);
+    if (process.localFighterIndex < maze.fighterStartCount) {
+        const int code = maze.fighterStarts[process.localFighterIndex].direction;
+        if (code < 0 || code > 3) logLine(LogLevel::Warning, "error initial position %d", process.localFighterIndex);
     }
 
     gs.gameStarted = false;
@@ -55,9 +55,9 @@ GameEnd initialiseWorld() {
     gs.bulletList.clear();
     gs.reservedPointsA.clear();
     gs.reservedPointsB.clear();
-    gs.texturesOn = true;
-    gs.soundOn = false;
-    gs.lightingOn = false;
+    options.texturesOn = true;
+    options.soundOn = false;
+    options.lightingOn = false;
 
     keepHeapForFrames();
     if (!loadTextures()) return GameEnd::MissingFile;
@@ -87,9 +87,9 @@ void setSceneProjection(int width, int height) {
 // Messages stay readable for kMessageShowMs, then the line empties: a
 // matter of the passes' clock, so it is done by them, not by the frames.
 void expireMessageLine() {
-    if (gs.messageLine[0] == '\0') return;
-    if (clockElapsedMs(gs.messageSetMs, gs.clockNowMs) > kMessageShowMs)
-        gs.messageLine[0] = '\0';
+    if (hud.messageLine[0] == '\0') return;
+    if (clockElapsedMs(hud.messageSetMs, process.clockNowMs) > kMessageShowMs)
+        hud.messageLine[0] = '\0';
 }
 
 // The window this process created, when its title is "maze": with a server
@@ -119,7 +119,7 @@ void idle() {
     // while a slow frame was drawn run now, one after the other.
     do {
         paceIdlePass();
-        endProcessIf(gs.isServer ? serverIdlePass() : clientIdlePass());
+        endProcessIf(process.isServer ? serverIdlePass() : clientIdlePass());
         expireMessageLine();
     } while (passOverdue());
     endProcessIf(checkLocalFighter());
@@ -128,7 +128,7 @@ void idle() {
 
 void display() {
     endProcessIf(checkLocalFighter());
-    const Fighter& f = gs.fighterList[gs.localFighterIndex];
+    const Fighter& f = gs.fighterList[process.localFighterIndex];
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -148,7 +148,7 @@ void display() {
     if (!soundSetUp) {
         soundSetUp = true;
         setSoundService(sdlSoundService());
-        soundFirstFrameSetUp(findGameWindow(), gs.soundOn);
+        soundFirstFrameSetUp(findGameWindow(), options.soundOn);
     }
     // The wait for sound notifications belongs to the idle pass's pacer
     // (its wait hook), so a covered window still refills the sound.

@@ -21,10 +21,10 @@ bool stateSeeds(const std::string& folder) {
     gs.bulletList.resize(2);
     bool ok = true;
     for (int i = 0; i < 3; ++i) {
-        gs.effectEvents = {EffectEvent{EffectSmall, 1.0f, 2.0f, 3.0f}, EffectEvent{EffectLarge, 4.0f, 5.0f, 6.0f}};
+        gs.effectEvents = {EffectEvent{EffectKind::Small, 1.0f, 2.0f, 3.0f}, EffectEvent{EffectKind::Large, 4.0f, 5.0f, 6.0f}};
         NetMessage body;
         packState(body);
-        setMessageKind(body, i == 1 ? KeepAliveProbe : StateUpdate);
+        setMessageKind(body, i == 1 ? NetMessageKind::KeepAliveProbe : NetMessageKind::StateUpdate);
         setMessageYourFighter(body, 1);
         ok = writeFile(folder + "/body-" + std::to_string(i), bytesOf(body)) && ok;
     }

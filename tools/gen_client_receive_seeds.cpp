@@ -18,25 +18,25 @@ namespace {
 // A small open floor with `fighters` fighters in play and two prey.
 void smallWorld(int fighters) {
     resetGameStateForTest();
-    gs.mazeCols = gs.mazeRows = 10;
-    gs.cellSize = 8.0f;
-    gs.startBullets = 250;
-    gs.startMissiles = 10;
-    gs.fighterStartCount = fighters;
-    for (int i = 0; i < fighters; ++i) gs.fighterStarts[i] = StartPosition{1 + i % 8, 1, 1};
-    gs.preyStartCount = 2;
-    for (int i = 0; i < 2; ++i) gs.preyStarts[i] = StartPosition{2 + i, 5, 2};
+    editMaze().cols = editMaze().rows = 10;
+    editMaze().cellSize = 8.0f;
+    editMaze().startBullets = 250;
+    editMaze().startMissiles = 10;
+    editMaze().fighterStartCount = fighters;
+    for (int i = 0; i < fighters; ++i) editMaze().fighterStarts[i] = StartPosition{1 + i % 8, 1, 1};
+    editMaze().preyStartCount = 2;
+    for (int i = 0; i < 2; ++i) editMaze().preyStarts[i] = StartPosition{2 + i, 5, 2};
     createFighters();
     resetGame();
-    for (Fighter& f : gs.fighterList) f.state = InPlay;
+    for (Fighter& f : gs.fighterList) f.state = FighterState::InPlay;
 }
 
 // Body number `seq` for fighter 1: `effects` explosions, paused when asked.
-NetMessage body(uint32_t seq, int fighters, int effects, bool paused, uint16_t kind = StateUpdate) {
+NetMessage body(uint32_t seq, int fighters, int effects, bool paused, NetMessageKind kind = NetMessageKind::StateUpdate) {
     smallWorld(fighters);
     gs.fighterList[0].pos.x = 10.0f + static_cast<float>(seq % 20);
     gs.gamePaused = paused;
-    for (int e = 0; e < effects; ++e) gs.effectEvents.push_back(EffectEvent{EffectLarge, 12.0f, 12.0f, 1.5f});
+    for (int e = 0; e < effects; ++e) gs.effectEvents.push_back(EffectEvent{EffectKind::Large, 12.0f, 12.0f, 1.5f});
     net.bodySeq = seq - 1;
     NetMessage m;
     packState(m);
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     Seed play;
     for (uint32_t seq = 1; seq <= 12; ++seq) play.add(0, body(seq, 9, seq % 3, false));
     play.add(0, body(5, 9, 0, false));
-    play.add(0, body(12, 9, 0, false, KeepAliveProbe));
+    play.add(0, body(12, 9, 0, false, NetMessageKind::KeepAliveProbe));
     for (uint32_t seq = 13; seq <= 16; ++seq) play.add(0, body(seq, 9, 0, seq < 15));
     // Strangers among the server's bodies.
     Seed strangers;

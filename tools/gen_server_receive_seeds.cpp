@@ -24,7 +24,7 @@ bool serverSeeds(const std::string& folder) {
         input.insert(input.end(), b.begin(), b.end());
     };
     NetMessage join;
-    setMessageKind(join, JoinRequest);
+    setMessageKind(join, NetMessageKind::JoinRequest);
     append(join);
     const KeyRecord keys[] = {{'i', 0, 0}, {' ', 0, 0}, {' ', 1, 0}, {kKeyLeftArrow, 0, 1}, {'i', 1, 0}};
     NetMessage key;
@@ -37,10 +37,10 @@ bool serverSeeds(const std::string& folder) {
         }
         writeKeyRecord(key, k);
         writeKeyExtension(key, clientKeyExtension());
-        setMessageKind(key, KeyEvent);
+        setMessageKind(key, NetMessageKind::KeyEvent);
         append(key);
     }
-    setMessageKind(key, KeepAliveAnswer);
+    setMessageKind(key, NetMessageKind::KeepAliveAnswer);
     append(key);
     return writeFile(folder + "/keys", input);
 }

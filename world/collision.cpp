@@ -7,7 +7,7 @@
 #include "world/world.h"
 
 int cellOfCoordinate(float coord) {
-    const float q = coord / gs.cellSize;
+    const float q = coord / maze.cellSize;
     // Truncation toward zero puts -0.5 in cell 0. Anything that would not fit
     // the table (or is not a number at all) is the outside, which is wall.
     if (!(q > -1.0f && q < static_cast<float>(kMaxMazeSize))) return -1;
@@ -15,7 +15,7 @@ int cellOfCoordinate(float coord) {
 }
 
 bool clampToWalls(Vec3& nextPos, int row, int col, float radius, bool clamp) {
-    const float s = gs.cellSize;
+    const float s = maze.cellSize;
     const float top = static_cast<float>(row) * s;
     const float bottom = static_cast<float>(row + 1) * s;
     const float left = static_cast<float>(col) * s;
@@ -49,7 +49,7 @@ namespace {
 bool mazeBlocks(Vec3 w) {
     const int col = cellOfCoordinate(w.x);
     const int row = cellOfCoordinate(w.y);
-    const float s = gs.cellSize;
+    const float s = maze.cellSize;
     if (cellCode(row, col) == 1) return true;
     if (w.x < static_cast<float>(col) * s + kWallMargin && cellCode(row, col - 1) == 1) return true;
     if (w.x > static_cast<float>(col + 1) * s - kWallMargin && cellCode(row, col + 1) == 1) return true;
@@ -57,7 +57,7 @@ bool mazeBlocks(Vec3 w) {
     if (w.y > static_cast<float>(row + 1) * s - kWallMargin && cellCode(row + 1, col) == 1) return true;
     if (w.z < kFloorLimit) return true;
     // The ceiling limit is the maze's row count, not the wall height.
-    if (w.z > static_cast<float>(gs.mazeRows) - kFloorLimit) return true;
+    if (w.z > static_cast<float>(maze.rows) - kFloorLimit) return true;
     return false;
 }
 
@@ -86,7 +86,7 @@ float squaredDistanceToSegment(Vec3 p, Vec3 a, Vec3 b) {
 }
 
 bool isBlocker(const Fighter& f, const void* ignoreA, const void* ignoreB) {
-    return f.state == InPlay && &f != ignoreA && &f != ignoreB;
+    return f.state == FighterState::InPlay && &f != ignoreA && &f != ignoreB;
 }
 
 // Every listed prey is a body, also one destroyed earlier in this step: its
@@ -109,10 +109,10 @@ void gatherBlockers(Blockers& out, Vec3 from, Vec3 to, const void* ignoreA, cons
         out.radius[out.count] = radius;
         ++out.count;
     };
-    const float fighterRadius = gs.fighterExtent.x * 0.5f;
+    const float fighterRadius = maze.fighterExtent.x * 0.5f;
     for (const Fighter& f : gs.fighterList)
         if (isBlocker(f, ignoreA, ignoreB)) consider(f.pos, fighterRadius);
-    const float preyRadius = gs.preyExtent.x * 0.5f;
+    const float preyRadius = maze.preyExtent.x * 0.5f;
     for (const Prey& p : gs.preyList)
         if (isBlocker(p, ignoreA, ignoreB)) consider(p.pos, preyRadius);
 }
@@ -124,10 +124,10 @@ bool bodyBlocks(const Blockers& near, Vec3 w, const void* ignoreA, const void* i
             if (groundDistance(w, Vec3{near.x[i], near.y[i], 0.0f}) < near.radius[i]) return true;
         return false;
     }
-    const float fighterRadius = gs.fighterExtent.x * 0.5f;
+    const float fighterRadius = maze.fighterExtent.x * 0.5f;
     for (const Fighter& f : gs.fighterList)
         if (isBlocker(f, ignoreA, ignoreB) && groundDistance(w, f.pos) < fighterRadius) return true;
-    const float preyRadius = gs.preyExtent.x * 0.5f;
+    const float preyRadius = maze.preyExtent.x * 0.5f;
     for (const Prey& p : gs.preyList)
         if (isBlocker(p, ignoreA, ignoreB) && groundDistance(w, p.pos) < preyRadius) return true;
     return false;

@@ -47,12 +47,12 @@ int fighterIndexOf(const Fighter& f) {
 // One shot of f's weapon.
 void fire(Fighter& f) {
     // Only a fighter in play holds a gun: a dead or absent one stays silent.
-    if (f.state != InPlay) return;
-    if (f.weapon == Cannon && f.bullets <= 0) {
+    if (f.state != FighterState::InPlay) return;
+    if (f.weapon == Weapon::Cannon && f.bullets <= 0) {
         logLine(LogLevel::Debug, "out of bullets!!");
         return;
     }
-    if (f.weapon == MissileLauncher && f.missiles <= 0) {
+    if (f.weapon == Weapon::MissileLauncher && f.missiles <= 0) {
         logLine(LogLevel::Debug, "out of missiles!!");
         return;
     }
@@ -76,11 +76,11 @@ void fire(Fighter& f) {
     }
     logLine(LogLevel::Debug, "fire!!!! ");
     switch (f.weapon) {
-    case Cannon:
-        spawnBullet(fighterIndexOf(f), gun, shot, FighterCannon);
+    case Weapon::Cannon:
+        spawnBullet(fighterIndexOf(f), gun, shot, ShooterKind::FighterCannon);
         --f.bullets;
         break;
-    case MissileLauncher:
+    case Weapon::MissileLauncher:
         logLine(LogLevel::Debug, "missile not supported yet.");
         --f.missiles;
         break;
@@ -123,7 +123,7 @@ void specialKeyAction(Fighter& f, int key) {
 }  // namespace
 
 GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special) {
-    if (gs.quitRequested) return GameEnd::QuitAsked;
+    if (process.quitRequested) return GameEnd::QuitAsked;
     if (special) {
         if (!gs.gamePaused) specialKeyAction(f, key);
         return GameEnd::Playing;
@@ -144,14 +144,14 @@ GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special) {
         if (held) fire(f);
         break;
     case 'L':
-        if (held) toggleOption(OptionLighting);
+        if (held) toggleOption(GameOption::Lighting);
         break;
     case 'T':
-        if (held) toggleOption(OptionTextures);
+        if (held) toggleOption(GameOption::Textures);
         break;
     case 'Q':
     case 'q':
-        gs.quitRequested = true;
+        process.quitRequested = true;
         break;
     case 'p':
         if (held) logLine(LogLevel::Info, "Position: %g %g", f.pos.x, f.pos.y);
@@ -212,9 +212,9 @@ void applyHeldKeys(Fighter& f, float dt) {
     }
 }
 
-void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind) {
-    if (shooterKind == FighterCannon) playSoundOnce(kFighterGunSlot);
-    if (shooterKind == PreyCannon) playSoundOnce(kPreyGunSlot);
+void spawnBullet(int owner, Vec3 from, Vec3 dir, ShooterKind shooterKind) {
+    if (shooterKind == ShooterKind::FighterCannon) playSoundOnce(kFighterGunSlot);
+    if (shooterKind == ShooterKind::PreyCannon) playSoundOnce(kPreyGunSlot);
 
     Bullet b;
     b.owner = owner;
@@ -223,12 +223,12 @@ void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind) {
     b.spent = 0;
     // Start ahead of the gun, clear of the shooter's own body; pushed ahead
     // in the ground plane only.
-    const float start = gs.fighterExtent.x * 0.5f + (randomFraction() + 0.2f) * 2.5f;
+    const float start = maze.fighterExtent.x * 0.5f + (randomFraction() + 0.2f) * 2.5f;
     b.pos = Vec3{from.x + dir.x * start, from.y + dir.y * start, from.z};
     b.nextPos = b.pos;
     gs.bulletList.push_back(b);
 }
 
-void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind) {
+void spawnUnownedBullet(Vec3 from, Vec3 dir, ShooterKind shooterKind) {
     spawnBullet(-1, from, dir, shooterKind);
 }

@@ -35,8 +35,8 @@ size_t oldestExplosion() {
 }
 
 void startExplosion(float x, float y, float z, bool large) {
-    if (!gs.explosionSoundThisPass) {
-        gs.explosionSoundThisPass = true;
+    if (!effectState.explosionSoundThisPass) {
+        effectState.explosionSoundThisPass = true;
         playSoundOnce(kExplosionSlot);
     }
     Explosion e;
@@ -59,9 +59,9 @@ void startExplosion(float x, float y, float z, bool large) {
         size.z = (0.02f + randomFraction() * (0.1f - 0.02f)) * sizeScale;
         // Scattered over a prey-sized box around the centre, whatever was hit.
         Vec3& off = e.pieceOffset[k];
-        off.x = (randomFraction() - 0.5f) * gs.preyExtent.x;
-        off.y = (randomFraction() - 0.5f) * gs.preyExtent.y;
-        off.z = (randomFraction() - 0.5f) * gs.preyExtent.z;
+        off.x = (randomFraction() - 0.5f) * maze.preyExtent.x;
+        off.y = (randomFraction() - 0.5f) * maze.preyExtent.y;
+        off.z = (randomFraction() - 0.5f) * maze.preyExtent.z;
     }
     if (gs.explosionList.size() < static_cast<size_t>(kMaxExplosions)) gs.explosionList.push_back(e);
     else gs.explosionList[oldestExplosion()] = e;
@@ -70,9 +70,9 @@ void startExplosion(float x, float y, float z, bool large) {
 }  // namespace
 
 void spawnHitEffect(Vec3 at, bool large) {
-    if (gs.isServer) {
+    if (process.isServer) {
         EffectEvent ev;
-        ev.effectKind = large ? EffectLarge : EffectSmall;
+        ev.effectKind = large ? EffectKind::Large : EffectKind::Small;
         ev.x = at.x;
         ev.y = at.y;
         ev.z = at.z;
@@ -131,7 +131,7 @@ void advanceUndrawnExplosions() {
         }
     }
     effectState.drawnSincePass = false;
-    gs.explosionSoundThisPass = false;
+    effectState.explosionSoundThisPass = false;
 }
 
 void removeFinishedExplosions() {

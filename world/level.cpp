@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <exception>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -103,7 +104,7 @@ int readStarts(TokenReader& in, int32_t count, StartPosition* table, int capacit
             break;
         }
         if (stored < capacity) {
-            if (s.row < 0 || s.column < 0 || s.row >= gs.mazeRows || s.column >= gs.mazeCols)
+            if (s.row < 0 || s.column < 0 || s.row >= maze.rows || s.column >= maze.cols)
                 logLine(LogLevel::Warning, "%s start %d outside the maze: row %d, column %d.", what, i, s.row, s.column);
             table[stored++] = s;
         }
@@ -112,44 +113,45 @@ int readStarts(TokenReader& in, int32_t count, StartPosition* table, int capacit
 }
 
 void readMap(TokenReader& in) {
+    MazeMap& m = editMaze();
     const int32_t cols = in.readInt();
     const int32_t rows = in.readInt();
     if (cols > kMaxMazeSize || rows > kMaxMazeSize) {
         logLine(LogLevel::Warning, "input map exceeds max size.");
         // The refused sizes would index past the grid everywhere: keep an
         // empty maze instead.
-        gs.mazeCols = 0;
-        gs.mazeRows = 0;
+        m.cols = 0;
+        m.rows = 0;
         return;
     }
     if (!in.failed && (cols <= 0 || rows <= 0))
         logLine(LogLevel::Warning, "input map size %d x %d has no cells.", cols, rows);
-    gs.mazeCols = cols > 0 ? cols : 0;
-    gs.mazeRows = rows > 0 ? rows : 0;
+    m.cols = cols > 0 ? cols : 0;
+    m.rows = rows > 0 ? rows : 0;
 
-    gs.cellSize = in.readFloat();
-    gs.wallHeight = in.readFloat();
-    gs.lightHeight = in.readFloat();
+    m.cellSize = in.readFloat();
+    m.wallHeight = in.readFloat();
+    m.lightHeight = in.readFloat();
 
-    gs.fighterStartCount = readStarts(in, in.readInt(), gs.fighterStarts, kMaxFighterStarts, "fighter");
-    gs.preyStartCount = readStarts(in, in.readInt(), gs.preyStarts, kMaxPreyStarts, "prey");
+    m.fighterStartCount = readStarts(in, in.readInt(), m.fighterStarts, kMaxFighterStarts, "fighter");
+    m.preyStartCount = readStarts(in, in.readInt(), m.preyStarts, kMaxPreyStarts, "prey");
 
     in.readInt();  // two numbers that the game does not use
     in.readInt();
-    gs.startBullets = in.readInt();
-    gs.startMissiles = in.readInt();
-    if (gs.startMissiles > kMaxMissiles) {
-        gs.startMissiles = kMaxMissiles;
+    m.startBullets = in.readInt();
+    m.startMissiles = in.readInt();
+    if (m.startMissiles > kMaxMissiles) {
+        m.startMissiles = kMaxMissiles;
         logLine(LogLevel::Warning, "max missile number: %d", kMaxMissiles);
     }
-    if (gs.startBullets < 0 || gs.startMissiles < 0) {
+    if (m.startBullets < 0 || m.startMissiles < 0) {
         logLine(LogLevel::Warning, "negative ammunition in map: taken as 0.");
-        if (gs.startBullets < 0) gs.startBullets = 0;
-        if (gs.startMissiles < 0) gs.startMissiles = 0;
+        if (m.startBullets < 0) m.startBullets = 0;
+        if (m.startMissiles < 0) m.startMissiles = 0;
     }
 
-    for (int r = 0; r < gs.mazeRows; ++r)
-        for (int c = 0; c < gs.mazeCols; ++c) gs.mazeCells[r][c] = in.readInt();
+    for (int r = 0; r < m.rows; ++r)
+        for (int c = 0; c < m.cols; ++c) m.cells[r][c] = in.readInt();
 
     const int32_t declaredLights = in.readInt();
     logLine(LogLevel::Debug, "num of lights: %d", declaredLights);
@@ -168,17 +170,30 @@ void readMap(TokenReader& in) {
             logLine(LogLevel::Warning, "map holds only %d of %d lights.", lightCount(), declaredLights);
             break;
         }
-        if (light.col < 0 || light.row < 0 || light.col >= gs.mazeCols || light.row >= gs.mazeRows)
+        if (light.col < 0 || light.row < 0 || light.col >= m.cols || light.row >= m.rows)
             logLine(LogLevel::Warning, "light %d outside the maze: column %d, row %d.", i, light.col, light.row);
         if (light.side < 0 || light.side > 3)
             logLine(LogLevel::Warning, "light %d has invalid side %d: placed at its cell's centre.", i, light.side);
         placeLight(light);
-        gs.mazeLights.push_back(light);
+        m.lights.push_back(light);
     }
     computeHiddenFaces();
 }
 
+// A level read replaces the one before it whole: a second read must not
+// keep the first one's lights, starts or cells. The model sizes stay.
+void clearLevel() {
+    MazeMap& m = editMaze();
+    const Vec3 fighter = m.fighterExtent, prey = m.preyExtent, bullet = m.bulletExtent;
+    m.~MazeMap();
+    new (&m) MazeMap();
+    m.fighterExtent = fighter;
+    m.preyExtent = prey;
+    m.bulletExtent = bullet;
+}
+
 void readMazeMapTokens(const std::string& text, bool quiet) {
+    clearLevel();
     TokenReader in{text};
     in.quiet = quiet;
     try {
@@ -213,7 +228,7 @@ void readMazeMap() { readMazeMapFile(kMapFileName); }
 void placeLight(MazeLight& light) {
     const float a = static_cast<float>(light.col);
     const float b = static_cast<float>(light.row);
-    const float s = gs.cellSize;
+    const float s = maze.cellSize;
     switch (light.side) {
     case 0: light.position[0] = (a + 0.5f) * s; light.position[1] = b * s; break;
     case 1: light.position[0] = (a + 1.0f) * s; light.position[1] = (b + 0.5f) * s; break;
@@ -224,47 +239,48 @@ void placeLight(MazeLight& light) {
         light.position[1] = (b + 0.5f) * s;
         break;
     }
-    light.position[2] = gs.lightHeight;
+    light.position[2] = maze.lightHeight;
     light.position[3] = 1.0f;
 }
 
 void computeHiddenFaces() {
-    const int rows = gs.mazeRows < kMaxMazeSize ? gs.mazeRows : kMaxMazeSize;
-    const int cols = gs.mazeCols < kMaxMazeSize ? gs.mazeCols : kMaxMazeSize;
+    MazeMap& m = editMaze();
+    const int rows = m.rows < kMaxMazeSize ? m.rows : kMaxMazeSize;
+    const int cols = m.cols < kMaxMazeSize ? m.cols : kMaxMazeSize;
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
-            for (int s = 0; s < 4; ++s) gs.hiddenFaces[r][c][s] = 0;
+            for (int s = 0; s < 4; ++s) m.hiddenFaces[r][c][s] = 0;
     if (rows <= 0 || cols <= 0) return;
     // Faces on the outer border of the map can never be seen.
     for (int c = 0; c < cols; ++c) {
-        gs.hiddenFaces[0][c][0] = 1;
-        gs.hiddenFaces[rows - 1][c][2] = 1;
+        m.hiddenFaces[0][c][0] = 1;
+        m.hiddenFaces[rows - 1][c][2] = 1;
     }
     for (int r = 0; r < rows; ++r) {
-        gs.hiddenFaces[r][0][3] = 1;
-        gs.hiddenFaces[r][cols - 1][1] = 1;
+        m.hiddenFaces[r][0][3] = 1;
+        m.hiddenFaces[r][cols - 1][1] = 1;
     }
     // Faces shared by two wall blocks.
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c + 1 < cols; ++c)
-            if (gs.mazeCells[r][c] == 1 && gs.mazeCells[r][c + 1] == 1) {
-                gs.hiddenFaces[r][c][1] = 1;
-                gs.hiddenFaces[r][c + 1][3] = 1;
+            if (m.cells[r][c] == 1 && m.cells[r][c + 1] == 1) {
+                m.hiddenFaces[r][c][1] = 1;
+                m.hiddenFaces[r][c + 1][3] = 1;
             }
     for (int r = 0; r + 1 < rows; ++r)
         for (int c = 0; c < cols; ++c)
-            if (gs.mazeCells[r][c] == 1 && gs.mazeCells[r + 1][c] == 1) {
-                gs.hiddenFaces[r][c][2] = 1;
-                gs.hiddenFaces[r + 1][c][0] = 1;
+            if (m.cells[r][c] == 1 && m.cells[r + 1][c] == 1) {
+                m.hiddenFaces[r][c][2] = 1;
+                m.hiddenFaces[r + 1][c][0] = 1;
             }
 }
 
 void createFighters() {
     gs.fighterList.clear();
-    for (int i = 0; i < gs.fighterStartCount; ++i) {
+    for (int i = 0; i < maze.fighterStartCount; ++i) {
         Fighter f;
-        placeFighterAtStart(f, gs.fighterStarts[i]);
-        f.state = Absent;
+        placeFighterAtStart(f, maze.fighterStarts[i]);
+        f.state = FighterState::Absent;
         gs.fighterList.push_back(f);
     }
 }

@@ -4,25 +4,25 @@
 
 void toggleOption(GameOption option) {
     switch (option) {
-    case OptionTextures:
-        gs.texturesOn = !gs.texturesOn;
+    case GameOption::Textures:
+        options.texturesOn = !options.texturesOn;
         break;
-    case OptionLighting:
-        gs.lightingOn = !gs.lightingOn;
+    case GameOption::Lighting:
+        options.lightingOn = !options.lightingOn;
         break;
-    case OptionSound:
-        gs.soundOn = !gs.soundOn;
+    case GameOption::Sound:
+        options.soundOn = !options.soundOn;
         // Music only: slot 0 restarts from its beginning, looped.
-        if (gs.soundOn) playSoundLooped(kMusicSlot);
+        if (options.soundOn) playSoundLooped(kMusicSlot);
         else stopSound(kMusicSlot);
         break;
-    case OptionMap:
-        if (gs.gameStarted) gs.showMap = !gs.showMap;
+    case GameOption::Map:
+        if (gs.gameStarted) options.showMap = !options.showMap;
         break;
-    case OptionPause:
+    case GameOption::Pause:
         if (!gs.gameStarted) break;
         // The server owns the world; a client's copy follows its state.
-        if (!gs.isServer) {
+        if (!process.isServer) {
             setMessageLine("Only the server can pause the game");
             break;
         }

@@ -2,13 +2,13 @@
 #include "world/world.h"
 
 void placeFighterAtStart(Fighter& f, const StartPosition& s) {
-    f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
-                 (static_cast<float>(s.row) + 0.5f) * gs.cellSize, kFighterHeight};
+    f.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * maze.cellSize,
+                 (static_cast<float>(s.row) + 0.5f) * maze.cellSize, kFighterHeight};
     f.nextPos.x = f.pos.x;
     f.nextPos.y = f.pos.y;
-    f.bullets = gs.startBullets;
-    f.missiles = gs.startMissiles;
-    f.weapon = Cannon;
+    f.bullets = maze.startBullets;
+    f.missiles = maze.startMissiles;
+    f.weapon = Weapon::Cannon;
     f.health = kStartHealth;
     // A bad code is reported for each of the two directions.
     f.dir = directionFromCode(s.direction);
@@ -20,18 +20,18 @@ void placeFighterAtStart(Fighter& f, const StartPosition& s) {
 void resetGame() {
     // movePending, turnPending and moveAllowed are left as they were: the
     // proposals now equal the new position, so a leftover changes nothing.
-    for (int i = 0; i < gs.fighterStartCount && i < fighterCount(); ++i) {
-        placeFighterAtStart(gs.fighterList[i], gs.fighterStarts[i]);
-        gs.fighterList[i].state = Absent;
+    for (int i = 0; i < maze.fighterStartCount && i < fighterCount(); ++i) {
+        placeFighterAtStart(gs.fighterList[i], maze.fighterStarts[i]);
+        gs.fighterList[i].state = FighterState::Absent;
     }
-    if (fighterCount() > 0) gs.fighterList[0].state = InPlay;
+    if (fighterCount() > 0) gs.fighterList[0].state = FighterState::InPlay;
 
     gs.preyList.clear();
-    for (int i = 0; i < gs.preyStartCount; ++i) {
-        const StartPosition& s = gs.preyStarts[i];
+    for (int i = 0; i < maze.preyStartCount; ++i) {
+        const StartPosition& s = maze.preyStarts[i];
         Prey p;  // behaviour fields at their start values (mode Roam, actionStep 1)
-        p.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * gs.cellSize,
-                     (static_cast<float>(s.row) + 0.5f) * gs.cellSize, gs.preyExtent.z * 0.5f};
+        p.pos = Vec3{(static_cast<float>(s.column) + 0.5f) * maze.cellSize,
+                     (static_cast<float>(s.row) + 0.5f) * maze.cellSize, maze.preyExtent.z * 0.5f};
         p.nextPos.x = p.pos.x;
         p.nextPos.y = p.pos.y;
         p.health = kStartHealth;

@@ -8,14 +8,14 @@
 
 namespace {
 
-bool inPlay(const Fighter& f) { return f.state == InPlay; }
+bool inPlay(const Fighter& f) { return f.state == FighterState::InPlay; }
 
 // Every pair of bodies closer than the sum of their radii refuses both moves,
 // using the proposals of everybody, moving or not.
 void refuseOverlappingBodies() {
-    const float fighterReach = gs.fighterExtent.x;
-    const float mixedReach = (gs.preyExtent.x + gs.fighterExtent.x) * 0.5f;
-    const float preyReach = gs.preyExtent.x;
+    const float fighterReach = maze.fighterExtent.x;
+    const float mixedReach = (maze.preyExtent.x + maze.fighterExtent.x) * 0.5f;
+    const float preyReach = maze.preyExtent.x;
     const int nf = fighterCount();
     const int np = preyCount();
     for (int i = 0; i < nf; ++i) {
@@ -44,7 +44,7 @@ void refuseOverlappingBodies() {
 // Applies one bullet's hit at point h: prey first; fighters only when no
 // prey was hit.
 void applyHit(Bullet& b, Vec3 h) {
-    const float preyRadius = gs.preyExtent.x * 0.5f;
+    const float preyRadius = maze.preyExtent.x * 0.5f;
     for (int i = 0; i < preyCount(); ++i) {
         Prey& p = gs.preyList[i];
         if (!(groundDistance(p.pos, h) < preyRadius)) continue;
@@ -67,7 +67,7 @@ void applyHit(Bullet& b, Vec3 h) {
         b.spent = 1;
     }
     if (!b.spent) {
-        const float fighterRadius = gs.fighterExtent.x * 0.5f;
+        const float fighterRadius = maze.fighterExtent.x * 0.5f;
         for (int i = 0; i < fighterCount(); ++i) {
             Fighter& f = gs.fighterList[i];
             if (!inPlay(f) || !(groundDistance(f.pos, h) < fighterRadius)) continue;
@@ -79,7 +79,7 @@ void applyHit(Bullet& b, Vec3 h) {
                 char text[64];
                 std::snprintf(text, sizeof text, "Fighter %d dead!!", i);
                 setMessageLine(text);
-                f.state = Dead;
+                f.state = FighterState::Dead;
                 spawnHitEffect(f.pos, true);
             } else {
                 logLine(LogLevel::Debug, "fighter %d  health %g", i, f.health);
@@ -87,7 +87,7 @@ void applyHit(Bullet& b, Vec3 h) {
             }
         }
     }
-    if (h.z > static_cast<float>(gs.mazeRows) - kFloorLimit) logLine(LogLevel::Debug, "hit ceiling");
+    if (h.z > static_cast<float>(maze.rows) - kFloorLimit) logLine(LogLevel::Debug, "hit ceiling");
     if (h.z < kFloorLimit) logLine(LogLevel::Debug, "hit ground");
     b.spent = 1;
 }
@@ -130,13 +130,13 @@ void regenerateHealth() {
 
 void worldStep(PreyBehaviour& preyBehaviour) {
     if (gs.gamePaused) return;
-    const float dt = static_cast<float>(passIntervalMs(gs.clockPrevMs, gs.clockNowMs)) * 0.001f;
+    const float dt = static_cast<float>(passIntervalMs(process.clockPrevMs, process.clockNowMs)) * 0.001f;
 
     for (Fighter& f : gs.fighterList)
         if (inPlay(f)) applyHeldKeys(f, dt);
 
     // Fighters are never refused by walls, only put back on their side.
-    const float fighterRadius = gs.fighterExtent.x * 0.5f;
+    const float fighterRadius = maze.fighterExtent.x * 0.5f;
     for (Fighter& f : gs.fighterList) {
         if (!inPlay(f)) continue;
         f.moveAllowed = 1;
@@ -151,7 +151,7 @@ void worldStep(PreyBehaviour& preyBehaviour) {
     }
 
     // Prey are refused by walls instead of being moved back.
-    const float preyRadius = gs.preyExtent.x * 0.5f;
+    const float preyRadius = maze.preyExtent.x * 0.5f;
     for (Prey& p : gs.preyList) {
         preyBehaviour(p);
         // The side faces miss a diagonal wall cell: a step across its corner

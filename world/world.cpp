@@ -1,5 +1,5 @@
-// world.cpp -- the shared record, the two generators (the rules' and the
-// effects'), directions and headings.
+// world.cpp -- the process's records, the two generators (the rules' and
+// the effects'), directions and headings.
 #include "base/log.h"
 #include "world/world.h"
 
@@ -8,13 +8,28 @@
 #include <cstring>
 #include <new>
 
+namespace {
+// The level is large (two 100 x 100 tables): it lives here, not on a stack.
+MazeMap theMaze;
+}  // namespace
+
+const MazeMap& maze = theMaze;
 GameState gs;
+ProcessState process;
+HudState hud;
+OptionFlags options;
 EffectState effectState;
 
+MazeMap& editMaze() { return theMaze; }
+
 void resetGameStateForTest() {
-    // GameState is large (two 100 x 100 tables); build the fresh one in place.
-    gs.~GameState();
-    new (&gs) GameState();
+    // Built in place: a temporary level would be two large tables on the stack.
+    theMaze.~MazeMap();
+    new (&theMaze) MazeMap();
+    gs = GameState{};
+    process = ProcessState{};
+    hud = HudState{};
+    options = OptionFlags{};
     effectState = EffectState{};
 }
 
@@ -62,6 +77,6 @@ float effectRandomFraction() {
 }
 
 void setMessageLine(const char* text) {
-    std::snprintf(gs.messageLine, sizeof gs.messageLine, "%s", text ? text : "");
-    gs.messageSetMs = gs.clockNowMs;
+    std::snprintf(hud.messageLine, sizeof hud.messageLine, "%s", text ? text : "");
+    hud.messageSetMs = process.clockNowMs;
 }

@@ -1,8 +1,12 @@
 // world.h -- the world model that every subsystem shares, and the rules that
 // change it.
 //
-// One process-wide record, `gs`, holds every object list, the maze and start
-// data, the model extents, the timing and HUD fields and the option flags.
+// Shared state lives in a few records, each named for its lifetime and owner
+// (see the records below): the level (`maze`, read-only outside the level
+// reader), the game (`gs`: object lists, pause, the rules' generator), the
+// process (`process`: role, clock, quit), the cockpit's figures (`hud`), the
+// player's switches (`options`) and the renderer's own working state
+// (`effectState`).
 // The rules here never touch GL, GLUT, sockets or audio: they build into the
 // portable rules library and run in tests without a display.
 //
@@ -63,10 +67,13 @@ constexpr float kPathEndTolerance = 0.25f;  // ground distance at which the marc
 constexpr float kWallMargin = 0.2f;         // closest approach of the march to a wall cell
 constexpr float kFloorLimit = 0.1f;         // march margin above floor / below ceiling
 
-enum FighterState : int32_t { InPlay = 0, Dead = 1, Absent = 2 };
-enum Weapon : int32_t { Cannon = 0, MissileLauncher = 1 };
-enum ShooterKind : int32_t { FighterCannon = 0, MissileShot = 1, PreyCannon = 2 };
-enum PreyMode : int32_t { Start = 0, Roam = 1, Hunt = 2 };
+// States and kinds. The values are those the wire and the tables use.
+enum class FighterState : int32_t { InPlay = 0, Dead = 1, Absent = 2 };
+enum class Weapon : int32_t { Cannon = 0, MissileLauncher = 1 };
+// A bullet's kind travels on the wire as a u32: any value may arrive there,
+// and only these three are ever fired.
+enum class ShooterKind : int32_t { FighterCannon = 0, MissileShot = 1, PreyCannon = 2 };
+enum class PreyMode : int32_t { Start = 0, Roam = 1, Hunt = 2 };
 
 // Why the game ends; Playing while it goes on. See endOfGame for what each
 // reason says and the status the process ends with. (No "None": X11's
@@ -93,11 +100,11 @@ struct Fighter {
     uint8_t movePending = 0;   // nextPos holds a move not yet applied
     uint8_t turnPending = 0;   // nextDir holds a turn not yet applied
     uint8_t moveAllowed = 0;   // verdict of this step's collision pass
-    int32_t state = Absent;    // FighterState
+    FighterState state = FighterState::Absent;
     int32_t bullets = 0;       // cannon shots left
     int32_t missiles = 0;      // missiles left (counted, never flown)
     float health = kStartHealth;
-    int32_t weapon = Cannon;   // Weapon; 0 at every start
+    Weapon weapon = Weapon::Cannon;    // 0 at every start
     int32_t score = 0;         // prey destroyed by this fighter's bullets
     uint8_t keyDown[kKeyCount] = {};  // held flag per ordinary key code
 };
@@ -110,8 +117,24 @@ struct Bullet {
     Vec3 dir;                  // unit direction of flight (3-D)
     Vec3 nextPos;              // pos + dir * kBulletSpeed, computed by each step
     uint8_t spent = 0;         // path blocked this step: removed at the step's end
-    int32_t shooterKind = FighterCannon;
+    ShooterKind shooterKind = ShooterKind::FighterCannon;
     int32_t owner = -1;        // fighter index, -1 for none
+};
+
+// What a prey does, one step per behaviour update. The poses, moves and
+// heading changes of each step come from one table (behaviour.cpp).
+enum class PreyAction : int32_t {
+    StandA = 0,          // takes stance A (pose 0), no motion
+    StandB = 1,          // takes stance B (pose 4), no motion
+    WalkForward = 2,     // 8 steps, poses 1..8; may end halfway, in stance B
+    WalkBackward = 3,    // the walk undone, poses 7..0
+    TurnLeftFromA = 4,   // 4 steps, poses 14..17; heading grows; ends in stance B
+    TurnLeftFromB = 5,   // the right turn undone, poses 11..8; ends in stance A
+    TurnRightFromA = 6,  // poses 9..12; heading shrinks; ends in stance B
+    TurnRightFromB = 7,  // the left turn undone, poses 16..13; ends in stance A
+    Shoot = 8,           // 5 steps, pose unchanged; the shot leaves after step 3
+    LookRight = 9,       // 6 steps: bodyTurn -30, -60, -90, -60, -30, 0
+    LookLeft = 10,       // bodyTurn +30 .. +90 .. 0
 };
 
 // An autonomous two-legged creature. Behaviour is in prey/.
@@ -123,7 +146,7 @@ struct Prey {
     uint8_t movePending = 0;
     uint8_t turnPending = 0;   // the step copies nextDir to dir when set
     uint8_t moveAllowed = 0;   // 1 when nextPos was free of walls and bodies
-    int32_t mode = Roam;       // PreyMode
+    PreyMode mode = PreyMode::Roam;
     int32_t target = 0;        // hunted fighter's index (meaningful in Hunt)
     float health = kStartHealth;
     uint8_t maneuvering = 0;
@@ -131,7 +154,7 @@ struct Prey {
     int32_t turning = 0;       // 1 while turning towards wantedHeading
     float wantedHeading = 0.0f;  // degrees
     uint8_t blocked = 0;       // wall test refused nextPos
-    int32_t action = 0;        // PreyAction under way
+    PreyAction action = PreyAction::StandA;  // under way
     int32_t actionStep = 1;    // step within action, from 1
     int32_t sinceShot = 0;     // behaviour updates since the last decision to shoot
     int32_t tick = 0;          // world steps since the behaviour last ran (it runs on every third)
@@ -164,9 +187,9 @@ struct Explosion {
 };
 
 // Server only: an explosion started since the last state message.
-enum EffectKind : uint8_t { EffectLarge = 0, EffectSmall = 1 };
+enum class EffectKind : uint8_t { Large = 0, Small = 1 };
 struct EffectEvent {
-    uint8_t effectKind = EffectLarge;
+    EffectKind effectKind = EffectKind::Large;
     float x = 0.0f, y = 0.0f, z = 0.0f;  // the explosion's centre
 };
 
@@ -192,41 +215,29 @@ struct MazeLight {
 };
 
 // ---------------------------------------------------------------------------
-// The process-wide state
+// The process-wide state, one record per lifetime and owner
 // ---------------------------------------------------------------------------
 
-// Lifetimes: the maze and start data are filled once by readMazeMap; the
-// fighter list is filled once at start-up; prey, explosions and effect events
-// are recreated by resetGame; bullets live until spent. Tests replace the
-// whole record with resetGameStateForTest() between cases.
-//
-// Object counts are the sizes of their lists: one number, so the two can
-// never disagree. Removal moves the last element into the gap (removeAt).
-struct GameState {
-    // World objects.
-    std::vector<Fighter> fighterList;     // index = fighter number
-    std::vector<Prey> preyList;           // order changes on removal
-    std::vector<Bullet> bulletList;
-    std::vector<Explosion> explosionList;
-    std::vector<EffectEvent> effectEvents;  // server: since the last state message
-    std::vector<ReservedPoint> reservedPointsA;
-    std::vector<ReservedPoint> reservedPointsB;
-    int32_t localFighterIndex = 0;        // 0 on the server, from each state body on a client
-
-    // Maze and start data (the level file).
-    int32_t mazeCols = 0;                 // 0..kMaxMazeSize
-    int32_t mazeRows = 0;
-    float cellSize = 0.0f;
-    float wallHeight = 0.0f;
-    float lightHeight = 0.0f;
+// The level: the map file's maze and start data, and the model sizes the
+// rules collide with. Lifetime: the process. Filled once at start-up by
+// readMazeMap (which clears it first) and buildModels, then read-only: every
+// reader sees it through `maze`; only the level reader, the model builder
+// and tests or tools that make a level of their own write it, through
+// editMaze().
+struct MazeMap {
+    int32_t cols = 0;                     // 0..kMaxMazeSize
+    int32_t rows = 0;
+    float cellSize = 0.0f;                // world units per cell edge
+    float wallHeight = 0.0f;              // world units
+    float lightHeight = 0.0f;             // z of every lamp, world units
     int32_t fighterStartCount = 0;        // entries used in fighterStarts
     StartPosition fighterStarts[kMaxFighterStarts];
     int32_t preyStartCount = 0;
     StartPosition preyStarts[kMaxPreyStarts];
-    int32_t startBullets = 0;
+    int32_t startBullets = 0;             // each fighter's cannon shots at a start
     int32_t startMissiles = 0;
-    int32_t mazeCells[kMaxMazeSize][kMaxMazeSize] = {};     // [row][column]; 1 = wall
-    std::vector<MazeLight> mazeLights;    // file order
+    int32_t cells[kMaxMazeSize][kMaxMazeSize] = {};     // [row][column]; 1 = wall
+    std::vector<MazeLight> lights;        // file order
     uint8_t hiddenFaces[kMaxMazeSize][kMaxMazeSize][4] = {};  // [row][col][side]
 
     // Model extents (world units); the rules read them. They start at the
@@ -235,28 +246,31 @@ struct GameState {
     Vec3 fighterExtent = kFighterExtent;
     Vec3 preyExtent = kPreyExtent;
     Vec3 bulletExtent = kBulletExtent;
+};
+extern const MazeMap& maze;
+// The writable level: for the level reader, the model builder, and tests and
+// tools that build a level of their own. Nothing else writes it.
+MazeMap& editMaze();
 
-    // Process and timing (the shell owns them).
-    bool isServer = true;
-    bool quitRequested = false;
-    int32_t clockNowMs = 0;               // ms within the current UTC minute
-    int32_t clockPrevMs = 0;
-    char messageLine[kMessageLineSize] = "Info message here";
-    int32_t messageSetMs = 0;             // clockNowMs when messageLine was last set
+// The game: everything the rules move. Lifetime: the fighter list is made
+// once at start-up (createFighters, one per fighter start) and never
+// shrinks; resetGame puts the fighters back on their starts and recreates
+// the prey, explosions and effect events; bullets live until spent. The
+// server runs the rules on it; a client copies it from each state body.
+//
+// Object counts are the sizes of their lists: one number, so the two can
+// never disagree. Removal moves the last element into the gap (removeAt).
+struct GameState {
+    std::vector<Fighter> fighterList;     // index = fighter number
+    std::vector<Prey> preyList;           // order changes on removal
+    std::vector<Bullet> bulletList;
+    std::vector<Explosion> explosionList; // the renderer animates them (world/effects.cpp)
+    std::vector<EffectEvent> effectEvents;  // server: since the last state message
+    std::vector<ReservedPoint> reservedPointsA;
+    std::vector<ReservedPoint> reservedPointsB;
     uint32_t explosionsStarted = 0;       // explosions ever started (their startOrder)
-    bool explosionSoundThisPass = false;  // the explosion sound was (re)started this pass
-    int32_t hudScore = 0;
-    int32_t hudBullets = 0;
-    float hudHealth = 0.0f;
-
-    // Option flags (menus and the L / T keys).
-    bool gameStarted = false;
-    bool gamePaused = false;
-    bool showMap = false;
-    bool texturesOn = true;
-    bool lightingOn = false;
-    bool soundOn = false;
-    int32_t detailLevel = 4;              // 0 most detailed .. 8 least
+    bool gameStarted = false;             // set by startGame; Map and Pause act only then
+    bool gamePaused = false;              // the server's world stands still; travels to clients
 
     // The rules' generator's state; seeded with 0 at start-up. Only the
     // rules draw on it (prey, firing, the set-up of explosions), so the
@@ -264,8 +278,46 @@ struct GameState {
     uint32_t randomState = 0;
 };
 
+// This process's part: its role, the fighter its player steers and sees,
+// and the pass clock. Lifetime: the process; the role and the local fighter
+// are set at start-up (a client's local fighter then by each state body),
+// the clock read at the start of every idle pass.
+struct ProcessState {
+    bool isServer = true;
+    int32_t localFighterIndex = 0;        // 0 on the server, from each state body on a client
+    bool quitRequested = false;           // q, Q or Quit: ends at the next key event
+    int32_t clockNowMs = 0;               // ms within the current UTC minute
+    int32_t clockPrevMs = 0;              // the previous pass's clockNowMs
+};
+
+// What the cockpit shows besides the world. Lifetime: the process; the
+// message line is set by whoever has news (setMessageLine) and emptied by
+// the shell once it is old; the figures are copied from the local fighter
+// after every pass.
+struct HudState {
+    char messageLine[kMessageLineSize] = "Info message here";
+    int32_t messageSetMs = 0;             // clockNowMs when messageLine was last set
+    int32_t score = 0;
+    int32_t bullets = 0;
+    float health = 0.0f;
+};
+
+// The player's display and sound choices. Lifetime: the process; changed
+// only through toggleOption (keys and menus) and chooseDetailMenu.
+struct OptionFlags {
+    bool showMap = false;
+    bool texturesOn = true;
+    bool lightingOn = false;
+    bool soundOn = false;
+    int32_t detailLevel = 4;              // 0 most detailed .. 8 least
+};
+
 // The one world record of this process.
+// The records of this process.
 extern GameState gs;
+extern ProcessState process;
+extern HudState hud;
+extern OptionFlags options;
 
 // The effects' own state, apart from the world's: the generator of every
 // random draw made only for the look of things (the debris' motion and
@@ -276,11 +328,13 @@ extern GameState gs;
 struct EffectState {
     uint32_t randomState = 0;      // the effects' generator (randomNextFrom)
     bool drawnSincePass = false;   // set by advanceDrawnExplosions, cleared by each idle pass
+    bool explosionSoundThisPass = false;  // the explosion sound was (re)started this pass
 };
 extern EffectState effectState;
 
-// Replaces the world with a fresh record, and the effects' state with a
-// fresh one. For tests and start-up.
+// Replaces every record above (the level, the game, the process's part, the
+// HUD, the options and the effects' state) with a fresh one. For tests and
+// tools that start over.
 void resetGameStateForTest();
 
 inline int fighterCount() { return static_cast<int>(gs.fighterList.size()); }
@@ -288,7 +342,7 @@ inline int preyCount() { return static_cast<int>(gs.preyList.size()); }
 inline int bulletCount() { return static_cast<int>(gs.bulletList.size()); }
 inline int explosionCount() { return static_cast<int>(gs.explosionList.size()); }
 inline int effectEventCount() { return static_cast<int>(gs.effectEvents.size()); }
-inline int lightCount() { return static_cast<int>(gs.mazeLights.size()); }
+inline int lightCount() { return static_cast<int>(maze.lights.size()); }
 
 // Removes element i by moving the last element into its place; i must be a
 // valid index. List order is therefore not stable.
@@ -345,7 +399,7 @@ float effectRandomFraction();  // 0..1 inclusive, as randomFraction
 
 // True when (row, col) lies inside the 100 x 100 table and inside the map.
 inline bool cellInMaze(int row, int col) {
-    return row >= 0 && col >= 0 && row < gs.mazeRows && col < gs.mazeCols &&
+    return row >= 0 && col >= 0 && row < maze.rows && col < maze.cols &&
            row < kMaxMazeSize && col < kMaxMazeSize;
 }
 
@@ -353,7 +407,7 @@ inline bool cellInMaze(int row, int col) {
 // as a wall (1), so neighbour tests at the edge of the grid stay in bounds.
 inline int32_t cellCode(int row, int col) {
     if (row < 0 || col < 0 || row >= kMaxMazeSize || col >= kMaxMazeSize) return 1;
-    return gs.mazeCells[row][col];
+    return maze.cells[row][col];
 }
 
 // The row or column of a coordinate (truncating coord / cellSize toward
@@ -375,7 +429,7 @@ constexpr const char* kMapFileName = "korvath.map";
 constexpr size_t kMaxLevelFileSize = 1024 * 1024;
 
 // Reads the level from `path` (the game passes kMapFileName in its working
-// directory) into gs, printing the level's diagnostics on standard output.
+// directory) into `maze`, printing the level's diagnostics on standard output.
 // Never reads or writes outside the tables, whatever the file holds. A file
 // that cannot be read or holds more than kMaxLevelFileSize bytes leaves an
 // empty level (one line on the error stream).
@@ -390,7 +444,7 @@ void readMazeMap();
 // the cell, at lightHeight, w = 1).
 void placeLight(MazeLight& light);
 
-// Recomputes gs.hiddenFaces from the cell codes and the maze size.
+// Recomputes maze.hiddenFaces from the cell codes and the maze size.
 void computeHiddenFaces();
 
 // Empties fighterList and creates one Absent fighter per fighter start, in
@@ -488,8 +542,8 @@ void applyHeldKeys(Fighter& f, float dt);
 
 // Creates one bullet ahead of `from` along dir and appends it to bulletList.
 // owner: index of the firing fighter, -1 for none. Plays the shooter's sound.
-void spawnBullet(int owner, Vec3 from, Vec3 dir, int shooterKind);
-void spawnUnownedBullet(Vec3 from, Vec3 dir, int shooterKind);
+void spawnBullet(int owner, Vec3 from, Vec3 dir, ShooterKind shooterKind);
+void spawnUnownedBullet(Vec3 from, Vec3 dir, ShooterKind shooterKind);
 
 // ---------------------------------------------------------------------------
 // Maze collision and line of sight
@@ -578,7 +632,7 @@ void removeFinishedExplosions();
 // Option flags (shared by the keys and the menus)
 // ---------------------------------------------------------------------------
 
-enum GameOption : int { OptionTextures, OptionLighting, OptionSound, OptionMap, OptionPause };
+enum class GameOption : int { Textures, Lighting, Sound, Map, Pause };
 
 // Message lines of a server pausing and resuming the world.
 constexpr const char* kPausedMessage = "Game paused";

@@ -275,8 +275,8 @@ int main(int argc, char** argv) {
 
     setNetworkDefaults();
     net.port = static_cast<uint16_t>(port);
-    gs.isServer = false;
-    gs.localFighterIndex = 1;
+    process.isServer = false;
+    process.localFighterIndex = 1;
     {
         // The level's diagnostics are the game's, not the bot's: its one
         // line of figures must stay the only line on standard output. Its
@@ -387,7 +387,7 @@ int main(int argc, char** argv) {
         "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
         "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%lld dup_taps=%lld "
         "effects_max=%d explosions_max=%d foreign=%llu\n",
-        gs.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
+        process.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
         passHz,
         static_cast<unsigned long long>(lost), net.transport.droppedCount(net.netSocket),

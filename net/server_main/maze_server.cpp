@@ -20,18 +20,18 @@ namespace {
 // fighters, the clock and a new game.
 void startWorld() {
     randomSeed(0);
-    gs.clockNowMs = readClockMs();
-    gs.clockPrevMs = gs.clockNowMs;
-    gs.quitRequested = false;
+    process.clockNowMs = readClockMs();
+    process.clockPrevMs = process.clockNowMs;
+    process.quitRequested = false;
     setMessageLine(kStartMessage);
     readMazeMap();
     gs.gameStarted = false;
-    gs.soundOn = false;
+    options.soundOn = false;
     loadPreyPoseFile();
     createFighters();
     resetGame();
     // Nobody plays at this host: its fighter is neither drawn nor a target.
-    if (fighterCount() > 0) gs.fighterList[0].state = Absent;
+    if (fighterCount() > 0) gs.fighterList[0].state = FighterState::Absent;
 }
 
 }  // namespace
@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
     if (!enterDataFolder(programPath(), "maze-server")) return 1;
 
     setNetworkDefaults();
-    gs.isServer = true;
-    gs.localFighterIndex = 0;
+    process.isServer = true;
+    process.localFighterIndex = 0;
     startServer();
     // Unlike the windowed game there is nobody to play alone.
     if (net.netSocket < 0) return 1;

@@ -47,11 +47,11 @@ float lampTurnDegrees(int side, float viewerHeading) {
 }
 
 bool preyCollidesWithFighter(const GameState& world, Vec3 preyPos, const Fighter& f) {
-    if (f.state == Dead || f.state == Absent) return false;
+    if (f.state == FighterState::Dead || f.state == FighterState::Absent) return false;
     const float dx = preyPos.x - f.pos.x;
     const float dy = preyPos.y - f.pos.y;
     const float distance = std::sqrt(dx * dx + dy * dy);
-    return 1.2f * distance < (world.preyExtent.x + world.fighterExtent.x) * 0.5f;
+    return 1.2f * distance < (maze.preyExtent.x + maze.fighterExtent.x) * 0.5f;
 }
 
 bool sphereOutsideView(Vec3 centre, float radius) {

@@ -15,15 +15,15 @@ namespace {
 // defined and no caller can index the table with them.
 constexpr int kOutside = -1000;
 int cellIndex(const GameState& world, float coordinate) {
-    const float q = coordinate / world.cellSize;
+    const float q = coordinate / maze.cellSize;
     if (!(q > -2.0f * kMaxMazeSize && q < 2.0f * kMaxMazeSize)) return kOutside;
     return static_cast<int>(q);
 }
 
 // A wall cell inside the table and the map (as cellInMaze, for this world).
 bool isWall(const GameState& world, int row, int col) {
-    return row >= 0 && col >= 0 && row < world.mazeRows && col < world.mazeCols && row < kMaxMazeSize &&
-           col < kMaxMazeSize && world.mazeCells[row][col] == 1;
+    return row >= 0 && col >= 0 && row < maze.rows && col < maze.cols && row < kMaxMazeSize &&
+           col < kMaxMazeSize && maze.cells[row][col] == 1;
 }
 
 // The visibility of one corner (grid point) of cell (r, k) from the eye:
@@ -31,7 +31,7 @@ bool isWall(const GameState& world, int row, int col) {
 // step along its major axis, meets no wall before it reaches the cell or the
 // corner's neighbourhood.
 bool cornerPasses(const GameState& world, int r, int k, int i, int j, float threshold) {
-    const float cs = world.cellSize;
+    const float cs = maze.cellSize;
     const float dx = (k + j) * cs - view.cameraEye.x;
     const float dy = (r + i) * cs - view.cameraEye.y;
     const float len = std::sqrt(dx * dx + dy * dy);
@@ -71,7 +71,7 @@ bool cornerPasses(const GameState& world, int r, int k, int i, int j, float thre
 }  // namespace
 
 int chooseSceneLights(const GameState& world, int chosen[kMaxSceneLights]) {
-    const int total = static_cast<int>(world.mazeLights.size());
+    const int total = static_cast<int>(maze.lights.size());
     if (total <= kMaxSceneLights) {
         for (int i = 0; i < total; ++i) chosen[i] = i;
         return total;
@@ -82,7 +82,7 @@ int chooseSceneLights(const GameState& world, int chosen[kMaxSceneLights]) {
     distance.resize(static_cast<size_t>(total));
     taken.resize(static_cast<size_t>(total));
     for (int i = 0; i < total; ++i) {
-        const MazeLight& light = world.mazeLights[static_cast<size_t>(i)];
+        const MazeLight& light = maze.lights[static_cast<size_t>(i)];
         const float dx = light.position[0] - view.cameraEye.x;
         const float dy = light.position[1] - view.cameraEye.y;
         distance[static_cast<size_t>(i)] = dx * dx + dy * dy;
@@ -109,10 +109,10 @@ int chooseSceneLights(const GameState& world, int chosen[kMaxSceneLights]) {
 void markVisibleCells(const GameState& world) {
     for (auto& row : view.cellVisible)
         for (uint8_t& cell : row) cell = 0;
-    const int rows = world.mazeRows < kMaxMazeSize ? world.mazeRows : kMaxMazeSize;
-    const int cols = world.mazeCols < kMaxMazeSize ? world.mazeCols : kMaxMazeSize;
+    const int rows = maze.rows < kMaxMazeSize ? maze.rows : kMaxMazeSize;
+    const int cols = maze.cols < kMaxMazeSize ? maze.cols : kMaxMazeSize;
     // Without a usable cell size or eye there is no grid to place the eye in.
-    if (!(world.cellSize > 0.0f) || !std::isfinite(world.cellSize) ||
+    if (!(maze.cellSize > 0.0f) || !std::isfinite(maze.cellSize) ||
         !std::isfinite(view.cameraEye.x) || !std::isfinite(view.cameraEye.y))
         return;
     const int camRow = cellIndex(world, view.cameraEye.y);

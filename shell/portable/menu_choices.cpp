@@ -12,9 +12,9 @@ void startGame() {
     resetGame();
     // The reset leaves only fighter 0 in play; a connected client keeps
     // playing the new game rather than watching it from nowhere.
-    if (gs.isServer) {
+    if (process.isServer) {
         for (int s = 0; s < kMaxClients; ++s)
-            if (net.clients[s].inUse && s + 1 < fighterCount()) gs.fighterList[s + 1].state = InPlay;
+            if (net.clients[s].inUse && s + 1 < fighterCount()) gs.fighterList[s + 1].state = FighterState::InPlay;
     }
     gs.gameStarted = true;
     if (gs.gamePaused) {
@@ -28,26 +28,26 @@ void chooseMainMenu(int value) {
     case MenuStartGame:
         // A client's world is the server's picture; a reset here would be
         // overwritten by the next state.
-        if (gs.isServer) startGame();
+        if (process.isServer) startGame();
         else setMessageLine("Only the server can start a new game");
         break;
     case MenuPauseGame:
-        toggleOption(OptionPause);
+        toggleOption(GameOption::Pause);
         break;
     case MenuToggleMap:
-        toggleOption(OptionMap);
+        toggleOption(GameOption::Map);
         break;
     case MenuToggleTexture:
-        toggleOption(OptionTextures);
+        toggleOption(GameOption::Textures);
         break;
     case MenuToggleLight:
-        toggleOption(OptionLighting);
+        toggleOption(GameOption::Lighting);
         break;
     case MenuToggleSound:
-        toggleOption(OptionSound);
+        toggleOption(GameOption::Sound);
         break;
     case MenuQuit:
-        gs.quitRequested = true;
+        process.quitRequested = true;
         break;
     default:
         break;
@@ -59,5 +59,5 @@ void chooseDetailMenu(int value) {
         logLine(LogLevel::Warning, "error: invalid lod select mode.");
         return;
     }
-    gs.detailLevel = value - 1;
+    options.detailLevel = value - 1;
 }

@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     resetGameStateForTest();
     resetNetStateForTest();
     makeWorld(4, 0);
-    gs.isServer = false;
-    gs.localFighterIndex = 1;
+    process.isServer = false;
+    process.localFighterIndex = 1;
     NetMessage body;
     std::memcpy(body.bytes, data, size < sizeof body.bytes ? size : sizeof body.bytes);
     // Steer some inputs to the agreeing fighter count, where most code runs.
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     applyState(body);
     if (fighterCount() != 4) std::abort();
-    if (gs.localFighterIndex < 0 || gs.localFighterIndex >= fighterCount()) std::abort();
+    if (process.localFighterIndex < 0 || process.localFighterIndex >= fighterCount()) std::abort();
     if (preyCount() > kMaxEntryCount || bulletCount() > kMaxEntryCount) std::abort();
     return 0;
 }

@@ -81,7 +81,7 @@ Outcome run(const uint8_t* data, size_t size, bool withStrangers, uint64_t* stra
     out.explosions = explosionCount();
     out.paused = gs.gamePaused;
     out.mismatch = net.levelMismatchReported;
-    out.you = gs.localFighterIndex;
+    out.you = process.localFighterIndex;
     for (const Fighter& f : gs.fighterList) out.fighterX.push_back(f.pos.x);
     out.sent = std::move(sent);
     return out;

@@ -11,13 +11,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     resetGameStateForTest();
     readMazeMapText(std::string(reinterpret_cast<const char*>(data), size));
-    if (gs.mazeCols < 0 || gs.mazeCols > kMaxMazeSize || gs.mazeRows < 0 ||
-        gs.mazeRows > kMaxMazeSize || gs.fighterStartCount < 0 ||
-        gs.fighterStartCount > kMaxFighterStarts || gs.preyStartCount < 0 ||
-        gs.preyStartCount > kMaxPreyStarts || gs.startMissiles > kMaxMissiles)
+    if (maze.cols < 0 || maze.cols > kMaxMazeSize || maze.rows < 0 ||
+        maze.rows > kMaxMazeSize || maze.fighterStartCount < 0 ||
+        maze.fighterStartCount > kMaxFighterStarts || maze.preyStartCount < 0 ||
+        maze.preyStartCount > kMaxPreyStarts || maze.startMissiles > kMaxMissiles)
         std::abort();
     createFighters();
     resetGame();
-    if (fighterCount() != gs.fighterStartCount || preyCount() != gs.preyStartCount) std::abort();
+    if (fighterCount() != maze.fighterStartCount || preyCount() != maze.preyStartCount) std::abort();
     return 0;
 }

@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A prey in an open room, every move taken: a few dozen behaviour updates.
     resetGameStateForTest();
-    gs.mazeRows = gs.mazeCols = 40;
-    gs.cellSize = 8.0f;
+    editMaze().rows = editMaze().cols = 40;
+    editMaze().cellSize = 8.0f;
     Prey p;
     p.pos = Vec3{160.0f, 160.0f, 1.5f};
     p.nextPos = p.pos;

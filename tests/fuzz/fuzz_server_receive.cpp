@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     serverNetworkReceive();
-    if (gs.quitRequested) std::abort();
+    if (process.quitRequested) std::abort();
     if (fighterCount() != 6) std::abort();
     if (!stateBodyValid(net.snapshotMessage)) std::abort();
     return 0;

@@ -63,14 +63,14 @@ inline void useFakeNet() {
 
 // A world of `fighters` fighters and `prey` prey on a small open floor.
 inline void makeWorld(int fighters, int prey) {
-    gs.mazeCols = gs.mazeRows = 10;
-    gs.cellSize = 8.0f;
-    gs.startBullets = 250;
-    gs.startMissiles = 10;
-    gs.fighterStartCount = fighters;
-    for (int i = 0; i < fighters; ++i) gs.fighterStarts[i] = StartPosition{1 + i % 8, 1, 1};
-    gs.preyStartCount = prey;
-    for (int i = 0; i < prey; ++i) gs.preyStarts[i] = StartPosition{2 + i % 7, 5, 2};
+    editMaze().cols = editMaze().rows = 10;
+    editMaze().cellSize = 8.0f;
+    editMaze().startBullets = 250;
+    editMaze().startMissiles = 10;
+    editMaze().fighterStartCount = fighters;
+    for (int i = 0; i < fighters; ++i) editMaze().fighterStarts[i] = StartPosition{1 + i % 8, 1, 1};
+    editMaze().preyStartCount = prey;
+    for (int i = 0; i < prey; ++i) editMaze().preyStarts[i] = StartPosition{2 + i % 7, 5, 2};
     createFighters();
     resetGame();
 }
@@ -85,14 +85,14 @@ inline void queueDatagram(const NetMessage& msg, NetAddress from, int length = k
     fake.inbox.push_back(d);
 }
 
-inline NetMessage messageOfKind(uint16_t kind) {
+inline NetMessage messageOfKind(NetMessageKind kind) {
     NetMessage m;
     setMessageKind(m, kind);
     return m;
 }
 
 inline NetMessage keyMessage(uint32_t key, bool released = false, bool special = false) {
-    NetMessage m = messageOfKind(KeyEvent);
+    NetMessage m = messageOfKind(NetMessageKind::KeyEvent);
     writeKeyRecord(m, KeyRecord{key, static_cast<uint8_t>(released), static_cast<uint8_t>(special)});
     return m;
 }
@@ -107,7 +107,7 @@ inline NetMessage sentMessage(size_t i) {
 inline void fakeServer(int fighters = 9) {
     useFakeNet();
     makeWorld(fighters, 2);
-    net.role = RoleServer;
+    net.role = NetRole::Server;
     net.netSocket = 3;
 }
 
@@ -115,8 +115,8 @@ inline void fakeServer(int fighters = 9) {
 inline bool fakeJoinedClient() {
     useFakeNet();
     makeWorld(9, 2);
-    gs.localFighterIndex = 1;
-    queueDatagram(messageOfKind(JoinAccepted), serverAddress());
+    process.localFighterIndex = 1;
+    queueDatagram(messageOfKind(NetMessageKind::JoinAccepted), serverAddress());
     const bool joined = connectToServer("127.0.0.1");
     fake.sent.clear();
     return joined;
@@ -125,10 +125,10 @@ inline bool fakeJoinedClient() {
 // A state body of the given kind from a server world of `fighters` fighters
 // and `prey` prey, addressed to fighter `you`, with `edit` applied to that
 // world first; the current world is left as it was.
-inline NetMessage stateFor(int fighters, int prey, int you, uint16_t kind = StateUpdate, void (*edit)() = nullptr) {
+inline NetMessage stateFor(int fighters, int prey, int you, NetMessageKind kind = NetMessageKind::StateUpdate, void (*edit)() = nullptr) {
     const GameState saved = gs;
     makeWorld(fighters, prey);
-    gs.fighterList[you].state = InPlay;
+    gs.fighterList[you].state = FighterState::InPlay;
     if (edit) edit();
     NetMessage body;
     packState(body);
@@ -153,7 +153,7 @@ inline void giveEveryFieldItsOwnValue(int bullets) {
         const float n = static_cast<float>(i);
         f.pos = Vec3{10.25f + n, 20.5f + n, f.pos.z};
         f.dir = ground(30.0f + 7.0f * n);
-        f.state = i == 1 ? Dead : InPlay;
+        f.state = i == 1 ? FighterState::Dead : FighterState::InPlay;
         f.score = 100 + static_cast<int32_t>(i);
         f.health = 40.75f + n;
         f.bullets = 200 + static_cast<int32_t>(i);
@@ -174,6 +174,6 @@ inline void giveEveryFieldItsOwnValue(int bullets) {
         b.pos = Vec3{80.5f + static_cast<float>(k), 90.25f + static_cast<float>(k), 1.75f + 0.125f * static_cast<float>(k)};
         b.dir = Vec3{static_cast<float>(std::cos(heading) * std::cos(pitch)),
                      static_cast<float>(std::sin(heading) * std::cos(pitch)), static_cast<float>(std::sin(pitch))};
-        b.shooterKind = k % 2 == 0 ? PreyCannon : MissileShot;
+        b.shooterKind = k % 2 == 0 ? ShooterKind::PreyCannon : ShooterKind::MissileShot;
     }
 }

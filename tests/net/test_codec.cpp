@@ -20,16 +20,16 @@ TEST(Codec, EveryFieldOfEveryEntryAndTheTrailerSurviveServerToClient) {
     makeWorld(3, 2);
     giveEveryFieldItsOwnValue(2);
     const GameState server = gs;
-    const EffectEvent events[] = {{EffectLarge, 1.5f, 2.25f, 3.75f},
-                                  {EffectSmall, 4.5f, 5.25f, 0.75f},
-                                  {EffectSmall, 6.5f, 7.25f, 1.25f}};
+    const EffectEvent events[] = {{EffectKind::Large, 1.5f, 2.25f, 3.75f},
+                                  {EffectKind::Small, 4.5f, 5.25f, 0.75f},
+                                  {EffectKind::Small, 6.5f, 7.25f, 1.25f}};
     net.bodySeq = 40;
     net.nextEffectId = 70;
-    gs.clockNowMs = 12345;
+    process.clockNowMs = 12345;
     gs.effectEvents = {events[0], events[1]};
     NetMessage lost;
     packState(lost);
-    gs.clockNowMs = 12355;
+    process.clockNowMs = 12355;
     gs.effectEvents = {events[2]};
     NetMessage body;
     packState(body);
@@ -37,7 +37,7 @@ TEST(Codec, EveryFieldOfEveryEntryAndTheTrailerSurviveServerToClient) {
 
     StateSnapshot s;
     ASSERT_TRUE(parseStateSnapshot(body, s));
-    EXPECT_EQ(s.kind, StateUpdate);
+    EXPECT_EQ(s.kind, NetMessageKind::StateUpdate);
     EXPECT_EQ(s.yourFighter, 2);
     EXPECT_EQ(s.serverClockMs, 12355);
     EXPECT_EQ(s.serverFlags, 0);
@@ -54,18 +54,18 @@ TEST(Codec, EveryFieldOfEveryEntryAndTheTrailerSurviveServerToClient) {
     // A client of the same level: absent fighters, no prey or bullets yet.
     resetGameStateForTest();
     makeWorld(3, 0);
-    gs.isServer = false;
+    process.isServer = false;
     applySnapshot(s);
     EXPECT_EQ(startSnapshotEffects(s, true), 3);
 
-    EXPECT_EQ(gs.localFighterIndex, 2);
+    EXPECT_EQ(process.localFighterIndex, 2);
     for (size_t i = 0; i < server.fighterList.size(); ++i) {
         const Fighter& want = server.fighterList[i];
         const Fighter& got = gs.fighterList[i];
         EXPECT_EQ(got.pos.x, want.pos.x) << "fighter " << i;
         EXPECT_EQ(got.pos.y, want.pos.y) << "fighter " << i;
         expectSameDirection(got.dir, want.dir, "fighter", i);
-        EXPECT_EQ(got.state, want.state == InPlay ? InPlay : Absent) << "fighter " << i;
+        EXPECT_EQ(got.state, want.state == FighterState::InPlay ? FighterState::InPlay : FighterState::Absent) << "fighter " << i;
         EXPECT_EQ(got.score, want.score) << "fighter " << i;
         EXPECT_EQ(got.health, want.health) << "fighter " << i;
         EXPECT_EQ(got.bullets, want.bullets) << "fighter " << i;
@@ -96,7 +96,7 @@ TEST(Codec, EveryFieldOfEveryEntryAndTheTrailerSurviveServerToClient) {
         bool found = false;
         for (const Explosion& x : gs.explosionList)
             found = found || (x.centre.x == e.x && x.centre.y == e.y && x.centre.z == e.z &&
-                              x.pieceCount == (e.effectKind == EffectLarge ? 100 : 30));
+                              x.pieceCount == (e.effectKind == EffectKind::Large ? 100 : 30));
         EXPECT_TRUE(found) << "explosion at " << e.x << ", " << e.y << ", " << e.z;
     }
 
@@ -115,7 +115,7 @@ TEST(Codec, EveryFieldOfEveryEntryAndTheTrailerSurviveServerToClient) {
 // whole by the codec's writer.
 TEST(Codec, AWrittenSnapshotParsesBackFieldByField) {
     StateSnapshot s;
-    s.kind = KeepAliveProbe;
+    s.kind = NetMessageKind::KeepAliveProbe;
     s.yourFighter = 3;
     s.serverFlags = kServerFlagPaused;
     s.serverClockMs = -7;
@@ -177,7 +177,7 @@ TEST(Codec, AWrittenSnapshotParsesBackFieldByField) {
     tooManyRepeats.repeats.resize(kMaxEffectRepeats + 1);
     for (const StateSnapshot* bad : {&tooMany, &tooLong, &tooManyRepeats}) {
         EXPECT_FALSE(writeStateSnapshot(*bad, untouched));
-        EXPECT_EQ(messageKind(untouched), 0);
+        EXPECT_EQ(messageKind(untouched), NetMessageKind{});
     }
 }
 

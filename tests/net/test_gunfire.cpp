@@ -9,7 +9,7 @@
 
 namespace {
 
-Bullet bullet(Vec3 pos, Vec3 dir, int shooterKind) {
+Bullet bullet(Vec3 pos, Vec3 dir, ShooterKind shooterKind) {
     Bullet b;
     b.pos = pos;
     b.dir = dir;
@@ -25,8 +25,8 @@ Bullet flown(Bullet b, int steps) {
 }
 
 TEST(Gunfire, ABulletFlyingOnIsOldAndEveryOtherIsANewShotOfItsGun) {
-    const Bullet fighterShot = bullet(Vec3{40.0f, 20.0f, 1.4f}, Vec3{0.6f, 0.8f, 0.0f}, FighterCannon);
-    const Bullet preyShot = bullet(Vec3{10.0f, 50.0f, 2.0f}, Vec3{-1.0f, 0.0f, 0.0f}, PreyCannon);
+    const Bullet fighterShot = bullet(Vec3{40.0f, 20.0f, 1.4f}, Vec3{0.6f, 0.8f, 0.0f}, ShooterKind::FighterCannon);
+    const Bullet preyShot = bullet(Vec3{10.0f, 50.0f, 2.0f}, Vec3{-1.0f, 0.0f, 0.0f}, ShooterKind::PreyCannon);
     const std::vector<Bullet> before{fighterShot, preyShot};
 
     // The same bullets again, or flown on by up to eight steps (passes a
@@ -42,7 +42,7 @@ TEST(Gunfire, ABulletFlyingOnIsOldAndEveryOtherIsANewShotOfItsGun) {
     Bullet turned = flown(fighterShot, 1);
     turned.dir = Vec3{-0.6f, -0.8f, 0.0f};
     Bullet otherGun = fighterShot;
-    otherGun.shooterKind = PreyCannon;
+    otherGun.shooterKind = ShooterKind::PreyCannon;
     for (const Bullet& b : {flown(fighterShot, 9), flown(fighterShot, -1), beside, turned}) {
         const GunfireHeard heard = newGunfire(before, {b, flown(preyShot, 1)});
         EXPECT_TRUE(heard.fighterCannon);

@@ -22,7 +22,7 @@ struct Timed { int64_t ms; NetMessage msg; };
 std::vector<Timed> clientDatagrams(int64_t untilMs, const std::function<void(int64_t)>& keys) {
     useFakeNet();
     makeWorld(9, 0);
-    net.role = RoleClient;
+    net.role = NetRole::Client;
     net.connected = 1;
     net.netSocket = 3;
     std::vector<Timed> out;
@@ -40,7 +40,7 @@ std::vector<Timed> clientDatagrams(int64_t untilMs, const std::function<void(int
 void serverWithOneClient() {
     fakeServer();
     fake.nowMs = 0;
-    queueDatagram(messageOfKind(JoinRequest), clientAddress(0));
+    queueDatagram(messageOfKind(NetMessageKind::JoinRequest), clientAddress(0));
     serverNetworkReceive();
     fake.sent.clear();
 }
@@ -62,7 +62,7 @@ void deliver(const std::vector<Timed>& sent, int64_t untilMs, const std::functio
 // Index of the first datagram at or after `ms` that is a KeyEvent.
 size_t keyEventAt(const std::vector<Timed>& sent, int64_t ms) {
     for (size_t i = 0; i < sent.size(); ++i)
-        if (sent[i].ms >= ms && messageKind(sent[i].msg) == KeyEvent) return i;
+        if (sent[i].ms >= ms && messageKind(sent[i].msg) == NetMessageKind::KeyEvent) return i;
     return sent.size();
 }
 
@@ -118,7 +118,7 @@ NetMessage plainBody(int32_t clockMs, float x, int effects = 0) {
     const auto put = [&](int off, uint32_t v) {
         for (int i = 0; i < 4; ++i) m.bytes[off + i] = static_cast<uint8_t>(v >> (8 * i));
     };
-    m.bytes[0] = StateUpdate;
+    m.bytes[0] = static_cast<uint8_t>(NetMessageKind::StateUpdate);
     m.bytes[8] = 1;
     m.bytes[9] = 9;
     m.bytes[14] = static_cast<uint8_t>(effects);
@@ -129,7 +129,7 @@ NetMessage plainBody(int32_t clockMs, float x, int effects = 0) {
         put(20 + 28 * f + 20, std::bit_cast<uint32_t>(100.0f));
     }
     for (int e = 0; e < effects; ++e) {
-        m.bytes[20 + 28 * 9 + 20 * e] = EffectSmall;
+        m.bytes[20 + 28 * 9 + 20 * e] = static_cast<uint8_t>(EffectKind::Small);
         put(20 + 28 * 9 + 20 * e + 4, std::bit_cast<uint32_t>(1.0f));
     }
     return m;
@@ -141,9 +141,9 @@ NetMessage ourBody(float x, int effects = 0) {
     static int nextEffects;
     nextX = x;
     nextEffects = effects;
-    return stateFor(9, 0, 1, StateUpdate, [] {
+    return stateFor(9, 0, 1, NetMessageKind::StateUpdate, [] {
         gs.fighterList[0].pos.x = nextX;
-        for (int e = 0; e < nextEffects; ++e) gs.effectEvents.push_back(EffectEvent{EffectSmall, 1.0f, 2.0f, 3.0f});
+        for (int e = 0; e < nextEffects; ++e) gs.effectEvents.push_back(EffectEvent{EffectKind::Small, 1.0f, 2.0f, 3.0f});
     });
 }
 
@@ -168,13 +168,13 @@ TEST(Loss, AnOlderPictureIsNeverAppliedAlsoAcrossTheMinute) {
     // 5 after 59990: the minute turned, newer; then late from the old minute,
     // a probe with the same clock (a copy of the last body), another body
     // of the same millisecond, and well ahead.
-    const struct { int32_t clock; float x; float shown; uint8_t kind; } steps[] = {
-        {59980, 1.0f, 1.0f, StateUpdate}, {59990, 2.0f, 2.0f, StateUpdate}, {5, 3.0f, 3.0f, StateUpdate},
-        {59995, 4.0f, 3.0f, StateUpdate}, {5, 5.0f, 3.0f, KeepAliveProbe}, {5, 6.0f, 6.0f, StateUpdate},
-        {29000, 7.0f, 7.0f, StateUpdate}};
+    const struct { int32_t clock; float x; float shown; NetMessageKind kind; } steps[] = {
+        {59980, 1.0f, 1.0f, NetMessageKind::StateUpdate}, {59990, 2.0f, 2.0f, NetMessageKind::StateUpdate}, {5, 3.0f, 3.0f, NetMessageKind::StateUpdate},
+        {59995, 4.0f, 3.0f, NetMessageKind::StateUpdate}, {5, 5.0f, 3.0f, NetMessageKind::KeepAliveProbe}, {5, 6.0f, 6.0f, NetMessageKind::StateUpdate},
+        {29000, 7.0f, 7.0f, NetMessageKind::StateUpdate}};
     for (const auto& s : steps) {
         NetMessage body = plainBody(s.clock, s.x);
-        body.bytes[0] = s.kind;
+        body.bytes[0] = static_cast<uint8_t>(s.kind);
         clientGets(body);
         EXPECT_FLOAT_EQ(shownX(), s.shown) << "clock " << s.clock << ", kind " << int(s.kind);
     }
@@ -195,7 +195,7 @@ TEST(Loss, APlainPeerIsServedAndFollowed) {
     // Bytes 0..13 only: kind 4, key, released, special; everything else zero.
     const auto plainKey = [](uint8_t key, uint8_t released) {
         NetMessage m;
-        m.bytes[0] = KeyEvent;
+        m.bytes[0] = static_cast<uint8_t>(NetMessageKind::KeyEvent);
         m.bytes[8] = key;
         m.bytes[12] = released;
         return m;
@@ -205,7 +205,7 @@ TEST(Loss, APlainPeerIsServedAndFollowed) {
     fake.nowMs += 5000;
     serverNetworkReceive();
     EXPECT_EQ(gs.fighterList[1].keyDown[int('i')], 1) << "no lease for a client that never renews one";
-    for (const NetMessage& m : {messageOfKind(KeepAliveAnswer), plainKey('i', 1), plainKey(' ', 0), plainKey(' ', 1)})
+    for (const NetMessage& m : {messageOfKind(NetMessageKind::KeepAliveAnswer), plainKey('i', 1), plainKey(' ', 0), plainKey(' ', 1)})
         queueDatagram(m, clientAddress(0));
     serverNetworkReceive();
     EXPECT_EQ(gs.fighterList[1].keyDown[int('i')], 0);
@@ -217,17 +217,17 @@ TEST(Loss, APlainPeerIsServedAndFollowed) {
     ASSERT_TRUE(fakeJoinedClient());
     const NetMessage body = plainBody(100, 7.0f, 2);
     NetMessage probe = body;
-    probe.bytes[0] = KeepAliveProbe;
+    probe.bytes[0] = static_cast<uint8_t>(NetMessageKind::KeepAliveProbe);
     for (const NetMessage& m : {body, probe}) queueDatagram(m, serverAddress());
     clientReceivePass();
     EXPECT_FLOAT_EQ(shownX(), 7.0f);
-    EXPECT_EQ(gs.fighterList[3].state, InPlay);
+    EXPECT_EQ(gs.fighterList[3].state, FighterState::InPlay);
     EXPECT_EQ(explosionCount(), 2);
     clientGets(plainBody(100, 8.0f, 1));
     EXPECT_FLOAT_EQ(shownX(), 8.0f);
     EXPECT_EQ(explosionCount(), 3);
     ASSERT_FALSE(fake.sent.empty());
-    EXPECT_EQ(messageKind(sentMessage(0)), KeepAliveAnswer);
+    EXPECT_EQ(messageKind(sentMessage(0)), NetMessageKind::KeepAliveAnswer);
 }
 
 // And ours, read as a plain peer reads them: every field at its place (the
@@ -257,7 +257,7 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     sendKeyEvent('i', false, false);
     sendKeyEvent('i', true, false);
     const NetMessage key = sentMessage(fake.sent.size() - 1);
-    EXPECT_EQ(key.bytes[0] | key.bytes[1] << 8, KeyEvent);
+    EXPECT_EQ(key.bytes[0] | key.bytes[1] << 8, static_cast<int>(NetMessageKind::KeyEvent));
     expectZeros(key, 2, 6, "header");
     EXPECT_EQ(u32At(key, 8), uint32_t{'i'});
     EXPECT_EQ(key.bytes[12], 1) << "released";
@@ -283,17 +283,17 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     giveEveryFieldItsOwnValue(180);
     const GameState world = gs;
     const auto event = [](int g) {
-        return EffectEvent{static_cast<uint8_t>(g % 2), 1.25f + g, 2.5f + g, 0.75f + 0.125f * g};
+        return EffectEvent{static_cast<EffectKind>(g % 2), 1.25f + g, 2.5f + g, 0.75f + 0.125f * g};
     };
     for (int pass = 0; pass < 3; ++pass) {
         gs.effectEvents.clear();
         for (int e = 0; e < 6; ++e) gs.effectEvents.push_back(event(6 * pass + e));
-        gs.clockNowMs = 43210 + pass;
+        process.clockNowMs = 43210 + pass;
         serverNetworkSend();
     }
     const NetMessage body = sentMessage(fake.sent.size() - 1);
     const uint8_t* b = body.bytes;
-    EXPECT_EQ(b[0] | b[1] << 8, StateUpdate);
+    EXPECT_EQ(b[0] | b[1] << 8, static_cast<int>(NetMessageKind::StateUpdate));
     expectZeros(body, 2, 6, "header");
     EXPECT_EQ(b[8], 1) << "yourFighter";
     EXPECT_EQ(b[9], 9);
@@ -308,7 +308,7 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
         EXPECT_EQ(f32At(body, at), f.pos.x) << "fighter at " << at;
         EXPECT_EQ(f32At(body, at + 4), f.pos.y) << "fighter at " << at;
         EXPECT_NEAR(f32At(body, at + 8), degreesOf(f.dir.x, f.dir.y), 1e-3) << "fighter at " << at;
-        EXPECT_EQ(b[at + 12], f.state == InPlay ? 1 : 0) << "fighter at " << at;
+        EXPECT_EQ(b[at + 12], f.state == FighterState::InPlay ? 1 : 0) << "fighter at " << at;
         expectZeros(body, at + 13, 3, "fighter");
         EXPECT_EQ(i32At(body, at + 16), f.score) << "fighter at " << at;
         EXPECT_EQ(f32At(body, at + 20), f.health) << "fighter at " << at;
@@ -335,7 +335,7 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     }
     for (int e = 0; e < 6; ++e) {
         const EffectEvent want = event(12 + e);
-        EXPECT_EQ(b[at], want.effectKind) << "effect " << e;
+        EXPECT_EQ(b[at], static_cast<uint8_t>(want.effectKind)) << "effect " << e;
         expectZeros(body, at + 1, 3, "effect");
         EXPECT_EQ(f32At(body, at + 4), want.x) << "effect " << e;
         EXPECT_EQ(f32At(body, at + 8), want.y) << "effect " << e;
@@ -352,7 +352,7 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
         const int rat = 5992 - 20 * repeats + 20 * r;
         const EffectEvent want = event(11 - r);
         EXPECT_EQ(u32At(body, rat), static_cast<uint32_t>(12 - r)) << "repeat " << r;
-        EXPECT_EQ(b[rat + 4], want.effectKind) << "repeat " << r;
+        EXPECT_EQ(b[rat + 4], static_cast<uint8_t>(want.effectKind)) << "repeat " << r;
         expectZeros(body, rat + 5, 3, "repeat");
         EXPECT_EQ(f32At(body, rat + 8), want.x) << "repeat " << r;
         EXPECT_EQ(f32At(body, rat + 12), want.y) << "repeat " << r;
@@ -369,7 +369,7 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     s.fighters.resize(1);
     s.pointsA = {{1.25f, 2.5f}};
     s.pointsB = {{3.75f, 4.25f}};
-    s.effects = {{EffectSmall, 5.5f, 6.75f, 7.25f, 0}};
+    s.effects = {{static_cast<uint8_t>(EffectKind::Small), 5.5f, 6.75f, 7.25f, 0}};
     NetMessage points;
     ASSERT_TRUE(writeStateSnapshot(s, points));
     EXPECT_EQ(points.bytes[12], 1);
@@ -378,7 +378,7 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     EXPECT_EQ(f32At(points, 52), 2.5f);
     EXPECT_EQ(f32At(points, 56), 3.75f);
     EXPECT_EQ(f32At(points, 60), 4.25f);
-    EXPECT_EQ(points.bytes[64], EffectSmall);
+    EXPECT_EQ(points.bytes[64], static_cast<uint8_t>(EffectKind::Small));
     EXPECT_EQ(f32At(points, 68), 5.5f);
 }
 

@@ -56,10 +56,10 @@ TEST(IdlePass, SigtermAndSigintEndBothPassesAsAQuit) {
         EXPECT_TRUE(stopRequested()) << signalNumber;
         paceIdlePass();
         paceIdlePass();
-        const int32_t clockBefore = gs.clockNowMs;
+        const int32_t clockBefore = process.clockNowMs;
         EXPECT_EQ(serverIdlePass(), GameEnd::QuitAsked) << signalNumber;
         EXPECT_EQ(clientIdlePass(), GameEnd::QuitAsked) << signalNumber;
-        EXPECT_EQ(gs.clockNowMs, clockBefore) << "nothing of the pass ran";
+        EXPECT_EQ(process.clockNowMs, clockBefore) << "nothing of the pass ran";
         clearStopRequestForTest();
     }
 }
@@ -69,9 +69,9 @@ TEST(IdlePass, SigtermAndSigintEndBothPassesAsAQuit) {
 // nothing after it happens.
 TEST(IdlePass, AQuitOnTheServerEndsItAtTheNextKeyEventFromAnyone) {
     fakeServer();
-    queueDatagram(messageOfKind(JoinRequest), clientAddress(0));
+    queueDatagram(messageOfKind(NetMessageKind::JoinRequest), clientAddress(0));
     ASSERT_TRUE(serverPasses(1, false));
-    gs.quitRequested = true;
+    process.quitRequested = true;
     ASSERT_TRUE(serverPasses(3, false)) << "no key event, no end";
     queueDatagram(keyMessage('i'), clientAddress(0));
     queueDatagram(keyMessage('f'), clientAddress(0));

@@ -33,14 +33,14 @@ bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::is
 // exist, a quit nobody asked for.
 testing::AssertionResult worldValid() {
     if (fighterCount() != kLevelFighters) return testing::AssertionFailure() << fighterCount() << " fighters";
-    if (gs.localFighterIndex < 0 || gs.localFighterIndex >= fighterCount())
-        return testing::AssertionFailure() << "shown fighter " << gs.localFighterIndex;
+    if (process.localFighterIndex < 0 || process.localFighterIndex >= fighterCount())
+        return testing::AssertionFailure() << "shown fighter " << process.localFighterIndex;
     for (int i = 0; i < fighterCount(); ++i) {
         const Fighter& f = gs.fighterList[i];
         if (!finite(f.pos) || !finite(f.dir) || !std::isfinite(f.health))
             return testing::AssertionFailure() << "fighter " << i << " not finite";
-        if (f.state != InPlay && f.state != Dead && f.state != Absent)
-            return testing::AssertionFailure() << "fighter " << i << " in state " << f.state;
+        if (f.state != FighterState::InPlay && f.state != FighterState::Dead && f.state != FighterState::Absent)
+            return testing::AssertionFailure() << "fighter " << i << " in state " << static_cast<int>(f.state);
     }
     for (const Prey& p : gs.preyList)
         if (!finite(p.pos) || !finite(p.dir)) return testing::AssertionFailure() << "a prey not finite";
@@ -48,19 +48,19 @@ testing::AssertionResult worldValid() {
         if (!finite(b.pos) || !finite(b.dir)) return testing::AssertionFailure() << "a bullet not finite";
     if (preyCount() > kMaxEntryCount || bulletCount() > kMaxEntryCount)
         return testing::AssertionFailure() << preyCount() << " prey, " << bulletCount() << " bullets";
-    if (gs.quitRequested) return testing::AssertionFailure() << "quit requested";
+    if (process.quitRequested) return testing::AssertionFailure() << "quit requested";
     return testing::AssertionSuccess();
 }
 
 // On the server, also: every fighter a client drives stays on the level's floor.
 testing::AssertionResult serverFightersOnFloor() {
-    const float width = static_cast<float>(gs.mazeCols) * gs.cellSize;
-    const float depth = static_cast<float>(gs.mazeRows) * gs.cellSize;
+    const float width = static_cast<float>(maze.cols) * maze.cellSize;
+    const float depth = static_cast<float>(maze.rows) * maze.cellSize;
     for (int i = 0; i < fighterCount(); ++i) {
         const Fighter& f = gs.fighterList[i];
-        if (f.state == InPlay && (f.pos.x < 0 || f.pos.y < 0 || f.pos.x > width || f.pos.y > depth))
+        if (f.state == FighterState::InPlay && (f.pos.x < 0 || f.pos.y < 0 || f.pos.x > width || f.pos.y > depth))
             return testing::AssertionFailure() << "fighter " << i << " at " << f.pos.x << ", " << f.pos.y;
-        if (f.health > kStartHealth || f.bullets < 0 || f.bullets > gs.startBullets)
+        if (f.health > kStartHealth || f.bullets < 0 || f.bullets > maze.startBullets)
             return testing::AssertionFailure() << "fighter " << i << " health " << f.health << " bullets " << f.bullets;
     }
     return testing::AssertionSuccess();
@@ -83,10 +83,10 @@ TEST(StormMaker, EveryShapeAtEveryLengthAndEachShapeIsWhatItsNameSays) {
         const NetMessage m = firstBytes(d);
         StateSnapshot s;
         const bool valid = parseStateSnapshot(m, s);
-        const uint16_t kind = messageKind(m);
+        const NetMessageKind kind = messageKind(m);
         const KeyRecord key = readKeyRecord(m);
         switch (d.shape) {
-        case StormRandomBytes: randomKinds.insert(kind); break;
+        case StormRandomBytes: randomKinds.insert(static_cast<uint16_t>(kind)); break;
         case StormCountsOverrun: EXPECT_FALSE(valid) << i; break;
         case StormWrongFighters: EXPECT_TRUE(valid && s.fighters.size() != kLevelFighters) << i; break;
         case StormFarAheadBody: EXPECT_TRUE(valid && s.hasSeq && s.bodySeq >= 5999u) << i; break;
@@ -99,9 +99,9 @@ TEST(StormMaker, EveryShapeAtEveryLengthAndEachShapeIsWhatItsNameSays) {
         case StormBadTrailer: EXPECT_TRUE(valid && !s.hasSeq) << i; break;
         case StormHugeKeyCode: EXPECT_GE(key.key, 256u) << i; break;
         case StormQuitOrToggleKey: EXPECT_NE(std::string("qQLT").find(static_cast<char>(key.key)), std::string::npos) << i; break;
-        case StormBadKeyExtension: EXPECT_TRUE(kind == KeyEvent || kind == KeepAliveAnswer) << i; break;
-        case StormJoinRequest: EXPECT_EQ(kind, JoinRequest) << i; break;
-        case StormJoinReply: EXPECT_TRUE(kind == JoinAccepted || kind == JoinRefused) << i; break;
+        case StormBadKeyExtension: EXPECT_TRUE(kind == NetMessageKind::KeyEvent || kind == NetMessageKind::KeepAliveAnswer) << i; break;
+        case StormJoinRequest: EXPECT_EQ(kind, NetMessageKind::JoinRequest) << i; break;
+        case StormJoinReply: EXPECT_TRUE(kind == NetMessageKind::JoinAccepted || kind == NetMessageKind::JoinRefused) << i; break;
         default: break;
         }
     }
@@ -191,11 +191,11 @@ TEST(StormSpoof, FragmentsCarryTheDatagramFromTheForgedSenderWithGoodChecksums) 
 TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
     fakeServer(kLevelFighters);
     // Walls around the floor, as every level has.
-    for (int k = 0; k < 10; ++k) gs.mazeCells[0][k] = gs.mazeCells[9][k] = gs.mazeCells[k][0] = gs.mazeCells[k][9] = 1;
+    for (int k = 0; k < 10; ++k) editMaze().cells[0][k] = editMaze().cells[9][k] = editMaze().cells[k][0] = editMaze().cells[k][9] = 1;
     // A well-behaved client holds slot 0 (fighter 1) all along and answers
     // once a pass; the storm comes from twelve other addresses, which take
     // the other slots through its join requests and drive their fighters.
-    queueDatagram(messageOfKind(JoinRequest), clientAddress(1));
+    queueDatagram(messageOfKind(NetMessageKind::JoinRequest), clientAddress(1));
     serverNetworkReceive();
     ASSERT_EQ(findClient(clientAddress(1)), 0);
     StormDatagram d;
@@ -204,7 +204,7 @@ TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
         makeStormDatagram(1, i, kLevelFighters, kStormAllShapes, d);
         queueStorm(d, NetAddress{0x7F000001, static_cast<uint16_t>(60000 + i % 12)});
         if (fake.inbox.size() < 64) continue;
-        queueDatagram(messageOfKind(KeepAliveAnswer), clientAddress(1));
+        queueDatagram(messageOfKind(NetMessageKind::KeepAliveAnswer), clientAddress(1));
         fake.sent.clear();
         ASSERT_EQ(serverNetworkReceive(), GameEnd::Playing) << "after datagram " << i;
         worldStep(updatePrey);
@@ -217,7 +217,7 @@ TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
         ASSERT_EQ(findClient(clientAddress(1)), 0) << "after datagram " << i;
         // This pass's body reached the client, well-formed and for fighter 1.
         const auto body = std::find_if(fake.sent.begin(), fake.sent.end(), [](const FakeDatagram& s) {
-            return s.address.port == clientAddress(1).port && s.bytes.size() == kNetMessageSize && s.bytes[0] == StateUpdate;
+            return s.address.port == clientAddress(1).port && s.bytes.size() == kNetMessageSize && s.bytes[0] == static_cast<uint8_t>(NetMessageKind::StateUpdate);
         });
         ASSERT_NE(body, fake.sent.end()) << "after datagram " << i;
         NetMessage m;
@@ -231,7 +231,7 @@ TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
     EXPECT_GT(net.keyEventsApplied, 1000u);
 
     // The client's keys still act: a turn turns its fighter.
-    gs.fighterList[1].state = InPlay;
+    gs.fighterList[1].state = FighterState::InPlay;
     const float before = headingDegrees(gs.fighterList[1].dir);
     queueDatagram(keyMessage(kKeyLeftArrow, false, true), clientAddress(1));
     serverNetworkReceive();
@@ -239,10 +239,10 @@ TEST(Storm, ServerKeepsServingItsClientAndEveryFighterValidThroughAStorm) {
     EXPECT_NE(headingDegrees(gs.fighterList[1].dir), before);
     // A newcomer is answered at once, whether there is room or not.
     fake.sent.clear();
-    queueDatagram(messageOfKind(JoinRequest), clientAddress(2));
+    queueDatagram(messageOfKind(NetMessageKind::JoinRequest), clientAddress(2));
     serverNetworkReceive();
     ASSERT_FALSE(fake.sent.empty());
-    EXPECT_EQ(messageKind(sentMessage(0)), JoinRefused);
+    EXPECT_EQ(messageKind(sentMessage(0)), NetMessageKind::JoinRefused);
 }
 
 TEST(Storm, ClientKeepsAValidWorldAndFollowsItsServerThroughAStorm) {
@@ -266,13 +266,13 @@ TEST(Storm, ClientKeepsAValidWorldAndFollowsItsServerThroughAStorm) {
     }
     // The real server's next body still applies.
     const uint32_t next = net.appliedSeq + 1;
-    queueDatagram(stateFor(kLevelFighters, 3, 4, StateUpdate, [] {
+    queueDatagram(stateFor(kLevelFighters, 3, 4, NetMessageKind::StateUpdate, [] {
         net.bodySeq = net.appliedSeq;
         gs.fighterList[4].pos.x = 21.0f;
     }), serverAddress());
     ASSERT_TRUE(clientReceivePass());
     EXPECT_EQ(net.appliedSeq, next);
-    EXPECT_EQ(gs.localFighterIndex, 4);
+    EXPECT_EQ(process.localFighterIndex, 4);
     EXPECT_FLOAT_EQ(gs.fighterList[4].pos.x, 21.0f);
     EXPECT_EQ(preyCount(), 3);
 }

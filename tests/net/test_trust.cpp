@@ -21,10 +21,10 @@ NetMessage bodyNumbered(uint32_t seq, float x, int fighters = 9, int effects = 0
     nextEffects = effects;
     nextPaused = paused;
     net.bodySeq = seq - 1;
-    return stateFor(fighters, 0, 1, StateUpdate, [] {
+    return stateFor(fighters, 0, 1, NetMessageKind::StateUpdate, [] {
         gs.fighterList[0].pos.x = nextX;
         gs.gamePaused = nextPaused;
-        for (int e = 0; e < nextEffects; ++e) gs.effectEvents.push_back(EffectEvent{EffectLarge, 1.0f, 2.0f, 1.5f});
+        for (int e = 0; e < nextEffects; ++e) gs.effectEvents.push_back(EffectEvent{EffectKind::Large, 1.0f, 2.0f, 1.5f});
     });
 }
 
@@ -41,7 +41,7 @@ TEST(Trust, OnlyTheJoinedServerIsHeardAndOnlyItsFirstBodyChecksTheLevel) {
     // The join: a stranger's acceptance is not the answer.
     useFakeNet();
     makeWorld(9, 2);
-    for (const NetAddress& s : kStrangers) queueDatagram(messageOfKind(JoinAccepted), s);
+    for (const NetAddress& s : kStrangers) queueDatagram(messageOfKind(NetMessageKind::JoinAccepted), s);
     EXPECT_FALSE(connectToServer("127.0.0.1"));
     EXPECT_EQ(net.datagramsForeign, 2u);
 
@@ -51,7 +51,7 @@ TEST(Trust, OnlyTheJoinedServerIsHeardAndOnlyItsFirstBodyChecksTheLevel) {
     // Strangers: another level, a number far ahead, a probe to answer, a
     // flood of explosions. None is seen, answered or believed.
     NetMessage probe = bodyNumbered(11, 6.0f);
-    setMessageKind(probe, KeepAliveProbe);
+    setMessageKind(probe, NetMessageKind::KeepAliveProbe);
     for (const NetAddress& s : kStrangers)
         for (const NetMessage& m : {bodyNumbered(11, 7.0f, 3), bodyNumbered(0x7FFFFFFF, 8.0f), probe,
                                     bodyNumbered(12, 9.0f, 9, 255)})

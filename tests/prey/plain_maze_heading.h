@@ -11,17 +11,17 @@
 // The path-finder exactly as the rule states it, without shortcuts: every
 // sweep over every inner cell, all (rows + cols) * 3 of them if need be.
 inline float plainMazeHeading(Vec3 from, Vec3 to) {
-    const int fr = static_cast<int>(from.y / gs.cellSize), fc = static_cast<int>(from.x / gs.cellSize);
-    const int tr = static_cast<int>(to.y / gs.cellSize), tc = static_cast<int>(to.x / gs.cellSize);
+    const int fr = static_cast<int>(from.y / maze.cellSize), fc = static_cast<int>(from.x / maze.cellSize);
+    const int tr = static_cast<int>(to.y / maze.cellSize), tc = static_cast<int>(to.x / maze.cellSize);
     static int v[100][100];
     std::memset(v, 0, sizeof v);
-    const auto open = [](int r, int c) { return gs.mazeCells[r][c] == 0; };
+    const auto open = [](int r, int c) { return maze.cells[r][c] == 0; };
     const int dr[4] = {-1, 0, 1, 0}, dc[4] = {0, 1, 0, -1};
-    v[tr][tc] = (gs.mazeRows + gs.mazeCols) * 6;
+    v[tr][tc] = (maze.rows + maze.cols) * 6;
     int count = 0;
-    for (int s = 0; s < (gs.mazeRows + gs.mazeCols) * 3; ++s) {
-        for (int r = 1; r <= gs.mazeRows - 2; ++r)
-            for (int c = 1; c <= gs.mazeCols - 2; ++c)
+    for (int s = 0; s < (maze.rows + maze.cols) * 3; ++s) {
+        for (int r = 1; r <= maze.rows - 2; ++r)
+            for (int c = 1; c <= maze.cols - 2; ++c)
                 for (int k = 0; k < 4 && open(r, c); ++k)
                     if (open(r + dr[k], c + dc[k])) v[r][c] = std::max(v[r][c], v[r + dr[k]][c + dc[k]] - 1);
         if (v[fr][fc] > 0 && ++count == 5) break;

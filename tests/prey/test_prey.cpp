@@ -34,12 +34,12 @@ std::string poseText() {
 
 // A maze from rows of text ('#' wall, anything else open), cells of edge 8.
 void drawnMaze(const std::vector<std::string>& rows) {
-    gs.mazeRows = static_cast<int>(rows.size());
-    gs.mazeCols = static_cast<int>(rows[0].size());
-    gs.cellSize = 8.0f;
+    editMaze().rows = static_cast<int>(rows.size());
+    editMaze().cols = static_cast<int>(rows[0].size());
+    editMaze().cellSize = 8.0f;
     for (int r = 0; r < kMaxMazeSize; ++r)
         for (int c = 0; c < kMaxMazeSize; ++c)
-            gs.mazeCells[r][c] = r < gs.mazeRows && c < gs.mazeCols && rows[r][c] == '#' ? 1 : 0;
+            editMaze().cells[r][c] = r < maze.rows && c < maze.cols && rows[r][c] == '#' ? 1 : 0;
 }
 
 // An open maze of rows x cols cells inside a wall ring.
@@ -49,7 +49,7 @@ void openMaze(int rows, int cols) {
     drawnMaze(m);
 }
 
-Vec3 centreOf(int row, int col) { return Vec3{(col + 0.5f) * gs.cellSize, (row + 0.5f) * gs.cellSize, 0.0f}; }
+Vec3 centreOf(int row, int col) { return Vec3{(col + 0.5f) * maze.cellSize, (row + 0.5f) * maze.cellSize, 0.0f}; }
 
 class PreyWorld : public ::testing::Test {
 protected:
@@ -122,8 +122,8 @@ TEST(PoseFile, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
 // Runs world steps until the prey's behaviour has run once more.
 void stepUpdate() {
     for (int i = 0; i < kPreyUpdateDivider; ++i) {
-        gs.clockPrevMs = gs.clockNowMs;
-        gs.clockNowMs += 10;
+        process.clockPrevMs = process.clockNowMs;
+        process.clockNowMs += 10;
         worldStep(updatePrey);
     }
 }
@@ -135,7 +135,7 @@ void walker(float x, float y, float degrees) {
     p.pos = p.nextPos = Vec3{x, y, 1.5f};
     p.dir = p.nextDir = Vec3{std::cos(radiansFromDegreesF(degrees)), std::sin(radiansFromDegreesF(degrees)), 0.0f};
     p.moveAllowed = 1;
-    p.action = WalkForward;
+    p.action = PreyAction::WalkForward;
     p.actionStep = 0;
     p.tick = kPreyUpdateDivider - 1;
     gs.preyList.assign(1, p);
@@ -172,7 +172,7 @@ TEST_F(PreyWorld, MazeHeadingAgreesWithThePlainRuleAndNeverReadsOffTheGrid) {
         const float openShare = maze == 1 ? 1.0f : 0.45f + 0.55f * randomFraction();
         openMaze(rows, cols);
         for (int r = 1; r < rows - 1; ++r)
-            for (int c = 1; c < cols - 1; ++c) gs.mazeCells[r][c] = randomFraction() > openShare ? 1 : 0;
+            for (int c = 1; c < cols - 1; ++c) editMaze().cells[r][c] = randomFraction() > openShare ? 1 : 0;
         for (int q = 0; q < 8; ++q) {
             const Vec3 from{(1 + randomNext() % (cols - 2) + randomFraction()) * 8.0f,
                             (1 + randomNext() % (rows - 2) + randomFraction()) * 8.0f, 0};
@@ -186,12 +186,12 @@ TEST_F(PreyWorld, MazeHeadingAgreesWithThePlainRuleAndNeverReadsOffTheGrid) {
         }
     }
     openMaze(100, 100);
-    gs.mazeCells[99][99] = 0;  // a hole in the wall ring at the far corner
+    editMaze().cells[99][99] = 0;  // a hole in the wall ring at the far corner
     const Vec3 inside = centreOf(50, 50);
     for (Vec3 odd : {Vec3{-50.0f, 10.0f, 0}, Vec3{10.0f, -0.5f, 0}, Vec3{1e9f, 1e9f, 0}, Vec3{NAN, 5.0f, 0},
                      centreOf(99, 99), Vec3{800.0f, 400.0f, 0}})
         for (float h : {mazeHeading(inside, odd), mazeHeading(odd, inside)}) EXPECT_TRUE(h >= 0.0f && h <= 360.0f);
-    gs.cellSize = 0.0f;  // no level yet
+    editMaze().cellSize = 0.0f;  // no level yet
     const float h = mazeHeading(inside, Vec3{});
     EXPECT_TRUE(h >= 0.0f && h <= 360.0f);
 }
@@ -217,7 +217,7 @@ Prey& standingPrey(Vec3 at, PreyMode mode, int target = 0) {
     p.pos = p.nextPos = Vec3{at.x, at.y, 1.5f};
     p.dir = p.nextDir = directionFromCode(1);
     p.moveAllowed = 1;
-    p.action = StandA;
+    p.action = PreyAction::StandA;
     p.mode = mode;
     p.target = target;
     p.tick = kPreyUpdateDivider - 1;
@@ -225,7 +225,7 @@ Prey& standingPrey(Vec3 at, PreyMode mode, int target = 0) {
     return gs.preyList[0];
 }
 
-int addFighter(Vec3 at, FighterState state = InPlay) {
+int addFighter(Vec3 at, FighterState state = FighterState::InPlay) {
     Fighter f;
     f.pos = f.nextPos = Vec3{at.x, at.y, kFighterHeight};
     f.dir = f.nextDir = directionFromCode(3);
@@ -237,8 +237,8 @@ int addFighter(Vec3 at, FighterState state = InPlay) {
 // One world step; returns the bullets it fired (those not flown on from before).
 std::vector<Bullet> stepAndFired() {
     const std::vector<Bullet> before = gs.bulletList;
-    gs.clockPrevMs = gs.clockNowMs;
-    gs.clockNowMs += 10;
+    process.clockPrevMs = process.clockNowMs;
+    process.clockNowMs += 10;
     worldStep(updatePrey);
     std::vector<Bullet> fired;
     for (const Bullet& b : gs.bulletList)
@@ -255,10 +255,10 @@ float facingOffAxis(const Prey& p) { return std::fabs(normaliseHeadingDifference
 // turned comparison), and keeping a target that has left the range.
 TEST_F(PreyDecisions, APreyHuntsOnlyAFighterInPlayWithinSightAndGivesUpOneThatLeaves) {
     openMaze(30, 30);
-    const int dead = addFighter(Vec3{}, Dead);
+    const int dead = addFighter(Vec3{}, FighterState::Dead);
     const int far = addFighter(Vec3{});
-    const int near = addFighter(Vec3{}, Absent);
-    standingPrey(centreOf(15, 3), Roam);
+    const int near = addFighter(Vec3{}, FighterState::Absent);
+    standingPrey(centreOf(15, 3), PreyMode::Roam);
     // The prey walks; before each update the fighters are put back at their
     // distances from it: `near` at nearDistance.
     const auto place = [&](float nearDistance) {
@@ -271,21 +271,21 @@ TEST_F(PreyDecisions, APreyHuntsOnlyAFighterInPlayWithinSightAndGivesUpOneThatLe
     for (int update = 0; update < 30; ++update) {
         place(kPreySightRange - 0.5f);
         stepUpdate();
-        ASSERT_EQ(gs.preyList[0].mode, Roam) << "update " << update;
+        ASSERT_EQ(gs.preyList[0].mode, PreyMode::Roam) << "update " << update;
     }
-    gs.fighterList[near].state = InPlay;
-    for (int update = 0; update < 30 && gs.preyList[0].mode == Roam; ++update) {
+    gs.fighterList[near].state = FighterState::InPlay;
+    for (int update = 0; update < 30 && gs.preyList[0].mode == PreyMode::Roam; ++update) {
         place(kPreySightRange - 0.5f);
         stepUpdate();
     }
-    ASSERT_EQ(gs.preyList[0].mode, Hunt);
+    ASSERT_EQ(gs.preyList[0].mode, PreyMode::Hunt);
     EXPECT_EQ(gs.preyList[0].target, near);
     // Beyond sight range the target is given up at the next decision.
-    for (int update = 0; update < 30 && gs.preyList[0].mode == Hunt; ++update) {
+    for (int update = 0; update < 30 && gs.preyList[0].mode == PreyMode::Hunt; ++update) {
         place(kPreySightRange + 5.0f);
         stepUpdate();
     }
-    EXPECT_EQ(gs.preyList[0].mode, Roam);
+    EXPECT_EQ(gs.preyList[0].mode, PreyMode::Roam);
 }
 
 // Catches shots before the minimum interval, a shot that never leaves, and
@@ -296,7 +296,7 @@ TEST_F(PreyDecisions, APreyShootsAtATargetInSightAndRangeNoSoonerThanTheMinimumI
     drawnMaze({std::string(24, '#'), '#' + std::string(22, '.') + '#', '#' + std::string(22, '.') + '#',
                std::string(24, '#')});
     const int target = addFighter(Vec3{5 * 8.0f + 32.0f, 22.0f});
-    standingPrey(Vec3{5 * 8.0f, 10.0f, 0.0f}, Hunt, target);
+    standingPrey(Vec3{5 * 8.0f, 10.0f, 0.0f}, PreyMode::Hunt, target);
     std::vector<int> shotAt;  // behaviour updates since the start
     for (int step = 0; step < 150 * kPreyUpdateDivider; ++step) {
         const Vec3 preyAt = gs.preyList[0].pos;
@@ -325,7 +325,7 @@ TEST_F(PreyDecisions, APreyBacksOffFromATargetTooNear) {
         randomSeed(seed);
         gs.fighterList.clear();
         const int target = addFighter(Vec3{centreOf(1, 12).x + start, centreOf(1, 12).y});
-        standingPrey(centreOf(1, 12), Hunt, target);
+        standingPrey(centreOf(1, 12), PreyMode::Hunt, target);
         // It backs off, shuffles round and squares up again, or shoots.
         for (int update = 0; update < 40; ++update) {
             stepUpdate();
@@ -343,8 +343,8 @@ TEST_F(PreyDecisions, ARoamingPreyBlockedByAWallTurnsAwayFromIt) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         randomSeed(seed);
         // Walking at the east wall, 2.5 units from its face.
-        Prey& p = standingPrey(Vec3{6 * 8.0f - 2.5f, centreOf(2, 5).y}, Roam);
-        p.action = WalkForward;
+        Prey& p = standingPrey(Vec3{6 * 8.0f - 2.5f, centreOf(2, 5).y}, PreyMode::Roam);
+        p.action = PreyAction::WalkForward;
         p.actionStep = 1;
         int update = 0;
         for (; update < 80 && facingOffAxis(gs.preyList[0]) < 90.0f - kHeadingTolerance; ++update) {
@@ -363,7 +363,7 @@ TEST_F(PreyDecisions, APreyTurnsToAWantedHeadingTheShorterWayRound) {
     openMaze(10, 10);
     for (const float wanted : {120.0f, 180.0f, 240.0f}) {
         SCOPED_TRACE("wanted " + std::to_string(wanted));
-        Prey& p = standingPrey(centreOf(5, 5), Roam);
+        Prey& p = standingPrey(centreOf(5, 5), PreyMode::Roam);
         p.turning = 1;
         p.wantedHeading = wanted;
         float left = std::fabs(normaliseHeadingDifference(wanted));

@@ -109,7 +109,7 @@ inline Frame grabFrame(const char* name) {
 // Places the local fighter and draws one frame through the game's display
 // callback.
 inline void displayAt(float x, float y, float dx, float dy) {
-    Fighter& f = gs.fighterList[gs.localFighterIndex];
+    Fighter& f = gs.fighterList[process.localFighterIndex];
     f.pos = Vec3{x, y, kFighterHeight};
     const float len = std::sqrt(dx * dx + dy * dy);
     f.dir = Vec3{dx / len, dy / len, 0.0f};

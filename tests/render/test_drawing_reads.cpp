@@ -38,7 +38,7 @@ std::vector<uint8_t> rulesBytes() {
     for (const Bullet& b : gs.bulletList)
         r.all(b.pos, b.dir, b.nextPos, b.spent, b.shooterKind, b.owner);
     for (const EffectEvent& e : gs.effectEvents) r.all(e.effectKind, e.x, e.y, e.z);
-    r.all(gs.randomState, gs.explosionsStarted, gs.messageLine, gs.messageSetMs);
+    r.all(gs.randomState, gs.explosionsStarted, hud.messageLine, hud.messageSetMs);
     return r.bytes;
 }
 
@@ -61,14 +61,14 @@ ServerRun runServer(bool drawFrames) {
     readMazeMap();
     createFighters();
     randomSeed(0);
-    gs.isServer = true;
-    gs.localFighterIndex = 0;
-    gs.texturesOn = true;
-    gs.lightingOn = true;
+    process.isServer = true;
+    process.localFighterIndex = 0;
+    options.texturesOn = true;
+    options.lightingOn = true;
     resetGame();
     gs.gameStarted = true;
-    for (Fighter& f : gs.fighterList) f.state = InPlay;
-    gs.clockNowMs = gs.clockPrevMs = 0;
+    for (Fighter& f : gs.fighterList) f.state = FighterState::InPlay;
+    process.clockNowMs = process.clockPrevMs = 0;
     reshape(rendertest::kWidth, rendertest::kHeight);
     ServerRun run;
     testing::internal::CaptureStdout();
@@ -85,8 +85,8 @@ ServerRun runServer(bool drawFrames) {
                 fighterKeyAction(f, ' ', true, false);
             }
         }
-        gs.clockPrevMs = gs.clockNowMs;
-        gs.clockNowMs = pass * kPassPeriodMs;
+        process.clockPrevMs = process.clockNowMs;
+        process.clockNowMs = pass * kPassPeriodMs;
         regenerateHealth();
         advanceUndrawnExplosions();
         worldStep(updatePrey);

@@ -38,7 +38,7 @@ bool resizeWindow(int width, int height) {
 // player at home and returns it; also writes it as <name>.png.
 Frame drawHudFrameAt(const char* name, int width, int height) {
     const bool resized = resizeWindow(width, height);
-    Fighter& f = gs.fighterList[gs.localFighterIndex];
+    Fighter& f = gs.fighterList[process.localFighterIndex];
     f.pos = Vec3{kHomeX, kHomeY, kFighterHeight};
     f.dir = Vec3{0.0f, 1.0f, 0.0f};
     reshape(width, height);
@@ -55,14 +55,14 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (run under xvfb-run)";
         ASSERT_TRUE(rendertest::openGameWindow(640, 480));
-        gs.localFighterIndex = 0;
-        gs.texturesOn = true;
-        gs.lightingOn = false;
-        gs.showMap = false;
+        process.localFighterIndex = 0;
+        options.texturesOn = true;
+        options.lightingOn = false;
+        options.showMap = false;
         gs.gamePaused = false;
         gs.preyList.clear();
-        gs.hudHealth = 100.0f;
-        gs.messageLine[0] = '\0';
+        hud.health = 100.0f;
+        hud.messageLine[0] = '\0';
     }
     void TearDown() override {
         if (std::getenv("DISPLAY")) drawHudFrameAt("hud_restore", 640, 480);
@@ -152,7 +152,7 @@ TEST_F(HudPixels, NeedleFollowsHealthAndSurvivesAnyValue) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        gs.hudHealth = c.health;
+        hud.health = c.health;
         const Frame f = drawHudFrameAt(c.name, 640, 480);
         const int yellow = f.count(gx - 45, gy - 45, gx + 45, gy + 45, isYellow);
         if (c.x < 0) {

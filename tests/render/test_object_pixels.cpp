@@ -84,9 +84,9 @@ protected:
         ASSERT_TRUE(openGameWindow());
         static bool posesRead = false;
         if (!posesRead) posesRead = loadPreyPoseFile();
-        gs.texturesOn = false;  // plain grey walls: objects stand out
-        gs.lightingOn = false;
-        gs.detailLevel = 4;
+        options.texturesOn = false;  // plain grey walls: objects stand out
+        options.lightingOn = false;
+        options.detailLevel = 4;
         skipHiddenObjects = true;
         useBoxModels();
     }
@@ -105,24 +105,24 @@ constexpr float kEyeX = 44.0f, kEyeY = 20.0f;
 }  // namespace
 
 TEST_F(ObjectPixels, AFighterAheadIsSeenButNeverTheViewersOwn) {
-    gs.mazeLights.clear();  // no lamp on the wall ahead
+    editMaze().lights.clear();  // no lamp on the wall ahead
     const Frame empty = drawFrameAt("fighter-none", kEyeX, kEyeY, 1.0f, 0.0f);
     Fighter& f = gs.fighterList[1];
-    f.state = InPlay;
+    f.state = FighterState::InPlay;
     f.pos = Vec3{kEyeX + 7.0f, kEyeY, kFighterHeight};
     f.dir = Vec3{-1.0f, 0.0f, 0.0f};
     const Frame seen = drawFrameAt("fighter-ahead", kEyeX, kEyeY, 1.0f, 0.0f);
     // 7 ahead on the floor, about 3 across: the middle below the horizon.
     EXPECT_GT(meanDifference(seen, empty, 260, 140, 380, 240), 20.0);
-    f.state = Dead;
-    gs.fighterList[0].state = InPlay;  // at the eye, it would fill the view
+    f.state = FighterState::Dead;
+    gs.fighterList[0].state = FighterState::InPlay;  // at the eye, it would fill the view
     const Frame own = drawFrameAt("fighter-own", kEyeX, kEyeY, 1.0f, 0.0f);
     EXPECT_LT(meanDifference(own, empty, 0, 0, kWidth, kHeight), 0.01);
 }
 
 TEST_F(ObjectPixels, APreyIsDrawnOnlyInAMarkedCell) {
-    gs.mazeLights.clear();
-    gs.fighterList[0].state = Absent;
+    editMaze().lights.clear();
+    gs.fighterList[0].state = FighterState::Absent;
     // The objects alone, over a cleared tile, with the marks set by hand.
     auto drawObjectsWith = [](const char* name, bool marked) {
         beginTile(0, 0, 1, 1, Vec3{kEyeX, kEyeY, 1.7f}, Vec3{kEyeX + 1.0f, kEyeY, 1.7f});
@@ -143,12 +143,12 @@ TEST_F(ObjectPixels, ALampOnEachSideReachesOutOfItsFace) {
     // For each side, a wall block with two open cells in a row before that
     // face; the eye in the far one, looking at the face.
     const int step[4][2] = {{-1, 0}, {0, 1}, {1, 0}, {0, -1}};  // (row, col) out of side s
-    const MazeLight original = gs.mazeLights.at(0);
+    const MazeLight original = maze.lights.at(0);
     for (int side = 0; side < 4; ++side) {
         const int s0 = step[side][0], s1 = step[side][1];
         int wr = -1, wc = -1;
-        for (int r = 1; r < gs.mazeRows - 1 && wr < 0; ++r)
-            for (int c = 1; c < gs.mazeCols - 1 && wr < 0; ++c)
+        for (int r = 1; r < maze.rows - 1 && wr < 0; ++r)
+            for (int c = 1; c < maze.cols - 1 && wr < 0; ++c)
                 if (cellCode(r, c) == 1 && cellCode(r + s0, c + s1) == 0 && cellCode(r + 2 * s0, c + 2 * s1) == 0) {
                     wr = r;
                     wc = c;
@@ -159,11 +159,11 @@ TEST_F(ObjectPixels, ALampOnEachSideReachesOutOfItsFace) {
         light.col = wc;
         light.side = side;
         placeLight(light);
-        const float ex = (wc + 2 * s1 + 0.5f) * gs.cellSize, ey = (wr + 2 * s0 + 0.5f) * gs.cellSize;
+        const float ex = (wc + 2 * s1 + 0.5f) * maze.cellSize, ey = (wr + 2 * s0 + 0.5f) * maze.cellSize;
         const float dx = static_cast<float>(-s1), dy = static_cast<float>(-s0);
-        gs.mazeLights.clear();
+        editMaze().lights.clear();
         const Frame without = drawFrameAt("lamp-side-none", ex, ey, dx, dy);
-        gs.mazeLights.push_back(light);
+        editMaze().lights.push_back(light);
         const Frame with = drawFrameAt(("lamp-side-" + std::to_string(side)).c_str(), ex, ey, dx, dy);
         // The lamp hangs 2.8 above the eye, 12 ahead: about 56 pixels above
         // the middle, in its warm colour; the walls are grey.
@@ -174,12 +174,12 @@ TEST_F(ObjectPixels, ALampOnEachSideReachesOutOfItsFace) {
 }
 
 TEST_F(ObjectPixels, BulletsGlowBrightAndUnlit) {
-    gs.mazeLights.clear();
+    editMaze().lights.clear();
     gs.bulletList.emplace_back();
     gs.bulletList[0].pos = Vec3{kEyeX + 3.0f, kEyeY + 0.6f, 1.4f};
     gs.bulletList[0].dir = Vec3{1.0f, 0.0f, 0.0f};
     const Frame dark = drawFrameAt("bullet-default-light", kEyeX, kEyeY, 1.0f, 0.0f);
-    gs.lightingOn = true;
+    options.lightingOn = true;
     const Frame lit = drawFrameAt("bullet-map-lights", kEyeX, kEyeY, 1.0f, 0.0f);
     // 0.6 to the left and 0.3 below the eye, 3 ahead: around pixel (272, 216).
     auto bright = [](Rgb c) { return c.r > 200 && c.g > 120; };
@@ -189,7 +189,7 @@ TEST_F(ObjectPixels, BulletsGlowBrightAndUnlit) {
 }
 
 TEST_F(ObjectPixels, AnExplosionFlashesThenDarkensAndFinishesOnTime) {
-    gs.mazeLights.clear();
+    editMaze().lights.clear();
     startSmallExplosion(kEyeX + 6.0f, kEyeY, 1.7f);
     std::vector<int> white;
     for (int k = 0; k < 12; ++k) {
@@ -215,24 +215,24 @@ TEST_F(ObjectPixels, ContactSheets) {
     q.pose = 2;
     int preyTriangles[3] = {};
     for (int c = 0; c < 3; ++c) {
-        gs.detailLevel = 4 * c;
+        options.detailLevel = 4 * c;
         beginTile(c, 0, 3, 2, Vec3{5.0f, 3.5f, 3.8f}, Vec3{0.0f, 0.0f, 1.6f});
-        drawFighter(f, gs.detailLevel);
+        drawFighter(f, options.detailLevel);
         beginTile(c, 1, 3, 2, Vec3{4.5f, 3.0f, 3.0f}, Vec3{0.0f, 0.0f, 1.4f});
         view.modelTriangles = 0;
-        drawPrey(q, gs.detailLevel);
+        drawPrey(q, options.detailLevel);
         preyTriangles[c] = view.modelTriangles;
     }
     grabSheet("models-detail-0-4-8");
     EXPECT_GT(preyTriangles[0], preyTriangles[1]) << "level 4 prey are lighter";
-    gs.detailLevel = 0;
+    options.detailLevel = 0;
     for (int pose = 0; pose < kPreyPoseCount; ++pose) {
         q.pose = pose;
         beginTile(pose % 6, pose / 6, 6, 3, Vec3{0.0f, 5.0f, 1.6f}, Vec3{0.0f, 0.0f, 1.5f});
-        drawPrey(q, gs.detailLevel);
+        drawPrey(q, options.detailLevel);
     }
     grabSheet("prey-poses");
-    gs.texturesOn = true;
+    options.texturesOn = true;
     drawFrameAt("view-lamp", 36.0f, 28.0f, 1.0f, -0.35f);
 }
 
@@ -241,18 +241,18 @@ TEST_F(ObjectPixels, ContactSheets) {
 // from the same flame and effects' generator state.
 TEST_F(ObjectPixels, SkippingHiddenFightersBulletsAndLampsChangesNoPixel) {
     if (!useShippedModels()) useBoxModels();
-    gs.texturesOn = true;
-    gs.lightingOn = true;
+    options.texturesOn = true;
+    options.lightingOn = true;
     // Fighters on their starts, and more scattered over the open cells,
     // near walls and corners where a skip would show first.
-    for (int i = 1; i < fighterCount(); ++i) gs.fighterList[static_cast<size_t>(i)].state = InPlay;
+    for (int i = 1; i < fighterCount(); ++i) gs.fighterList[static_cast<size_t>(i)].state = FighterState::InPlay;
     randomSeed(5);
     Fighter f;
-    f.state = InPlay;
+    f.state = FighterState::InPlay;
     f.missiles = 26;
-    const float cs = gs.cellSize;
-    for (int r = 1; r < gs.mazeRows - 1; r += 4)
-        for (int c = 1 + r % 3; c < gs.mazeCols - 1; c += 5) {
+    const float cs = maze.cellSize;
+    for (int r = 1; r < maze.rows - 1; r += 4)
+        for (int c = 1 + r % 3; c < maze.cols - 1; c += 5) {
             if (cellCode(r, c) != 0) continue;
             f.pos = Vec3{(c + 0.2f + 0.6f * randomFraction()) * cs, (r + 0.2f + 0.6f * randomFraction()) * cs,
                          kFighterHeight};
@@ -265,8 +265,8 @@ TEST_F(ObjectPixels, SkippingHiddenFightersBulletsAndLampsChangesNoPixel) {
             if (c % 2) gs.bulletList.push_back(b);
         }
     int views = 0, skippedSome = 0;
-    for (int r = 1; r < gs.mazeRows - 1; r += 8)
-        for (int c = 1; c < gs.mazeCols - 1; c += 4) {
+    for (int r = 1; r < maze.rows - 1; r += 8)
+        for (int c = 1; c < maze.cols - 1; c += 4) {
             if (cellCode(r, c) != 0) continue;
             const float a = 6.2831853f * randomFraction();
             const float x = (c + 0.5f) * cs, y = (r + 0.5f) * cs;

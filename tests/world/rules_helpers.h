@@ -14,12 +14,12 @@ namespace rulestest {
 
 // A rows x cols maze of the given cell size: walls all round, open inside.
 inline void buildWalledMaze(int rows, int cols, float cellSize) {
-    gs.mazeRows = rows;
-    gs.mazeCols = cols;
-    gs.cellSize = cellSize;
+    editMaze().rows = rows;
+    editMaze().cols = cols;
+    editMaze().cellSize = cellSize;
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
-            gs.mazeCells[r][c] = (r == 0 || c == 0 || r == rows - 1 || c == cols - 1) ? 1 : 0;
+            editMaze().cells[r][c] = (r == 0 || c == 0 || r == rows - 1 || c == cols - 1) ? 1 : 0;
 }
 
 // Appends a fighter in play at (x, y) facing dir; returns its index.
@@ -27,7 +27,7 @@ inline int addFighter(float x, float y, Vec3 dir, int bullets = 10) {
     Fighter f;
     f.pos = f.nextPos = Vec3{x, y, kFighterHeight};
     f.dir = f.nextDir = dir;
-    f.state = InPlay;
+    f.state = FighterState::InPlay;
     f.bullets = bullets;
     gs.fighterList.push_back(f);
     return fighterCount() - 1;
@@ -36,7 +36,7 @@ inline int addFighter(float x, float y, Vec3 dir, int bullets = 10) {
 // Appends a standing prey at (x, y); returns its index.
 inline int addPrey(float x, float y) {
     Prey p;
-    p.pos = p.nextPos = Vec3{x, y, gs.preyExtent.z * 0.5f};
+    p.pos = p.nextPos = Vec3{x, y, maze.preyExtent.z * 0.5f};
     p.dir = p.nextDir = Vec3{1.0f, 0.0f, 0.0f};
     gs.preyList.push_back(p);
     return preyCount() - 1;
@@ -62,8 +62,8 @@ std::string printedBy(Fn fn) {
 
 // One world step covering `ms` milliseconds of the clock; returns its output.
 inline std::string stepWorld(int ms = 20) {
-    gs.clockPrevMs = gs.clockNowMs;
-    gs.clockNowMs = (gs.clockNowMs + ms) % 60000;
+    process.clockPrevMs = process.clockNowMs;
+    process.clockNowMs = (process.clockNowMs + ms) % 60000;
     return printedBy([] { worldStep(updatePrey); });
 }
 

@@ -11,7 +11,7 @@ TEST_F(RulesTest, OutsideTheTableIsWall) {
     // A 100-wide map with an open east edge: column 100 does not exist, so
     // it must read as wall rather than past the table.
     buildWalledMaze(100, 100, 4.0f);
-    gs.mazeCells[50][99] = 0;
+    editMaze().cells[50][99] = 0;
     Vec3 p{399.5f, 202.0f, 0.0f};
     EXPECT_TRUE(clampToWalls(p, 50, 99, 1.5f, true));
     EXPECT_EQ(p.x, 398.5f);

@@ -40,15 +40,15 @@ TEST_F(FighterControl, NoShotWhenEmptyDeadOrAbsent) {
     EXPECT_EQ(bulletCount(), 1);
     EXPECT_EQ(f.bullets, 0);
     // A missile launcher with missiles but no shells: the message line says so.
-    f.weapon = MissileLauncher;
+    f.weapon = Weapon::MissileLauncher;
     f.missiles = 3;
     tapKey(f, ' ');
-    EXPECT_STREQ(gs.messageLine, "out of bullets");
+    EXPECT_STREQ(hud.messageLine, "out of bullets");
     EXPECT_EQ(f.missiles, 3);
 
-    f.weapon = Cannon;
+    f.weapon = Weapon::Cannon;
     f.bullets = 10;
-    for (const int state : {Dead, Absent}) {
+    for (const FighterState state : {FighterState::Dead, FighterState::Absent}) {
         f.state = state;
         EXPECT_EQ(tapKey(f, ' '), "");
         EXPECT_EQ(bulletCount(), 1);

@@ -16,12 +16,12 @@ protected:
         resetNetStateForTest();
         // A 6 x 6 walled level with two fighter starts and one prey start.
         buildWalledMaze(6, 6, 8.0f);
-        gs.fighterStartCount = 2;
-        gs.fighterStarts[0] = StartPosition{1, 1, 2};
-        gs.fighterStarts[1] = StartPosition{4, 4, 0};
-        gs.preyStartCount = 1;
-        gs.preyStarts[0] = StartPosition{3, 2, 1};
-        gs.startBullets = 7;
+        editMaze().fighterStartCount = 2;
+        editMaze().fighterStarts[0] = StartPosition{1, 1, 2};
+        editMaze().fighterStarts[1] = StartPosition{4, 4, 0};
+        editMaze().preyStartCount = 1;
+        editMaze().preyStarts[0] = StartPosition{3, 2, 1};
+        editMaze().startBullets = 7;
         createFighters();
     }
 };
@@ -46,7 +46,7 @@ TEST_F(MenuChoices, PauseFreezesTheWorldAndResumesWithoutAJump) {
     const float bulletBefore = gs.bulletList[0].pos.x;
 
     chooseMainMenu(MenuPauseGame);
-    EXPECT_STREQ(gs.messageLine, "Game paused");
+    EXPECT_STREQ(hud.messageLine, "Game paused");
     // Ten seconds of passes: nothing moves, heals or fires; arrows and the
     // fire key are ignored, a release still lets go of its key.
     for (int pass = 0; pass < 500; ++pass) {
@@ -69,11 +69,11 @@ TEST_F(MenuChoices, PauseFreezesTheWorldAndResumesWithoutAJump) {
     EXPECT_EQ(me.keyDown['j'], 0) << "a press during the pause holds nothing";
     // The local toggles still work.
     tap(me, 'T');
-    EXPECT_FALSE(gs.texturesOn);
+    EXPECT_FALSE(options.texturesOn);
 
     // Resuming: the first step covers one pass, not the paused time.
     chooseMainMenu(MenuPauseGame);
-    EXPECT_STREQ(gs.messageLine, "Game resumed");
+    EXPECT_STREQ(hud.messageLine, "Game resumed");
     stepWorld(20);
     const float moved = std::hypot(me.pos.x - before.x, me.pos.y - before.y);
     EXPECT_NEAR(moved, kFighterSpeed * 0.02f, 1e-4f);
@@ -86,7 +86,7 @@ TEST_F(MenuChoices, AQuitTakesEffectAtTheNextKeyEventWhichDoesNothingElse) {
     startGame();
     Fighter& me = gs.fighterList[0];
     for (const bool byMenu : {false, true}) {
-        gs.quitRequested = false;
+        process.quitRequested = false;
         if (byMenu) {
             chooseMainMenu(MenuQuit);
         } else {
@@ -94,7 +94,7 @@ TEST_F(MenuChoices, AQuitTakesEffectAtTheNextKeyEventWhichDoesNothingElse) {
             EXPECT_EQ(fighterKeyAction(me, 'q', false, false), GameEnd::Playing);
             EXPECT_EQ(fighterKeyAction(me, 'q', true, false), GameEnd::QuitAsked);
         }
-        ASSERT_TRUE(gs.quitRequested) << "by menu " << byMenu;
+        ASSERT_TRUE(process.quitRequested) << "by menu " << byMenu;
         gs.gamePaused = byMenu;
         me.keyDown[int{' '}] = 1;  // this release would fire
         EXPECT_EQ(fighterKeyAction(me, ' ', true, false), GameEnd::QuitAsked);

@@ -15,8 +15,8 @@ protected:
             createFighters();
             resetGame();
         });
-        gs.isServer = true;
-        gs.clockNowMs = gs.clockPrevMs = 1000;
+        process.isServer = true;
+        process.clockNowMs = process.clockPrevMs = 1000;
     }
     Fighter& me() { return gs.fighterList[0]; }
     // Steps with the key held until done() or `limit` steps; returns the steps.
@@ -33,7 +33,7 @@ protected:
 TEST_F(KorvathScenario, WalkTurnAndDestroyAPrey) {
     ASSERT_EQ(fighterCount(), 9);
     ASSERT_EQ(preyCount(), 16);
-    ASSERT_EQ(me().state, InPlay);
+    ASSERT_EQ(me().state, FighterState::InPlay);
     ASSERT_EQ(std::pair(me().pos.x, me().pos.y), std::pair(12.0f, 12.0f));
     ASSERT_EQ(me().dir.y, 1.0f);
     const int startBullets = me().bullets;
@@ -57,7 +57,7 @@ TEST_F(KorvathScenario, WalkTurnAndDestroyAPrey) {
     EXPECT_EQ(me().bullets, startBullets - 3);
     EXPECT_EQ(me().score, 1);
     EXPECT_FLOAT_EQ(me().health, 100.0f);
-    EXPECT_STREQ(gs.messageLine, "Mech destroyed.");
+    EXPECT_STREQ(hud.messageLine, "Mech destroyed.");
     EXPECT_EQ(preyCount(), 16);
     for (const Prey& p : gs.preyList) EXPECT_FALSE(p.pos.x == preyPos.x && p.pos.y == preyPos.y);
 
@@ -65,7 +65,7 @@ TEST_F(KorvathScenario, WalkTurnAndDestroyAPrey) {
     ASSERT_EQ(explosionCount(), 3);
     ASSERT_EQ(effectEventCount(), 3);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(gs.explosionList[i].pieceCount, i < 2 ? 30 : 100);
-    EXPECT_EQ(gs.effectEvents[2].effectKind, EffectLarge);
+    EXPECT_EQ(gs.effectEvents[2].effectKind, EffectKind::Large);
     EXPECT_EQ(gs.effectEvents[2].x, preyPos.x);
 }
 

@@ -13,9 +13,9 @@ namespace {
 // (row, col), looking along +x with the game's 90-degree cone.
 void openMaze(int size, int row, int col) {
     resetGameStateForTest();
-    gs.mazeRows = gs.mazeCols = size;
-    gs.cellSize = 8.0f;
-    gs.wallHeight = 6.0f;
+    editMaze().rows = editMaze().cols = size;
+    editMaze().cellSize = 8.0f;
+    editMaze().wallHeight = 6.0f;
     view = ViewState{};
     view.cameraEye = Vec3{col * 8.0f + 4.0f, row * 8.0f + 4.0f, 1.7f};
     view.cameraDir = Vec3{1.0f, 0.0f, 0.0f};
@@ -45,12 +45,12 @@ TEST(VisibleCells, CellsAheadAreDrawnUnlessBehindTheViewerOrAWall) {
     EXPECT_FALSE(view.cellVisible[0][2]);  // square to the side, outside the cone
     EXPECT_EQ(visibleCount(10), 0) << "nothing outside the map";
 
-    for (int r = 0; r < 10; ++r) gs.mazeCells[r][4] = 1;
+    for (int r = 0; r < 10; ++r) editMaze().cells[r][4] = 1;
     markVisibleCells(gs);
     EXPECT_TRUE(view.cellVisible[5][4]) << "the wall block itself shows its face";
     EXPECT_FALSE(view.cellVisible[5][6]) << "every corner lies behind the wall";
     EXPECT_FALSE(view.cellVisible[5][8]);
-    gs.mazeCells[5][4] = 0;  // a gap in the wall
+    editMaze().cells[5][4] = 0;  // a gap in the wall
     markVisibleCells(gs);
     EXPECT_TRUE(view.cellVisible[5][6]);
     EXPECT_TRUE(view.cellVisible[5][8]);
@@ -67,7 +67,7 @@ TEST(VisibleCells, AnyCameraPositionOrCellSizeStaysInsideTheMap) {
                          {799.0f, 799.0f, 1.7f}, {80.0f, 40.0f, 1.7f}};
     for (const Vec3& eye : eyes) {
         openMaze(10, 5, 5);
-        for (int r = 0; r < 10; ++r) gs.mazeCells[r][0] = gs.mazeCells[r][9] = 1;
+        for (int r = 0; r < 10; ++r) editMaze().cells[r][0] = editMaze().cells[r][9] = 1;
         view.cameraEye = eye;
         view.cameraDir = Vec3{-1.0f, 0.3f, 0.0f};
         markVisibleCells(gs);
@@ -81,7 +81,7 @@ TEST(VisibleCells, AnyCameraPositionOrCellSizeStaysInsideTheMap) {
     // Without a cell size there is no grid: nothing is drawn.
     for (float size : {0.0f, -8.0f}) {
         openMaze(10, 5, 5);
-        gs.cellSize = size;
+        editMaze().cellSize = size;
         markVisibleCells(gs);
         EXPECT_EQ(visibleCount(), 0) << size;
     }

@@ -69,10 +69,10 @@ constexpr int kFireCooldown = 40;          // steps between a fighter's shots
 bool finite(Vec3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 
-bool walkable(int row, int col) { return cellInMaze(row, col) && gs.mazeCells[row][col] != 1; }
+bool walkable(int row, int col) { return cellInMaze(row, col) && maze.cells[row][col] != 1; }
 
 Vec3 cellCentre(int row, int col) {
-    return Vec3{(static_cast<float>(col) + 0.5f) * gs.cellSize, (static_cast<float>(row) + 0.5f) * gs.cellSize,
+    return Vec3{(static_cast<float>(col) + 0.5f) * maze.cellSize, (static_cast<float>(row) + 0.5f) * maze.cellSize,
                 0.0f};
 }
 
@@ -137,7 +137,7 @@ void scriptFighters(std::vector<Walker>& walkers, std::vector<int>& visits, Coun
     for (int i = 0; i < fighterCount(); ++i) {
         Fighter& f = gs.fighterList[i];
         Walker& w = walkers[i];
-        if (f.state != InPlay) {
+        if (f.state != FighterState::InPlay) {
             for (int key : {'i', 'j', 'l'}) setKey(f, key, false);
             continue;
         }
@@ -172,17 +172,17 @@ void scriptFighters(std::vector<Walker>& walkers, std::vector<int>& visits, Coun
 long shotsDue() {
     long due = 0;
     for (const Prey& p : gs.preyList)
-        if (preyUpdateDue(p) && p.moveAllowed != 0 && p.action == Shoot && p.actionStep == 3) ++due;
+        if (preyUpdateDue(p) && p.moveAllowed != 0 && p.action == PreyAction::Shoot && p.actionStep == 3) ++due;
     return due;
 }
 
 void countState(Counters& n) {
     bool hunting = false;
     for (const Prey& p : gs.preyList) {
-        if (p.mode == Hunt) hunting = true;
+        if (p.mode == PreyMode::Hunt) hunting = true;
         if (!finite(p.pos) || !finite(p.dir)) ++n.nonFinite;
         const int row = cellOfCoordinate(p.pos.y), col = cellOfCoordinate(p.pos.x);
-        if (!cellInMaze(row, col) || gs.mazeCells[row][col] == 1) ++n.preyInWalls;
+        if (!cellInMaze(row, col) || maze.cells[row][col] == 1) ++n.preyInWalls;
     }
     if (hunting) ++n.preyHuntingSteps;
     for (const Fighter& f : gs.fighterList)
@@ -207,27 +207,27 @@ int main(int argc, char** argv) {
     randomSeed(0);
     readMazeMap();
     const bool posesComplete = loadPreyPoseFile();
-    if (gs.mazeRows <= 0 || gs.mazeCols <= 0 || !(gs.cellSize > 0.0f) || gs.fighterStartCount <= 0) {
+    if (maze.rows <= 0 || maze.cols <= 0 || !(maze.cellSize > 0.0f) || maze.fighterStartCount <= 0) {
         std::fprintf(stderr, "maze-sim: no usable level in \"%s\" in the working directory\n", kMapFileName);
         return 1;
     }
     if (!posesComplete) std::fprintf(stderr, "maze-sim: running with an incomplete pose set\n");
     createFighters();
     resetGame();
-    for (Fighter& f : gs.fighterList) f.state = InPlay;
+    for (Fighter& f : gs.fighterList) f.state = FighterState::InPlay;
 
     Counters n;
     std::vector<Walker> walkers(gs.fighterList.size());
     for (size_t i = 0; i < walkers.size(); ++i) walkers[i].lastPos = gs.fighterList[i].pos;
     std::vector<int> visits(kMaxMazeSize * kMaxMazeSize, 0);
-    gs.clockNowMs = 0;
-    gs.clockPrevMs = 0;
+    process.clockNowMs = 0;
+    process.clockPrevMs = 0;
     std::vector<float> fighterHealth;
-    std::vector<int32_t> fighterState;
+    std::vector<FighterState> fighterState;
 
     for (long s = 0; s < opt.steps; ++s) {
-        gs.clockPrevMs = gs.clockNowMs;
-        gs.clockNowMs = (gs.clockNowMs + opt.intervalMs) % 60000;
+        process.clockPrevMs = process.clockNowMs;
+        process.clockNowMs = (process.clockNowMs + opt.intervalMs) % 60000;
         if (opt.walk) scriptFighters(walkers, visits, n);
 
         fighterHealth.clear();
@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
             const Fighter& f = gs.fighterList[i];
             const float lost = fighterHealth[i] - f.health;
             if (lost > 1.0f) n.fighterHits += std::lround(lost / kFighterHitDamage);
-            if (fighterState[i] == InPlay && f.state == Dead) ++n.fighterDeaths;
+            if (fighterState[i] == FighterState::InPlay && f.state == FighterState::Dead) ++n.fighterDeaths;
         }
         n.preyKills += preyBefore - preyCount();
         ++n.steps;
