@@ -15,7 +15,7 @@
 
 #include "base/log.h"
 #include "prey/prey.h"
-#include "world/file_read.h"
+#include "base/file_read.h"
 
 PreyPoseSet preyPoses;
 

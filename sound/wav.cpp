@@ -10,7 +10,7 @@
 #include "base/bytes.h"
 #include "base/log.h"
 #include "sound/sound.h"
-#include "world/file_read.h"
+#include "base/file_read.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 // meaning. Reading is sticky: once a token is missing or malformed, every
 // later target stays 0, as a failed formatted stream read would leave it.
 #include "base/log.h"
-#include "world/file_read.h"
+#include "base/file_read.h"
 #include "world/world.h"
 
 #include <cctype>

@@ -312,7 +312,6 @@ struct OptionFlags {
     int32_t detailLevel = 4;              // 0 most detailed .. 8 least
 };
 
-// The one world record of this process.
 // The records of this process.
 extern GameState gs;
 extern ProcessState process;

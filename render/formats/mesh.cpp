@@ -26,7 +26,7 @@
 #include "base/bytes.h"
 #include "base/log.h"
 #include "render/render.h"
-#include "world/file_read.h"
+#include "base/file_read.h"
 
 namespace {
 

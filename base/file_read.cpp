@@ -1,5 +1,5 @@
 // file_read.cpp -- bounded reading of data files.
-#include "world/file_read.h"
+#include "base/file_read.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
