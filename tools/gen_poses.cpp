@@ -34,7 +34,7 @@
 //            forward, then the other way round. Pose 4 is stance B (right
 //            foot forward), pose 8 equals stance A.
 //   8..12    right turn: legs step from stance A to stance B in place while
-//            the root turns by 12, 30, 48, 60 degrees about -z.
+//            the root turns by 9, 22.5, 36, 45 degrees about -z.
 //   13..17   left turn: the same legs, the root turning about +z.
 //
 // Root motion: the walk moves the root 0.3 world units along -y per step (a
@@ -61,7 +61,7 @@ constexpr double kMetatarsus = 0.6;
 constexpr double kSole = 0.25;
 constexpr double kFootReach = 1.2;     // foot ahead of / behind the hip at the stances (model units)
 constexpr double kFootLift = 0.5;      // highest lift of a swinging foot
-constexpr double kTurnAngles[5] = {0.0, 12.0, 30.0, 48.0, 60.0};
+constexpr double kTurnAngles[5] = {0.0, 9.0, 22.5, 36.0, 45.0};
 constexpr double kTurnShuffle = 0.1;   // world units forward per turn step
 
 struct Joint {

@@ -357,11 +357,13 @@ TEST_F(PreyDecisions, ARoamingPreyBlockedByAWallTurnsAwayFromIt) {
 }
 
 // Catches turns played from the wrong table, or B turns that do not undo
-// theirs (and so turn the other way): a prey told to face a heading turns
-// to it the shorter way round, 60 degrees a turn, and stops turning there.
+// theirs (and so turn the other way), or a turn too wide to end within the
+// tolerance of a corridor's heading (the prey then swings to and fro on the
+// spot for ever): a prey told to face a heading turns to it the shorter way
+// round and stops turning there.
 TEST_F(PreyDecisions, APreyTurnsToAWantedHeadingTheShorterWayRound) {
     openMaze(10, 10);
-    for (const float wanted : {120.0f, 180.0f, 240.0f}) {
+    for (const float wanted : {90.0f, 135.0f, 180.0f, 270.0f}) {
         SCOPED_TRACE("wanted " + std::to_string(wanted));
         Prey& p = standingPrey(centreOf(5, 5), PreyMode::Roam);
         p.turning = 1;

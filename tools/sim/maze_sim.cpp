@@ -49,7 +49,25 @@ struct Counters {
     long fighterShots = 0;
     long preyInWalls = 0;
     long nonFinite = 0;
+    // Prey that stayed within one cell of where they stood kPreyStillWindow
+    // steps before (the last window in which no prey was destroyed, since
+    // removal reorders the list): a prey turning to and fro on the spot.
+    long preyStill = 0;
+    std::vector<Vec3> windowStart;
 };
+
+constexpr long kPreyStillWindow = 5000;
+
+void countStillPrey(Counters& n) {
+    if (n.steps % kPreyStillWindow != 0) return;
+    if (n.windowStart.size() == gs.preyList.size() && !n.windowStart.empty()) {
+        n.preyStill = 0;
+        for (size_t i = 0; i < gs.preyList.size(); ++i)
+            if (groundDistance(gs.preyList[i].pos, n.windowStart[i]) < maze.cellSize) ++n.preyStill;
+    }
+    n.windowStart.clear();
+    for (const Prey& p : gs.preyList) n.windowStart.push_back(p.pos);
+}
 
 // Per fighter: the cell it walks to and how long it has made no progress.
 struct Walker {
@@ -253,12 +271,13 @@ int main(int argc, char** argv) {
         n.preyKills += preyBefore - preyCount();
         ++n.steps;
         countState(n);
+        countStillPrey(n);
     }
 
     std::printf(
         "steps=%ld prey_hunting_steps=%ld prey_shots=%ld fighter_hits=%ld fighter_deaths=%ld "
-        "prey_kills=%ld prey_left=%d fighter_shots=%ld prey_in_walls=%ld nan=%ld\n",
+        "prey_kills=%ld prey_left=%d fighter_shots=%ld prey_in_walls=%ld nan=%ld prey_still=%ld\n",
         n.steps, n.preyHuntingSteps, n.preyShots, n.fighterHits, n.fighterDeaths, n.preyKills,
-        preyCount(), n.fighterShots, n.preyInWalls, n.nonFinite);
+        preyCount(), n.fighterShots, n.preyInWalls, n.nonFinite, n.preyStill);
     return 0;
 }
