@@ -683,9 +683,17 @@ void clearStopRequestForTest();
 // The running program's own path (from /proc/self/exe); empty when unknown.
 std::string programPath();
 
+// The folders after the working directory where the data may stand, in the
+// order they are tried: "data" beside the program at exePath (the build),
+// "../share/maze" beside it (an installation under a prefix), then "maze"
+// in each absolute folder of xdgDataDirs (colon-separated; null or empty
+// means /usr/local/share:/usr/share).
+std::vector<std::string> dataFolderCandidates(const std::string& exePath, const char* xdgDataDirs);
+
 // Makes a folder that holds kMapFileName the working directory, before
-// anything is read: the current one when it has the level; else the folder
-// "data" beside the program at exePath, writing "Data folder: <path>" on
-// standard output. When neither has it, writes one line on the error stream
-// (where it looked, how to start `program`) and returns false.
+// anything is read: the current one when it has the level (silently); else
+// the first of dataFolderCandidates(exePath, $XDG_DATA_DIRS) that has it,
+// writing "Data folder: <path>" on standard output. When none has it,
+// writes one line on the error stream (every place it looked, how to start
+// `program`) and returns false.
 bool enterDataFolder(const std::string& exePath, const char* program);
