@@ -31,6 +31,8 @@ void onKeyUp(unsigned char key, int, int) {
 }
 
 void onSpecialKey(int key, int, int) {
+    // The window's own switch: never a game key, never sent.
+    if (key == GLUT_KEY_F11) return toggleFullscreen();
     endProcessIf(dispatchKey(key, false, true));
     glutPostRedisplay();
 }

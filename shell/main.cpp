@@ -78,12 +78,16 @@ int main(int argc, char** argv) {
     checkLeaksBeforeToolkitExit();
     glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
     placeWindow();
-    glutInitWindowSize(kWindowWidth, kWindowHeight);
+    // The size the player last left the window at, else the game's own.
+    const Settings saved = loadSavedSettings();
+    glutInitWindowSize(saved.windowWidth > 0 ? saved.windowWidth : kWindowWidth,
+                       saved.windowHeight > 0 ? saved.windowHeight : kWindowHeight);
     glutCreateWindow("maze");
 
     // 3. The world, the callbacks, the game.
     const GameEnd startFailed = initialiseWorld();
     if (startFailed != GameEnd::Playing) return endOfGame(startFailed);
+    applySavedSettings(saved, saved.fullscreen || cli::flag(args, "fullscreen"));
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
     glutKeyboardFunc(onKeyDown);

@@ -8,6 +8,7 @@
 inline constexpr cli::Option kMazeOptions[] = {
     {.name = "host", .kind = cli::Kind::Text, .valueName = "HOST", .forms = cli::kPositional,
      .help = "join the server on HOST (name or dotted address); without it this game is the server"},
+    {.name = "fullscreen", .help = "start in fullscreen (F11 switches back and forth)"},
 };
 
 inline constexpr cli::Command kMazeCommand{

@@ -28,7 +28,10 @@ GameEnd checkLocalFighter() {
 }
 
 void endProcessIf(GameEnd why) {
-    if (why != GameEnd::Playing) std::exit(endOfGame(why));
+    if (why == GameEnd::Playing) return;
+    // A choice made in the last second is kept too.
+    keepSettingsCurrent(true);
+    std::exit(endOfGame(why));
 }
 
 GameEnd initialiseWorld() {
@@ -123,6 +126,7 @@ void idle() {
         expireMessageLine();
     } while (passOverdue());
     endProcessIf(checkLocalFighter());
+    keepSettingsCurrent();
     glutPostRedisplay();
 }
 

@@ -76,3 +76,24 @@ void chooseMainMenu(int value);
 // GL-free. Detail value 1..9 sets detailLevel to value - 1; any other value
 // writes "error: invalid lod select mode." and changes nothing.
 void chooseDetailMenu(int value);
+
+// ---------------------------------------------------------------------------
+// The player's saved settings and fullscreen
+// ---------------------------------------------------------------------------
+
+// Before the window exists: reads the settings file (settingsPath()) and
+// returns what it holds (the defaults when there is none, or it is damaged:
+// one line then). From here on keepSettingsCurrent writes changes back.
+Settings loadSavedSettings();
+// After initialiseWorld: the saved sound and level of detail become the
+// options, and the window goes fullscreen when `fullscreen` is set.
+void applySavedSettings(const Settings& saved, bool fullscreen);
+// Every idle pass: when a kept setting (sound, detail, window size,
+// fullscreen) changed, writes the file again, at most once a second (a
+// window being dragged to a new size is written once it rests), or at once
+// with atOnce (the game is ending); a failed write says why once and the
+// game goes on. Does nothing unless loadSavedSettings ran.
+void keepSettingsCurrent(bool atOnce = false);
+// F11: the window to fullscreen and back; the view and the cockpit follow
+// the new size (reshape).
+void toggleFullscreen();

@@ -94,10 +94,14 @@ std::string mazePage() {
          ".TP\n\\fBSpace\\fR\nFire the cannon.\n"
          ".TP\n\\fBT\\fR, \\fBL\\fR\nTextures, map lighting on or off.\n"
          ".TP\n\\fBp\\fR\nPrint the fighter's position.\n"
+         ".TP\n\\fBF11\\fR\nFullscreen and back.\n"
          ".TP\n\\fBq\\fR, \\fBQ\\fR\nQuit.\n"
          ".PP\nThe right mouse button opens the menu: \\(lqStart game\\(rq, \\(lqPause game\\(rq, the map,\n"
          "textures, lighting and sound on or off, the level of detail, and \\(lqQuit\\(rq.\n";
     s += kFiles;
+    s += ".PP\nThe player's choices (sound, level of detail, window size, fullscreen) are kept in\n"
+         "\\fI$XDG_CONFIG_HOME/maze/settings\\fR (by default \\fI~/.config/maze/settings\\fR), a short\n"
+         "text file of \\fIname\\fR = \\fIvalue\\fR lines the game rewrites whenever one changes.\n";
     s += kNetwork;
     s += ".SH EXIT STATUS\n"
          ".TP\n0\nThe player quit (q, the menu, Ctrl\\-C or SIGTERM); the game printed \\(lqGood\\-Bye\\(rq.\n"

@@ -697,3 +697,50 @@ std::vector<std::string> dataFolderCandidates(const std::string& exePath, const 
 // writes one line on the error stream (every place it looked, how to start
 // `program`) and returns false.
 bool enterDataFolder(const std::string& exePath, const char* program);
+
+// ---------------------------------------------------------------------------
+// Saved settings
+// ---------------------------------------------------------------------------
+
+// The player's choices kept from one start to the next, in the text file
+// settingsPath(): a first line "# maze settings..." and then `name = value`
+// lines: sound = on|off, detail = 1..9 (the menu's levels), window =
+// WIDTHxHEIGHT (pixels), fullscreen = yes|no, name = the player's name.
+// Textures and map lighting are not kept: every game starts with them as
+// the game always has.
+constexpr int kMinSavedWindow = 100;           // pixels, each side
+constexpr int kMaxSavedWindow = 16384;
+constexpr size_t kMaxSavedNameLength = 32;     // bytes
+constexpr size_t kMaxSettingsFileSize = 4096;  // a larger file is not ours
+
+struct Settings {
+    bool soundOn = false;
+    int32_t detailLevel = 4;          // 0 most detailed .. 8 least (options.detailLevel)
+    int32_t windowWidth = 0;          // pixels; 0: the game's own size
+    int32_t windowHeight = 0;
+    bool fullscreen = false;
+    std::string playerName;           // empty: none chosen
+};
+
+// $XDG_CONFIG_HOME/maze/settings, else $HOME/.config/maze/settings (only
+// absolute folders count); empty when neither is set.
+std::string settingsPath();
+
+// Reads settings text whole into `out`; returns "" on success, else the
+// first fault ("line 3: detail must be ...", "not a maze settings file")
+// and leaves `out` alone. Names this version does not know are passed over.
+std::string parseSettings(const std::string& text, Settings& out);
+
+// The file's text for `s`, which parseSettings reads back to `s`.
+std::string formatSettings(const Settings& s);
+
+// At start: `out` becomes the file's settings (true), or the defaults
+// (false): silently when there is no file yet, with one warning line
+// naming the file and the fault when it is unreadable, too large, damaged
+// or another program's.
+bool readSettings(const std::string& path, Settings& out);
+
+// Writes `s` to `path` atomically (a new file, synced, renamed over the
+// old), making its folders first. On failure the old file is as it was, no
+// partial file is left, and `error` says why.
+bool writeSettings(const std::string& path, const Settings& s, std::string& error);

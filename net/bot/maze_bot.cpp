@@ -307,7 +307,9 @@ int main(int argc, char** argv) {
     Clock::time_point reportAt = bot.start;
     uint64_t reportBodies = 0;
     uint32_t reportSeq = 0;
-    while (secondsSince(bot.start) < seconds) {
+    // Ctrl-C or SIGTERM ends the play early; the figures still come.
+    installStopSignals();
+    while (secondsSince(bot.start) < seconds && !stopRequested()) {
         // The first interval starts with the first body that has a number.
         if (reportSeq == 0 && bot.seq != 0) {
             reportSeq = bot.seq;
