@@ -41,6 +41,9 @@ struct ViewState {
     // the lights used this frame.
     std::vector<float> lightDistance;
     std::vector<uint8_t> lightChosen;
+    // An explosion's flash lights this frame (GL light 1, from setupLights
+    // until the end of drawScene).
+    bool flashOn = false;
 };
 extern ViewState view;
 
@@ -453,16 +456,21 @@ void makeBoxTriangles(float sx, float sy, float sz, BoxTriangles& out);
 int chooseSceneLights(const GameState& world, int chosen[kMaxSceneLights]);
 
 // Lighting state of the frame: the default directional light while
-// lightingOn is false, else the chosen map lights in GL lights 0..7.
+// lightingOn is false, else the chosen map lights in GL lights 0..7; then,
+// while an explosion flashes, the flash of the one nearest the eye on GL
+// light 1 (its glow tinted warm, fading with distance; view.flashOn), which
+// drawScene hands back with GL's default colour and reach at its end.
 void setupLights(const GameState& world);
 
 // A small white cross 0.2 units ahead of the local fighter, unlit.
 void drawCrosshair(const GameState& world);
 
 // Draws the 3-D scene of one frame, with the camera already on the
-// modelview matrix: lights, maze, objects, crosshair, explosions. Reads the
-// world only; advances the flame and the explosions' animation (which notes
-// for the next idle pass that a frame advanced them).
+// modelview matrix: lights, maze, objects, crosshair, explosions. The
+// objects and the explosions are drawn with a dim fill light from the
+// viewer (GL light 7) added, and every light state as before after them.
+// Reads the world only; advances the flame and the explosions' animation
+// (which notes for the next idle pass that a frame advanced them).
 void drawScene(const GameState& world);
 
 // ---------------------------------------------------------------------------
