@@ -467,8 +467,9 @@ void drawCrosshair(const GameState& world);
 
 // Draws the 3-D scene of one frame, with the camera already on the
 // modelview matrix: lights, maze, objects, crosshair, explosions. The
-// objects and the explosions are drawn with a dim fill light from the
-// viewer (GL light 7) added, and every light state as before after them.
+// objects and the explosions are drawn with two dim fill lights from above
+// the viewer (GL lights 6 and 7) added, and every light state as before
+// after them.
 // Reads the world only; advances the flame and the explosions' animation
 // (which notes for the next idle pass that a frame advanced them).
 void drawScene(const GameState& world);

@@ -20,19 +20,21 @@ namespace {
 
 // GL's defaults give a colour to light 0 only: the map lights in slots 1..7
 // shine with none. The explosions' flash takes slot 1 for its frames (a map
-// light there shows nothing anyway), and the models' fill light slot 7 while
-// they are drawn; both are handed back as GL's defaults left them.
+// light there shows nothing anyway), and the models' fill lights slots 6 and
+// 7 while they are drawn; all are handed back as GL's defaults left them.
 constexpr GLenum kFlashLight = GL_LIGHT1;
-constexpr GLenum kFillLight = GL_LIGHT7;
+constexpr GLenum kFillLights[2] = {GL_LIGHT6, GL_LIGHT7};
 // The flash's colour: the explosion's own glow (white, then red) warmed.
 constexpr float kFlashTint[3] = {1.0f, 0.8f, 0.5f};
 // 1 / (1 + k d^2): about half the flash one cell (8 units) away, a sixth at two.
 constexpr float kFlashQuadraticAttenuation = 0.02f;
-// The models' fill: a dim white light from just above the viewer's eye, so
-// that a model the scene's lights leave unlit still shows its shape, never a
-// flat black silhouette (several materials reflect no ambient light at all).
-constexpr float kFillLevel = 0.35f;
-constexpr GLfloat kFillDirection[4] = {0.0f, 0.45f, 0.89f, 0.0f};  // eye coordinates, towards the viewer
+// The models' fill: two dim white lights from above the viewer, one to each
+// side, so that a model the scene's lights leave unlit still shows its shape
+// and its sides, never a flat black silhouette (the fighters' materials
+// reflect no ambient light at all). A face towards the viewer gets about 0.3.
+constexpr float kFillLevel = 0.25f;
+// Eye coordinates, towards the light: up, to one side and towards the viewer.
+constexpr GLfloat kFillDirections[2][4] = {{-0.6f, 0.45f, 0.66f, 0.0f}, {0.6f, 0.45f, 0.66f, 0.0f}};
 constexpr GLfloat kNoColour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
 
 // Whether the flash light was enabled before this frame's flash.
@@ -93,14 +95,19 @@ void beginModelFill() {
     glPushAttrib(GL_LIGHTING_BIT);
     glPushMatrix();
     glLoadIdentity();
-    glLightfv(kFillLight, GL_POSITION, kFillDirection);
+    for (int i = 0; i < 2; ++i) glLightfv(kFillLights[i], GL_POSITION, kFillDirections[i]);
     glPopMatrix();
     const GLfloat fill[4] = {kFillLevel, kFillLevel, kFillLevel, 1.0f};
-    glLightfv(kFillLight, GL_AMBIENT, kNoColour);
-    glLightfv(kFillLight, GL_DIFFUSE, fill);
-    glLightfv(kFillLight, GL_SPECULAR, kNoColour);
-    glLightf(kFillLight, GL_SPOT_CUTOFF, 180.0f);
-    glEnable(kFillLight);
+    for (const GLenum light : kFillLights) {
+        glLightfv(light, GL_AMBIENT, kNoColour);
+        glLightfv(light, GL_DIFFUSE, fill);
+        glLightfv(light, GL_SPECULAR, kNoColour);
+        glLightf(light, GL_SPOT_CUTOFF, 180.0f);
+        glLightf(light, GL_CONSTANT_ATTENUATION, 1.0f);
+        glLightf(light, GL_LINEAR_ATTENUATION, 0.0f);
+        glLightf(light, GL_QUADRATIC_ATTENUATION, 0.0f);
+        glEnable(light);
+    }
 }
 
 void endModelFill() { glPopAttrib(); }
