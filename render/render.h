@@ -527,15 +527,42 @@ void drawMaze(const GameState& world);
 void drawHud(const GameState& world);
 
 // Start-up, once the window's context is current and before the first
-// frame: captures the glyphs of the HUD's fonts (Helvetica 18 and 10) into
-// one texture, drawing over the back buffer. False when they could not be
-// read back; drawBitmapText then draws with the toolkit's calls.
+// frame: captures the glyphs of the HUD's fonts (Helvetica 10, 12 and 18,
+// Times 24) into one texture, drawing over the back buffer. False when they
+// could not be read back; drawBitmapText then draws with the toolkit's calls.
 bool buildHudText();
+
+// The largest whole-pixel zoom of a glyph.
+constexpr int kMaxTextZoom = 4;
 
 // Sets the raster position to (x, y) and draws `text` from it: the same
 // pixels, colour and depth as glutBitmapCharacter for each character, in
 // one batch for the fonts buildHudText captured. The viewport is the window.
-void drawBitmapText(float x, float y, void* font, const char* text);
+// With `zoom` > 1 (up to kMaxTextZoom) every pixel of a captured glyph is a
+// zoom x zoom block and the text advances zoom times as far; the toolkit's
+// own drawing (fonts not captured) ignores it.
+void drawBitmapText(float x, float y, void* font, const char* text, int zoom = 1);
+
+// A size of the HUD's text: a toolkit font, its zoom and its height in pixels.
+struct HudFont {
+    void* font;
+    int zoom;
+    int pixels;
+};
+
+// The text size for text of `basePixels` (18 the labels, 10 the message
+// line) in a 640 x 480 window, in a window `scale` times as large: steps of
+// 10, 12, 18 and 24 pixels, then zoomed fonts of 36, 48, 54 and 72, the
+// largest not more than a tenth above basePixels * scale, and never below
+// basePixels.
+HudFont hudFont(int basePixels, float scale);
+
+// drawBitmapText in a HudFont.
+void drawHudText(float x, float y, HudFont f, const char* text);
+
+// The HUD's scale: 1 in a 640 x 480 window, growing with the height, but no
+// more than the width allows (the panel is a fifth of it), and not below 1/2.
+float hudScale(float width, float height);
 
 // The cockpit frame of a w x h window: a grey frame with a teal band along
 // its inner edge, rounded inner corners, the right fifth a solid panel.
