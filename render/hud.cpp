@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "render/help.h"
 #include "render/render.h"
 
 namespace {
@@ -316,6 +317,65 @@ void drawLargeMap(const GameState& world, float w, float h) {
     glEnable(GL_DEPTH_TEST);
 }
 
+void drawHelpPanel(float w, float h) {
+    const Opening o = viewOpening(w, h);
+    const float s = hudScale(w, h);
+    const HudFont font = hudFont(12, s);
+    const float line = 1.4f * static_cast<float>(font.pixels);
+    const float margin = 12.0f * s;
+    // The keys' column as wide as the widest keys, in the font's pixels.
+    float keysWidth = 0.0f;
+    for (const KeyHelp& k : kKeyHelp) {
+        float width = 0.0f;
+        for (const char* c = k.keys; *c; ++c)
+            width += static_cast<float>(glutBitmapWidth(font.font, static_cast<unsigned char>(*c)) * font.zoom);
+        keysWidth = std::max(keysWidth, width);
+    }
+    const int keyRows = static_cast<int>(sizeof kKeyHelp / sizeof kKeyHelp[0]);
+    const int menuRows = static_cast<int>(sizeof kMainMenuLabels / sizeof kMainMenuLabels[0]);
+    // Title, keys, a gap, the menu's title and entries, the closing line.
+    const float height = (static_cast<float>(keyRows + menuRows) + 5.0f) * line + 2.0f * margin;
+    const float x0 = o.x0 + 0.04f * (o.x1 - o.x0), x1 = o.x1 - 0.04f * (o.x1 - o.x0);
+    const float y1 = o.y1 - 0.04f * (o.y1 - o.y0), y0 = std::max(o.y0, y1 - height);
+
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.05f, 0.85f);
+    glBegin(GL_QUADS);
+    quad(x0, y0, x1, y1);
+    glEnd();
+    glDisable(GL_BLEND);
+
+    float y = y1 - margin - static_cast<float>(font.pixels);
+    const float left = x0 + margin, right = left + keysWidth + margin;
+    glColor3f(1.0f, 1.0f, 0.0f);
+    drawHudText(left, y, font, "Keys");
+    y -= line;
+    for (const KeyHelp& k : kKeyHelp) {
+        glColor3f(0.6f, 0.9f, 1.0f);
+        drawHudText(left, y, font, k.keys);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        drawHudText(right, y, font, k.action);
+        y -= line;
+    }
+    y -= line;
+    glColor3f(1.0f, 1.0f, 0.0f);
+    drawHudText(left, y, font, "Right mouse button: the menu");
+    y -= line;
+    for (const char* label : kMainMenuLabels) {
+        glColor3f(1.0f, 1.0f, 1.0f);
+        drawHudText(right, y, font, label);
+        y -= line;
+    }
+    y -= line;
+    glColor3f(0.6f, 0.9f, 1.0f);
+    drawHudText(left, y, font, "F1 again closes this panel");
+    glEnable(GL_DEPTH_TEST);
+}
+
 void drawHud(const GameState& world) {
     // A window shrunk to nothing still has one pixel: no empty projection.
     const float w = static_cast<float>(std::max(1, view.windowWidth));
@@ -385,6 +445,9 @@ void drawHud(const GameState& world) {
     // A paused world says so whenever no other message is up.
     const char* message = hud.messageLine;
     if (message[0] == '\0' && world.gamePaused) message = kPausedMessage;
+    // The message line stays readable over the help panel.
+    if (view.helpShown) drawHelpPanel(w, h);
+    glColor3f(1.0f, 1.0f, 0.0f);
     drawHudText(0.05f * w, 0.2f * h, hudFont(10, s), message);
     glEnable(GL_LIGHTING);
 }

@@ -28,6 +28,7 @@
 // and lightChosen.
 struct ViewState {
     float fieldOfView = 90.0f;         // vertical, degrees
+    bool helpShown = false;            // F1: the keys and menu entries over the view
     int windowWidth = 640;             // pixels, as the last reshape said
     int windowHeight = 480;
     float viewConeCos = 0.70710677f;   // cos of half the horizontal view angle
@@ -525,6 +526,11 @@ void drawMaze(const GameState& world);
 // message (while paused and no message is up: "Game paused"); with showMap
 // also the large map. Leaves the projection orthographic and lighting enabled.
 void drawHud(const GameState& world);
+
+// The keys and the menu's entries (render/help.h) on a dark panel over the
+// view's opening, in text that grows with the window; drawHud draws it last
+// while view.helpShown.
+void drawHelpPanel(float width, float height);
 
 // Start-up, once the window's context is current and before the first
 // frame: captures the glyphs of the HUD's fonts (Helvetica 10, 12 and 18,
