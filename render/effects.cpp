@@ -45,18 +45,14 @@ void drawExplosion(const Explosion& e, bool frozen) {
     glPushMatrix();
     float emission[3];
     if (explosionFlash(e, emission)) {
-        // A light at the centre while the explosion is young. These light
-        // changes stay in force after it (the scene resets only positions
-        // and cut-offs of the map lights it uses).
+        // The debris glow while the explosion is young. Its light is the
+        // scene's (setupLights): set there, before the maze, it lights the
+        // surroundings too, and it takes nothing from the map's lights after
+        // the frame (a light here once dimmed light 0 for the rest of the game).
         glEnable(GL_LIGHTING);
         glEnable(GL_NORMALIZE);
         glDepthFunc(GL_LESS);
         glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-        glEnable(GL_LIGHT1);
-        const GLfloat position[4] = {e.centre.x, e.centre.y, e.centre.z, 1.0f};
-        glLightfv(GL_LIGHT1, GL_POSITION, position);
-        glLightf(GL_LIGHT0, GL_QUADRATIC_ATTENUATION, 0.5f);
-        glLightf(GL_LIGHT1, GL_SPOT_CUTOFF, 180.0f);
         const GLfloat glow[4] = {emission[0], emission[1], emission[2], 1.0f};
         glMaterialfv(GL_FRONT, GL_EMISSION, glow);
     }

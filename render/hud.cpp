@@ -13,12 +13,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "render/help.h"
 #include "render/render.h"
 
 namespace {
 
 constexpr float kPi = 3.14159265358979f;
-constexpr float kGaugeRadius = 40.0f;       // pixels
+constexpr float kGaugeRadius = 40.0f;       // pixels at 640 x 480
 constexpr float kMapReach = 60.0f;          // world units shown each side of the player
 constexpr float kFrameAngleStep = 0.15707964f;  // radians per corner-fan step
 constexpr int kFrameSteps = 10;             // 10 steps: a quarter circle
@@ -137,6 +138,11 @@ Opening viewOpening(float w, float h) {
 }
 
 }  // namespace
+
+float hudScale(float width, float height) {
+    const float s = std::min(height / 480.0f, width / 640.0f);
+    return std::isfinite(s) ? std::max(0.5f, s) : 1.0f;
+}
 
 void drawFrame(float cx, float cy, float t, float f, float r, float step, int n) {
     framePass(cx, cy, t, f, r, step, n, 0.0f);
@@ -311,6 +317,65 @@ void drawLargeMap(const GameState& world, float w, float h) {
     glEnable(GL_DEPTH_TEST);
 }
 
+void drawHelpPanel(float w, float h) {
+    const Opening o = viewOpening(w, h);
+    const float s = hudScale(w, h);
+    const HudFont font = hudFont(12, s);
+    const float line = 1.4f * static_cast<float>(font.pixels);
+    const float margin = 12.0f * s;
+    // The keys' column as wide as the widest keys, in the font's pixels.
+    float keysWidth = 0.0f;
+    for (const KeyHelp& k : kKeyHelp) {
+        float width = 0.0f;
+        for (const char* c = k.keys; *c; ++c)
+            width += static_cast<float>(glutBitmapWidth(font.font, static_cast<unsigned char>(*c)) * font.zoom);
+        keysWidth = std::max(keysWidth, width);
+    }
+    const int keyRows = static_cast<int>(sizeof kKeyHelp / sizeof kKeyHelp[0]);
+    const int menuRows = static_cast<int>(sizeof kMainMenuLabels / sizeof kMainMenuLabels[0]);
+    // Title, keys, a gap, the menu's title and entries, the closing line.
+    const float height = (static_cast<float>(keyRows + menuRows) + 5.0f) * line + 2.0f * margin;
+    const float x0 = o.x0 + 0.04f * (o.x1 - o.x0), x1 = o.x1 - 0.04f * (o.x1 - o.x0);
+    const float y1 = o.y1 - 0.04f * (o.y1 - o.y0), y0 = std::max(o.y0, y1 - height);
+
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.05f, 0.85f);
+    glBegin(GL_QUADS);
+    quad(x0, y0, x1, y1);
+    glEnd();
+    glDisable(GL_BLEND);
+
+    float y = y1 - margin - static_cast<float>(font.pixels);
+    const float left = x0 + margin, right = left + keysWidth + margin;
+    glColor3f(1.0f, 1.0f, 0.0f);
+    drawHudText(left, y, font, "Keys");
+    y -= line;
+    for (const KeyHelp& k : kKeyHelp) {
+        glColor3f(0.6f, 0.9f, 1.0f);
+        drawHudText(left, y, font, k.keys);
+        glColor3f(1.0f, 1.0f, 1.0f);
+        drawHudText(right, y, font, k.action);
+        y -= line;
+    }
+    y -= line;
+    glColor3f(1.0f, 1.0f, 0.0f);
+    drawHudText(left, y, font, "Right mouse button: the menu");
+    y -= line;
+    for (const char* label : kMainMenuLabels) {
+        glColor3f(1.0f, 1.0f, 1.0f);
+        drawHudText(right, y, font, label);
+        y -= line;
+    }
+    y -= line;
+    glColor3f(0.6f, 0.9f, 1.0f);
+    drawHudText(left, y, font, "F1 again closes this panel");
+    glEnable(GL_DEPTH_TEST);
+}
+
 void drawHud(const GameState& world) {
     // A window shrunk to nothing still has one pixel: no empty projection.
     const float w = static_cast<float>(std::max(1, view.windowWidth));
@@ -335,36 +400,54 @@ void drawHud(const GameState& world) {
 
     glClear(GL_DEPTH_BUFFER_BIT);
 
+    // The gauge, the map and the text grow with the window; their places
+    // stay fractions of it.
+    const float s = hudScale(w, h);
+    const HudFont labelFont = hudFont(18, s);
     glPushMatrix();
     glDisable(GL_LIGHTING);
     glColor3f(1.0f, 0.0f, 0.0f);
     char text[64];
     std::snprintf(text, sizeof text, "Health: ");
-    drawBitmapText(0.81f * w, 0.6f * h, GLUT_BITMAP_HELVETICA_18, text);
+    drawHudText(0.81f * w, 0.6f * h, labelFont, text);
     glTranslatef(0.9f * w, 0.45f * h, 0.0f);
-    drawHealthGauge(kGaugeRadius, hud.health / 100.0f, true, process.clockNowMs);
+    // The needle a pixel wide per 480 pixels of height.
+    glLineWidth(std::max(1.0f, std::floor(s)));
+    drawHealthGauge(kGaugeRadius * s, hud.health / 100.0f, true, process.clockNowMs);
+    glLineWidth(1.0f);
     glPopMatrix();
 
     const int me = process.localFighterIndex;
     if (me >= 0 && me < static_cast<int>(world.fighterList.size())) {
+        // The map's box: the reach each side of the player, in pixels. The
+        // cells and markers near its edges are cut at it.
+        const float mx = 0.9f * w, my = 0.85f * h, half = kMapReach * s;
+        glScissor(static_cast<int>(std::lround(mx - half)), static_cast<int>(std::lround(my - half)),
+                  static_cast<int>(std::lround(2.0f * half)), static_cast<int>(std::lround(2.0f * half)));
+        glEnable(GL_SCISSOR_TEST);
         glPushMatrix();
-        glTranslatef(0.9f * w, 0.85f * h, 0.0f);
+        glTranslatef(mx, my, 0.0f);
+        glScalef(s, s, 1.0f);
         drawOverviewMap(world, world.fighterList[static_cast<size_t>(me)]);
         glPopMatrix();
+        glDisable(GL_SCISSOR_TEST);
     }
 
     std::snprintf(text, sizeof text, "score:%d ", hud.score);
     glColor3f(1.0f, 0.0f, 0.0f);
-    drawBitmapText(0.81f * w, 0.3f * h, GLUT_BITMAP_HELVETICA_18, text);
+    drawHudText(0.81f * w, 0.3f * h, labelFont, text);
     std::snprintf(text, sizeof text, "bullets:%d ", hud.bullets);
     glColor3f(1.0f, 0.0f, 0.0f);
-    drawBitmapText(0.81f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_18, text);
+    drawHudText(0.81f * w, 0.2f * h, labelFont, text);
 
     glDisable(GL_LIGHTING);
     glColor3f(1.0f, 1.0f, 0.0f);
     // A paused world says so whenever no other message is up.
     const char* message = hud.messageLine;
     if (message[0] == '\0' && world.gamePaused) message = kPausedMessage;
-    drawBitmapText(0.05f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_10, message);
+    // The message line stays readable over the help panel.
+    if (view.helpShown) drawHelpPanel(w, h);
+    glColor3f(1.0f, 1.0f, 0.0f);
+    drawHudText(0.05f * w, 0.2f * h, hudFont(10, s), message);
     glEnable(GL_LIGHTING);
 }

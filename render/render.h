@@ -28,6 +28,7 @@
 // and lightChosen.
 struct ViewState {
     float fieldOfView = 90.0f;         // vertical, degrees
+    bool helpShown = false;            // F1: the keys and menu entries over the view
     int windowWidth = 640;             // pixels, as the last reshape said
     int windowHeight = 480;
     float viewConeCos = 0.70710677f;   // cos of half the horizontal view angle
@@ -41,6 +42,9 @@ struct ViewState {
     // the lights used this frame.
     std::vector<float> lightDistance;
     std::vector<uint8_t> lightChosen;
+    // An explosion's flash lights this frame (GL light 1, from setupLights
+    // until the end of drawScene).
+    bool flashOn = false;
 };
 extern ViewState view;
 
@@ -453,16 +457,22 @@ void makeBoxTriangles(float sx, float sy, float sz, BoxTriangles& out);
 int chooseSceneLights(const GameState& world, int chosen[kMaxSceneLights]);
 
 // Lighting state of the frame: the default directional light while
-// lightingOn is false, else the chosen map lights in GL lights 0..7.
+// lightingOn is false, else the chosen map lights in GL lights 0..7; then,
+// while an explosion flashes, the flash of the one nearest the eye on GL
+// light 1 (its glow tinted warm, fading with distance; view.flashOn), which
+// drawScene hands back with GL's default colour and reach at its end.
 void setupLights(const GameState& world);
 
 // A small white cross 0.2 units ahead of the local fighter, unlit.
 void drawCrosshair(const GameState& world);
 
 // Draws the 3-D scene of one frame, with the camera already on the
-// modelview matrix: lights, maze, objects, crosshair, explosions. Reads the
-// world only; advances the flame and the explosions' animation (which notes
-// for the next idle pass that a frame advanced them).
+// modelview matrix: lights, maze, objects, crosshair, explosions. The
+// objects and the explosions are drawn with two dim fill lights from above
+// the viewer (GL lights 6 and 7) added, and every light state as before
+// after them.
+// Reads the world only; advances the flame and the explosions' animation
+// (which notes for the next idle pass that a frame advanced them).
 void drawScene(const GameState& world);
 
 // ---------------------------------------------------------------------------
@@ -517,16 +527,48 @@ void drawMaze(const GameState& world);
 // also the large map. Leaves the projection orthographic and lighting enabled.
 void drawHud(const GameState& world);
 
+// The keys and the menu's entries (render/help.h) on a dark panel over the
+// view's opening, in text that grows with the window; drawHud draws it last
+// while view.helpShown.
+void drawHelpPanel(float width, float height);
+
 // Start-up, once the window's context is current and before the first
-// frame: captures the glyphs of the HUD's fonts (Helvetica 18 and 10) into
-// one texture, drawing over the back buffer. False when they could not be
-// read back; drawBitmapText then draws with the toolkit's calls.
+// frame: captures the glyphs of the HUD's fonts (Helvetica 10, 12 and 18,
+// Times 24) into one texture, drawing over the back buffer. False when they
+// could not be read back; drawBitmapText then draws with the toolkit's calls.
 bool buildHudText();
+
+// The largest whole-pixel zoom of a glyph.
+constexpr int kMaxTextZoom = 4;
 
 // Sets the raster position to (x, y) and draws `text` from it: the same
 // pixels, colour and depth as glutBitmapCharacter for each character, in
 // one batch for the fonts buildHudText captured. The viewport is the window.
-void drawBitmapText(float x, float y, void* font, const char* text);
+// With `zoom` > 1 (up to kMaxTextZoom) every pixel of a captured glyph is a
+// zoom x zoom block and the text advances zoom times as far; the toolkit's
+// own drawing (fonts not captured) ignores it.
+void drawBitmapText(float x, float y, void* font, const char* text, int zoom = 1);
+
+// A size of the HUD's text: a toolkit font, its zoom and its height in pixels.
+struct HudFont {
+    void* font;
+    int zoom;
+    int pixels;
+};
+
+// The text size for text of `basePixels` (18 the labels, 10 the message
+// line) in a 640 x 480 window, in a window `scale` times as large: steps of
+// 10, 12, 18 and 24 pixels, then zoomed fonts of 36, 48, 54 and 72, the
+// largest not more than a tenth above basePixels * scale, and never below
+// basePixels.
+HudFont hudFont(int basePixels, float scale);
+
+// drawBitmapText in a HudFont.
+void drawHudText(float x, float y, HudFont f, const char* text);
+
+// The HUD's scale: 1 in a 640 x 480 window, growing with the height, but no
+// more than the width allows (the panel is a fifth of it), and not below 1/2.
+float hudScale(float width, float height);
 
 // The cockpit frame of a w x h window: a grey frame with a teal band along
 // its inner edge, rounded inner corners, the right fifth a solid panel.

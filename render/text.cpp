@@ -33,8 +33,10 @@ struct GlyphFont {
     Glyph glyphs[256];
 };
 
-// The fonts the HUD uses; the atlas holds both.
-GlyphFont glyphFonts[2];
+// The fonts the HUD uses, in the order of kHudFontSteps' first use; the
+// atlas holds them all.
+constexpr int kCapturedFonts = 4;
+GlyphFont glyphFonts[kCapturedFonts];
 GLuint atlasTexture = 0;
 int atlasWidth = 0, atlasHeight = 0;
 bool textReady = false;
@@ -126,8 +128,10 @@ bool buildHudText() {
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     const int w = viewport[2], h = viewport[3];
-    void* fonts[2] = {GLUT_BITMAP_HELVETICA_18, GLUT_BITMAP_HELVETICA_10};
-    std::vector<Mask> masks[2] = {std::vector<Mask>(256), std::vector<Mask>(256)};
+    void* const fonts[kCapturedFonts] = {GLUT_BITMAP_HELVETICA_18, GLUT_BITMAP_HELVETICA_10,
+                                         GLUT_BITMAP_HELVETICA_12, GLUT_BITMAP_TIMES_ROMAN_24};
+    std::vector<Mask> masks[kCapturedFonts];
+    for (std::vector<Mask>& m : masks) m.resize(256);
 
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
@@ -150,7 +154,7 @@ bool buildHudText() {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glColor3f(1.0f, 1.0f, 1.0f);
     bool ok = true;
-    for (int f = 0; f < 2 && ok; ++f) ok = captureFont(fonts[f], w, h, masks[f]);
+    for (int f = 0; f < kCapturedFonts && ok; ++f) ok = captureFont(fonts[f], w, h, masks[f]);
     glClear(GL_COLOR_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
@@ -160,13 +164,13 @@ bool buildHudText() {
     glPopAttrib();
     // A capture that saw nothing (no readable back buffer) leaves the
     // toolkit's own drawing in place.
-    ok = ok && masks[0]['H'].w > 0 && masks[1]['H'].w > 0;
+    for (int f = 0; f < kCapturedFonts; ++f) ok = ok && masks[f]['H'].w > 0;
     if (!ok) return false;
 
     // Shelf packing, one texel of space between masks.
     constexpr int kAtlasWidth = 256;
     int x = 1, y = 1, shelf = 0;
-    for (int f = 0; f < 2; ++f) {
+    for (int f = 0; f < kCapturedFonts; ++f) {
         glyphFonts[f].font = fonts[f];
         for (int c = 0; c < 256; ++c) {
             Glyph& g = glyphFonts[f].glyphs[c];
@@ -185,7 +189,7 @@ bool buildHudText() {
     // White texels whose alpha is the mask.
     std::vector<uint8_t> rgba(static_cast<size_t>(atlasWidth) * atlasHeight * 4, 255);
     for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 0;
-    for (int f = 0; f < 2; ++f)
+    for (int f = 0; f < kCapturedFonts; ++f)
         for (int c = 0; c < 256; ++c) {
             const Glyph& g = glyphFonts[f].glyphs[c];
             const Mask& m = masks[f][c];
@@ -210,7 +214,7 @@ bool buildHudText() {
     return true;
 }
 
-void drawBitmapText(float x, float y, void* font, const char* text) {
+void drawBitmapText(float x, float y, void* font, const char* text, int zoom) {
     glRasterPos2f(x, y);
     const GlyphFont* gf = glyphFontFor(font);
     if (!gf) {
@@ -255,15 +259,19 @@ void drawBitmapText(float x, float y, void* font, const char* text) {
     glAlphaFunc(GL_GREATER, 0.0f);
     glColor4fv(colour);
     const float su = 1.0f / static_cast<float>(atlasWidth), sv = 1.0f / static_cast<float>(atlasHeight);
-    // The raster position moves by each advance as glBitmap moves it.
+    // The raster position moves by each advance as glBitmap moves it; a
+    // zoomed glyph's texels are zoom x zoom pixel blocks from the raster pixel.
+    zoom = std::clamp(zoom, 1, kMaxTextZoom);
+    const float k = static_cast<float>(zoom);
     float rx = rp[0];
     const int py = rasterPixel(rp[1]);
     glBegin(GL_QUADS);
     for (const char* c = text; *c; ++c) {
         const Glyph& g = gf->glyphs[static_cast<unsigned char>(*c)];
         if (g.w > 0) {
-            const float x0 = static_cast<float>(rasterPixel(rx) + g.dx), y0 = static_cast<float>(py + g.dy);
-            const float x1 = x0 + static_cast<float>(g.w), y1 = y0 + static_cast<float>(g.h);
+            const float x0 = static_cast<float>(rasterPixel(rx) + zoom * g.dx);
+            const float y0 = static_cast<float>(py + zoom * g.dy);
+            const float x1 = x0 + k * static_cast<float>(g.w), y1 = y0 + k * static_cast<float>(g.h);
             const float u0 = static_cast<float>(g.u) * su, v0 = static_cast<float>(g.v) * sv;
             const float u1 = static_cast<float>(g.u + g.w) * su, v1 = static_cast<float>(g.v + g.h) * sv;
             glTexCoord2f(u0, v0), glVertex3f(x0, y0, z);
@@ -271,7 +279,7 @@ void drawBitmapText(float x, float y, void* font, const char* text) {
             glTexCoord2f(u1, v1), glVertex3f(x1, y1, z);
             glTexCoord2f(u0, v1), glVertex3f(x0, y1, z);
         }
-        rx += g.advance;
+        rx += k * g.advance;
     }
     glEnd();
     glAlphaFunc(static_cast<GLenum>(alphaFunc), alphaRef);
@@ -286,3 +294,23 @@ void drawBitmapText(float x, float y, void* font, const char* text) {
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
 }
+
+HudFont hudFont(int basePixels, float scale) {
+    // The toolkit's sizes, crisp, then Helvetica 18 and Times 24 in whole
+    // pixel blocks; by their height in pixels.
+    constexpr HudFont kSteps[] = {
+        {GLUT_BITMAP_HELVETICA_10, 1, 10}, {GLUT_BITMAP_HELVETICA_12, 1, 12},
+        {GLUT_BITMAP_HELVETICA_18, 1, 18}, {GLUT_BITMAP_TIMES_ROMAN_24, 1, 24},
+        {GLUT_BITMAP_HELVETICA_18, 2, 36}, {GLUT_BITMAP_TIMES_ROMAN_24, 2, 48},
+        {GLUT_BITMAP_HELVETICA_18, 3, 54}, {GLUT_BITMAP_HELVETICA_18, 4, 72},
+    };
+    // The largest step within a tenth above the wanted size; never below the
+    // base size (a small window keeps the text readable).
+    const float wanted = static_cast<float>(basePixels) * (std::isfinite(scale) ? scale : 1.0f);
+    HudFont chosen = kSteps[0];
+    for (const HudFont& f : kSteps)
+        if (f.pixels <= basePixels || static_cast<float>(f.pixels) <= 1.1f * wanted) chosen = f;
+    return chosen;
+}
+
+void drawHudText(float x, float y, HudFont f, const char* text) { drawBitmapText(x, y, f.font, text, f.zoom); }

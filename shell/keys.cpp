@@ -7,6 +7,7 @@
 #include <GL/freeglut.h>
 
 #include "net/net.h"
+#include "render/render.h"
 #include "shell/shell.h"
 #include "world/world.h"
 
@@ -33,6 +34,12 @@ void onKeyUp(unsigned char key, int, int) {
 void onSpecialKey(int key, int, int) {
     // The window's own switch: never a game key, never sent.
     if (key == GLUT_KEY_F11) return toggleFullscreen();
+    // F1 shows the keys over this window's view; it never travels.
+    if (key == GLUT_KEY_F1) {
+        view.helpShown = !view.helpShown;
+        glutPostRedisplay();
+        return;
+    }
     endProcessIf(dispatchKey(key, false, true));
     glutPostRedisplay();
 }

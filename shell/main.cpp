@@ -1,8 +1,11 @@
 // main.cpp -- entry: server with no host, client with one (the server's host
 // name or dotted address); the options are in maze_options.h.
 #include <GL/freeglut.h>
+#include <X11/Xlib.h>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "base/log.h"
 #include "cli/cli.h"
@@ -18,24 +21,61 @@ namespace {
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;
 
-// The server's window sits at the screen's origin. A client's opens beside
-// it when the screen is wide enough, else in the opposite corner, so a
-// server and a client on one desktop never hide each other completely.
+// Whether the X window `w` is viewable and titled "maze".
+bool isShownGameWindow(Display* x, Window w) {
+    XWindowAttributes a;
+    if (XGetWindowAttributes(x, w, &a) == 0 || a.map_state != IsViewable) return false;
+    char* title = nullptr;
+    const bool game = XFetchName(x, w, &title) != 0 && title != nullptr && std::strcmp(title, "maze") == 0;
+    if (title) XFree(title);
+    return game;
+}
+
+// The game windows ("maze") shown on the default screen now, in root
+// coordinates: the top-level windows and, under a window manager, their
+// frames' children. Looked up on a connection of its own, before the
+// toolkit's window exists; none when the display cannot be opened.
+std::vector<ScreenRect> shownGameWindows() {
+    std::vector<ScreenRect> shown;
+    Display* const x = XOpenDisplay(nullptr);
+    if (x == nullptr) return shown;
+    const Window root = DefaultRootWindow(x);
+    auto note = [&](Window w) {
+        XWindowAttributes a;
+        Window child;
+        int rx = 0, ry = 0;
+        if (XGetWindowAttributes(x, w, &a) != 0 && XTranslateCoordinates(x, w, root, 0, 0, &rx, &ry, &child))
+            shown.push_back(ScreenRect{rx, ry, a.width, a.height});
+    };
+    Window rootOut, parent, *top = nullptr;
+    unsigned int topCount = 0;
+    if (XQueryTree(x, root, &rootOut, &parent, &top, &topCount) != 0) {
+        for (unsigned int i = 0; i < topCount; ++i) {
+            if (isShownGameWindow(x, top[i])) {
+                note(top[i]);
+                continue;
+            }
+            Window *inner = nullptr;
+            unsigned int innerCount = 0;
+            if (XQueryTree(x, top[i], &rootOut, &parent, &inner, &innerCount) == 0) continue;
+            for (unsigned int k = 0; k < innerCount; ++k)
+                if (isShownGameWindow(x, inner[k])) note(inner[k]);
+            if (inner) XFree(inner);
+        }
+        if (top) XFree(top);
+    }
+    XCloseDisplay(x);
+    return shown;
+}
+
+// A server's window opens at the screen's origin, a client's beside it when
+// the screen is wide enough, else in the opposite corner; a place a game
+// window already covers is passed over (a second server on one desktop opens
+// beside the first), so no game window opens exactly over another.
 void placeWindow() {
-    if (process.isServer) {
-        glutInitWindowPosition(0, 0);
-        return;
-    }
-    const int screenWidth = glutGet(GLUT_SCREEN_WIDTH);
-    const int screenHeight = glutGet(GLUT_SCREEN_HEIGHT);
-    constexpr int kGap = 10;
-    if (screenWidth >= 2 * kWindowWidth + kGap) {
-        glutInitWindowPosition(kWindowWidth + kGap, 0);
-        return;
-    }
-    const int x = screenWidth > kWindowWidth ? screenWidth - kWindowWidth : 0;
-    const int y = screenHeight > kWindowHeight ? screenHeight - kWindowHeight : 0;
-    glutInitWindowPosition(x, y);
+    const ScreenRect place = placeGameWindow(process.isServer, glutGet(GLUT_SCREEN_WIDTH), glutGet(GLUT_SCREEN_HEIGHT),
+                                             kWindowWidth, kWindowHeight, shownGameWindows());
+    glutInitWindowPosition(place.x, place.y);
 }
 
 }  // namespace

@@ -2,27 +2,29 @@
 // portable/menu_choices.cpp.
 #include <GL/freeglut.h>
 
+#include <cstring>
+
+#include "render/help.h"
 #include "shell/shell.h"
 
 void onMainMenu(int value) { chooseMainMenu(value); }
 
 void onDetailMenu(int value) { chooseDetailMenu(value); }
 
+// The labels live with the F1 panel's key table (render/help.h), so the menu
+// and the panel never disagree.
+static_assert(sizeof kDetailLevelLabels / sizeof kDetailLevelLabels[0] == kDetailMenuEntries);
+static_assert(sizeof kMainMenuLabels / sizeof kMainMenuLabels[0] == MenuQuit + 1, "seven choices and the submenu");
+
 void buildMenus() {
-    constexpr const char* kDetailLabels[kDetailMenuEntries] = {
-        "Level 1 ( most detailed )", "Level 2", "Level 3", "Level 4", "Level 5",
-        "Level 6", "Level 7", "Level 8", "Level 9 ( least detailed )"};
     const int detailMenu = glutCreateMenu(onDetailMenu);
-    for (int i = 0; i < kDetailMenuEntries; ++i) glutAddMenuEntry(kDetailLabels[i], i + 1);
+    for (int i = 0; i < kDetailMenuEntries; ++i) glutAddMenuEntry(kDetailLevelLabels[i], i + 1);
 
     glutCreateMenu(onMainMenu);
-    glutAddMenuEntry("Start game", MenuStartGame);
-    glutAddMenuEntry("Pause game", MenuPauseGame);
-    glutAddMenuEntry("Toggle Map", MenuToggleMap);
-    glutAddMenuEntry("Toggle Texture", MenuToggleTexture);
-    glutAddMenuEntry("Toggle Light", MenuToggleLight);
-    glutAddMenuEntry("Toggle Sound", MenuToggleSound);
-    glutAddSubMenu("Levels of Detail", detailMenu);
-    glutAddMenuEntry("Quit", MenuQuit);
+    int value = MenuStartGame;
+    for (const char* label : kMainMenuLabels) {
+        if (std::strcmp(label, kDetailSubmenuLabel) == 0) glutAddSubMenu(label, detailMenu);
+        else glutAddMenuEntry(label, value++);
+    }
     glutAttachMenu(GLUT_RIGHT_BUTTON);
 }

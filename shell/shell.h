@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "world/world.h"
 
@@ -97,3 +98,24 @@ void keepSettingsCurrent(bool atOnce = false);
 // F11: the window to fullscreen and back; the view and the cockpit follow
 // the new size (reshape).
 void toggleFullscreen();
+
+// ---------------------------------------------------------------------------
+// Window placement
+// ---------------------------------------------------------------------------
+
+// A window's place and size on the screen, in pixels from the top-left corner.
+struct ScreenRect {
+    int x = 0, y = 0;
+    int width = 0, height = 0;
+};
+
+// GL-free. Where a new game window of width x height opens on a screen of
+// screenWidth x screenHeight, given the game windows already `shown` there.
+// The places, in the server's order: the origin, beside it (10 pixels right
+// of a window at the origin, when the screen is wide enough for two) and the
+// opposite corner; a client tries beside, the corner, then the origin. The
+// first place whose middle no shown window covers is taken; when all are
+// covered, the first. With none shown: the server at the origin, a client
+// beside it or in the opposite corner.
+ScreenRect placeGameWindow(bool isServer, int screenWidth, int screenHeight, int width, int height,
+                           const std::vector<ScreenRect>& shown);

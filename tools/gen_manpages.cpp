@@ -10,6 +10,7 @@
 
 #include "cli/cli.h"
 #include "net/server_main/maze_server_options.h"
+#include "render/help.h"
 #include "shell/maze_options.h"
 #include "tools/write_file.h"
 
@@ -86,18 +87,12 @@ std::string mazePage() {
          "Without \\fIHOST\\fR the game is the server and its first player; with one it joins the\n"
          "server on \\fIHOST\\fR (a name or a dotted address) as a client. Options do not count as the host.\n";
     s += optionsSection(kMazeCommand);
-    s += ".SH KEYS\n"
-         ".TP\n\\fBi\\fR, \\fBk\\fR\nRun forwards, back (while held).\n"
-         ".TP\n\\fBj\\fR, \\fBl\\fR\nTurn left, right (while held).\n"
-         ".TP\n\\fBd\\fR, \\fBf\\fR\nStrafe left, right (while held).\n"
-         ".TP\n\\fBUp\\fR, \\fBDown\\fR, \\fBLeft\\fR, \\fBRight\\fR\nA step forwards or back, a turn, per key event.\n"
-         ".TP\n\\fBSpace\\fR\nFire the cannon.\n"
-         ".TP\n\\fBT\\fR, \\fBL\\fR\nTextures, map lighting on or off.\n"
-         ".TP\n\\fBp\\fR\nPrint the fighter's position.\n"
-         ".TP\n\\fBF11\\fR\nFullscreen and back.\n"
-         ".TP\n\\fBq\\fR, \\fBQ\\fR\nQuit.\n"
-         ".PP\nThe right mouse button opens the menu: \\(lqStart game\\(rq, \\(lqPause game\\(rq, the map,\n"
-         "textures, lighting and sound on or off, the level of detail, and \\(lqQuit\\(rq.\n";
+    // The same key table as the F1 panel and the README.
+    s += ".SH KEYS\n";
+    for (const KeyHelp& k : kKeyHelp) s += ".TP\n\\fB" + roff(k.keys) + "\\fR\n" + roff(k.action) + ".\n";
+    s += ".PP\nThe right mouse button opens the menu:";
+    for (const char* label : kMainMenuLabels) s += std::string(label == kMainMenuLabels[0] ? " " : ", ") + "\\(lq" + roff(label) + "\\(rq";
+    s += ".\n";
     s += kFiles;
     s += ".PP\nThe player's choices (sound, level of detail, window size, fullscreen) are kept in\n"
          "\\fI$XDG_CONFIG_HOME/maze/settings\\fR (by default \\fI~/.config/maze/settings\\fR), a short\n"

@@ -5,7 +5,7 @@
 #     one line where it looked and ends before any window;
 #   - a second server on a busy port says why and that no client can join,
 #     in its error lines and on its window's message line, while the first
-#     plays on;
+#     plays on; its window does not open over the first one's;
 #   - a client of an unknown host ends at once with -1 and names the host,
 #     although a server runs on this machine;
 #   - a client whose level has another number of fighters ends with -1
@@ -62,6 +62,13 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -n "$bwid" ] || fail "the second server opened no window"
+# Where each window is: "x y" of its top-left corner on the screen.
+window_place() { xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF } END { print x, y }'; }
+first_place=$(window_place "$swid")
+second_place=$(window_place "$bwid")
+[ "$first_place" = "0 0" ] || fail "the first server's window is at $first_place, not the origin"
+# On this 1024 x 768 screen there is no room beside it: the opposite corner.
+[ "$second_place" = "384 288" ] || fail "the second server's window is at $second_place, not in the corner clear of the first"
 grep -q "port 9899: Address already in use - is another server running? No client can join" "$work/busy.log" ||
     fail "no plain line about the busy port"
 free_px=$(message_pixels "$frames/port_free.png")

@@ -1,7 +1,7 @@
 // test_hud_pixels.cpp -- the head-up display drawn by the game's display
 // callback over the shipped level, checked at the pixels its layout fixes,
-// in a 640 x 480 window and at 960 x 720. Frames go to
-// <build>/test-frames/hud_*.png.
+// in a 640 x 480 window, at 960 x 720 and (on a screen of its own) at
+// 1600 x 1200. Frames go to <build>/test-frames/hud_*.png.
 #include <limits>
 
 #include "render_test_util.h"
@@ -17,6 +17,8 @@ bool isRed(Rgb c) { return c.r > 200 && c.g < 60 && c.b < 60; }
 bool isGreen(Rgb c) { return c.g > 200 && c.r < 60 && c.b < 60; }
 bool isPanelGrey(Rgb c) { return near(c.r, 25) && near(c.g, 25) && near(c.b, 25); }
 bool isTeal(Rgb c) { return near(c.r, 25) && near(c.g, 127) && near(c.b, 127); }
+bool isDial(Rgb c) { return near(c.r, 25) && c.g < 5 && c.b < 5; }
+bool isMapFloor(Rgb c) { return near(c.r, 51) && near(c.g, 51) && near(c.b, 51); }
 
 // The player's place: the middle of start cell (row 1, column 1), facing +y.
 constexpr float kHomeX = 12.0f, kHomeY = 12.0f;
@@ -83,9 +85,12 @@ bool needleAt(const Frame& f, int x, int y) {
     return f.count(x - 1, y - 1, x + 1, y + 1, isYellow) > 0;
 }
 
-// The layout checks shared by both window sizes.
+// The layout checks shared by every window size: places are fractions of
+// the window, sizes grow with its height (s = 1 at 640 x 480).
 void expectLayout(const Frame& f) {
     const int w = f.width, h = f.height;
+    const float s = hudScale(static_cast<float>(w), static_cast<float>(h));
+    const auto px = [s](float v) { return static_cast<int>(std::lround(v * s)); };
     const int panel = static_cast<int>(0.8 * w);
     const int band = static_cast<int>(std::floor(0.8 * w - 0.015 * h));
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
@@ -98,22 +103,26 @@ void expectLayout(const Frame& f) {
     for (const double row : {0.6, 0.3, 0.2}) {
         const int left = labelLeft(f, static_cast<int>(row * h), panel);
         EXPECT_GE(left, labelX) << "label at " << row;
-        EXPECT_LE(left, labelX + 3) << "label at " << row;
+        EXPECT_LE(left, labelX + px(3)) << "label at " << row;
     }
     // The gauge: the hub at its centre is pure red or green, the dial dark red.
     const int gx = static_cast<int>(0.9 * w), gy = static_cast<int>(0.45 * h);
     const Rgb hub = f.pixel(gx, gy + 2);
     EXPECT_TRUE(isRed(hub) || isGreen(hub));
-    const Rgb dial = f.pixel(gx - 20, gy + 25);
+    const Rgb dial = f.pixel(gx - px(20), gy + px(25));
     EXPECT_TRUE(near(dial.r, 25) && dial.g < 5 && dial.b < 5);
-    EXPECT_TRUE(needleAt(f, gx + 24, gy)) << "full health: needle to the right";
+    EXPECT_TRUE(needleAt(f, gx + px(24), gy)) << "full health: needle to the right";
+    // The dial's radius: 40 pixels at 640 x 480.
+    int dialLeft = gx - px(20);
+    while (dialLeft > 0 && isDial(f.pixel(dialLeft - 1, gy + 3))) --dialLeft;
+    EXPECT_NEAR(gx - dialLeft, 40.0 * s, 1.5 + s);
     // The overview map: the player's green square at its centre, the wall
     // cell (0, 0) 12 units down and left in yellow, the floor cell (1, 1)
     // 4 units down and left in dark grey.
     const int mx = static_cast<int>(0.9 * w), my = static_cast<int>(0.85 * h);
     EXPECT_TRUE(isGreen(f.pixel(mx, my)));
-    EXPECT_TRUE(isYellow(f.pixel(mx - 12, my - 12)));
-    const Rgb floor = f.pixel(mx - 5, my - 5);
+    EXPECT_TRUE(isYellow(f.pixel(mx - px(12), my - px(12))));
+    const Rgb floor = f.pixel(mx - px(5), my - px(5));
     EXPECT_TRUE(near(floor.r, 51) && near(floor.g, 51) && near(floor.b, 51));
 }
 
@@ -135,7 +144,102 @@ TEST_F(HudPixels, CockpitLabelsGaugeAndMapSitAtTheirFractionsAtTwoSizes) {
 
     const Frame large = drawHudFrameAt("hud_960x720", 960, 720);
     expectLayout(large);
-    EXPECT_TRUE(isRed(large.pixel(864 + 20, 612 + 10)));
+    // The map 1.5 times as large: the prey 30 right and 15 up.
+    EXPECT_TRUE(isRed(large.pixel(864 + 30, 612 + 15)));
+}
+
+namespace {
+
+// Rows from the lowest to the highest red pixel of the label whose baseline
+// is at `row` of the height.
+int labelHeight(const Frame& f, float row) {
+    const int x0 = static_cast<int>(0.81 * f.width), x1 = f.width - 2;
+    const int base = static_cast<int>(row * f.height);
+    const float s = hudScale(static_cast<float>(f.width), static_cast<float>(f.height));
+    int low = -1, high = -1;
+    for (int y = base - static_cast<int>(8 * s); y < base + static_cast<int>(30 * s) && y < f.height; ++y)
+        if (f.count(x0, y, x1, y + 1, isRed) > 0) {
+            if (low < 0) low = y;
+            high = y;
+        }
+    return low < 0 ? 0 : high - low + 1;
+}
+
+// Every pixel in a band `margin` wide round the map's box (clipped to the
+// window) that is not the panel's grey.
+int mapPixelsOutsideItsBox(const Frame& f, int margin) {
+    const float s = hudScale(static_cast<float>(f.width), static_cast<float>(f.height));
+    const int mx = static_cast<int>(0.9 * f.width), my = static_cast<int>(0.85 * f.height);
+    const int half = static_cast<int>(std::lround(60.0f * s));
+    int stray = 0;
+    for (int y = std::max(0, my - half - margin); y < std::min(f.height, my + half + margin); ++y)
+        for (int x = std::max(0, mx - half - margin); x < std::min(f.width, mx + half + margin); ++x) {
+            const bool inside = x >= mx - half && x < mx + half && y >= my - half && y < my + half;
+            if (!inside && !isPanelGrey(f.pixel(x, y))) ++stray;
+        }
+    return stray;
+}
+
+// The player where the level's cells overlap every edge of the map's box,
+// prey just inside its corners (their markers reach over the edge).
+void crowdTheMapsEdges() {
+    Fighter& f = gs.fighterList[process.localFighterIndex];
+    constexpr float kX = 102.0f, kY = 102.0f;
+    f.pos = Vec3{kX, kY, kFighterHeight};
+    gs.preyList.clear();
+    for (const float dx : {-59.0f, 59.0f})
+        for (const float dy : {-59.0f, 59.0f}) {
+            gs.preyList.emplace_back();
+            gs.preyList.back().pos = Vec3{kX + dx, kY + dy, 1.5f};
+        }
+}
+
+}  // namespace
+
+// The gauge, map and labels grow with the window's height; nothing of the
+// map draws outside its box. 1600 x 1200 needs a screen that large: on a
+// smaller one the test runs itself again under an Xvfb of that size.
+TEST_F(HudPixels, TheCockpitGrowsWithTheWindowAndTheMapStaysInItsBox) {
+    if (glutGet(GLUT_SCREEN_WIDTH) < 1600 || glutGet(GLUT_SCREEN_HEIGHT) < 1200) {
+        ASSERT_EQ(std::getenv("MAZE_TEST_BIG_SCREEN"), nullptr) << "the screen did not grow";
+        char self[4096] = {};
+        ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+        const std::string log = std::string(MAZE_BINARY_DIR) + "/test-frames/hud_1600x1200.log";
+        const std::string run = std::string("MAZE_TEST_BIG_SCREEN=1 xvfb-run -a -s '-screen 0 1600x1200x24' '") +
+                                self + "' --gtest_filter=HudPixels.TheCockpitGrowsWithTheWindowAndTheMapStaysInItsBox > '" +
+                                log + "' 2>&1";
+        EXPECT_EQ(std::system(run.c_str()), 0) << "see " << log;
+        return;
+    }
+    const Frame small = drawHudFrameAt("hud_scale_640x480", 640, 480);
+    const Frame large = drawHudFrameAt("hud_1600x1200", 1600, 1200);
+    expectLayout(small);
+    expectLayout(large);
+    // The labels' text steps up with the height (2.5 times here).
+    for (const float row : {0.6f, 0.3f, 0.2f}) {
+        EXPECT_GE(labelHeight(large, row), 2 * labelHeight(small, row) - 2) << "label at " << row;
+        EXPECT_GT(labelHeight(small, row), 8);
+    }
+
+    crowdTheMapsEdges();
+    for (const auto& [w, h] : {std::pair{640, 480}, std::pair{1600, 1200}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const std::string name = "hud_map_edges_" + std::to_string(w) + "x" + std::to_string(h);
+        resizeWindow(w, h);
+        reshape(w, h);
+        display();
+        display();
+        const Frame f = rendertest::readFrame(w, h);
+        rendertest::writePng(name.c_str(), f);
+        EXPECT_EQ(mapPixelsOutsideItsBox(f, 6), 0);
+        // The cells reach the box's right edge, and a prey's marker is cut at a corner.
+        const float s = hudScale(static_cast<float>(w), static_cast<float>(h));
+        const int mx = static_cast<int>(0.9 * w), my = static_cast<int>(0.85 * h);
+        const int half = static_cast<int>(std::lround(60.0f * s));
+        const Rgb edge = f.pixel(mx + half - 1, my);
+        EXPECT_TRUE(isYellow(edge) || isMapFloor(edge));
+        EXPECT_TRUE(isRed(f.pixel(mx + half - 1, my + half - 1)));
+    }
 }
 
 TEST_F(HudPixels, NeedleFollowsHealthAndSurvivesAnyValue) {
