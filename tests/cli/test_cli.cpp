@@ -9,6 +9,7 @@
 
 #include "cli/cli.h"
 #include "net/server_main/maze_server_options.h"
+#include "net/status_main/maze_status_options.h"
 #include "shell/maze_options.h"
 #include "tests/test_files.h"
 #include "tools/maze_relay_options.h"
@@ -21,7 +22,8 @@ cli::Parsed parse(const cli::Command& c, std::vector<const char*> args) {
     return cli::parse(c, static_cast<int>(args.size()), args.data());
 }
 
-const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand};
+const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand,
+                                          &kMazeStatusCommand};
 
 TEST(CommandLine, SimDefaultsAndBothLongForms) {
     const cli::Parsed none = parse(kMazeSimCommand, {});
