@@ -110,6 +110,8 @@ void noteServerStarted(const char* hostName) {
 
 void setServerName(const char* name) { copyText(net.queries.name, sizeof net.queries.name, name); }
 
+void setServerLevel(const char* path) { copyText(net.queries.level, sizeof net.queries.level, baseName(path)); }
+
 void noteRoundStart() { net.queries.roundStartMs = net.clockMillis(); }
 
 ServerReply describeServer(bool status) {
@@ -134,13 +136,13 @@ ServerReply describeServer(bool status) {
 
 bool answerServerQuery(const NetMessage& msg, int length, NetAddress from) {
     const NetMessageKind kind = messageKind(msg);
-    if (kind != DiscoveryQuery && kind != DiscoveryReply) return false;
+    if (kind != NetMessageKind::DiscoveryQuery && kind != NetMessageKind::DiscoveryReply) return false;
     ServerQueryState& q = net.queries;
     ServerQuery query;
     // A reply is never answered (two servers cannot be set talking to each
     // other), nor a query from our own port (a forged one would have us
     // answer ourselves) or from port 0 (nobody can read the answer).
-    if (kind == DiscoveryReply || from.port == net.port || from.port == 0 || !readServerQuery(msg, length, query)) {
+    if (kind == NetMessageKind::DiscoveryReply || from.port == net.port || from.port == 0 || !readServerQuery(msg, length, query)) {
         ++q.queriesIgnored;
         return true;
     }
@@ -161,28 +163,43 @@ bool answerServerQuery(const NetMessage& msg, int length, NetAddress from) {
     return true;
 }
 
-void timeClientPing(int slot) {
+void timeClientPing(int slot, NetMessageKind kind) {
     if (slot < 0 || slot >= kMaxClients) return;
     ClientSlot& c = net.clients[slot];
     const int64_t now = net.clockMillis();
     if (c.pingProbing) {
-        // A datagram of the pass that sent the probe left the client before
-        // the probe arrived.
-        if (net.bodySeq == c.pingProbePass) return;
-        const int64_t took = now - c.pingProbeMs;
-        if (took >= 0 && took <= kPingGiveUpMs) c.pingMs = static_cast<int32_t>(took);
-        c.pingProbing = false;
-        c.nextPingMs = now + kPingEveryMs;
+        // A client answers every probe at once; the probe went after this
+        // pass's receive, so any answer read since is to it (or to a
+        // keep-alive probe sent later, which only shortens the measure).
+        if (kind == NetMessageKind::KeepAliveAnswer) {
+            const int64_t took = now - c.pingProbeMs;
+            if (took >= 0) c.pingMs = static_cast<int32_t>(std::min<int64_t>(took, kPingGiveUpMs));
+            c.pingProbing = false;
+            c.nextPingMs = now + kPingEveryMs;
+        } else if (now - c.pingProbeMs > kPingGiveUpMs) {
+            // Lost on the way: the next measure starts afresh.
+            c.pingProbing = false;
+            c.nextPingMs = now;
+        }
         return;
     }
-    if (now < c.nextPingMs) return;
-    // Sent right after one of the client's datagrams, the probe is answered
-    // before the client's next refresh is due (50 ms at the least), so the
-    // next datagram is the answer whenever the round trip is shorter.
-    sendProbe(slot);
-    c.pingProbing = true;
-    c.pingProbeMs = now;
-    c.pingProbePass = net.bodySeq;
+    // Only what a client sends in play: a probe right after the join would
+    // race the client's own set-up.
+    if (kind != NetMessageKind::KeyEvent && kind != NetMessageKind::KeepAliveAnswer) return;
+    if (now >= c.nextPingMs) c.pingWanted = true;
+}
+
+void sendPingProbes() {
+    const int64_t now = net.clockMillis();
+    for (int s = 0; s < kMaxClients; ++s) {
+        ClientSlot& c = net.clients[s];
+        if (!c.pingWanted) continue;
+        c.pingWanted = false;
+        if (!c.inUse) continue;
+        sendProbe(s);
+        c.pingProbing = true;
+        c.pingProbeMs = now;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -113,6 +113,8 @@ bool readServerReply(const NetMessage& msg, int length, ServerReply& out);
 void noteServerStarted(const char* hostName);
 // Sets the name queries are answered with (cut to kServerNameBytes - 1).
 void setServerName(const char* name);
+// Sets the level they name: the file's name without its folder.
+void setServerLevel(const char* path);
 // A new game started: the round time counts from now.
 void noteRoundStart();
 // The reply this server would send now (nonce 0), with the players' records
@@ -122,9 +124,12 @@ ServerReply describeServer(bool status);
 // is neither a query nor a reply, for the game's own path; true when it was
 // one and has been answered or dropped (and counted).
 bool answerServerQuery(const NetMessage& msg, int length, NetAddress from);
-// Times the round trip of the client in `slot`, which just sent a datagram:
-// ends a measure under way, or sends a measuring probe when one is due.
-void timeClientPing(int slot);
+// Times the round trip of the client in `slot`, which just sent a datagram
+// of `kind`: a probe's answer ends a measure under way; a key event or an
+// answer asks for a measuring probe when one is due.
+void timeClientPing(int slot, NetMessageKind kind);
+// Sends the measuring probes asked for this pass (after the pass's bodies).
+void sendPingProbes();
 
 // ---------------------------------------------------------------------------
 // The asking side (discovery.cpp)

@@ -179,12 +179,12 @@ struct ClientSlot {
     int64_t keyLeaseUntilMs = 0; // its held keys are released after this
     bool keysHeldByLease = false;  // held keys may be set; cleared on expiry
     // The client's round trip as the server measures it: from a probe sent
-    // right after one of its datagrams to its next datagram in a later pass
-    // (net/discovery.cpp). 0 until measured.
+    // at the end of a pass in which the client was heard to the answer it
+    // gives every probe (net/discovery.cpp). 0 until measured.
     int32_t pingMs = 0;
+    bool pingWanted = false;     // a measuring probe goes with this pass's bodies
     bool pingProbing = false;    // a measuring probe is under way
     int64_t pingProbeMs = 0;     // steady ms it was sent
-    uint32_t pingProbePass = 0;  // net.bodySeq then (the pass it went in)
     int64_t nextPingMs = 0;      // steady ms from which the next one may go
 };
 

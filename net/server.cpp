@@ -113,7 +113,7 @@ int receiveFromClient(NetMessage& out, int& slot) {
     }
     slot = findClient(from);
     if (slot < 0) ++net.datagramsDropped;
-    else timeClientPing(slot);
+    else timeClientPing(slot, messageKind(out));
     return 1;
 }
 
@@ -234,4 +234,5 @@ GameEnd serverNetworkReceive() {
 void serverNetworkSend() {
     packState(net.snapshotMessage);
     broadcastState(net.snapshotMessage);
+    sendPingProbes();
 }

@@ -692,7 +692,7 @@ bool stateBodyValid(const NetMessage& body) {
 int writeServerQuery(NetMessage& msg, const ServerQuery& q) {
     const int size = q.status ? kStatusQuerySize : kDiscoveryQuerySize;
     std::memset(msg.bytes, 0, static_cast<size_t>(size));
-    setMessageKind(msg, DiscoveryQuery);
+    setMessageKind(msg, NetMessageKind::DiscoveryQuery);
     WireWriter w = writerAt(msg, kMessageHeaderSize);
     const QueryWire wire{kQueryMarker, q.version, static_cast<uint8_t>(q.status ? kQueryFlagStatus : 0), q.nonce};
     queryFields(w, wire);
@@ -700,7 +700,7 @@ int writeServerQuery(NetMessage& msg, const ServerQuery& q) {
 }
 
 bool readServerQuery(const NetMessage& msg, int length, ServerQuery& out) {
-    if (length < kDiscoveryQuerySize || length > kNetMessageSize || messageKind(msg) != DiscoveryQuery) return false;
+    if (length < kDiscoveryQuerySize || length > kNetMessageSize || messageKind(msg) != NetMessageKind::DiscoveryQuery) return false;
     WireReader r = readerAt(msg, kMessageHeaderSize);
     QueryWire wire;
     queryFields(r, wire);
@@ -715,7 +715,7 @@ int writeServerReply(NetMessage& msg, const ServerReply& r) {
     if (r.playerList.size() > static_cast<size_t>(kMaxStatusPlayers)) return 0;
     const int size = kServerReplyHeadSize + static_cast<int>(r.playerList.size()) * kPlayerRecordSize;
     std::memset(msg.bytes, 0, static_cast<size_t>(size));
-    setMessageKind(msg, DiscoveryReply);
+    setMessageKind(msg, NetMessageKind::DiscoveryReply);
     ReplyHeadWire head;
     head.marker = kReplyMarker;
     head.version = r.version;
@@ -741,7 +741,7 @@ int writeServerReply(NetMessage& msg, const ServerReply& r) {
 }
 
 bool readServerReply(const NetMessage& msg, int length, ServerReply& out) {
-    if (length < kServerReplyHeadSize || length > kNetMessageSize || messageKind(msg) != DiscoveryReply) return false;
+    if (length < kServerReplyHeadSize || length > kNetMessageSize || messageKind(msg) != NetMessageKind::DiscoveryReply) return false;
     WireReader r = readerAt(msg, kMessageHeaderSize);
     ReplyHeadWire head;
     replyHeadFields(r, head);

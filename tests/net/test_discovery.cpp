@@ -12,10 +12,13 @@ namespace {
 
 constexpr NetAddress kAsker{0x0A4D0001, 40000};
 
-NetMessage queryMessage(bool status, uint32_t nonce, int* size) {
+// Queues a query from `from`, of the size its writer gives it unless
+// `length` is given; returns that writer's size.
+int queueQuery(bool status, uint32_t nonce, NetAddress from, int length = -1) {
     NetMessage m;
-    *size = writeServerQuery(m, ServerQuery{kQueryVersion, status, nonce});
-    return m;
+    const int size = writeServerQuery(m, ServerQuery{kQueryVersion, status, nonce});
+    queueDatagram(m, from, length < 0 ? size : length);
+    return size;
 }
 
 // The replies the fake server sent, parsed; a sent datagram that is not one fails the test.
@@ -72,7 +75,7 @@ TEST(Discovery, RepliesCarryEveryFieldAndTextsArriveClean) {
     EXPECT_EQ(back.playerList[8].score, 3);
     EXPECT_EQ(back.playerList[8].pingMs, 80);
     EXPECT_EQ(back.playerList[8].deaths, 8);
-    EXPECT_STREQ(playerStateName(back.playerList[8].state), "destroyed");
+    EXPECT_STREQ(playerStateName(back.playerList[7].state), "destroyed");
     EXPECT_EQ(back.playerList[8].name, "player 8");
     // Records that would lie past the datagram's length, or too many of them.
     EXPECT_FALSE(readServerReply(m, size - 1, back));
@@ -82,9 +85,8 @@ TEST(Discovery, RepliesCarryEveryFieldAndTextsArriveClean) {
 
 TEST(Discovery, ServerAnswersAnyoneWithItsNameLevelAndPlayers) {
     twoClientServer();
-    int size = 0;
-    queueDatagram(queryMessage(false, 5, &size), kAsker, size);
-    queueDatagram(queryMessage(true, 6, &size), kAsker, size);
+    queueQuery(false, 5, kAsker);
+    queueQuery(true, 6, kAsker);
     serverNetworkReceive();
     const std::vector<ServerReply> replies = sentReplies();
     ASSERT_EQ(replies.size(), 2u);
@@ -107,11 +109,9 @@ TEST(Discovery, ServerAnswersAnyoneWithItsNameLevelAndPlayers) {
 
 TEST(Discovery, ShortQueriesRepliesAndOurOwnPortGetNothing) {
     fakeServer(9);
-    int size = 0;
-    const NetMessage status = queryMessage(true, 1, &size);
-    queueDatagram(status, kAsker, kDiscoveryQuerySize);     // too short for a status reply
-    queueDatagram(queryMessage(false, 2, &size), kAsker, kDiscoveryQuerySize - 1);
-    queueDatagram(status, NetAddress{kAsker.ip, net.port}, kStatusQuerySize);
+    queueQuery(true, 1, kAsker, kDiscoveryQuerySize);  // too short for a status reply
+    queueQuery(false, 2, kAsker, kDiscoveryQuerySize - 1);
+    queueQuery(true, 1, NetAddress{kAsker.ip, net.port});
     NetMessage reply;
     const int replySize = writeServerReply(reply, describeServer(false));
     queueDatagram(reply, kAsker, replySize);
@@ -124,7 +124,7 @@ TEST(Discovery, ShortQueriesRepliesAndOurOwnPortGetNothing) {
         fake.nowMs += 1000;
         for (const bool wantStatus : {false, true}) {
             fake.sent.clear();
-            queueDatagram(queryMessage(wantStatus, 3, &size), kAsker, length);
+            queueQuery(wantStatus, 3, kAsker, length);
             serverNetworkReceive();
             for (const FakeDatagram& d : fake.sent) EXPECT_LE(d.bytes.size(), static_cast<size_t>(length));
         }
@@ -133,11 +133,9 @@ TEST(Discovery, ShortQueriesRepliesAndOurOwnPortGetNothing) {
 
 TEST(Discovery, AStormGetsTwentyRepliesASecond) {
     twoClientServer();
-    int size = 0;
-    const NetMessage q = queryMessage(true, 9, &size);
     // 1000 queries in one second, four a pass.
     for (int i = 0; i < 1000; ++i) {
-        queueDatagram(q, NetAddress{kAsker.ip, static_cast<uint16_t>(40000 + i)}, size);
+        queueQuery(true, 9, NetAddress{kAsker.ip, static_cast<uint16_t>(40000 + i)});
         if (i % 4 == 3) {
             serverNetworkReceive();
             fake.nowMs += 4;
@@ -148,33 +146,40 @@ TEST(Discovery, AStormGetsTwentyRepliesASecond) {
     // A second after the first reply, the next ones go again.
     fake.nowMs += 1000;
     fake.sent.clear();
-    for (int i = 0; i < 30; ++i) queueDatagram(q, kAsker, size);
+    for (int i = 0; i < 30; ++i) queueQuery(true, 9, kAsker);
     serverNetworkReceive();
     EXPECT_EQ(fake.sent.size(), 20u);
 }
 
 TEST(Discovery, ServerMeasuresEachClientsRoundTrip) {
     twoClientServer();
-    net.bodySeq = 10;
+    EXPECT_TRUE(fake.sent.empty()) << "no probe right after a join";
     queueDatagram(keyMessage('i'), clientAddress(1));
-    queueDatagram(keyMessage('i', true), clientAddress(1));  // same pass: sent before the probe came
     serverNetworkReceive();
-    ASSERT_EQ(fake.sent.size(), 1u);
-    EXPECT_EQ(messageKind(sentMessage(0)), NetMessageKind::KeepAliveProbe);
-    EXPECT_EQ(messageYourFighter(sentMessage(0)), 2);
-    net.bodySeq = 11;
-    fake.nowMs += 7;
+    EXPECT_TRUE(fake.sent.empty()) << "the probe waits for the pass's bodies";
+    serverNetworkSend();
+    // A body to each client, then client 1's probe.
+    ASSERT_EQ(fake.sent.size(), 3u);
+    EXPECT_EQ(messageKind(sentMessage(2)), NetMessageKind::KeepAliveProbe);
+    EXPECT_EQ(messageYourFighter(sentMessage(2)), 2);
+    // A key event on its way before the probe arrived measures nothing.
+    fake.nowMs += 3;
+    queueDatagram(keyMessage('i', true), clientAddress(1));
+    serverNetworkReceive();
+    fake.nowMs += 4;
     queueDatagram(messageOfKind(NetMessageKind::KeepAliveAnswer), clientAddress(1));
     serverNetworkReceive();
     const std::vector<PlayerStatus> players = describeServer(true).playerList;
     ASSERT_EQ(players.size(), 3u);
     EXPECT_EQ(players[0].pingMs, 0);  // the server's own player
+    EXPECT_EQ(players[1].pingMs, 0);  // not measured yet
     EXPECT_EQ(players[2].pingMs, 7);
     // No second probe before kPingEveryMs.
     fake.sent.clear();
     queueDatagram(messageOfKind(NetMessageKind::KeepAliveAnswer), clientAddress(1));
     serverNetworkReceive();
-    EXPECT_TRUE(fake.sent.empty());
+    serverNetworkSend();
+    EXPECT_EQ(fake.sent.size(), 2u);
 }
 
 // Servers the fake network holds for the finder: each answers a query sent
@@ -218,8 +223,10 @@ TEST(Discovery, FinderListsEachServerOnceWithItsFastestAnswer) {
     for (const FakeDatagram& d : fake.sent) EXPECT_EQ(d.bytes.size(), static_cast<size_t>(kDiscoveryQuerySize));
     const std::vector<std::string> lines = foundServerLines(found);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "10.77.0.1:9899  alpha  korvath.map  0/8  20 ms\n");
-    EXPECT_EQ(lines[1], "10.77.0.2:9904  beta   arena.map    1/4  15 ms\n");
+    // Every clock reading takes a millisecond: alpha's answer to the
+    // loopback query, sent last, is its fastest.
+    EXPECT_EQ(lines[0], "10.77.0.2:9904  beta   arena.map    1/4  19 ms\n");
+    EXPECT_EQ(lines[1], "127.0.0.1:9899  alpha  korvath.map  0/8  16 ms\n");
 
     // The player's choice: wrong answers ask again; the end of input gives up.
     char answers[] = "beta\n0\n\n2\n";
@@ -230,7 +237,7 @@ TEST(Discovery, FinderListsEachServerOnceWithItsFastestAnswer) {
     std::rewind(out);
     char text[2048] = {};
     text[std::fread(text, 1, sizeof text - 1, out)] = '\0';
-    EXPECT_EQ(std::string(text).find(" 1) 10.77.0.1:9899  alpha"), 0u) << text;
+    EXPECT_EQ(std::string(text).find(" 1) 10.77.0.2:9904  beta"), 0u) << text;
     std::string said = text;
     size_t asked = 0;
     for (size_t at = 0; (at = said.find("Join which server (1-2)? ", at)) != std::string::npos; ++at) ++asked;
