@@ -193,4 +193,20 @@ TEST(CommandLine, BuiltProgramsAnswerHelpVersionAndAMisspeltOption) {
     }
 }
 
+TEST(CommandLine, StatusAndFinderRefuseAWrongServer) {
+    // Each refused before any datagram goes: one line naming what was typed.
+    for (const char* bad : {"127.0.0.1:0", "127.0.0.1:70000", "127.0.0.1:abc", "127.0.0.1:", ":9899"}) {
+        const ProgramRun r = runProgram("maze-status", std::string("'") + bad + "'");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(r.out, "") << bad;
+        EXPECT_EQ(r.err.find(std::string("maze-status: '") + bad + "'"), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(runProgram("maze-status", "").status, 2);
+    if (!MAZE_TEST_GAME) return;
+    const ProgramRun both = runProgram("maze", "--find 127.0.0.1");
+    EXPECT_EQ(both.status, 2);
+    EXPECT_NE(both.err.find("give no HOST"), std::string::npos) << both.err;
+}
+
 }  // namespace
