@@ -10,8 +10,8 @@
 # second; a port nobody serves gets "no answer" and status 1.
 # Usage: find_servers.sh <build-dir> <source-dir>
 set -u
-source "$(dirname "$0")/lib/net_env.bash"
 lib=$(cd "$(dirname "$0")/lib" && pwd)
+source "$lib/net_env.bash"
 fail() {
     echo "FAIL: $*"
     for f in alpha beta bot find; do [ -f "$work/$f.log" ] && { echo "--- $f"; tail -15 "$work/$f.log"; }; done
