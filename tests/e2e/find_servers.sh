@@ -1,20 +1,22 @@
 #!/bin/bash
 # Finding servers: a LAN of two namespaces of this test's own joined by a
-# veth pair (10.77.0.1 here, 10.77.0.2 there). maze-server "alpha" on port
-# 9899 here and "beta" on 9904 there, a maze-bot playing on beta across the
-# LAN. maze --find lists both, once each, with names, levels and player
-# counts; maze --lan asks which and ends at the end of its input;
-# maze-status --json gives beta's players (parsed here); a storm of status
-# queries at beta gets at most 20 replies a second, none larger than its
-# query, while the bot's measure of beta's pace stays near 100 passes a
-# second; a port nobody serves gets "no answer" and status 1.
+# veth pair (10.77.0.1 here, 10.77.0.2 there). With no server running,
+# maze --find and maze --lan say so. With maze-server "alpha" on port 9899
+# here, maze --lan joins it. Then "beta" on 9904 there too, and a maze-bot
+# playing on beta across the LAN:
+# maze --find lists both, once each, with names, levels and player counts;
+# maze --lan asks which and ends at the end of its input; maze-status --json
+# gives beta's players (parsed here); a storm of status queries at beta gets
+# at most 20 replies a second, none larger than its query, while the bot's
+# measure of beta's pace stays near 100 passes a second; a port nobody
+# serves gets "no answer" and status 1.
 # Usage: find_servers.sh <build-dir> <source-dir>
 set -u
 lib=$(cd "$(dirname "$0")/lib" && pwd)
 source "$lib/net_env.bash"
 fail() {
     echo "FAIL: $*"
-    for f in alpha beta bot find; do [ -f "$work/$f.log" ] && { echo "--- $f"; tail -15 "$work/$f.log"; }; done
+    for f in alpha beta bot find lan1; do [ -f "$work/$f.log" ] && { echo "--- $f"; tail -15 "$work/$f.log"; }; done
     exit 1
 }
 
@@ -31,15 +33,39 @@ ip netns exec "$far" ip addr add 10.77.0.2/24 broadcast 10.77.0.255 dev mz_far
 ip netns exec "$far" ip link set mz_far up
 ip netns exec "$far" ip link set lo up
 
+# No server yet: the finder says so (status 0), --lan too (status 1).
+"$build/maze" --find > "$work/find.log" 2>&1 || fail "maze --find with no server ended with status $?"
+[ "$(cat "$work/find.log")" = "no server answered" ] || fail "maze --find with no server said: $(cat "$work/find.log")"
+"$build/maze" --lan < /dev/null > "$work/lan.log" 2>&1
+status=$?
+[ $status = 1 ] && grep -q "no server answered" "$work/lan.log" || fail "maze --lan with no server: status $status, $(cat "$work/lan.log")"
+
 wait_line() {  # file, pattern
     for _ in $(seq 100); do grep -q "$2" "$1" && return 0; sleep 0.1; done
     return 1
 }
 setsid "$build/maze-server" --port 9899 --server-name alpha > "$work/alpha.log" 2>&1 &
-pids+=($!)
-setsid ip netns exec "$far" "$build/maze-server" --port=9904 --server-name "beta" > "$work/beta.log" 2>&1 &
-pids+=($!)
+alpha=$!
+pids+=($alpha)
 wait_line "$work/alpha.log" "waiting on port 9899" || fail "alpha did not start"
+# With alpha the only server, maze --lan joins it: a windowed client that
+# alpha's status then counts.
+setsid xvfb-run -a -s "-screen 0 1024x768x24" "$build/maze" --lan < /dev/null > "$work/lan1.log" 2>&1 &
+lan=$!
+pids+=($lan)
+wait_line "$work/lan1.log" "^Joining alpha ([0-9.]*:9899)$" || fail "maze --lan did not join alpha: $(cat "$work/lan1.log")"
+joined=0
+for _ in $(seq 50); do
+    "$build/maze-status" --json 127.0.0.1 > "$work/alpha.json" 2>/dev/null &&
+        grep -q '"player_count":1' "$work/alpha.json" && { joined=1; break; }
+    sleep 0.2
+done
+[ $joined = 1 ] || fail "alpha never counted the client maze --lan started: $(cat "$work/alpha.json")"
+kill -- "-$lan"
+
+setsid ip netns exec "$far" "$build/maze-server" --port=9904 --server-name "beta" > "$work/beta.log" 2>&1 &
+beta=$!
+pids+=($beta)
 wait_line "$work/beta.log" "waiting on port 9904" || fail "beta did not start"
 
 "$build/maze-bot" 10.77.0.2 seconds=14 port=9904 mode=random seed=4 > "$work/bot.out" 2> "$work/bot.log" &
@@ -58,7 +84,7 @@ cat "$work/find.log"
 awk -v t="$took" 'BEGIN { exit !(t < 1.8) }' || fail "maze --find took $took s"
 [ "$(wc -l < "$work/find.log")" = 2 ] || fail "maze --find did not list two servers, once each"
 grep -Eq '^10\.77\.0\.2:9904 +beta +korvath\.map +1/[0-9]+ +[0-9]+ ms$' "$work/find.log" || fail "beta is not listed with its one player"
-grep -Eq '^(127\.0\.0\.1|10\.77\.0\.1):9899 +alpha +korvath\.map +0/[0-9]+ +[0-9]+ ms$' "$work/find.log" || fail "alpha is not listed"
+grep -Eq '^(127\.0\.0\.1|10\.77\.0\.1):9899 +alpha +korvath\.map +[01]/[0-9]+ +[0-9]+ ms$' "$work/find.log" || fail "alpha is not listed"
 
 # --lan with two servers asks which; a wrong answer asks again, the end of
 # input ends it with status 1.
@@ -103,5 +129,5 @@ awk -v t="$took" 'BEGIN { exit !(t < 4) }' || fail "maze-status took $took s to 
 wait $bot || fail "the bot ended with status $?"
 echo "bot on beta: $(cat "$work/bot.out")"
 awk -v r="$(field "$work/bot.out" server_pass_hz)" 'BEGIN { exit !(r >= 95 && r <= 105) }' || fail "beta's pace fell under the storm"
-kill -0 "${pids[0]}" && kill -0 "${pids[1]}" || fail "a server ended"
+kill -0 $alpha && kill -0 $beta || fail "a server ended"
 echo "PASS"
