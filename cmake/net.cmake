@@ -16,6 +16,10 @@ add_executable(maze-server ${CMAKE_SOURCE_DIR}/net/server_main/maze_server.cpp)
 target_link_libraries(maze-server PRIVATE maze-rules)
 add_dependencies(maze-server maze-data)
 
+# maze-status: asks a running server who it is and who plays on it.
+add_executable(maze-status ${CMAKE_SOURCE_DIR}/net/status_main/maze_status.cpp)
+target_link_libraries(maze-status PRIVATE maze-rules)
+
 # The test relay (tools/maze_relay.cpp) goes by the family's name.
 if(TARGET maze_relay)
   set_target_properties(maze_relay PROPERTIES OUTPUT_NAME maze-relay)

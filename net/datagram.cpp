@@ -2,11 +2,12 @@
 // datagram of exactly kNetMessageSize bytes, or a count of what was dropped.
 #include "net/net.h"
 
-int takeDatagram(NetMessage& out, NetAddress& from) {
+int takeDatagram(NetMessage& out, NetAddress& from, int* length) {
     if (net.netSocket < 0 || net.transport.waitReadable(net.netSocket, 0) != 1) return 0;
     out = NetMessage{};
     const int len = net.transport.receiveFrom(net.netSocket, out.bytes, kNetMessageSize, &from);
     if (len < 0) return 0;
+    if (length != nullptr) *length = len;
     if (len != kNetMessageSize) {
         ++net.datagramsDropped;
         return -1;

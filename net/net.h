@@ -90,6 +90,8 @@ enum class NetMessageKind : uint16_t {
     JoinRefused = 12,      // server to client: no fighter for this client; all zero after the header
     KeepAliveProbe = 13,   // server to client, a state body
     StateUpdate = 14,      // server to client, a state body
+    DiscoveryQuery = 21,   // anyone to a server: who serves, who plays (net/discovery.h)
+    DiscoveryReply = 22,   // server to the query's sender; never answered
 };
 
 // One datagram, as raw bytes. Fields are only ever read and written through
@@ -138,6 +140,9 @@ struct NetTransport {
     bool (*lookupHost)(const char* name, uint32_t* ip);
     // The port the socket is bound to, 0 when unknown.
     uint16_t (*localPort)(int sock);
+    // Writes the broadcast address of every IPv4 interface that is up and
+    // has one (at most cap, each once); returns how many.
+    int (*broadcastAddresses)(uint32_t* out, int cap);
     // Datagrams the system dropped for want of buffer room (0 when unknown).
     uint32_t (*droppedCount)(int sock);
     // The socket library's last error number.
@@ -173,6 +178,14 @@ struct ClientSlot {
     uint32_t keySeq = 0;         // newest key event applied (0: none yet)
     int64_t keyLeaseUntilMs = 0; // its held keys are released after this
     bool keysHeldByLease = false;  // held keys may be set; cleared on expiry
+    // The client's round trip as the server measures it: from a probe sent
+    // at the end of a pass in which the client was heard to the answer it
+    // gives every probe (net/discovery.cpp). 0 until measured.
+    int32_t pingMs = 0;
+    bool pingWanted = false;     // a measuring probe goes with this pass's bodies
+    bool pingProbing = false;    // a measuring probe is under way
+    int64_t pingProbeMs = 0;     // steady ms it was sent
+    int64_t nextPingMs = 0;      // steady ms from which the next one may go
 };
 
 // One recent effect event as the server remembers it for repeating.
@@ -184,6 +197,27 @@ struct SentEffect {
 };
 
 struct StateSnapshot;  // a parsed state body (below)
+
+// What a server answers discovery and status queries with, and the limit on
+// its answers (net/discovery.cpp). Texts are kept as they travel: at most
+// their field's bytes less one, zero-terminated.
+constexpr int kServerNameBytes = 64;          // the server's name on the wire
+constexpr int kLevelNameBytes = 64;           // the level's file name on the wire
+constexpr int kQueryRepliesPerSecond = 20;    // in any one second, at most
+struct ServerQueryState {
+    char name[kServerNameBytes] = {};   // empty until the server starts: then its host name
+    char level[kLevelNameBytes] = {};   // the level file's base name
+    uint32_t instance = 0;              // tells two servers of one name and port apart
+    int64_t startedMs = 0;              // steady ms when the server's socket opened
+    int64_t roundStartMs = 0;           // steady ms of the last new game
+    // Send times (steady ms) of the last kQueryRepliesPerSecond replies, a
+    // ring; replyNext is the oldest once repliesSent reaches the ring's size.
+    int64_t replyMs[kQueryRepliesPerSecond] = {};
+    int replyNext = 0;
+    uint64_t repliesSent = 0;
+    uint64_t queriesLimited = 0;        // well-formed queries left unanswered for the limit
+    uint64_t queriesIgnored = 0;        // replies, malformed or short queries, our own port
+};
 
 // Lifetime: one record for the whole process, set up by setNetworkDefaults at
 // start-up; tests replace it with resetNetStateForTest() between cases.
@@ -206,6 +240,8 @@ struct NetState {
 
     // Server: the last packed body (also the source of probes).
     NetMessage snapshotMessage;
+    // Server: who it is to discovery and status queries, and their limit.
+    ServerQueryState queries;
 
     // Client.
     // The server asked to join, then the one that answered: after the join
@@ -510,8 +546,10 @@ void hearServerGunfire(const std::vector<Bullet>& bullets);
 
 // Takes one datagram from net.netSocket: 1 with a datagram of exactly
 // kNetMessageSize bytes and its sender; -1 when one was read and dropped for
-// its size (counted); 0 when nothing more can be read this pass.
-int takeDatagram(NetMessage& out, NetAddress& from);
+// its size (counted; `out` then holds its first bytes and `from` its
+// sender); 0 when nothing more can be read this pass. *length, when asked,
+// is the datagram's real length.
+int takeDatagram(NetMessage& out, NetAddress& from, int* length = nullptr);
 
 // ---------------------------------------------------------------------------
 // Idle passes (pass.cpp; the windowed game and the windowless server share them)

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "base/log.h"
+#include "net/discovery.h"
 #include "net/net.h"
 #include "world/world.h"
 
@@ -63,6 +64,7 @@ void startServer() {
     if (net.port == 0) net.port = net.transport.localPort(sock);
     logLine(LogLevel::Info, "\nServer named %s waiting on port %d", name, static_cast<int>(net.port));
     net.netSocket = sock;
+    noteServerStarted(name);
 }
 
 int admitClient(NetAddress address) {
@@ -96,8 +98,11 @@ int findClient(NetAddress address) {
 int receiveFromClient(NetMessage& out, int& slot) {
     slot = -1;
     NetAddress from;
-    const int taken = takeDatagram(out, from);
+    int length = 0;
+    const int taken = takeDatagram(out, from, &length);
     if (taken == 0) return 0;
+    // Discovery and status queries, from anyone and of their own sizes.
+    if (answerServerQuery(out, length, from)) return 1;
     // A datagram of another size is dropped; the drain goes on so junk
     // cannot hold back real clients.
     if (taken < 0) return 1;
@@ -108,6 +113,7 @@ int receiveFromClient(NetMessage& out, int& slot) {
     }
     slot = findClient(from);
     if (slot < 0) ++net.datagramsDropped;
+    else timeClientPing(slot, messageKind(out));
     return 1;
 }
 
@@ -228,4 +234,5 @@ GameEnd serverNetworkReceive() {
 void serverNetworkSend() {
     packState(net.snapshotMessage);
     broadcastState(net.snapshotMessage);
+    sendPingProbes();
 }

@@ -2,12 +2,15 @@
 // of NetTransport. Addresses cross this boundary in host order.
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -167,6 +170,21 @@ uint16_t localPort(int sock) {
     return ntohs(sa.sin_port);
 }
 
+int broadcastAddresses(uint32_t* out, int cap) {
+    ifaddrs* list = nullptr;
+    if (cap <= 0 || ::getifaddrs(&list) != 0) return 0;
+    int n = 0;
+    for (const ifaddrs* i = list; i != nullptr && n < cap; i = i->ifa_next) {
+        if (i->ifa_addr == nullptr || i->ifa_addr->sa_family != AF_INET) continue;
+        if ((i->ifa_flags & IFF_UP) == 0 || (i->ifa_flags & IFF_BROADCAST) == 0 || i->ifa_broadaddr == nullptr) continue;
+        const uint32_t ip = ntohl(reinterpret_cast<const sockaddr_in*>(i->ifa_broadaddr)->sin_addr.s_addr);
+        if (ip == 0 || std::find(out, out + n, ip) != out + n) continue;
+        out[n++] = ip;
+    }
+    ::freeifaddrs(list);
+    return n;
+}
+
 uint32_t droppedCount(int sock) {
     return sock >= 0 && sock < kTrackedSockets ? droppedBySocket[sock] : 0;
 }
@@ -222,6 +240,7 @@ NetTransport posixTransport() {
     t.parseDotted = parseDotted;
     t.lookupHost = lookupHost;
     t.localPort = localPort;
+    t.broadcastAddresses = broadcastAddresses;
     t.droppedCount = droppedCount;
     t.lastError = lastError;
     t.openLoopbackSocket = openLoopbackSocket;

@@ -37,16 +37,26 @@
 //   trailer        5992   u32 marker "MZS1", u32 bodySeq, u32 firstEffectId,
 //                         u8 repeatCount n, [3]
 // The bytes between the last entry and the repeats are not written.
+//   server query       8  u32 marker "MZQ1", u8 version, u8 flags, [2],
+//                         u32 nonce; zero padding to the reply's size
+//   server reply       8  u32 marker "MZR1", u8 version, u8 flags, u16 port,
+//                         u32 nonce, u32 instance, u8 players, u8 maximum,
+//                         u8 records n, [1], u32 uptime, u32 round time,
+//                         64 B name, 64 B level; from 164 n player records
+//     player   44 B       u8 fighter, u8 state, u16 ping, i32 score,
+//                         i32 deaths, 32 B name
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <concepts>
 #include <cstring>
+#include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "base/bytes.h"
+#include "net/discovery.h"
 #include "net/net.h"
 
 namespace {
@@ -302,6 +312,72 @@ void stateEntriesFields(Io& io, E& s) {
     for (auto& e : s.effects) effectFields(io, e);
 }
 
+// Server queries and replies (net/discovery.h), as they travel: texts are
+// raw bytes here and are checked when they are read.
+constexpr uint32_t kQueryMarker = 0x31515A4Du;  // "MZQ1"
+constexpr uint32_t kReplyMarker = 0x31525A4Du;  // "MZR1"
+constexpr uint8_t kQueryFlagStatus = 0x01;
+
+struct QueryWire {
+    uint32_t marker = 0;
+    uint8_t version = 0;
+    uint8_t flags = 0;
+    uint32_t nonce = 0;
+};
+struct ReplyHeadWire {
+    uint32_t marker = 0;
+    uint8_t version = 0, flags = 0;
+    uint16_t port = 0;
+    uint32_t nonce = 0, instance = 0;
+    uint8_t players = 0, maxPlayers = 0, records = 0;
+    uint32_t uptimeS = 0, roundS = 0;
+    uint8_t name[kServerNameBytes] = {};
+    uint8_t level[kLevelNameBytes] = {};
+};
+struct PlayerWire {
+    uint8_t fighter = 0, state = 0;
+    uint16_t pingMs = 0;
+    int32_t score = 0, deaths = 0;
+    uint8_t name[kPlayerNameBytes] = {};
+};
+
+template <class Io, PartOf<QueryWire> E>
+constexpr void queryFields(Io& io, E& q) {
+    io.u32(q.marker);
+    io.u8(q.version);
+    io.u8(q.flags);
+    io.zeros(2);
+    io.u32(q.nonce);
+}
+
+template <class Io, PartOf<ReplyHeadWire> E>
+constexpr void replyHeadFields(Io& io, E& r) {
+    io.u32(r.marker);
+    io.u8(r.version);
+    io.u8(r.flags);
+    io.u16(r.port);
+    io.u32(r.nonce);
+    io.u32(r.instance);
+    io.u8(r.players);
+    io.u8(r.maxPlayers);
+    io.u8(r.records);
+    io.zeros(1);
+    io.u32(r.uptimeS);
+    io.u32(r.roundS);
+    io.bytes(r.name, sizeof r.name);
+    io.bytes(r.level, sizeof r.level);
+}
+
+template <class Io, PartOf<PlayerWire> E>
+constexpr void playerFields(Io& io, E& p) {
+    io.u8(p.fighter);
+    io.u8(p.state);
+    io.u16(p.pingMs);
+    io.i32(p.score);
+    io.i32(p.deaths);
+    io.bytes(p.name, sizeof p.name);
+}
+
 // ---------------------------------------------------------------------------
 // Sizes and places, from the field functions
 // ---------------------------------------------------------------------------
@@ -347,6 +423,14 @@ static_assert(wireSize<FighterEntry>([](auto& io, auto& e) { fighterFields(io, e
               "the entry sizes in net.h are those of the field functions");
 static_assert(kMessageHeaderSize + kStateHeaderFieldsSize == kStateHeaderSize && kTrailerSize == kStateTailSize,
               "the state body's header and trailer sizes in net.h are those of the field functions");
+static_assert(kMessageHeaderSize + wireSize<ReplyHeadWire>([](auto& io, auto& r) { replyHeadFields(io, r); }) ==
+                      kServerReplyHeadSize &&
+                  wireSize<PlayerWire>([](auto& io, auto& p) { playerFields(io, p); }) == kPlayerRecordSize,
+              "the reply sizes in discovery.h are those of the field functions");
+static_assert(kMessageHeaderSize + wireSize<QueryWire>([](auto& io, auto& q) { queryFields(io, q); }) <=
+                  kDiscoveryQuerySize,
+              "a query's fields fit in the smallest query");
+static_assert(kStatusQuerySize <= kNetMessageSize, "a status query is no larger than a datagram of the game");
 
 // Where each part starts.
 constexpr size_t kKeyRecordAt = kMessageHeaderSize;
@@ -392,6 +476,58 @@ void parseStateTail(const NetMessage& msg, size_t end, StateSnapshot& out) {
 }
 
 uint8_t countByte(size_t n) { return static_cast<uint8_t>(n); }
+
+// Copies `text` into a zero-filled field of `cap` bytes, at most cap - 1 of
+// them, cut at the start of a character so no UTF-8 sequence is split.
+void putText(uint8_t* field, size_t cap, const std::string& text) {
+    std::memset(field, 0, cap);
+    size_t n = std::min(text.size(), cap - 1);
+    const auto continuation = [](unsigned char c) { return (c & 0xC0) == 0x80; };
+    if (n < text.size())
+        while (n > 0 && continuation(static_cast<unsigned char>(text[n]))) --n;
+    std::memcpy(field, text.data(), n);
+}
+
+// The bytes of a text field up to its first zero, as valid UTF-8 without
+// control characters: each byte that breaks either rule becomes '?'.
+std::string takeText(const uint8_t* field, size_t cap) {
+    size_t end = 0;
+    while (end < cap && field[end] != 0) ++end;
+    std::string out;
+    for (size_t i = 0; i < end;) {
+        const uint8_t c = field[i];
+        if (c < 0x80) {
+            out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // The sequence's length from its lead byte, and the range of its
+        // second byte that rules out overlong forms, surrogates and code
+        // points past U+10FFFF.
+        size_t len = 0;
+        uint8_t lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) len = 2;
+        else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        }
+        bool valid = len > 0 && i + len <= end && field[i + 1] >= lo && field[i + 1] <= hi;
+        for (size_t k = 2; valid && k < len; ++k) valid = (field[i + k] & 0xC0) == 0x80;
+        if (!valid) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        out.append(reinterpret_cast<const char*>(field + i), len);
+        i += len;
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -547,4 +683,87 @@ bool writeStateSnapshot(const StateSnapshot& s, NetMessage& body) {
 bool stateBodyValid(const NetMessage& body) {
     StateSnapshot parsed;
     return parseStateSnapshot(body, parsed);
+}
+
+// ---------------------------------------------------------------------------
+// Server queries and replies
+// ---------------------------------------------------------------------------
+
+int writeServerQuery(NetMessage& msg, const ServerQuery& q) {
+    const int size = q.status ? kStatusQuerySize : kDiscoveryQuerySize;
+    std::memset(msg.bytes, 0, static_cast<size_t>(size));
+    setMessageKind(msg, NetMessageKind::DiscoveryQuery);
+    WireWriter w = writerAt(msg, kMessageHeaderSize);
+    const QueryWire wire{kQueryMarker, q.version, static_cast<uint8_t>(q.status ? kQueryFlagStatus : 0), q.nonce};
+    queryFields(w, wire);
+    return size;
+}
+
+bool readServerQuery(const NetMessage& msg, int length, ServerQuery& out) {
+    if (length < kDiscoveryQuerySize || length > kNetMessageSize || messageKind(msg) != NetMessageKind::DiscoveryQuery) return false;
+    WireReader r = readerAt(msg, kMessageHeaderSize);
+    QueryWire wire;
+    queryFields(r, wire);
+    if (wire.marker != kQueryMarker || wire.version == 0) return false;
+    const bool status = (wire.flags & kQueryFlagStatus) != 0;
+    if (status && length < kStatusQuerySize) return false;
+    out = ServerQuery{wire.version, status, wire.nonce};
+    return true;
+}
+
+int writeServerReply(NetMessage& msg, const ServerReply& r) {
+    if (r.playerList.size() > static_cast<size_t>(kMaxStatusPlayers)) return 0;
+    const int size = kServerReplyHeadSize + static_cast<int>(r.playerList.size()) * kPlayerRecordSize;
+    std::memset(msg.bytes, 0, static_cast<size_t>(size));
+    setMessageKind(msg, NetMessageKind::DiscoveryReply);
+    ReplyHeadWire head;
+    head.marker = kReplyMarker;
+    head.version = r.version;
+    head.flags = r.status ? kQueryFlagStatus : 0;
+    head.port = r.port;
+    head.nonce = r.nonce;
+    head.instance = r.instance;
+    head.players = r.players;
+    head.maxPlayers = r.maxPlayers;
+    head.records = countByte(r.playerList.size());
+    head.uptimeS = r.uptimeS;
+    head.roundS = r.roundS;
+    putText(head.name, sizeof head.name, r.name);
+    putText(head.level, sizeof head.level, r.level);
+    WireWriter w = writerAt(msg, kMessageHeaderSize);
+    replyHeadFields(w, std::as_const(head));
+    for (const PlayerStatus& p : r.playerList) {
+        PlayerWire wire{p.fighter, p.state, p.pingMs, p.score, p.deaths, {}};
+        putText(wire.name, sizeof wire.name, p.name);
+        playerFields(w, std::as_const(wire));
+    }
+    return size;
+}
+
+bool readServerReply(const NetMessage& msg, int length, ServerReply& out) {
+    if (length < kServerReplyHeadSize || length > kNetMessageSize || messageKind(msg) != NetMessageKind::DiscoveryReply) return false;
+    WireReader r = readerAt(msg, kMessageHeaderSize);
+    ReplyHeadWire head;
+    replyHeadFields(r, head);
+    if (head.marker != kReplyMarker || head.version == 0 || head.records > kMaxStatusPlayers) return false;
+    if (length < kServerReplyHeadSize + head.records * kPlayerRecordSize) return false;
+    out = ServerReply{};
+    out.version = head.version;
+    out.status = (head.flags & kQueryFlagStatus) != 0;
+    out.port = head.port;
+    out.nonce = head.nonce;
+    out.instance = head.instance;
+    out.players = head.players;
+    out.maxPlayers = head.maxPlayers;
+    out.uptimeS = head.uptimeS;
+    out.roundS = head.roundS;
+    out.name = takeText(head.name, sizeof head.name);
+    out.level = takeText(head.level, sizeof head.level);
+    for (int i = 0; i < head.records; ++i) {
+        PlayerWire wire;
+        playerFields(r, wire);
+        out.playerList.push_back(
+            PlayerStatus{wire.fighter, wire.state, wire.pingMs, wire.score, wire.deaths, takeText(wire.name, sizeof wire.name)});
+    }
+    return !r.overrun;
 }

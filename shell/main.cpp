@@ -5,10 +5,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/log.h"
 #include "cli/cli.h"
+#include "net/discovery.h"
 #include "net/net.h"
 #include "render/render.h"
 #include "shell/maze_options.h"
@@ -87,8 +89,20 @@ int main(int argc, char** argv) {
     // socket or window is needed.
     const cli::Parsed args = cli::parse(kMazeCommand, argc, argv);
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    if ((cli::flag(args, "find") || cli::flag(args, "lan")) && cli::given(args, "host"))
+        return cli::finish(cli::refuse(kMazeCommand, "--find and --lan look for the server: give no HOST with them"));
     // Ctrl-C and SIGTERM end the game from its loop (the idle passes).
     installStopSignals();
+    if (cli::flag(args, "find")) {
+        setNetworkDefaults();
+        return printFoundServers(stdout);
+    }
+    // The server --lan found (and the player chose), before any data is read.
+    NetAddress lanServer;
+    if (cli::flag(args, "lan")) {
+        setNetworkDefaults();
+        if (!pickLanServer(stdin, stdout, lanServer)) return stopRequested() ? endOfGame(GameEnd::QuitAsked) : 1;
+    }
     // The pacer waits on the sound engine's notifications once it runs, so
     // the frame's refills keep their beat whether or not frames are drawn.
     setPaceWaitHook(soundWaitAndService);
@@ -97,11 +111,13 @@ int main(int argc, char** argv) {
 
     // 1. Start-up: the network end.
     setNetworkDefaults();
-    if (cli::given(args, "host")) {
+    if (cli::given(args, "host") || cli::flag(args, "lan")) {
         logLine(LogLevel::Info, "Connect server");
         process.isServer = false;
         process.localFighterIndex = 1;
-        if (!connectToServer(cli::text(args, "host").c_str())) {
+        if (lanServer.port != 0) net.port = lanServer.port;
+        const std::string host = lanServer.port != 0 ? ipText(lanServer.ip) : cli::text(args, "host");
+        if (!connectToServer(host.c_str())) {
             if (stopRequested()) return endOfGame(GameEnd::QuitAsked);
             return -1;  // no window was made
         }

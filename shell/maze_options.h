@@ -9,6 +9,8 @@ inline constexpr cli::Option kMazeOptions[] = {
     {.name = "host", .kind = cli::Kind::Text, .valueName = "HOST", .forms = cli::kPositional,
      .help = "join the server on HOST (name or dotted address); without it this game is the server"},
     {.name = "fullscreen", .help = "start in fullscreen (F11 switches back and forth)"},
+    {.name = "find", .kind = cli::Kind::Flag, .help = "list the servers on this machine and the local networks, then end"},
+    {.name = "lan", .kind = cli::Kind::Flag, .help = "join the server found on the local networks (with several, ask which)"},
 };
 
 inline constexpr cli::Command kMazeCommand{

@@ -3,12 +3,13 @@
 // network) at the game's pace; fighter 0, the windowed server's own player,
 // stays out of play. Ends with "Good-Bye" and status 0 on Ctrl-C or SIGTERM.
 //
-// Usage: maze-server   (in the game's data folder, or with data/ beside it;
-// --help and --version only)
+// Usage: maze-server [--port PORT] [--server-name NAME]   (in the game's data
+// folder, or with data/ beside it)
 #include <cstdio>
 
 #include "base/log.h"
 #include "cli/cli.h"
+#include "net/discovery.h"
 #include "net/net.h"
 #include "net/server_main/maze_server_options.h"
 #include "prey/prey.h"
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
     if (!enterDataFolder(programPath(), "maze-server")) return 1;
 
     setNetworkDefaults();
+    net.port = static_cast<uint16_t>(cli::integer(args, "port"));
+    if (cli::given(args, "server-name")) setServerName(cli::text(args, "server-name").c_str());
     process.isServer = true;
     process.localFighterIndex = 0;
     startServer();

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/log.h"
+#include "net/discovery.h"
 #include "net/net.h"
 #include "shell/shell.h"
 #include "world/world.h"
@@ -17,6 +18,7 @@ void startGame() {
             if (net.clients[s].inUse && s + 1 < fighterCount()) gs.fighterList[s + 1].state = FighterState::InPlay;
     }
     gs.gameStarted = true;
+    noteRoundStart();
     if (gs.gamePaused) {
         gs.gamePaused = false;
         setMessageLine(kResumedMessage);

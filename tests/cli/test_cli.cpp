@@ -9,6 +9,7 @@
 
 #include "cli/cli.h"
 #include "net/server_main/maze_server_options.h"
+#include "net/status_main/maze_status_options.h"
 #include "shell/maze_options.h"
 #include "tests/test_files.h"
 #include "tools/maze_relay_options.h"
@@ -21,7 +22,8 @@ cli::Parsed parse(const cli::Command& c, std::vector<const char*> args) {
     return cli::parse(c, static_cast<int>(args.size()), args.data());
 }
 
-const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand};
+const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand,
+                                          &kMazeStatusCommand};
 
 TEST(CommandLine, SimDefaultsAndBothLongForms) {
     const cli::Parsed none = parse(kMazeSimCommand, {});
@@ -189,6 +191,22 @@ TEST(CommandLine, BuiltProgramsAnswerHelpVersionAndAMisspeltOption) {
         EXPECT_EQ(wrong.out, "") << program;
         EXPECT_EQ(wrong.err, program + ": unknown option '--verison'; see " + program + " --help\n");
     }
+}
+
+TEST(CommandLine, StatusAndFinderRefuseAWrongServer) {
+    // Each refused before any datagram goes: one line naming what was typed.
+    for (const char* bad : {"127.0.0.1:0", "127.0.0.1:70000", "127.0.0.1:abc", "127.0.0.1:", ":9899"}) {
+        const ProgramRun r = runProgram("maze-status", std::string("'") + bad + "'");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_EQ(r.out, "") << bad;
+        EXPECT_EQ(r.err.find(std::string("maze-status: '") + bad + "'"), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(runProgram("maze-status", "").status, 2);
+    if (!MAZE_TEST_GAME) return;
+    const ProgramRun both = runProgram("maze", "--find 127.0.0.1");
+    EXPECT_EQ(both.status, 2);
+    EXPECT_NE(both.err.find("give no HOST"), std::string::npos) << both.err;
 }
 
 }  // namespace

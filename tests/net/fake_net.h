@@ -22,6 +22,7 @@ struct FakeNet {
     std::vector<int64_t> waits;   // timeouts asked of waitReadable
     int64_t now = 1000000;        // calendar seconds
     int64_t nowMs = 5000000;      // steady milliseconds
+    std::vector<uint32_t> broadcasts;  // the interfaces' broadcast addresses
 };
 inline FakeNet fake;
 
@@ -48,6 +49,12 @@ inline NetTransport fakeTransport() {
         return len;
     };
     t.lastError = [] { return 0; };
+    t.broadcastAddresses = [](uint32_t* out, int cap) {
+        int n = 0;
+        for (const uint32_t ip : fake.broadcasts)
+            if (n < cap) out[n++] = ip;
+        return n;
+    };
     return t;
 }
 
