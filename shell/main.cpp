@@ -1,8 +1,9 @@
 // main.cpp -- entry: server with no host, client with one (the server's host
-// name or dotted address); the options are in maze_options.h.
+// name or dotted address, and its port); the options are in maze_options.h.
 #include <GL/freeglut.h>
 
 #include <cstdio>
+#include <string>
 
 #include "base/log.h"
 #include "cli/cli.h"
@@ -47,17 +48,32 @@ int main(int argc, char** argv) {
     // socket or window is needed.
     const cli::Parsed args = cli::parse(kMazeCommand, argc, argv);
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    const bool client = cli::given(args, "host");
+    for (const char* serverOnly : {"max-players", "server-name"})
+        if (client && cli::given(args, serverOnly))
+            return cli::finish(cli::refuse(kMazeCommand, std::string("--") + serverOnly + " is for a server, not a client of HOST"));
     // Ctrl-C and SIGTERM end the game from its loop (the idle passes).
     installStopSignals();
     // The pacer waits on the sound engine's notifications once it runs, so
     // the frame's refills keep their beat whether or not frames are drawn.
     setPaceWaitHook(soundWaitAndService);
-    // Before anything is read or any window opens.
+    // Before anything is read or any window opens. A relative level path
+    // names a file from where the game was started.
+    const std::string levelPath = levelPathBeforeDataFolder(cli::text(args, "map"));
     if (!enterDataFolder(programPath(), "maze")) return 1;
 
-    // 1. Start-up: the network end.
+    // 1. Start-up: the level, whose digest goes with a client's join, then
+    // the network end.
+    LevelFile level;
+    if (const std::string fault = loadLevel(levelPath, level); !fault.empty()) {
+        logLine(LogLevel::Error, "maze: %s", fault.c_str());
+        return 1;
+    }
     setNetworkDefaults();
-    if (cli::given(args, "host")) {
+    net.levelName = level.name;
+    net.levelDigest = level.digest;
+    net.port = static_cast<uint16_t>(cli::integer(args, "port"));
+    if (client) {
         logLine(LogLevel::Info, "Connect server");
         process.isServer = false;
         process.localFighterIndex = 1;
@@ -68,6 +84,8 @@ int main(int argc, char** argv) {
     } else {
         process.isServer = true;
         process.localFighterIndex = 0;
+        net.maxClients = static_cast<int>(cli::integer(args, "max-players"));
+        net.serverName = cli::text(args, "server-name");
         startServer();  // start-up goes on without a socket
     }
 
