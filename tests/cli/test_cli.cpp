@@ -92,7 +92,7 @@ TEST(CommandLine, PositionalsHelpAndVersion) {
             }
         }
     }
-    EXPECT_NE(parse(kMazeCommand, {"--help"}).text.find("usage: maze [OPTION]... [HOST]"), std::string::npos);
+    EXPECT_NE(parse(kMazeCommand, {"--help"}).text.find("usage: maze [OPTION]... [HOST[:PORT]]"), std::string::npos);
 
     // The shape maze-bot will take: a required server, then a plain number
     // that is also an option of its own.
@@ -135,7 +135,7 @@ TEST(CommandLine, EveryFaultIsOneLineWithStatusTwo) {
         {kMazeRelayCommand, {"--loss", "nan"}, "is not a number"},
         {kMazeRelayCommand, {"seed=-1"}, "out of range"},
         {kMazeRelayCommand, {"lost=0.1"}, "unknown option 'lost=0.1'"},
-        {kMazeCommand, {"host1", "host2"}, "unexpected argument 'host2' (takes at most HOST)"},
+        {kMazeCommand, {"host1", "host2"}, "unexpected argument 'host2' (takes at most HOST[:PORT])"},
         {kMazeCommand, {"-display", ":1"}, "unknown option '-display'"},
         {kMazeCommand, {"--host", "x"}, "unknown option '--host'"},
         {kMazeServerCommand, {"--help=yes"}, "--help takes no value"},
