@@ -273,7 +273,9 @@ std::string loadLevel(const std::string& path, LevelFile& out) {
     out.digest = levelDigest(bytes);
     const std::string quoted = "\"" + path + "\"";
     if (read != FileRead::Read) {
-        readMazeMapTokens(std::string(), true);
+        // Nothing to read: an empty level, without the reader's complaints
+        // about the numbers an empty text lacks.
+        clearLevel();
         return "the level " + quoted + " cannot be used: " + error;
     }
     const std::string fault = readMazeMapTokens(std::string(bytes.begin(), bytes.end()), true, out.name.c_str());
