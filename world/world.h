@@ -454,7 +454,7 @@ uint64_t levelDigest(const std::vector<uint8_t>& bytes);
 // absolute path; any other is a name to look up in the data folder, and
 // stays as it is.
 std::string levelPathBeforeDataFolder(const std::string& given);
-// Reads the level at `path` into gs as readMazeMapFile does and fills `out`,
+// Reads the level at `path` into `maze` as readMazeMapFile does and fills `out`,
 // then judges it: returns "" for a level read whole into a maze with cells,
 // else the fault in one line's words without the program's name, e.g.
 // `the level "x.map" cannot be used: cannot open it: No such file or directory`
