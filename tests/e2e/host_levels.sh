@@ -1,7 +1,8 @@
 #!/bin/bash
 # Several servers on one machine, as an operator runs them:
 #   - two maze-servers on ports 9899 and 9905 with different levels, names
-#     and seats; bots join each by HOST:PORT and play on the right one;
+#     and seats; the windowed game and bots join each by HOST:PORT and
+#     play on the right one;
 #   - a bot with the other level is refused and names both levels; one seat
 #     more than --max-players is told the server is full;
 #   - each server's standard output is its event log, one event a line:
@@ -23,14 +24,14 @@ wait_started() {
 "$build/maze-server" > "$work/korvath.log" 2> "$work/korvath.err" &
 pids+=($!)
 korvath=$!
-"$build/maze-server" --port 9905 --map=arena.map --server-name "Arena Two" --max-players 1 > "$work/arena.log" 2> "$work/arena.err" &
+"$build/maze-server" --port 9905 --map=arena.map --server-name "Arena Two" --max-players 2 > "$work/arena.log" 2> "$work/arena.err" &
 pids+=($!)
 arena=$!
 wait_started korvath
 wait_started arena
 event korvath started | grep -q " version=[0-9.]* name=[^ ]* level=korvath.map digest=[0-9a-f]\{16\} port=9899 max_players=8$" ||
     fail "the first server's started event: $(event korvath started)"
-event arena started | grep -q ' name="Arena Two" level=arena.map digest=[0-9a-f]\{16\} port=9905 max_players=1$' ||
+event arena started | grep -q ' name="Arena Two" level=arena.map digest=[0-9a-f]\{16\} port=9905 max_players=2$' ||
     fail "the second server's started event: $(event arena started)"
 
 # SIGHUP (a closed terminal, a log rotation) ends neither.
@@ -38,13 +39,20 @@ kill -HUP $korvath $arena
 sleep 0.3
 kill -0 $korvath && kill -0 $arena || fail "SIGHUP ended a server"
 
+# A player's windowed game joins the second by HOST:PORT.
+setsid env SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1024x768x24" "$build/maze" --map arena.map 127.0.0.1:9905 \
+    > "$work/player.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 300); do event arena joined > /dev/null && break; sleep 0.1; done
+event arena joined | grep -q 'name="player 1" fighter=1 address=127.0.0.1:[0-9]*$' || fail "the windowed game did not join the second server"
+
 # A bot on each, by HOST:PORT and by the old port= word.
 "$build/maze-bot" 127.0.0.1:9905 4 --map arena.map > "$work/bot_arena.out" 2> "$work/bot_arena.log" &
 bot_arena=$!
 "$build/maze-bot" 127.0.0.1 seconds=4 port=9899 > "$work/bot_korvath.out" 2> "$work/bot_korvath.log" &
 bot_korvath=$!
 sleep 1
-# The arena's one seat is taken: one more is refused as full.
+# The arena's two seats are taken: one more is refused as full.
 "$build/maze-bot" 127.0.0.1:9905 1 map=arena.map > /dev/null 2> "$work/full.log"
 status=$?
 [ $status = 255 ] || fail "a bot beyond --max-players ended with status $status, not -1"
@@ -61,8 +69,9 @@ for b in arena korvath; do
     rate=$(field "$work/bot_$b.out" rate_hz)
     awk -v r="$rate" 'BEGIN { exit !(r > 50) }' || fail "the bot on $b received $rate bodies a second"
 done
-event arena joined | grep -q 'name="player 1" fighter=1 address=127.0.0.1:[0-9]*$' || fail "no joined event on the arena"
-[ "$(event arena joined | wc -l)" = 1 ] || fail "the arena seated more than its one player"
+event arena joined | grep -q 'name="player 2" fighter=2 address=127.0.0.1:[0-9]*$' || fail "no joined event for the arena's bot"
+[ "$(event arena joined | wc -l)" = 2 ] || fail "the arena did not seat exactly its two players"
+grep -q "the server plays\|Server died\|ERROR" "$work/player.log" && fail "the windowed game: $(cat "$work/player.log")"
 [ "$(event korvath joined | wc -l)" = 1 ] || fail "the first server did not seat exactly its one bot"
 event arena join-refused | grep -q " reason=full address=127.0.0.1:[0-9]*$" || fail "no join-refused event for the full server"
 event arena join-refused | grep -q " reason=level address=127.0.0.1:[0-9]* level=korvath.map digest=[0-9a-f]\{16\}$" ||
