@@ -10,7 +10,7 @@ inline constexpr unsigned kBotForms = cli::kLong | cli::kWord;
 
 inline constexpr cli::Option kMazeBotOptions[] = {
     {.name = "server", .kind = cli::Kind::HostPort, .valueName = "SERVER[:PORT]", .portEntry = "port",
-     .forms = cli::kPositional, .required = true, .help = "the server's host name or dotted address"},
+     .forms = cli::kPositional, .required = true, .help = "the server's host name or dotted address, and its port after a colon"},
     {.name = "seconds", .kind = cli::Kind::Real, .valueName = "SECONDS", .defaultValue = "10", .min = 0.001, .max = 86400,
      .forms = kBotForms | cli::kPositional, .help = "how long to play"},
     {.name = "mode", .kind = cli::Kind::Choice, .valueName = "script|random", .defaultValue = "script",
