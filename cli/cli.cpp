@@ -75,7 +75,28 @@ std::string store(const Option& o, std::string_view text, const std::string& sho
         break;
     }
     case Kind::Text:
+        if (o.max > 0 && static_cast<double>(text.size()) > o.max)
+            return shown + ": " + quoted + " is longer than " + std::to_string(static_cast<long long>(o.max)) +
+                   " bytes";
         break;
+    case Kind::HostPort: {
+        const size_t colon = text.find(':');
+        if (colon == std::string_view::npos) break;
+        if (text.find(':', colon + 1) != std::string_view::npos)
+            return shown + ": " + quoted + " is not HOST or HOST:PORT";
+        if (colon == 0) return shown + ": " + quoted + " has no host before the colon";
+        const std::string_view port = text.substr(colon + 1);
+        if (port.empty()) return shown + ": " + quoted + " has no port after the colon";
+        long long n = 0;
+        const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), n);
+        if ((ec != std::errc() && ec != std::errc::result_out_of_range) || end != port.data() + port.size())
+            return shown + ": " + quoted + " has no port number after the colon";
+        if (ec == std::errc::result_out_of_range || n < 1 || n > 65535)
+            return shown + ": " + quoted + " has a port out of range 1 to 65535";
+        v.text = std::string(text.substr(0, colon));
+        v.integer = n;
+        return "";
+    }
     case Kind::Choice: {
         const int i = choiceIndex(o, text);
         if (i < 0) return shown + ": " + quoted + " is not one of " + o.choices;
@@ -130,11 +151,31 @@ std::string rightColumn(const Option& o) {
     std::string s = o.help;
     std::string notes;
     if (o.kind == Kind::Integer || o.kind == Kind::Real) notes = rangeText(o);
+    if (o.kind == Kind::Text && o.max > 0) notes = "at most " + std::to_string(static_cast<long long>(o.max)) + " bytes";
     const char* const shownDefault = o.defaultValue != nullptr ? o.defaultValue : o.defaultShown;
     if (shownDefault != nullptr && o.kind != Kind::Flag)
         notes += (notes.empty() ? "default " : "; default ") + std::string(shownDefault);
     if (!notes.empty()) s += " (" + notes + ")";
     return s;
+}
+
+// A port typed after a host's colon becomes the value of the host entry's
+// port entry; typed both ways with two values, the command is refused.
+Parsed takePortsFromHosts(const Command& c, Parsed p) {
+    for (size_t i = 0; i < c.options.size(); ++i) {
+        const Option& o = c.options[i];
+        if (o.kind != Kind::HostPort || o.portEntry == nullptr || p.values[i].integer == 0) continue;
+        const int j = find(c, o.portEntry, kLong | kWord | kPositional);
+        if (j < 0) continue;
+        Value& port = p.values[static_cast<size_t>(j)];
+        if (port.given && port.integer != p.values[i].integer)
+            return refuse(c, std::string("two ports: ") + o.valueName + " says " + std::to_string(p.values[i].integer) +
+                                 ", " + label(c.options[static_cast<size_t>(j)], kLong) + " " + port.text);
+        port.integer = p.values[i].integer;
+        port.text = std::to_string(port.integer);
+        port.given = true;
+    }
+    return p;
 }
 
 }  // namespace
@@ -252,7 +293,7 @@ Parsed parse(const Command& c, int argc, const char* const* argv) {
         const Option& o = c.options[positional[n]];
         if (o.required && !p.values[positional[n]].given) return refuse(c, std::string("missing ") + o.valueName);
     }
-    return p;
+    return takePortsFromHosts(c, p);
 }
 
 int finish(const Parsed& parsed) {

@@ -28,8 +28,11 @@ enum class Kind : uint8_t {
     Flag,     // present or not; value 0 or 1 in Value::integer
     Integer,  // whole number within [min, max]
     Real,     // finite number within [min, max]
-    Text,     // any text
+    Text,     // any text; with max > 0, at most max bytes
     Choice,   // one of the words in `choices`; its index in Value::integer
+    // A server as typed, HOST or HOST:PORT: Value::text the host,
+    // Value::integer the port after the colon (1..65535; 0 when none).
+    HostPort,
 };
 
 // How an entry may be given; an entry takes any combination.
@@ -51,10 +54,14 @@ struct Option {
     // program then decides, e.g. "loss" for a loss that follows another).
     const char* defaultShown = nullptr;
     // Integer and Real always carry a range, both ends included. Integers
-    // compare exactly up to 2^53.
+    // compare exactly up to 2^53. Text: max > 0 bounds its length in bytes.
     double min = 0.0;
     double max = 0.0;
     const char* choices = "";  // Choice: the words separated by '|', e.g. "walk|still"
+    // HostPort: the name of the Integer entry that a port after the colon
+    // sets, so the program reads one port whichever way it was typed (that
+    // entry given too, with another value, is refused); nullptr: none.
+    const char* portEntry = nullptr;
     unsigned forms = kLong;
     bool required = false;  // positional entries only: absent is an error
     const char* help = "";  // one line, no full stop

@@ -52,7 +52,7 @@ void checkLevelOnce(int theirs) {
     logLine(LogLevel::Error,
             "maze: the server's level has %d fighters, ours has %d: the world cannot "
             "be shown. Is \"%s\" the same on both machines?",
-            theirs, fighterCount(), kMapFileName);
+            theirs, fighterCount(), net.levelName.empty() ? kMapFileName : net.levelName.c_str());
 }
 
 // The address of a dotted address or host name; false, after "ERROR" and a
@@ -101,6 +101,7 @@ bool connectToServer(const char* hostName) {
     }
     NetMessage request;
     setMessageKind(request, NetMessageKind::JoinRequest);
+    writeJoinExtension(request, ourJoinExtension());
     // Ctrl-C during the join ends the wait; the caller ends the process.
     for (int attempt = 0; attempt < kJoinAttempts && !stopRequested(); ++attempt) {
         sendToServer(request);
@@ -124,6 +125,7 @@ bool connectToServer(const char* hostName) {
             const bool stateForUs = (kind == NetMessageKind::StateUpdate || kind == NetMessageKind::KeepAliveProbe) &&
                                     messageYourFighter(answer) != 0 && parseStateSnapshot(answer, body);
             if (kind == NetMessageKind::JoinAccepted || stateForUs) {
+                if (kind == NetMessageKind::JoinAccepted && !joinAnswerKeepsLevel(answer)) return false;
                 net.serverAddress = from;
                 net.connected = 1;
                 net.levelChecked = false;
@@ -135,8 +137,7 @@ bool connectToServer(const char* hostName) {
                 return true;
             }
             if (kind == NetMessageKind::JoinRefused) {
-                logLine(LogLevel::Error,
-                        "maze: the server is full: every player's place is taken. Try again later.");
+                reportJoinRefused(answer);
                 return false;
             }
         }

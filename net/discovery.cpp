@@ -100,17 +100,13 @@ void collectReplies(int sock, int64_t deadlineMs, Take take) {
 // The server's side
 // ---------------------------------------------------------------------------
 
-void noteServerStarted(const char* hostName) {
+void noteServerStarted() {
     ServerQueryState& q = net.queries;
     q.startedMs = q.roundStartMs = net.clockMillis();
     q.instance = freshNumber();
-    if (q.name[0] == '\0') copyText(q.name, sizeof q.name, hostName);
-    if (q.level[0] == '\0') copyText(q.level, sizeof q.level, baseName(kMapFileName));
+    copyText(q.name, sizeof q.name, net.serverName.c_str());
+    copyText(q.level, sizeof q.level, baseName(net.levelName.empty() ? kMapFileName : net.levelName.c_str()));
 }
-
-void setServerName(const char* name) { copyText(net.queries.name, sizeof net.queries.name, name); }
-
-void setServerLevel(const char* path) { copyText(net.queries.level, sizeof net.queries.level, baseName(path)); }
 
 void noteRoundStart() { net.queries.roundStartMs = net.clockMillis(); }
 
@@ -322,8 +318,6 @@ std::string ipText(uint32_t ip) {
     std::snprintf(text, sizeof text, "%u.%u.%u.%u", ip >> 24, ip >> 16 & 0xFF, ip >> 8 & 0xFF, ip & 0xFF);
     return text;
 }
-
-std::string addressText(NetAddress a) { return ipText(a.ip) + ":" + std::to_string(a.port); }
 
 const char* playerStateName(uint8_t state) {
     switch (static_cast<PlayerState>(state)) {

@@ -107,14 +107,11 @@ bool readServerReply(const NetMessage& msg, int length, ServerReply& out);
 // The server's side (discovery.cpp)
 // ---------------------------------------------------------------------------
 
-// Called once the server's socket is open: the uptime and the round start
-// from now, the name (unless one was set) from `hostName`, the level's
-// name (unless one was set) from the level file.
-void noteServerStarted(const char* hostName);
-// Sets the name queries are answered with (cut to kServerNameBytes - 1).
-void setServerName(const char* name);
-// Sets the level they name: the file's name without its folder.
-void setServerLevel(const char* path);
+// Called once the server's socket is open (net.serverName is set then):
+// the uptime and the round start from now; queries are answered with
+// net.serverName and net.levelName's file name (kMapFileName when empty),
+// each cut to its field.
+void noteServerStarted();
 // A new game started: the round time counts from now.
 void noteRoundStart();
 // The reply this server would send now (nonce 0), with the players' records
@@ -166,9 +163,8 @@ int printFoundServers(std::FILE* out);
 // why, when none answered or no answer came before the end of input.
 bool pickLanServer(std::FILE* in, std::FILE* out, NetAddress& chosen);
 
-// "a.b.c.d", and "a.b.c.d:port".
+// "a.b.c.d" (addressText in net.h adds ":port").
 std::string ipText(uint32_t ip);
-std::string addressText(NetAddress a);
 // "in play", "destroyed", "absent" or "unknown".
 const char* playerStateName(uint8_t state);
 // maze-status's report: lines of text, or one JSON object (a line).

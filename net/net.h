@@ -18,7 +18,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
 #include <vector>
+
+#include "base/events.h"
 
 // Why the game ends (world/world.h).
 enum class GameEnd;
@@ -36,6 +41,7 @@ constexpr int64_t kKeepAliveEvery = 5;      // check runs when now - 5 > last ch
 constexpr int64_t kClientTimeout = 30;      // server frees a slot silent this long (s)
 constexpr int64_t kServerTimeout = 20;      // client gives up on a server silent this long (s)
 constexpr int kMaxDatagramsPerPass = 512;   // drain bound: a flood cannot stall a pass
+constexpr int kNetNameBytes = 31;           // a server's or level's name on the wire, at most
 
 // Byte sizes of the state body's parts (wire.cpp checks them against its
 // field functions at compile time).
@@ -229,8 +235,23 @@ struct NetState {
     int netSocket = -1;                  // -1: no socket (every poll finds nothing)
     uint16_t port = kNetPort;            // server port (tests may use another)
 
+    // The level this process plays, as the join compares it: the file's
+    // base name and levelDigest (0: not known; nothing is compared).
+    std::string levelName;
+    uint64_t levelDigest = 0;
+
     // Server.
     ClientSlot clients[kMaxClients];
+    int maxClients = kMaxClients;        // slots offered (--max-players), 1..kMaxClients
+    std::string serverName;              // players see it; empty: startServer takes the host's name
+    // Called with each of the server's events (joined, join-refused,
+    // slot-freed, left); null: none is written (the windowed game).
+    void (*onServerEvent)(const char* event, std::span<const EventField> fields) = nullptr;
+    int64_t refusalLogSecond = 0;        // calendar second of the join-refused events counted below
+    int refusalsLogged = 0;              // join-refused events written in that second
+    uint64_t refusalsUnlogged = 0;       // refusals past the bound since the last one written
+    NetAddress lastRefused;              // the last refusal written: whom, and when
+    int64_t lastRefusedTime = 0;
     int64_t lastKeepAliveTime = 0;       // 0: the first pass runs the check
     NetMessage joinReply;                // kind set before each send, else zero
     uint32_t bodySeq = 0;                // sequence number of the last packed body
@@ -418,6 +439,27 @@ bool writeStateSnapshot(const StateSnapshot& s, NetMessage& body);
 // True when `body` is a well-formed state body.
 bool stateBodyValid(const NetMessage& body);
 
+// Our extension of JoinRequest, JoinAccepted and JoinRefused, after the
+// message header: the sender's level, and a refusal's reason. A plain peer
+// sends those bytes zero and reads none of them.
+enum class JoinRefusal : uint8_t {
+    Unsaid = 0,      // a plain server, or a reason this build does not know
+    Full = 1,        // every place offered is taken (or has no fighter)
+    OtherLevel = 2,  // the client's level digest is not the server's
+};
+struct JoinExtension {
+    bool present = false;      // false: a plain peer (no marker)
+    JoinRefusal refusal = JoinRefusal::Unsaid;  // JoinRefused only
+    uint64_t levelDigest = 0;  // 0: not known
+    std::string levelName;     // at most kNetNameBytes, printable ASCII (others read as '?')
+};
+// Writes the extension (a longer name is cut to kNetNameBytes); without
+// `present`, a plain peer's zeros.
+void writeJoinExtension(NetMessage& msg, const JoinExtension& x);
+// Reads it; `present` false without the marker or with a name length over
+// kNetNameBytes.
+JoinExtension readJoinExtension(const NetMessage& msg);
+
 // ---------------------------------------------------------------------------
 // The world's picture (snapshot.cpp): the server packs the world, a client
 // applies it.
@@ -491,6 +533,49 @@ GameEnd serverNetworkReceive();
 // Server idle pass, after the world step: packs the world and sends it to
 // every client slot in use.
 void serverNetworkSend();
+
+// ---------------------------------------------------------------------------
+// Joining with a level, and the server's events (join.cpp)
+// ---------------------------------------------------------------------------
+
+// Server: the answer to a JoinRequest from `from`, written into `reply`:
+// JoinRefused when the request carries a level digest other than ours (a
+// plain client's zeros are admitted as before) or admitClient finds no
+// place, else JoinAccepted; either way with our level's name and digest in
+// the join extension. Writes the join-refused event (at most
+// kRefusalEventsPerSecond a second, and one per client and reason while it
+// retries).
+void writeJoinAnswer(const NetMessage& request, NetAddress from, NetMessage& reply);
+constexpr int kRefusalEventsPerSecond = 5;
+constexpr int64_t kRefusalRepeatSeconds = 30;
+// Client: the join extension its JoinRequest carries (our level).
+JoinExtension ourJoinExtension();
+// Client: false, after the line naming both levels, when an answer from an
+// extended server tells of another level than ours; true otherwise (a plain
+// server's answer included: the fighter count is checked later).
+bool joinAnswerKeepsLevel(const NetMessage& answer);
+// Client: writes why a JoinRefused refused us: the server is full, or it
+// plays another level (naming both).
+void reportJoinRefused(const NetMessage& refused);
+
+// A level digest as people read it: 16 lower-case hexadecimal digits.
+std::string levelDigestText(uint64_t digest);
+// The server's name when no --server-name is given: the host's name, cut
+// to kNetNameBytes (at a character's first byte).
+std::string serverNameFrom(const char* hostName);
+// A player's name as players and operators see it: "player N", N its
+// fighter number (until players name themselves).
+std::string playerName(int fighter);
+// "a.b.c.d:port".
+std::string addressText(NetAddress a);
+// Hands one event to net.onServerEvent, if set.
+void serverEvent(const char* event, std::initializer_list<EventField> fields);
+// The events of a slot: joined (admitClient took it), slot-freed (the
+// keep-alive freed it after `silentSeconds` of silence), left (the server
+// ends while it is in use: reason server-stopped).
+void announceJoined(int slot);
+void announceSlotFreed(int slot, int64_t silentSeconds);
+void announceLeft(int slot, const char* reason);
 
 // ---------------------------------------------------------------------------
 // Client (client.cpp)

@@ -55,16 +55,17 @@ void startServer() {
         return;
     }
     char name[256] = {};
-    if (!net.transport.hostName(name, sizeof name)) {
+    if (net.serverName.empty() && !net.transport.hostName(name, sizeof name)) {
         logLine(LogLevel::Error, "\ngethostname(): %d", net.transport.lastError());
         net.transport.closeSocket(sock);
         return;
     }
+    if (net.serverName.empty()) net.serverName = serverNameFrom(name);
     // Port 0 asks the system for a free one (tests); report the real one.
     if (net.port == 0) net.port = net.transport.localPort(sock);
-    logLine(LogLevel::Info, "\nServer named %s waiting on port %d", name, static_cast<int>(net.port));
+    logLine(LogLevel::Info, "\nServer named %s waiting on port %d", net.serverName.c_str(), static_cast<int>(net.port));
     net.netSocket = sock;
-    noteServerStarted(name);
+    noteServerStarted();
 }
 
 int admitClient(NetAddress address) {
@@ -74,12 +75,13 @@ int admitClient(NetAddress address) {
         if (net.clients[s].inUse) continue;
         // Every free slot has the same fighter prospects as the lowest one:
         // fighters are numbered by slot, so a higher slot has none either.
-        if (!fighterForSlot(s) || s + 1 >= maze.fighterStartCount) return -1;
+        if (!fighterForSlot(s) || s + 1 >= maze.fighterStartCount || s >= net.maxClients) return -1;
         net.clients[s] = ClientSlot{};
         net.clients[s].inUse = 1;
         net.clients[s].address = address;
         net.clients[s].lastHeard = net.clockSeconds();
         prepareFighter(s + 1);
+        announceJoined(s);
         return s;
     }
     return -1;
@@ -107,8 +109,7 @@ int receiveFromClient(NetMessage& out, int& slot) {
     // cannot hold back real clients.
     if (taken < 0) return 1;
     if (messageKind(out) == NetMessageKind::JoinRequest) {
-        const int admitted = admitClient(from);
-        setMessageKind(net.joinReply, admitted >= 0 ? NetMessageKind::JoinAccepted : NetMessageKind::JoinRefused);
+        writeJoinAnswer(out, from, net.joinReply);
         sendReported(net.joinReply, from);
     }
     slot = findClient(from);
@@ -135,6 +136,7 @@ void keepAliveCheck() {
         ClientSlot& c = net.clients[s];
         if (!c.inUse) continue;
         if (c.lastHeard + kClientTimeout < now) {
+            announceSlotFreed(s, now - c.lastHeard);
             c.inUse = 0;
             if (fighterForSlot(s)) gs.fighterList[s + 1].state = FighterState::Absent;
         } else if (c.lastHeard < now) {

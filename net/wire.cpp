@@ -22,6 +22,9 @@
 //   key extension     16  u32 marker "MZK1", u32 newestSeq, u8 historyCount,
 //                         [3], 32 B held keys; then from 60 historyCount key
 //                         records, newest first
+//   join extension     8  u32 marker "MZJ1", u8 refusal, u8 name length,
+//                         [2], u64 level digest, 32 B level name (the
+//                         length's bytes used, the rest zero)
 //   state header       8  u8 yourFighter, u8 counts of fighters, prey,
 //                         bullets, points A, points B, effects, u8 serverFlags,
 //                         i32 serverClockMs
@@ -188,6 +191,7 @@ concept PartOf = std::same_as<std::remove_const_t<E>, Part>;
 // (state bodies), so a marker and a consistent layout are required.
 constexpr uint32_t kStateTailMarker = 0x31535A4Du;
 constexpr uint32_t kKeyExtensionMarker = 0x314B5A4Du;
+constexpr uint32_t kJoinExtensionMarker = 0x314A5A4Du;  // "MZJ1"
 
 // The message header, at 0 in every datagram; senderWord is always 0.
 template <class Io>
@@ -216,6 +220,27 @@ constexpr void keyExtensionFields(Io& io, uint32_t& marker, E& x) {
     io.bytes(x.held, sizeof x.held);
     const int count = std::min<int>(x.historyCount, kKeyHistory);
     for (int i = 0; i < count; ++i) keyRecordFields(io, x.history[i]);
+}
+
+// The join extension as it travels: the digest in two little-endian
+// halves, the name as a counted run of bytes in a fixed field.
+struct JoinExtensionWire {
+    uint32_t marker = 0;
+    uint8_t refusal = 0;
+    uint8_t nameLength = 0;
+    uint32_t digestLow = 0, digestHigh = 0;
+    uint8_t name[kNetNameBytes + 1] = {};
+};
+
+template <class Io, PartOf<JoinExtensionWire> E>
+constexpr void joinExtensionFields(Io& io, E& x) {
+    io.u32(x.marker);
+    io.u8(x.refusal);
+    io.u8(x.nameLength);
+    io.zeros(2);
+    io.u32(x.digestLow);
+    io.u32(x.digestHigh);
+    io.bytes(x.name, sizeof x.name);
 }
 
 template <class Io, PartOf<StateHeader> E>
@@ -436,6 +461,9 @@ static_assert(kStatusQuerySize <= kNetMessageSize, "a status query is no larger 
 constexpr size_t kKeyRecordAt = kMessageHeaderSize;
 constexpr size_t kKeyExtensionAt = kKeyRecordAt + kKeyRecordSize;
 constexpr size_t kKeyHistoryAt = kKeyExtensionAt + kKeyExtensionHeadSize;
+constexpr size_t kJoinExtensionAt = kMessageHeaderSize;
+static_assert(wireSize<JoinExtensionWire>([](auto& io, auto& x) { joinExtensionFields(io, x); }) == 48,
+              "the join extension's layout in README.md");
 constexpr size_t kStateHeaderAt = kMessageHeaderSize;
 constexpr size_t kStateEntriesAt = kStateHeaderSize;
 constexpr size_t kStateTailAt = kNetMessageSize - kStateTailSize;
@@ -591,6 +619,41 @@ KeyExtension readKeyExtension(const NetMessage& msg) {
     if (marker != kKeyExtensionMarker || x.historyCount > kKeyHistory || x.historyCount > x.newestSeq || r.overrun)
         return KeyExtension{};
     x.present = true;
+    return x;
+}
+
+// ---------------------------------------------------------------------------
+// Joins
+// ---------------------------------------------------------------------------
+
+void writeJoinExtension(NetMessage& msg, const JoinExtension& x) {
+    JoinExtensionWire wire;
+    if (x.present) {
+        wire.marker = kJoinExtensionMarker;
+        wire.refusal = static_cast<uint8_t>(x.refusal);
+        wire.nameLength = static_cast<uint8_t>(std::min<size_t>(x.levelName.size(), kNetNameBytes));
+        std::memcpy(wire.name, x.levelName.data(), wire.nameLength);
+        wire.digestLow = static_cast<uint32_t>(x.levelDigest);
+        wire.digestHigh = static_cast<uint32_t>(x.levelDigest >> 32);
+    }
+    WireWriter w = writerAt(msg, kJoinExtensionAt);
+    joinExtensionFields(w, std::as_const(wire));
+}
+
+JoinExtension readJoinExtension(const NetMessage& msg) {
+    JoinExtensionWire wire;
+    WireReader r = readerAt(msg, kJoinExtensionAt);
+    joinExtensionFields(r, wire);
+    if (wire.marker != kJoinExtensionMarker || wire.nameLength > kNetNameBytes || r.overrun) return JoinExtension{};
+    JoinExtension x;
+    x.present = true;
+    x.refusal = wire.refusal == static_cast<uint8_t>(JoinRefusal::Full)         ? JoinRefusal::Full
+                : wire.refusal == static_cast<uint8_t>(JoinRefusal::OtherLevel) ? JoinRefusal::OtherLevel
+                                                                               : JoinRefusal::Unsaid;
+    x.levelDigest = static_cast<uint64_t>(wire.digestHigh) << 32 | wire.digestLow;
+    // The name is shown on the other side's terminal: no control bytes.
+    for (int i = 0; i < wire.nameLength; ++i)
+        x.levelName += wire.name[i] >= 0x20 && wire.name[i] < 0x7F ? static_cast<char>(wire.name[i]) : '?';
     return x;
 }
 

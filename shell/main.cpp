@@ -1,8 +1,9 @@
 // main.cpp -- entry: server with no host, client with one (the server's host
-// name or dotted address); the options are in maze_options.h.
+// name or dotted address, and its port); the options are in maze_options.h.
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -91,6 +92,10 @@ int main(int argc, char** argv) {
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
     if ((cli::flag(args, "find") || cli::flag(args, "lan")) && cli::given(args, "host"))
         return cli::finish(cli::refuse(kMazeCommand, "--find and --lan look for the server: give no HOST with them"));
+    const bool client = cli::given(args, "host");
+    for (const char* serverOnly : {"max-players", "server-name"})
+        if (client && cli::given(args, serverOnly))
+            return cli::finish(cli::refuse(kMazeCommand, std::string("--") + serverOnly + " is for a server, not a client of HOST"));
     // Ctrl-C and SIGTERM end the game from its loop (the idle passes).
     installStopSignals();
     if (cli::flag(args, "find")) {
@@ -106,12 +111,30 @@ int main(int argc, char** argv) {
     // The pacer waits on the sound engine's notifications once it runs, so
     // the frame's refills keep their beat whether or not frames are drawn.
     setPaceWaitHook(soundWaitAndService);
-    // Before anything is read or any window opens.
+    // Before anything is read or any window opens. A relative level path
+    // names a file from where the game was started.
+    const std::string levelPath = levelPathBeforeDataFolder(cli::text(args, "map"));
     if (!enterDataFolder(programPath(), "maze")) return 1;
 
-    // 1. Start-up: the network end.
+    // 1. Start-up: the level, whose digest goes with a client's join, then
+    // the network end.
+    // The reader's chatter (the counts it read) would come before a
+    // client's "Connect server", which scripts read as its first line; its
+    // warnings still show.
+    LevelFile level;
+    const LogLevel before = logLevel();
+    setLogLevel(std::max(before, LogLevel::Info));
+    const std::string fault = loadLevel(levelPath, level);
+    setLogLevel(before);
+    if (!fault.empty()) {
+        logLine(LogLevel::Error, "maze: %s", fault.c_str());
+        return 1;
+    }
     setNetworkDefaults();
-    if (cli::given(args, "host") || cli::flag(args, "lan")) {
+    net.levelName = level.name;
+    net.levelDigest = level.digest;
+    net.port = static_cast<uint16_t>(cli::integer(args, "port"));
+    if (client || cli::flag(args, "lan")) {
         logLine(LogLevel::Info, "Connect server");
         process.isServer = false;
         process.localFighterIndex = 1;
@@ -124,6 +147,8 @@ int main(int argc, char** argv) {
     } else {
         process.isServer = true;
         process.localFighterIndex = 0;
+        net.maxClients = static_cast<int>(cli::integer(args, "max-players"));
+        net.serverName = cli::text(args, "server-name");
         startServer();  // start-up goes on without a socket
     }
 

@@ -23,7 +23,7 @@ GameEnd checkLocalFighter() {
     if (i >= 0 && i < fighterCount()) return GameEnd::Playing;
     logLine(LogLevel::Error,
             "maze: the level \"%s\" has %d fighter start(s); this %s needs fighter %d. Ending.",
-            kMapFileName, fighterCount(), process.isServer ? "server" : "client", i);
+            net.levelName.c_str(), fighterCount(), process.isServer ? "server" : "client", i);
     return GameEnd::NoLocalFighter;
 }
 
@@ -47,7 +47,6 @@ GameEnd initialiseWorld() {
     setMessageLine(kStartMessage);
     view.viewConeCos = std::cos(3.14159265358979f / 4.0f);
 
-    readMazeMap();
     if (process.localFighterIndex < maze.fighterStartCount) {
         const int code = maze.fighterStarts[process.localFighterIndex].direction;
         if (code < 0 || code > 3) logLine(LogLevel::Warning, "error initial position %d", process.localFighterIndex);

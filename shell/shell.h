@@ -8,10 +8,11 @@
 
 #include "world/world.h"
 
-// Start-up body of the world, once, after the window exists: seeds the
-// generator, reads the clock, the level, the textures and models, and
-// creates the fighters (all Absent). Returns GameEnd::MissingFile, having
-// stopped there, when a texture file is missing; else GameEnd::Playing.
+// Start-up body of the world, once, after the window exists and the level
+// was loaded (loadLevel): seeds the generator, reads the clock, the
+// textures and models, and creates the fighters (all Absent). Returns
+// GameEnd::MissingFile, having stopped there, when a texture file is
+// missing; else GameEnd::Playing.
 GameEnd initialiseWorld();
 
 // GLUT callbacks. idle: the pacer's wait, then the server or client passes

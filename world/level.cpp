@@ -8,8 +8,11 @@
 #include "base/file_read.h"
 #include "world/world.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,10 +26,12 @@ namespace {
 // that is not a complete number of the wanted type, set `failed` and yield 0.
 struct TokenReader {
     const std::string& text;
+    const char* fileName = kMapFileName;  // in the lines it writes
     size_t at = 0;
     bool failed = false;
-    bool quiet = false;  // the caller has already said why nothing can be read
+    bool quiet = false;  // the caller has already said why nothing can be read, or says it itself
     int tokensRead = 0;
+    std::string fault{};  // the first failure, in a few words ("" while none)
 
     bool nextToken(std::string& out) {
         while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
@@ -69,13 +74,16 @@ struct TokenReader {
 
     int fail(const char* why, const std::string& tok) {
         failed = true;
+        char buf[160];
+        if (tok.empty())
+            std::snprintf(buf, sizeof buf, "%s after %d numbers", why, tokensRead);
+        else
+            std::snprintf(buf, sizeof buf, "%s: '%.40s' (number %d)", why, tok.c_str(), tokensRead + 1);
+        fault = buf;
         if (quiet) return 0;
         // One line on the error stream for the engineer; the game's own
         // messages stay those of the level format.
-        if (tok.empty())
-            logLine(LogLevel::Error, "%s: %s after %d numbers", kMapFileName, why, tokensRead);
-        else
-            logLine(LogLevel::Error, "%s: %s: '%.40s' (number %d)", kMapFileName, why, tok.c_str(), tokensRead + 1);
+        logLine(LogLevel::Error, "%s: %s", fileName, buf);
         return 0;
     }
 };
@@ -192,15 +200,25 @@ void clearLevel() {
     m.bulletExtent = bullet;
 }
 
-void readMazeMapTokens(const std::string& text, bool quiet) {
+// Reads the level text into `maze`; returns what made the reader stop ("" when
+// it read every number it looked for).
+std::string readMazeMapTokens(const std::string& text, bool quiet, const char* fileName = kMapFileName) {
     clearLevel();
     TokenReader in{text};
+    in.fileName = fileName;
     in.quiet = quiet;
     try {
         readMap(in);
     } catch (const std::exception&) {
         logLine(LogLevel::Warning, "error in reading map.");
+        return "the reader ran out of memory";
     }
+    return in.fault;
+}
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -220,10 +238,51 @@ void readMazeMapFile(const char* path) {
         readMazeMapTokens(std::string(), true);
         return;
     }
-    readMazeMapTokens(std::string(bytes.begin(), bytes.end()), false);
+    const std::string name = baseName(path);
+    readMazeMapTokens(std::string(bytes.begin(), bytes.end()), false, name.c_str());
 }
 
 void readMazeMap() { readMazeMapFile(kMapFileName); }
+
+uint64_t levelDigest(const std::vector<uint8_t>& bytes) {
+    // 64-bit FNV-1a: offset basis and prime of the published parameters.
+    uint64_t h = 0xCBF29CE484222325ull;
+    for (const uint8_t b : bytes) {
+        h ^= b;
+        h *= 0x100000001B3ull;
+    }
+    // 0 means "no digest" on the wire.
+    return h != 0 ? h : 1;
+}
+
+std::string levelPathBeforeDataFolder(const std::string& given) {
+    if (given.empty() || given[0] == '/') return given;
+    if (given.find('/') == std::string::npos && access(given.c_str(), F_OK) != 0) return given;
+    char here[PATH_MAX] = {};
+    if (getcwd(here, sizeof here) == nullptr) return given;
+    return std::string(here) + "/" + given;
+}
+
+std::string loadLevel(const std::string& path, LevelFile& out) {
+    out = LevelFile{};
+    out.path = path;
+    out.name = baseName(path);
+    std::vector<uint8_t> bytes;
+    std::string error;
+    const FileRead read = readDataFile(path.c_str(), kMaxLevelFileSize, bytes, error);
+    out.digest = levelDigest(bytes);
+    const std::string quoted = "\"" + path + "\"";
+    if (read != FileRead::Read) {
+        // Nothing to read: an empty level, without the reader's complaints
+        // about the numbers an empty text lacks.
+        clearLevel();
+        return "the level " + quoted + " cannot be used: " + error;
+    }
+    const std::string fault = readMazeMapTokens(std::string(bytes.begin(), bytes.end()), true, out.name.c_str());
+    if (!fault.empty()) return "the level " + quoted + " is damaged: " + fault;
+    if (maze.cols <= 0 || maze.rows <= 0) return "the level " + quoted + " is damaged: its maze has no cells";
+    return "";
+}
 
 void placeLight(MazeLight& light) {
     const float a = static_cast<float>(light.col);

@@ -439,6 +439,28 @@ void readMazeMapText(const std::string& text);
 // The game's entry: readMazeMapFile(kMapFileName).
 void readMazeMap();
 
+// The level a program plays, as it was loaded.
+struct LevelFile {
+    std::string path;     // as opened
+    std::string name;     // the file's base name: shown to people, sent with the join
+    uint64_t digest = 0;  // levelDigest of its bytes (of none when it could not be read)
+};
+// The level file's digest for the join: 64-bit FNV-1a of the bytes, never 0
+// (0 travels as "no digest").
+uint64_t levelDigest(const std::vector<uint8_t>& bytes);
+// Where a --map value points before the program enters its data folder: a
+// value with a '/', or naming a file in the working directory, becomes an
+// absolute path; any other is a name to look up in the data folder, and
+// stays as it is.
+std::string levelPathBeforeDataFolder(const std::string& given);
+// Reads the level at `path` into `maze` as readMazeMapFile does and fills `out`,
+// then judges it: returns "" for a level read whole into a maze with cells,
+// else the fault in one line's words without the program's name, e.g.
+// `the level "x.map" cannot be used: cannot open it: No such file or directory`
+// or `the level "x.map" is damaged: not an integer: 'q' (number 7)`. The
+// reader's own complaints are not printed; its warnings are.
+std::string loadLevel(const std::string& path, LevelFile& out);
+
 // Computes light.position from its col, row and side (middle of that side of
 // the cell, at lightHeight, w = 1).
 void placeLight(MazeLight& light);

@@ -1,15 +1,18 @@
-// maze_server_options.h -- maze-server's command line. One entry per option;
-// --help and --version come with every table.
+// maze_server_options.h -- maze-server's command line.
 #pragma once
 
 #include "cli/cli.h"
+#include "net/host_options.h"
 
 inline constexpr cli::Option kMazeServerOptions[] = {
-    {.name = "port", .kind = cli::Kind::Integer, .valueName = "PORT", .defaultValue = "9899", .min = 1, .max = 65535, .help = "the UDP port clients join on"},
-    {.name = "server-name", .kind = cli::Kind::Text, .valueName = "NAME", .defaultShown = "the host name", .help = "the name discovery and status queries are answered with"},
+    {.name = "port", .kind = cli::Kind::Integer, .valueName = "PORT", .defaultValue = "9899", .min = 1, .max = 65535,
+     .help = "UDP port the server listens on"},
+    kMapOption,
+    kMaxPlayersOption,
+    kServerNameOption,
 };
 
 inline constexpr cli::Command kMazeServerCommand{
     "maze-server",
-    "The game's server without a window or sound, for a LAN host; clients join on UDP port 9899.",
+    "The game's server without a window or sound, for a LAN host; logs its events one a line on standard output.",
     kMazeServerOptions};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "net/bot/maze_bot_options.h"
 #include "net/server_main/maze_server_options.h"
 #include "net/status_main/maze_status_options.h"
 #include "shell/maze_options.h"
@@ -23,7 +24,7 @@ cli::Parsed parse(const cli::Command& c, std::vector<const char*> args) {
 }
 
 const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand,
-                                          &kMazeStatusCommand};
+                                          &kMazeStatusCommand, &kMazeBotCommand};
 
 TEST(CommandLine, SimDefaultsAndBothLongForms) {
     const cli::Parsed none = parse(kMazeSimCommand, {});
@@ -94,25 +95,45 @@ TEST(CommandLine, PositionalsHelpAndVersion) {
             }
         }
     }
-    EXPECT_NE(parse(kMazeCommand, {"--help"}).text.find("usage: maze [OPTION]... [HOST]"), std::string::npos);
+    EXPECT_NE(parse(kMazeCommand, {"--help"}).text.find("usage: maze [OPTION]... [HOST[:PORT]]"), std::string::npos);
+}
 
-    // The shape maze-bot will take: a required server, then a plain number
-    // that is also an option of its own.
-    const cli::Option bot[] = {
-        {.name = "server", .kind = cli::Kind::Text, .valueName = "SERVER", .forms = cli::kPositional, .required = true},
-        {.name = "seconds", .kind = cli::Kind::Real, .valueName = "SECONDS", .defaultValue = "10", .min = 0.1,
-         .max = 3600, .forms = cli::kLong | cli::kWord | cli::kPositional},
-        {.name = "mode", .kind = cli::Kind::Choice, .valueName = "MODE", .defaultValue = "script",
-         .choices = "script|random", .forms = cli::kLong | cli::kWord},
-    };
-    const cli::Command botCommand{"bot", "", bot};
-    const cli::Parsed b = parse(botCommand, {"127.0.0.1", "15", "mode=random"});
-    ASSERT_EQ(b.outcome, cli::Outcome::Run) << b.text;
-    EXPECT_EQ(cli::text(b, "server"), "127.0.0.1");
-    EXPECT_DOUBLE_EQ(cli::real(b, "seconds"), 15.0);
-    EXPECT_EQ(cli::choice(b, "mode"), 1);
-    EXPECT_DOUBLE_EQ(cli::real(parse(botCommand, {"h", "seconds=2.5"}), "seconds"), 2.5);
-    EXPECT_EQ(parse(botCommand, {"seconds=3"}).text, "bot: missing SERVER; see bot --help\n");
+// maze-bot's older spellings, which users' scripts hold, mean what the long
+// options mean; a port after the host's colon is the port entry's value.
+TEST(CommandLine, BotWordsPlainSecondsAndHostPorts) {
+    const cli::Parsed words = parse(kMazeBotCommand, {"127.0.0.1", "seconds=15", "mode=random", "seed=3",
+                                                      "map=arena.map", "port=9905", "report=5"});
+    const cli::Parsed longs = parse(kMazeBotCommand, {"--seconds", "15", "--mode=random", "--seed", "3", "--map",
+                                                      "arena.map", "127.0.0.1:9905", "--report=5"});
+    ASSERT_EQ(words.outcome, cli::Outcome::Run) << words.text;
+    ASSERT_EQ(longs.outcome, cli::Outcome::Run) << longs.text;
+    for (size_t i = 0; i < kMazeBotCommand.options.size(); ++i) {
+        EXPECT_EQ(words.values[i].text, longs.values[i].text) << kMazeBotOptions[i].name;
+        // The server entry's own integer is the port typed after its colon.
+        if (i > 0) EXPECT_EQ(words.values[i].integer, longs.values[i].integer) << kMazeBotOptions[i].name;
+        EXPECT_EQ(words.values[i].real, longs.values[i].real) << kMazeBotOptions[i].name;
+    }
+    EXPECT_EQ(cli::text(longs, "server"), "127.0.0.1");
+    EXPECT_EQ(cli::integer(longs, "port"), 9905);
+    EXPECT_EQ(cli::choice(longs, "mode"), 1);
+
+    const cli::Parsed plain = parse(kMazeBotCommand, {"gamehost", "15"});
+    ASSERT_EQ(plain.outcome, cli::Outcome::Run) << plain.text;
+    EXPECT_DOUBLE_EQ(cli::real(plain, "seconds"), 15.0);
+    EXPECT_EQ(cli::integer(plain, "port"), 9899);
+    EXPECT_EQ(cli::text(plain, "map"), "korvath.map");
+    // The same port both ways is no contradiction.
+    EXPECT_EQ(cli::integer(parse(kMazeBotCommand, {"h:9901", "port=9901"}), "port"), 9901);
+
+    const cli::Parsed client = parse(kMazeCommand, {"--map=arena.map", "gamehost:9905"});
+    ASSERT_EQ(client.outcome, cli::Outcome::Run) << client.text;
+    EXPECT_EQ(cli::text(client, "host"), "gamehost");
+    EXPECT_EQ(cli::integer(client, "port"), 9905);
+    const cli::Parsed server = parse(kMazeServerCommand, {"--port", "9905", "--max-players=1", "--server-name",
+                                                          std::string(31, 'n').c_str()});
+    ASSERT_EQ(server.outcome, cli::Outcome::Run) << server.text;
+    EXPECT_EQ(cli::integer(server, "max-players"), 1);
+    EXPECT_EQ(cli::text(server, "map"), "korvath.map");
 }
 
 TEST(CommandLine, EveryFaultIsOneLineWithStatusTwo) {
@@ -121,6 +142,7 @@ TEST(CommandLine, EveryFaultIsOneLineWithStatusTwo) {
         std::vector<const char*> args;
         const char* says;
     };
+    const std::string longName(32, 'n');
     const Case cases[] = {
         {kMazeSimCommand, {"--stpes", "5"}, "unknown option '--stpes'"},
         {kMazeSimCommand, {"--steps"}, "--steps needs a value N"},
@@ -137,11 +159,32 @@ TEST(CommandLine, EveryFaultIsOneLineWithStatusTwo) {
         {kMazeRelayCommand, {"--loss", "nan"}, "is not a number"},
         {kMazeRelayCommand, {"seed=-1"}, "out of range"},
         {kMazeRelayCommand, {"lost=0.1"}, "unknown option 'lost=0.1'"},
-        {kMazeCommand, {"host1", "host2"}, "unexpected argument 'host2' (takes at most HOST)"},
+        {kMazeCommand, {"host1", "host2"}, "unexpected argument 'host2' (takes at most HOST[:PORT])"},
         {kMazeCommand, {"-display", ":1"}, "unknown option '-display'"},
         {kMazeCommand, {"--host", "x"}, "unknown option '--host'"},
         {kMazeServerCommand, {"--help=yes"}, "--help takes no value"},
         {kMazeServerCommand, {"9899"}, "unexpected argument '9899' (takes none)"},
+        {kMazeServerCommand, {"--port", "0"}, "--port: '0' is out of range 1 to 65535"},
+        {kMazeServerCommand, {"--port=70000"}, "out of range 1 to 65535"},
+        {kMazeServerCommand, {"--port", "abc"}, "--port: 'abc' is not a whole number"},
+        {kMazeServerCommand, {"--max-players", "0"}, "out of range 1 to 8"},
+        {kMazeServerCommand, {"--max-players=9"}, "out of range 1 to 8"},
+        {kMazeServerCommand, {"--server-name", longName.c_str()}, "is longer than 31 bytes"},
+        {kMazeServerCommand, {"--map="}, "--map: empty value"},
+        {kMazeCommand, {"gamehost:"}, "'gamehost:' has no port after the colon"},
+        {kMazeCommand, {":9899"}, "has no host before the colon"},
+        {kMazeCommand, {"gamehost:abc"}, "has no port number after the colon"},
+        {kMazeCommand, {"gamehost:70000"}, "has a port out of range 1 to 65535"},
+        {kMazeCommand, {"gamehost:0"}, "has a port out of range 1 to 65535"},
+        {kMazeCommand, {"a:1:2"}, "is not HOST or HOST:PORT"},
+        {kMazeCommand, {"--port", "0"}, "out of range"},
+        {kMazeBotCommand, {}, "missing SERVER[:PORT]"},
+        {kMazeBotCommand, {"h", "port=0"}, "port: '0' is out of range 1 to 65535"},
+        {kMazeBotCommand, {"h:9901", "--port", "9902"}, "two ports: SERVER[:PORT] says 9901, --port 9902"},
+        {kMazeBotCommand, {"h", "seconds=0"}, "out of range"},
+        {kMazeBotCommand, {"h", "15", "16"}, "unexpected argument '16'"},
+        {kMazeBotCommand, {"h", "mode=walk"}, "is not one of script|random"},
+        {kMazeBotCommand, {"h", "speed=3"}, "unknown option 'speed=3'"},
     };
     for (const Case& c : cases) {
         const cli::Parsed p = parse(c.command, c.args);

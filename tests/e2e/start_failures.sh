@@ -9,7 +9,7 @@
 #   - a client of an unknown host ends at once with -1 and names the host,
 #     although a server runs on this machine;
 #   - a client whose level has another number of fighters ends with -1
-#     after the line that says so.
+#     after the line that names both levels by their digests.
 # Usage: start_failures.sh <build-dir> <source-dir>
 set -u
 if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
@@ -107,7 +107,7 @@ PY
 (cd "$work/other" && timeout 30 "$build/maze" 127.0.0.1) > "$work/other.log" 2>&1
 status=$?
 [ $status = 255 ] || fail "a client of another level ended with status $status, not -1"
-tail -1 "$work/other.log" | grep -q "the server's level has [0-9]* fighters, ours has [0-9]*" ||
-    fail "the client's last line does not name the two fighter counts"
+tail -1 "$work/other.log" | grep -q 'the server plays "korvath.map" (digest [0-9a-f]\{16\}), this client has "korvath.map" (digest [0-9a-f]\{16\})' ||
+    fail "the client's last line does not name the two levels"
 kill -0 $first 2>/dev/null || fail "the first server ended"
 echo "PASS: data folder, busy port, unknown host and other level each fail clearly"

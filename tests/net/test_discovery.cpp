@@ -37,7 +37,8 @@ std::vector<ServerReply> sentReplies() {
 // A server of 9 fighters named "alpha" with clients in slots 0 and 1.
 void twoClientServer() {
     fakeServer(9);
-    noteServerStarted("alpha");
+    net.serverName = "alpha";
+    noteServerStarted();
     for (int c = 0; c < 2; ++c) queueDatagram(messageOfKind(NetMessageKind::JoinRequest), clientAddress(c));
     serverNetworkReceive();
     fake.sent.clear();
