@@ -365,6 +365,7 @@ void drawHud(const GameState& world) {
     // A paused world says so whenever no other message is up.
     const char* message = hud.messageLine;
     if (message[0] == '\0' && world.gamePaused) message = kPausedMessage;
-    drawBitmapText(0.05f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_10, message);
+    // In the labels' font: a lost server or a player gone must catch the eye.
+    drawBitmapText(0.05f * w, 0.2f * h, GLUT_BITMAP_HELVETICA_18, message);
     glEnable(GL_LIGHTING);
 }

@@ -47,6 +47,7 @@ int main(int argc, char** argv) {
     // socket or window is needed.
     const cli::Parsed args = cli::parse(kMazeCommand, argc, argv);
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    if (cli::flag(args, "verbose")) setLogLevel(LogLevel::Debug);
     // Ctrl-C and SIGTERM end the game from its loop (the idle passes).
     installStopSignals();
     // The pacer waits on the sound engine's notifications once it runs, so

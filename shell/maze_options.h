@@ -6,6 +6,7 @@
 #include "cli/cli.h"
 
 inline constexpr cli::Option kMazeOptions[] = {
+    cli::kVerboseOption,
     {.name = "host", .kind = cli::Kind::Text, .valueName = "HOST", .forms = cli::kPositional,
      .help = "join the server on HOST (name or dotted address); without it this game is the server"},
 };

@@ -3,8 +3,8 @@
 // network) at the game's pace; fighter 0, the windowed server's own player,
 // stays out of play. Ends with "Good-Bye" and status 0 on Ctrl-C or SIGTERM.
 //
-// Usage: maze-server   (in the game's data folder, or with data/ beside it;
-// --help and --version only)
+// Usage: maze-server [--verbose]   (in the game's data folder, or with data/
+// beside it)
 #include <cstdio>
 
 #include "base/log.h"
@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
     installStopSignals();
     const cli::Parsed args = cli::parse(kMazeServerCommand, argc, argv);
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    if (cli::flag(args, "verbose")) setLogLevel(LogLevel::Debug);
     if (!enterDataFolder(programPath(), "maze-server")) return 1;
 
     setNetworkDefaults();

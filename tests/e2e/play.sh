@@ -97,7 +97,8 @@ measure() {
 }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }  # user + system
 
-SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/server.raw" "$build/maze" > "$work/server.out" 2>&1 &
+# --verbose: the server's terminal counts its shots ("fire!!!!").
+SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/server.raw" "$build/maze" --verbose > "$work/server.out" 2>&1 &
 server=$!
 pids+=($server)
 sw=$(new_window "") || fail "no server window"
@@ -151,7 +152,7 @@ xdotool windowmove "$cw" 700 0
 for _ in $(seq 100); do grep -q '^Volume ' "$work/client.out" && break; sleep 0.1; done
 sleep 1.5
 
-# A tap of space (tap_key.py gives both recordings' sizes at the release,
+# A tap of space (tap_key.py gives both recordings' sizes at the press,
 # which fires); the delay includes the game's frame, so the best of three
 # is held to 100 ms.
 xdotool mousemove --window "$sw" 100 100
