@@ -7,14 +7,13 @@
 // or turning after a held key's release, shots fired beyond the taps, and
 // the datagrams dropped for coming from anyone but its server (foreign).
 //
-// Usage: maze-bot [--verbose] SERVER [seconds=10 | 10] [mode=script|random]
-//                 [seed=1] [map=korvath.map] [port=9899] [report=0]
-// (the table in maze_bot_options.h; --help lists it). With report=N
-// (seconds), a line of the last N seconds' figures goes to the error stream
-// every N seconds: bodies received per second and the server's pass rate
-// (from the bodies' sequence numbers), for long runs. Options are typed
-// name=value or --name VALUE; a plain number right after the server is the
-// number of seconds.
+// Usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1]
+//                 [map=korvath.map] [port=9899] [report=0]
+// With report=N (seconds), a line of the last N seconds' figures goes to the
+// error stream every N seconds: bodies received per second and the server's
+// pass rate (from the bodies' sequence numbers), for long runs.
+// Options are typed name=value; a plain number right after the server is the
+// number of seconds. Anything else gets the usage line.
 // Latency is measured on keys whose effect a state body shows without doubt:
 // an arrow turn (the fighter's heading changes) and a shot (its bullet count
 // drops). Moves are played but not timed: a wall may swallow them. After a
@@ -31,8 +30,6 @@
 #include <vector>
 
 #include "base/log.h"
-#include "cli/cli.h"
-#include "net/bot/maze_bot_options.h"
 #include "net/net.h"
 #include "world/world.h"
 
@@ -224,20 +221,57 @@ uint64_t lostByClock() {
     return lost;
 }
 
+const char* argValue(int argc, char** argv, const char* name, const char* fallback) {
+    const size_t n = std::strlen(name);
+    for (int i = 2; i < argc; ++i)
+        if (std::strncmp(argv[i], name, n) == 0 && argv[i][n] == '=') return argv[i] + n + 1;
+    // A plain number after the server is the number of seconds.
+    if (std::strcmp(name, "seconds") == 0 && argc > 2 && std::strchr(argv[2], '=') == nullptr)
+        return argv[2];
+    return fallback;
+}
+
+// True when every argument after the server is name=value with a known name,
+// or (the first only) a plain number of seconds.
+bool argumentsKnown(int argc, char** argv) {
+    static const char* const kNames[] = {"seconds", "mode", "seed", "map", "port", "report"};
+    for (int i = 2; i < argc; ++i) {
+        const char* eq = std::strchr(argv[i], '=');
+        if (eq == nullptr) {
+            char* end = nullptr;
+            std::strtod(argv[i], &end);
+            if (i != 2 || end == argv[i] || *end != '\0') return false;
+            continue;
+        }
+        bool known = false;
+        for (const char* name : kNames)
+            known = known || (std::strlen(name) == static_cast<size_t>(eq - argv[i]) &&
+                              std::strncmp(argv[i], name, std::strlen(name)) == 0);
+        if (!known) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const cli::Parsed args = cli::parse(kMazeBotCommand, argc, argv);
-    if (args.outcome != cli::Outcome::Run) return cli::finish(args);
-    if (cli::flag(args, "verbose")) setLogLevel(LogLevel::Debug);
-    const std::string server = cli::text(args, "server");
-    const double seconds = cli::real(args, "seconds");
-    const bool randomMode = cli::text(args, "mode") == "random";
-    BotRandom rng{static_cast<uint32_t>(cli::integer(args, "seed"))};
-    const char* mapPath = cli::text(args, "map").c_str();
-    const int port = static_cast<int>(cli::integer(args, "port"));
-    const double reportEvery = cli::real(args, "report");
+    if (argc < 2 || argv[1][0] == '-' || !argumentsKnown(argc, argv)) {
+        std::fprintf(stderr,
+                     "usage: maze-bot <server> [seconds=10 | 10] [mode=script|random] [seed=1] "
+                     "[map=korvath.map] [port=9899] [report=seconds]\n");
+        return 2;
+    }
+    const double seconds = std::atof(argValue(argc, argv, "seconds", "10"));
+    const bool randomMode = std::string(argValue(argc, argv, "mode", "script")) == "random";
+    BotRandom rng{static_cast<uint32_t>(std::strtoul(argValue(argc, argv, "seed", "1"), nullptr, 10))};
+    const char* mapPath = argValue(argc, argv, "map", kMapFileName);
+    const int port = std::atoi(argValue(argc, argv, "port", "9899"));
+    const double reportEvery = std::atof(argValue(argc, argv, "report", "0"));
+    if (seconds <= 0.0 || port <= 0 || port > 65535) {
+        std::fprintf(stderr, "maze-bot: seconds must be positive and port within 1..65535\n");
+        return 2;
+    }
 
     setNetworkDefaults();
     net.port = static_cast<uint16_t>(port);
@@ -257,9 +291,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "maze-bot: the level \"%s\" has no fighter for a client\n", mapPath);
         return 2;
     }
-    if (!connectToServer(server.c_str())) return -1;
+    if (!connectToServer(argv[1])) return -1;
     net.onStateReceived = onState;
-    std::fprintf(stderr, "maze-bot: joined %s from local port %u\n", server.c_str(),
+    std::fprintf(stderr, "maze-bot: joined %s from local port %u\n", argv[1],
                  static_cast<unsigned>(net.transport.localPort(net.netSocket)));
 
     bot.start = Clock::now();

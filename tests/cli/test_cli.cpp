@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "net/bot/maze_bot_options.h"
 #include "net/server_main/maze_server_options.h"
 #include "shell/maze_options.h"
 #include "tests/test_files.h"
@@ -22,8 +21,7 @@ cli::Parsed parse(const cli::Command& c, std::vector<const char*> args) {
     return cli::parse(c, static_cast<int>(args.size()), args.data());
 }
 
-const cli::Command* const kCommands[] = {&kMazeCommand,    &kMazeServerCommand, &kMazeSimCommand,
-                                         &kMazeBotCommand, &kMazeRelayCommand};
+const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand};
 
 TEST(CommandLine, SimDefaultsAndBothLongForms) {
     const cli::Parsed none = parse(kMazeSimCommand, {});
@@ -96,21 +94,29 @@ TEST(CommandLine, PositionalsHelpAndVersion) {
     }
     EXPECT_NE(parse(kMazeCommand, {"--help"}).text.find("usage: maze [OPTION]... [HOST]"), std::string::npos);
 
-    // maze-bot: a required server, then a plain number that is also an
-    // option of its own.
-    const cli::Parsed b = parse(kMazeBotCommand, {"127.0.0.1", "15", "mode=random"});
+    // The shape maze-bot will take: a required server, then a plain number
+    // that is also an option of its own.
+    const cli::Option bot[] = {
+        {.name = "server", .kind = cli::Kind::Text, .valueName = "SERVER", .forms = cli::kPositional, .required = true},
+        {.name = "seconds", .kind = cli::Kind::Real, .valueName = "SECONDS", .defaultValue = "10", .min = 0.1,
+         .max = 3600, .forms = cli::kLong | cli::kWord | cli::kPositional},
+        {.name = "mode", .kind = cli::Kind::Choice, .valueName = "MODE", .defaultValue = "script",
+         .choices = "script|random", .forms = cli::kLong | cli::kWord},
+    };
+    const cli::Command botCommand{"bot", "", bot};
+    const cli::Parsed b = parse(botCommand, {"127.0.0.1", "15", "mode=random"});
     ASSERT_EQ(b.outcome, cli::Outcome::Run) << b.text;
     EXPECT_EQ(cli::text(b, "server"), "127.0.0.1");
     EXPECT_DOUBLE_EQ(cli::real(b, "seconds"), 15.0);
     EXPECT_EQ(cli::choice(b, "mode"), 1);
-    EXPECT_DOUBLE_EQ(cli::real(parse(kMazeBotCommand, {"h", "seconds=2.5"}), "seconds"), 2.5);
-    EXPECT_EQ(parse(kMazeBotCommand, {"seconds=3"}).text, "maze-bot: missing SERVER; see maze-bot --help\n");
+    EXPECT_DOUBLE_EQ(cli::real(parse(botCommand, {"h", "seconds=2.5"}), "seconds"), 2.5);
+    EXPECT_EQ(parse(botCommand, {"seconds=3"}).text, "bot: missing SERVER; see bot --help\n");
 
     // Every program of the game is quiet unless asked: --verbose comes first.
-    for (const cli::Command* c : {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeBotCommand}) {
+    for (const cli::Command* c : {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand}) {
         ASSERT_FALSE(c->options.empty());
         EXPECT_STREQ(c->options[0].name, "verbose") << c->program;
-        const cli::Parsed plain = c == &kMazeBotCommand ? parse(*c, {"h"}) : parse(*c, {});
+        const cli::Parsed plain = parse(*c, {});
         ASSERT_EQ(plain.outcome, cli::Outcome::Run) << plain.text;
         EXPECT_FALSE(cli::flag(plain, "verbose")) << c->program;
     }
