@@ -240,8 +240,12 @@ void fireHeldGun(Fighter& f, int32_t intervalMs) {
     fire(f);
     f.shotAsked = 0;
     f.triggerReported = 0;
-    // A step longer than the cycle (a stall) fires once, not a burst.
-    f.gunWaitMs = std::max(f.gunWaitMs + kFireIntervalMs, 0);
+    // One shot a step at most, so bullets never leave in a clump. A late
+    // step (a slow frame, after which the passes that fell due run at once)
+    // keeps up to one cycle of its lateness, so the next step fires the shot
+    // it missed and the beat holds in world time; a longer stall drops the
+    // rest rather than bursting.
+    f.gunWaitMs = std::max(f.gunWaitMs + kFireIntervalMs, -kFireIntervalMs);
 }
 
 void spawnBullet(int owner, Vec3 from, Vec3 dir, ShooterKind shooterKind) {

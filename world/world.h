@@ -560,8 +560,9 @@ void applyHeldKeys(Fighter& f, float dt);
 // cycle runs down, and once it has run out the gun fires when space is held
 // (with heldKeysReported: and reported held since the last shot) or a press
 // asked for a shot, starting the next cycle (the step's overshoot carried
-// over, so 10 or 20 ms steps keep the cycle's rate). Whatever other keys are
-// held.
+// over, up to one cycle, so 10 or 20 ms steps, or a late step followed by
+// quick ones, keep the cycle's rate). At most one shot a step. Whatever
+// other keys are held.
 void fireHeldGun(Fighter& f, int32_t intervalMs);
 
 // Creates one bullet ahead of `from` along dir and appends it to bulletList.
