@@ -157,7 +157,10 @@ GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special) {
     const bool held = f.keyDown[key] != 0;
     switch (key) {
     case kKeySpace:
-        if (!released) askShot(f);
+        if (!released) {
+            f.triggerHeldMs = 0;
+            askShot(f);
+        }
         break;
     case 'L':
         if (held) toggleOption(GameOption::Lighting);
@@ -229,14 +232,20 @@ void applyHeldKeys(Fighter& f, float dt) {
 }
 
 void fireHeldGun(Fighter& f, int32_t intervalMs) {
+    // Bounded, so an hour's hold cannot overflow it.
+    constexpr int32_t kHeldLongEnough = 1 << 30;
+    f.triggerHeldMs = f.keyDown[kKeySpace] != 0 ? std::min(f.triggerHeldMs + intervalMs, kHeldLongEnough) : 0;
     f.gunWaitMs -= intervalMs;
     if (f.gunWaitMs > 0) return;
-    const bool triggerHeld = f.keyDown[kKeySpace] != 0 && (f.heldKeysReported == 0 || f.triggerReported != 0);
+    const int32_t heldFireMs = f.triggerHeldMs - kHoldFireDelayMs;  // >= 0: the beat is on
+    const bool triggerHeld = heldFireMs >= 0 && (f.heldKeysReported == 0 || f.triggerReported != 0);
     if (!triggerHeld && f.shotAsked == 0) {
         // An idle gun is ready, and saves up no shots for later.
         f.gunWaitMs = 0;
         return;
     }
+    // The beat began heldFireMs ago: the gun cannot be later than that.
+    if (f.shotAsked == 0) f.gunWaitMs = std::max(f.gunWaitMs, -heldFireMs);
     fire(f);
     f.shotAsked = 0;
     f.triggerReported = 0;

@@ -70,6 +70,11 @@ constexpr float kFloorLimit = 0.1f;         // march margin above floor / below 
 // shots a second, the rate a keyboard's repeat used to give), and no press
 // makes it fire sooner.
 constexpr int32_t kFireIntervalMs = 60;
+// Space held longer than this, ms of world time since its last press, is a
+// hold: the gun's beat starts. A person's tap lasts less (typically 50 to
+// 120 ms), so a tap fires once even when its release is heard a few passes
+// after its press.
+constexpr int32_t kHoldFireDelayMs = 150;
 
 // States and kinds. The values are those the wire and the tables use.
 enum class FighterState : int32_t { InPlay = 0, Dead = 1, Absent = 2 };
@@ -113,6 +118,7 @@ struct Fighter {
     uint8_t keyDown[kKeyCount] = {};  // held flag per ordinary key code
     int32_t gunWaitMs = 0;     // world time until the gun can fire again; <= 0: ready
     uint8_t shotAsked = 0;     // a press of space the gun has not answered yet
+    int32_t triggerHeldMs = 0; // world time space has been held since its last press
     // Set when keyDown is a client's report of its held keys, sent again
     // every 50 ms while a key is held (the key extension). Held fire then
     // also needs space reported held since the last shot: a tap whose
@@ -557,9 +563,10 @@ GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special);
 void applyHeldKeys(Fighter& f, float dt);
 
 // The gun's part of one world step of intervalMs for a fighter in play: the
-// cycle runs down, and once it has run out the gun fires when space is held
-// (with heldKeysReported: and reported held since the last shot) or a press
-// asked for a shot, starting the next cycle (the step's overshoot carried
+// cycle runs down, and once it has run out the gun fires when space has been
+// held longer than kHoldFireDelayMs since its last press (with
+// heldKeysReported: and reported held since the last shot) or a press asked
+// for a shot, starting the next cycle (the step's overshoot carried
 // over, up to one cycle, so 10 or 20 ms steps, or a late step followed by
 // quick ones, keep the cycle's rate). At most one shot a step. Whatever
 // other keys are held.
