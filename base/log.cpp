@@ -9,7 +9,7 @@
 namespace {
 
 // Read by every line, possibly from the audio thread; set by mains and tests.
-std::atomic<int> lowestLevel{static_cast<int>(LogLevel::Debug)};
+std::atomic<int> lowestLevel{static_cast<int>(LogLevel::Info)};
 std::atomic<LogSink> testSink{nullptr};
 
 // Most lines fit here; a longer one (a long path) is formatted on the heap.

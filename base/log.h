@@ -10,7 +10,7 @@
 // Info and Warning lines are, so people and scripts read them as they
 // happen.
 enum class LogLevel : int {
-    Debug = 0,    // chatter of the rules: shots, hits, refused paths, counts read
+    Debug = 0,    // chatter of the rules: shots, hits, refused paths, counts read (--verbose)
     Info = 1,     // status lines people and scripts read: the server's port, "Good-Bye"
     Warning = 2,  // a file, device or setting refused while the game goes on
     Error = 3,    // the error stream: what failed and, where it ends the game, why
@@ -21,8 +21,10 @@ enum class LogLevel : int {
 // set (setLogLevel) are dropped. Any length; never truncated.
 void logLine(LogLevel level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// Lines below `lowest` are dropped from now on. The default, LogLevel::Debug,
-// prints every line. Set it from the main thread, before other threads start.
+// Lines below `lowest` are dropped from now on. The default, LogLevel::Info,
+// keeps the rules' chatter (Debug) off the terminal, so the lines a player
+// or host needs stand out; the programs' --verbose sets LogLevel::Debug.
+// Set it from the main thread, before other threads start.
 void setLogLevel(LogLevel lowest);
 // The lowest level printed now.
 LogLevel logLevel();

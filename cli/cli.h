@@ -67,6 +67,12 @@ struct Option {
     const char* help = "";  // one line, no full stop
 };
 
+// The first entry of every program's table: the rules' chatter (shots,
+// hits, refused paths) on standard output. Without it a program prints its
+// status lines, warnings and errors only.
+inline constexpr Option kVerboseOption{
+    .name = "verbose", .kind = Kind::Flag, .help = "also print the game's diagnostic lines (shots, hits, prey)"};
+
 struct Command {
     const char* program;  // as the user types it, e.g. "maze-sim"
     const char* summary;  // one line under the usage line

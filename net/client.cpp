@@ -83,6 +83,24 @@ bool resyncTo(const StateSnapshot& s) {
     return advancing && net.clockMillis() - net.lastAppliedMs > kResyncAfterMs;
 }
 
+// The message line while the server is silent: from the first whole second
+// without a body applied, the seconds counting up; the line is set again
+// each second, so it stays up until "Server died" ends the game. The first
+// body applied after it says so.
+void showServerSilence(bool applied) {
+    if (applied) {
+        if (net.silenceShown > 0) setMessageLine("Server answering again");
+        net.silenceShown = 0;
+        return;
+    }
+    const int64_t seconds = (net.clockMillis() - net.lastAppliedMs) / 1000;
+    if (seconds < 1 || seconds == net.silenceShown) return;
+    net.silenceShown = seconds;
+    char text[64];
+    std::snprintf(text, sizeof text, "Server not answering (%lld s)", static_cast<long long>(seconds));
+    setMessageLine(text);
+}
+
 }  // namespace
 
 bool connectToServer(const char* hostName) {
@@ -134,6 +152,7 @@ bool connectToServer(const char* hostName) {
                 net.joinAnswerFighters = stateForUs ? static_cast<int>(body.fighters.size()) : -1;
                 net.lastAppliedTime = net.clockSeconds();
                 net.lastAppliedMs = net.lastKeyRefreshMs = net.clockMillis();
+                net.silenceShown = 0;
                 return true;
             }
             if (kind == NetMessageKind::JoinRefused) {
@@ -259,6 +278,7 @@ bool clientReceivePass() {
         ++net.bodiesApplied;
         hearServerGunfire(gs.bulletList);
     }
+    showServerSilence(haveNewest);
     if (now > net.lastAppliedTime + kServerTimeout) return false;
     sendKeyRefresh();
     // No world step runs here, so the client retires its own explosions.

@@ -39,6 +39,11 @@ constexpr int kJoinAttempts = 8;            // join requests before a client giv
 constexpr int kJoinWaitSetting = 1234;      // join wait: 1234 / 1000 s + 1234 % 1000 us
 constexpr int64_t kKeepAliveEvery = 5;      // check runs when now - 5 > last check (s)
 constexpr int64_t kClientTimeout = 30;      // server frees a slot silent this long (s)
+// A client that speaks the key extension sends a datagram at least every
+// kKeyIdleRefreshMs, so one silent this long has gone (killed, or its
+// machine off the network): the server frees its slot then, not after
+// kClientTimeout, and its fighter leaves the others' view.
+constexpr int64_t kExtendedClientTimeoutMs = 5000;
 constexpr int64_t kServerTimeout = 20;      // client gives up on a server silent this long (s)
 constexpr int kMaxDatagramsPerPass = 512;   // drain bound: a flood cannot stall a pass
 constexpr int kNetNameBytes = 31;           // a server's or level's name on the wire, at most
@@ -179,6 +184,7 @@ struct ClientSlot {
     NetAddress address;
     int32_t inUse = 0;       // 1 while the slot belongs to a client
     int64_t lastHeard = 0;   // calendar seconds of its last datagram
+    int64_t lastHeardMs = 0; // steady ms of the same
     // Key extension: false for a client that sends plain key events.
     bool keyExtended = false;
     uint32_t keySeq = 0;         // newest key event applied (0: none yet)
@@ -273,7 +279,8 @@ struct NetState {
     // as stale do not count, so a server that only repeats old pictures (or
     // a stranger who pretends to be one) still ends in "Server died".
     int64_t lastAppliedTime = 0;
-    int64_t lastAppliedMs = 0;           // steady ms of the same (for the resync)
+    int64_t lastAppliedMs = 0;           // steady ms of the same (for the resync and the silence)
+    int64_t silenceShown = 0;            // whole seconds of silence the message line shows (0: none)
     bool haveRefused = false;            // a body of the server was refused since the last applied
     uint32_t refusedSeq = 0;             // the last refused body's number and clock
     int32_t refusedClockMs = 0;
@@ -509,12 +516,21 @@ int receiveFromClient(NetMessage& out, int& slot);
 // (the existing one for a known address), or -1 when no slot with a fighter
 // is free.
 int admitClient(NetAddress address);
-// The slot in use that holds this address, refreshing its lastHeard; -1 for
-// an unknown address.
+// The slot in use that holds this address, refreshing its lastHeard and
+// lastHeardMs; -1 for an unknown address.
 int findClient(NetAddress address);
-// Frees slots silent for more than kClientTimeout (their fighter becomes
-// Absent) and probes the others not heard from in the current second.
+// Frees slots silent for more than kClientTimeout and probes the others not
+// heard from in the current second.
 void keepAliveCheck();
+// Frees the slots of clients that speak the key extension and have been
+// silent for more than kExtendedClientTimeoutMs. The server runs it every
+// pass, after the drain.
+void releaseSilentExtendedClients();
+// Frees slot s (in use) of a client that stopped answering: its fighter
+// becomes Absent, and "player N left (not answering)", N its fighter number
+// (as "Fighter N dead!!" names it), goes on standard output and the message
+// line.
+void releaseSilentClient(int slot);
 // Sends the slot a copy of the state buffer as a KeepAliveProbe.
 void sendProbe(int slot);
 // Sends `buffer` to every slot in use, yourFighter set to slot + 1.
@@ -526,7 +542,9 @@ void broadcastState(NetMessage& buffer);
 GameEnd applyClientKey(int slot, KeyRecord key);
 
 // Server idle pass, before the world step: the keep-alive check when due,
-// then drains the socket applying each client's key events to its fighter.
+// then drains the socket applying each client's key events to its fighter,
+// then lets go of the silent: held keys after kKeyLeaseMs, slots of clients
+// of ours after kExtendedClientTimeoutMs.
 // Stops at once and returns GameEnd::QuitAsked when a key event finds this
 // server's quit asked for; else GameEnd::Playing.
 GameEnd serverNetworkReceive();
@@ -598,7 +616,10 @@ KeyExtension clientKeyExtension();
 // Datagrams from anyone but net.serverAddress are dropped and counted. The
 // first state body after the join is compared with our level's fighter count
 // (the line is written and levelMismatchReported set when they differ).
-// Returns false when no body has been applied for more than kServerTimeout.
+// From the first whole second without a body applied, the message line says
+// "Server not answering (N s)", N counting up each second; the next body
+// applied says "Server answering again". Returns false when no body has
+// been applied for more than kServerTimeout.
 bool clientReceivePass();
 // Client: waits up to timeoutMicros for a datagram; true when one is ready.
 bool clientWaitForDatagram(int64_t timeoutMicros);

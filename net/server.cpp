@@ -80,6 +80,7 @@ int admitClient(NetAddress address) {
         net.clients[s].inUse = 1;
         net.clients[s].address = address;
         net.clients[s].lastHeard = net.clockSeconds();
+        net.clients[s].lastHeardMs = net.clockMillis();
         prepareFighter(s + 1);
         announceJoined(s);
         return s;
@@ -91,6 +92,7 @@ int findClient(NetAddress address) {
     for (int s = 0; s < kMaxClients; ++s) {
         if (net.clients[s].inUse && sameAddress(net.clients[s].address, address)) {
             net.clients[s].lastHeard = net.clockSeconds();
+            net.clients[s].lastHeardMs = net.clockMillis();
             return s;
         }
     }
@@ -136,12 +138,29 @@ void keepAliveCheck() {
         ClientSlot& c = net.clients[s];
         if (!c.inUse) continue;
         if (c.lastHeard + kClientTimeout < now) {
-            announceSlotFreed(s, now - c.lastHeard);
-            c.inUse = 0;
-            if (fighterForSlot(s)) gs.fighterList[s + 1].state = FighterState::Absent;
+            releaseSilentClient(s);
         } else if (c.lastHeard < now) {
             sendProbe(s);
         }
+    }
+}
+
+void releaseSilentClient(int slot) {
+    if (slot < 0 || slot >= kMaxClients || !net.clients[slot].inUse) return;
+    announceSlotFreed(slot, net.clockSeconds() - net.clients[slot].lastHeard);
+    net.clients[slot].inUse = 0;
+    if (fighterForSlot(slot)) gs.fighterList[slot + 1].state = FighterState::Absent;
+    char text[64];
+    std::snprintf(text, sizeof text, "player %d left (not answering)", slot + 1);
+    logLine(LogLevel::Info, "%s", text);
+    setMessageLine(text);
+}
+
+void releaseSilentExtendedClients() {
+    const int64_t nowMs = net.clockMillis();
+    for (int s = 0; s < kMaxClients; ++s) {
+        const ClientSlot& c = net.clients[s];
+        if (c.inUse && c.keyExtended && nowMs - c.lastHeardMs > kExtendedClientTimeoutMs) releaseSilentClient(s);
     }
 }
 
@@ -183,7 +202,15 @@ GameEnd applyClientKeys(int slot, const NetMessage& msg) {
         ++net.keyEventsRepeated;
         return GameEnd::Playing;
     }
-    if (ahead == 0 && kind == NetMessageKind::KeyEvent) ++net.keyEventsRepeated;
+    const bool repeatedEvent = ahead == 0 && kind == NetMessageKind::KeyEvent;
+    if (repeatedEvent) ++net.keyEventsRepeated;
+    // This client reports its held keys. A fresh report of space held (not
+    // a key event heard twice) lets its gun fire the next held shot; taken
+    // before the events, so a press in this datagram uses it up with its own
+    // shot.
+    Fighter& f = gs.fighterList[slot + 1];
+    f.heldKeysReported = 1;
+    if (!repeatedEvent && ((x.held[' ' / 8] >> (' ' % 8)) & 1) != 0) f.triggerReported = 1;
     // Each event newer than the last applied, oldest first; events older than
     // the history lost their chance, and the held keys below stand for them.
     const int fresh = std::min<int32_t>(ahead, x.historyCount);
@@ -193,7 +220,6 @@ GameEnd applyClientKeys(int slot, const NetMessage& msg) {
         ++net.keyEventsApplied;
     }
     c.keySeq = x.newestSeq;
-    Fighter& f = gs.fighterList[slot + 1];
     for (int k = 0; k < kKeyCount; ++k) {
         if (keyIsLocalOnly(k, false)) continue;
         f.keyDown[k] = (x.held[k / 8] >> (k % 8)) & 1;
@@ -230,6 +256,7 @@ GameEnd serverNetworkReceive() {
         if (end != GameEnd::Playing) return end;
     }
     expireKeyLeases();
+    releaseSilentExtendedClients();
     return GameEnd::Playing;
 }
 

@@ -448,6 +448,7 @@ void drawHud(const GameState& world) {
     // The message line stays readable over the help panel.
     if (view.helpShown) drawHelpPanel(w, h);
     glColor3f(1.0f, 1.0f, 0.0f);
-    drawHudText(0.05f * w, 0.2f * h, hudFont(10, s), message);
+    // In the labels' font: a lost server or a player gone must catch the eye.
+    drawHudText(0.05f * w, 0.2f * h, hudFont(18, s), message);
     glEnable(GL_LIGHTING);
 }

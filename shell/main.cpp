@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     // socket or window is needed.
     const cli::Parsed args = cli::parse(kMazeCommand, argc, argv);
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    if (cli::flag(args, "verbose")) setLogLevel(LogLevel::Debug);
     if ((cli::flag(args, "find") || cli::flag(args, "lan")) && cli::given(args, "host"))
         return cli::finish(cli::refuse(kMazeCommand, "--find and --lan look for the server: give no HOST with them"));
     const bool client = cli::given(args, "host");

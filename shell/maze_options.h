@@ -7,6 +7,7 @@
 #include "net/host_options.h"
 
 inline constexpr cli::Option kMazeOptions[] = {
+    cli::kVerboseOption,
     {.name = "host", .kind = cli::Kind::HostPort, .valueName = "HOST[:PORT]", .portEntry = "port", .forms = cli::kPositional,
      .help = "join the server on HOST (name or dotted address); without it this game is the server"},
     {.name = "port", .kind = cli::Kind::Integer, .valueName = "PORT", .defaultValue = "9899", .min = 1, .max = 65535,

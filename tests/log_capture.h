@@ -20,13 +20,19 @@ inline std::vector<LoggedLine>& caughtLines() {
 }
 
 // While one lives, every line that passes the level is kept, in order, and
-// nothing reaches the streams. One at a time.
+// nothing reaches the streams. It lowers the level to `lowest` (by default
+// every line, the rules' chatter included) and restores the level it found.
+// One at a time.
 struct LogCapture {
-    LogCapture() {
+    explicit LogCapture(LogLevel lowest = LogLevel::Debug) : levelBefore(logLevel()) {
         caughtLines().clear();
+        setLogLevel(lowest);
         setLogSinkForTest([](LogLevel level, const char* line) { caughtLines().push_back({level, line}); });
     }
-    ~LogCapture() { setLogSinkForTest(nullptr); }
+    ~LogCapture() {
+        setLogSinkForTest(nullptr);
+        setLogLevel(levelBefore);
+    }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
@@ -38,6 +44,7 @@ struct LogCapture {
     void clear() { caughtLines().clear(); }
 
 private:
+    LogLevel levelBefore;
     static std::string joined(bool errors) {
         std::string text;
         for (const LoggedLine& l : caughtLines())

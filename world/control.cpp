@@ -3,6 +3,7 @@
 // Nothing here moves a fighter: moves and turns become proposals (nextPos,
 // nextDir with their pending flags) that the world step checks and applies.
 // Shots create their bullet at once.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -91,6 +92,19 @@ void fire(Fighter& f) {
     }
 }
 
+// Pulls the trigger once: a shot now when the gun is ready, else the shot
+// waits for the end of the gun's cycle.
+void askShot(Fighter& f) {
+    if (f.gunWaitMs > 0) {
+        f.shotAsked = 1;
+        return;
+    }
+    fire(f);
+    f.shotAsked = 0;
+    f.triggerReported = 0;
+    f.gunWaitMs = kFireIntervalMs;
+}
+
 void specialKeyAction(Fighter& f, int key) {
     const float turn = kTurnRate * kKeyStepTime;
     const float step = kFighterSpeed * kKeyStepTime;
@@ -138,10 +152,15 @@ GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special) {
 
     // One-shot actions happen on an event that finds the key already held:
     // a tap acts once (on its release), a held key on every auto-repeat.
+    // Space is the gun's trigger instead: every press pulls it, and the gun
+    // keeps its own beat while the key is held.
     const bool held = f.keyDown[key] != 0;
     switch (key) {
     case kKeySpace:
-        if (held) fire(f);
+        if (!released) {
+            f.triggerHeldMs = 0;
+            askShot(f);
+        }
         break;
     case 'L':
         if (held) toggleOption(GameOption::Lighting);
@@ -210,6 +229,32 @@ void applyHeldKeys(Fighter& f, float dt) {
         f.nextPos.z = f.pos.z;
         f.movePending = 1;
     }
+}
+
+void fireHeldGun(Fighter& f, int32_t intervalMs) {
+    // Bounded, so an hour's hold cannot overflow it.
+    constexpr int32_t kHeldLongEnough = 1 << 30;
+    f.triggerHeldMs = f.keyDown[kKeySpace] != 0 ? std::min(f.triggerHeldMs + intervalMs, kHeldLongEnough) : 0;
+    f.gunWaitMs -= intervalMs;
+    if (f.gunWaitMs > 0) return;
+    const int32_t heldFireMs = f.triggerHeldMs - kHoldFireDelayMs;  // >= 0: the beat is on
+    const bool triggerHeld = heldFireMs >= 0 && (f.heldKeysReported == 0 || f.triggerReported != 0);
+    if (!triggerHeld && f.shotAsked == 0) {
+        // An idle gun is ready, and saves up no shots for later.
+        f.gunWaitMs = 0;
+        return;
+    }
+    // The beat began heldFireMs ago: the gun cannot be later than that.
+    if (f.shotAsked == 0) f.gunWaitMs = std::max(f.gunWaitMs, -heldFireMs);
+    fire(f);
+    f.shotAsked = 0;
+    f.triggerReported = 0;
+    // One shot a step at most, so bullets never leave in a clump. A late
+    // step (a slow frame, after which the passes that fell due run at once)
+    // keeps up to one cycle of its lateness, so the next step fires the shot
+    // it missed and the beat holds in world time; a longer stall drops the
+    // rest rather than bursting.
+    f.gunWaitMs = std::max(f.gunWaitMs + kFireIntervalMs, -kFireIntervalMs);
 }
 
 void spawnBullet(int owner, Vec3 from, Vec3 dir, ShooterKind shooterKind) {

@@ -15,6 +15,11 @@ void placeFighterAtStart(Fighter& f, const StartPosition& s) {
     f.nextDir = directionFromCode(s.direction);
     f.score = 0;
     for (uint8_t& k : f.keyDown) k = 0;
+    f.gunWaitMs = 0;
+    f.shotAsked = 0;
+    f.triggerHeldMs = 0;
+    f.heldKeysReported = 0;
+    f.triggerReported = 0;
 }
 
 void resetGame() {

@@ -130,10 +130,14 @@ void regenerateHealth() {
 
 void worldStep(PreyBehaviour& preyBehaviour) {
     if (gs.gamePaused) return;
-    const float dt = static_cast<float>(passIntervalMs(process.clockPrevMs, process.clockNowMs)) * 0.001f;
+    const int32_t intervalMs = passIntervalMs(process.clockPrevMs, process.clockNowMs);
+    const float dt = static_cast<float>(intervalMs) * 0.001f;
 
-    for (Fighter& f : gs.fighterList)
-        if (inPlay(f)) applyHeldKeys(f, dt);
+    for (Fighter& f : gs.fighterList) {
+        if (!inPlay(f)) continue;
+        applyHeldKeys(f, dt);
+        fireHeldGun(f, intervalMs);
+    }
 
     // Fighters are never refused by walls, only put back on their side.
     const float fighterRadius = maze.fighterExtent.x * 0.5f;

@@ -66,6 +66,15 @@ constexpr float kPathStep = 0.2f;           // step of the path march
 constexpr float kPathEndTolerance = 0.25f;  // ground distance at which the march arrives
 constexpr float kWallMargin = 0.2f;         // closest approach of the march to a wall cell
 constexpr float kFloorLimit = 0.1f;         // march margin above floor / below ceiling
+// The gun's cycle, ms of world time: held space fires once per cycle (16.7
+// shots a second, the rate a keyboard's repeat used to give), and no press
+// makes it fire sooner.
+constexpr int32_t kFireIntervalMs = 60;
+// Space held longer than this, ms of world time since its last press, is a
+// hold: the gun's beat starts. A person's tap lasts less (typically 50 to
+// 120 ms), so a tap fires once even when its release is heard a few passes
+// after its press.
+constexpr int32_t kHoldFireDelayMs = 150;
 
 // States and kinds. The values are those the wire and the tables use.
 enum class FighterState : int32_t { InPlay = 0, Dead = 1, Absent = 2 };
@@ -107,6 +116,15 @@ struct Fighter {
     Weapon weapon = Weapon::Cannon;    // 0 at every start
     int32_t score = 0;         // prey destroyed by this fighter's bullets
     uint8_t keyDown[kKeyCount] = {};  // held flag per ordinary key code
+    int32_t gunWaitMs = 0;     // world time until the gun can fire again; <= 0: ready
+    uint8_t shotAsked = 0;     // a press of space the gun has not answered yet
+    int32_t triggerHeldMs = 0; // world time space has been held since its last press
+    // Set when keyDown is a client's report of its held keys, sent again
+    // every 50 ms while a key is held (the key extension). Held fire then
+    // also needs space reported held since the last shot: a tap whose
+    // release was lost on the way still fires once.
+    uint8_t heldKeysReported = 0;
+    uint8_t triggerReported = 0;  // space reported held since the last shot
 };
 
 // A projectile in flight. `owner` is the index in fighterList of the fighter
@@ -549,8 +567,12 @@ constexpr int kKeyRightArrow = 102;
 constexpr int kKeyDownArrow = 103;
 
 // One key event for fighter f: arrows propose a step or turn, ordinary keys
-// update keyDown after acting (space fires, p prints, L / T toggle, q / Q ask
-// to quit). With quitRequested already set, the event does nothing and
+// update keyDown after acting (a press of space fires, p prints, L / T
+// toggle, q / Q ask to quit). A press of space fires at once when the gun is
+// ready, else asks for the shot the gun fires when it is (fireHeldGun); a
+// release of space does nothing. So a tap fires once, and a keyboard's
+// repeats (release/press pairs, or presses) never fire faster than the gun's
+// cycle. With quitRequested already set, the event does nothing and
 // returns GameEnd::QuitAsked: a quit takes effect at the next key event, and
 // the caller ends the game. Otherwise returns GameEnd::Playing.
 // While gs.gamePaused only q, Q, L and T act; other events only let go of a
@@ -560,6 +582,16 @@ GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special);
 
 // Held-key motion of one world step for a fighter in play; dt in seconds.
 void applyHeldKeys(Fighter& f, float dt);
+
+// The gun's part of one world step of intervalMs for a fighter in play: the
+// cycle runs down, and once it has run out the gun fires when space has been
+// held longer than kHoldFireDelayMs since its last press (with
+// heldKeysReported: and reported held since the last shot) or a press asked
+// for a shot, starting the next cycle (the step's overshoot carried
+// over, up to one cycle, so 10 or 20 ms steps, or a late step followed by
+// quick ones, keep the cycle's rate). At most one shot a step. Whatever
+// other keys are held.
+void fireHeldGun(Fighter& f, int32_t intervalMs);
 
 // Creates one bullet ahead of `from` along dir and appends it to bulletList.
 // owner: index of the firing fighter, -1 for none. Plays the shooter's sound.

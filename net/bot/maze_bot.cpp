@@ -228,6 +228,7 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const cli::Parsed args = cli::parse(kMazeBotCommand, argc, argv);
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    if (cli::flag(args, "verbose")) setLogLevel(LogLevel::Debug);
     const std::string server = cli::text(args, "server");
     const double seconds = cli::real(args, "seconds");
     const bool randomMode = cli::choice(args, "mode") == 1;
@@ -318,7 +319,8 @@ int main(int argc, char** argv) {
         case Action::TurnRight: sendMeasured(a, kKeyRightArrow, true); break;
         case Action::Fire:
             if (bot.own.bullets <= 0) break;
-            sendKey(' ', false, false);  // a shot leaves on the release
+            // The press fires; its release follows at once and is the timed event.
+            sendKey(' ', false, false);
             sendMeasured(a, ' ', false);
             ++bot.taps;
             break;

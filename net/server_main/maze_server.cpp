@@ -4,7 +4,7 @@
 // stays out of play. Ends with "Good-Bye" and status 0 on Ctrl-C or SIGTERM;
 // SIGHUP is ignored (a closed terminal or a log rotation must not end a game).
 //
-// Usage: maze-server [--port N] [--map FILE] [--max-players N] [--server-name NAME]
+// Usage: maze-server [--verbose] [--port N] [--map FILE] [--max-players N] [--server-name NAME]
 // (in the game's data folder, or with data/ beside it). Its events go to
 // standard output one a line, `<ISO 8601 UTC time> <event> key=value ...`:
 // started, joined, join-refused, slot-freed, left, stopped and error.
@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     std::signal(SIGHUP, SIG_IGN);
     const cli::Parsed args = cli::parse(kMazeServerCommand, argc, argv);
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    if (cli::flag(args, "verbose")) setLogLevel(LogLevel::Debug);
     // A relative level path names a file from where the server was started.
     const std::string levelPath = levelPathBeforeDataFolder(cli::text(args, "map"));
     if (!enterDataFolder(programPath(), "maze-server")) return 1;

@@ -5,6 +5,7 @@
 #include "net/host_options.h"
 
 inline constexpr cli::Option kMazeServerOptions[] = {
+    cli::kVerboseOption,
     {.name = "port", .kind = cli::Kind::Integer, .valueName = "PORT", .defaultValue = "9899", .min = 1, .max = 65535,
      .help = "UDP port the server listens on"},
     kMapOption,

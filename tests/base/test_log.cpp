@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "base/log.h"
 #include "tests/log_capture.h"
@@ -16,23 +17,27 @@ using testing::internal::GetCapturedStdout;
 
 // Restores the default level however a test ends.
 struct LevelGuard {
-    ~LevelGuard() { setLogLevel(LogLevel::Debug); }
+    ~LevelGuard() { setLogLevel(LogLevel::Info); }
 };
 
-TEST(Log, EveryLevelPrintsByDefaultOnItsStreamWholeAndOnce) {
+TEST(Log, EachLevelPrintsOnItsStreamWholeAndOnceAndChatterOnlyWhenAsked) {
     LevelGuard guard;
-    ASSERT_EQ(logLevel(), LogLevel::Debug);
+    ASSERT_EQ(logLevel(), LogLevel::Info) << "quiet by default";
     const std::string longPath(3000, 'p');
-    CaptureStdout();
-    CaptureStderr();
-    logLine(LogLevel::Debug, "fire!!!! ");
-    logLine(LogLevel::Info, "\nServer named %s waiting on port %d", "host", 9899);
-    logLine(LogLevel::Warning, "Sound file \"%s\" refused", longPath.c_str());
-    logLine(LogLevel::Error, "%s: texture not read: %s; ending", "wall.rgb", "No such file");
-    const std::string out = GetCapturedStdout();
-    const std::string err = GetCapturedStderr();
-    EXPECT_EQ(out, "fire!!!! \n\nServer named host waiting on port 9899\nSound file \"" + longPath + "\" refused\n");
-    EXPECT_EQ(err, "wall.rgb: texture not read: No such file; ending\n");
+    const auto speak = [&] {
+        CaptureStdout();
+        CaptureStderr();
+        logLine(LogLevel::Debug, "fire!!!! ");
+        logLine(LogLevel::Info, "\nServer named %s waiting on port %d", "host", 9899);
+        logLine(LogLevel::Warning, "Sound file \"%s\" refused", longPath.c_str());
+        logLine(LogLevel::Error, "%s: texture not read: %s; ending", "wall.rgb", "No such file");
+        return std::pair{GetCapturedStdout(), GetCapturedStderr()};
+    };
+    const std::string status = "\nServer named host waiting on port 9899\nSound file \"" + longPath + "\" refused\n";
+    const std::string error = "wall.rgb: texture not read: No such file; ending\n";
+    EXPECT_EQ(speak(), std::pair(status, error));
+    setLogLevel(LogLevel::Debug);  // --verbose
+    EXPECT_EQ(speak(), std::pair("fire!!!! \n" + status, error));
 }
 
 TEST(Log, LinesBelowTheLowestLevelAreDroppedAndTheHookTakesTheRest) {
@@ -42,7 +47,7 @@ TEST(Log, LinesBelowTheLowestLevelAreDroppedAndTheHookTakesTheRest) {
     CaptureStdout();
     CaptureStderr();
     {
-        logtest::LogCapture caught;
+        logtest::LogCapture caught(LogLevel::Warning);
         logLine(LogLevel::Debug, "hit ground");
         logLine(LogLevel::Info, "Good-Bye");
         logLine(LogLevel::Warning, "light %d outside the maze", 3);

@@ -134,6 +134,16 @@ TEST(CommandLine, BotWordsPlainSecondsAndHostPorts) {
     ASSERT_EQ(server.outcome, cli::Outcome::Run) << server.text;
     EXPECT_EQ(cli::integer(server, "max-players"), 1);
     EXPECT_EQ(cli::text(server, "map"), "korvath.map");
+
+    // Every program of the game is quiet unless asked: --verbose comes first.
+    for (const cli::Command* c : {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand}) {
+        ASSERT_FALSE(c->options.empty());
+        EXPECT_STREQ(c->options[0].name, "verbose") << c->program;
+        const cli::Parsed plain = parse(*c, {});
+        ASSERT_EQ(plain.outcome, cli::Outcome::Run) << plain.text;
+        EXPECT_FALSE(cli::flag(plain, "verbose")) << c->program;
+    }
+    EXPECT_TRUE(cli::flag(parse(kMazeCommand, {"--verbose", "gamehost"}), "verbose"));
 }
 
 TEST(CommandLine, EveryFaultIsOneLineWithStatusTwo) {

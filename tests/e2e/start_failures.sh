@@ -24,9 +24,10 @@ mkdir -p "$frames"
 fail() { echo "FAIL: $*"; for f in "$work"/*.log; do echo "--- $f"; tail -8 "$f"; done; exit 1; }
 maze_windows() { xdotool search --onlyvisible --name '^maze$' 2>/dev/null | sort; }
 # Yellow pixels (the message line's text) in the strip of the message line
-# right of where the start-up text "Info message here" ends.
+# right of where the start-up text "Info message here" ends (x 183 in the
+# labels' font).
 message_pixels() {
-    /usr/bin/convert "$1" -crop 200x16+120+372 +repage -fuzz 25% -fill white -opaque "#FFFF00" \
+    /usr/bin/convert "$1" -crop 200x16+200+372 +repage -fuzz 25% -fill white -opaque "#FFFF00" \
         -fill black +opaque white -format "%[fx:round(mean*w*h)]" info:
 }
 

@@ -111,6 +111,48 @@ TEST(Loss, ATapActsOnceWhateverIsRepeatedOrLost) {
     EXPECT_EQ(shotsAfter([&](size_t i) { return i == release ? 0 : 1; }), 1) << "the release lost";
 }
 
+// Held fire from a client of ours: its gun keeps the beat on the client's
+// reports of space held (every 50 ms), and a tap (press and release sent
+// together, as maze-bot taps) fires once even when its release and the
+// refresh after it are lost, leaving space held at the server for 100 ms.
+TEST(Loss, HeldFireKeepsTheBeatAndALostReleaseAddsNoShot) {
+    const auto sent = clientDatagrams(2000, [](int64_t t) {
+        if (t == 100) {
+            sendKeyEvent(' ', false, false);
+            sendKeyEvent(' ', true, false);
+        }
+        if (t == 500) sendKeyEvent(' ', false, false);
+        if (t == 600) sendKeyEvent('i', false, false);
+        if (t == 1500) sendKeyEvent(' ', true, false);
+    });
+    const size_t release = keyEventAt(sent, 100) + 1;
+    ASSERT_EQ(messageKind(sent.at(release).msg), NetMessageKind::KeyEvent);
+    const auto shots = [&](const std::function<int(size_t)>& copies, int64_t from, int64_t to) {
+        serverWithOneClient();
+        Fighter& f = gs.fighterList[1];
+        f.bullets = 1000;
+        int before = 0;
+        deliver(sent, 2000, copies, [&](int64_t t) {
+            fireHeldGun(f, 10);
+            if (t == from - 10) before = f.bullets;
+            if (t == to) before -= f.bullets;
+        });
+        return before;
+    };
+    const auto lostTapRelease = [&](size_t i) {
+        return i == release || (i > release && sent[i].ms <= 100 + 2 * kKeyRefreshMs) ? 0 : 1;
+    };
+    EXPECT_EQ(shots([](size_t) { return 1; }, 100, 400), 1) << "the tap";
+    EXPECT_EQ(shots(lostTapRelease, 100, 400), 1) << "the tap, its release and the refresh after it lost";
+    EXPECT_EQ(shots([](size_t) { return 2; }, 100, 400), 1) << "the tap, every datagram twice";
+    const int held = shots([](size_t) { return 1; }, 500, 1600);
+    EXPECT_GE(held, 1 + (1000 - kHoldFireDelayMs) / kFireIntervalMs) << "1 s held, i pressed on the way";
+    EXPECT_LE(held, 2 + 1000 / kFireIntervalMs);
+    const int halfLost = shots([&](size_t i) { return i % 2; }, 500, 1600);
+    EXPECT_GE(halfLost, (1000 - kHoldFireDelayMs) / kFireIntervalMs / 2) << "every other datagram lost";
+    EXPECT_LE(halfLost, held);
+}
+
 // A state body as a server that follows the plain protocol exactly writes
 // it: fighter entries only (each at x), nothing after them, no trailer.
 NetMessage plainBody(int32_t clockMs, float x, int effects = 0) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <string>
 
 #include "fake_net.h"
 #include "tests/game_end_print.h"
@@ -99,6 +100,41 @@ TEST(IdlePass, AClientEndsWhenItsServerDiesOrItsLevelDiffers) {
     ASSERT_EQ(said.lines().size(), 1u);
     EXPECT_EQ(said.lines()[0].level, LogLevel::Error);
     EXPECT_NE(said.lines()[0].text.find("has 3 fighters, ours has 9"), std::string::npos) << said.lines()[0].text;
+}
+
+// A silent server is shown from the first second on, the seconds counting
+// up on the message line until "Server died"; a body applied says so.
+TEST(IdlePass, AClientShowsItsServerSilentFromTheFirstSecond) {
+    const logtest::LogCapture quiet;
+    ASSERT_TRUE(fakeJoinedClient());
+    const auto later = [](int64_t ms) {
+        fake.nowMs += ms;
+        fake.now = 1000000 + (fake.nowMs - 5000000) / 1000;
+        return clientIdlePass();
+    };
+    setMessageLine("Mech destroyed.");
+    queueDatagram(stateFor(9, 2, 1), serverAddress());
+    ASSERT_EQ(later(0), GameEnd::Playing);
+    ASSERT_EQ(later(999), GameEnd::Playing);
+    EXPECT_STREQ(hud.messageLine, "Mech destroyed.") << "not yet a second";
+    for (int n = 1; n <= 3; ++n) {
+        ASSERT_EQ(later(n == 1 ? 1 : 1000), GameEnd::Playing);
+        EXPECT_EQ(std::string(hud.messageLine), "Server not answering (" + std::to_string(n) + " s)");
+    }
+    queueDatagram(stateFor(9, 2, 1), serverAddress());
+    ASSERT_EQ(later(500), GameEnd::Playing);
+    EXPECT_STREQ(hud.messageLine, "Server answering again");
+    // Silent for good: the count goes on to the end, and nothing else.
+    GameEnd end = GameEnd::Playing;
+    int shown = 0;
+    while (end == GameEnd::Playing && shown < 100) {
+        end = later(250);
+        std::string line = hud.messageLine;
+        if (line == "Server not answering (" + std::to_string(shown + 1) + " s)") ++shown;
+        else EXPECT_EQ(line, shown == 0 ? "Server answering again" : "Server not answering (" + std::to_string(shown) + " s)");
+    }
+    EXPECT_EQ(end, GameEnd::ServerDied);
+    EXPECT_GE(shown, kServerTimeout);
 }
 
 // What scripts and people read at the end: the words and the status.

@@ -4,6 +4,7 @@
 
 #include "fake_net.h"
 #include "tests/game_end_print.h"
+#include "tests/log_capture.h"
 
 namespace {
 
@@ -62,6 +63,62 @@ TEST(Server, JoinRefusalAndKeepAlive) {
     EXPECT_EQ(net.clients[1].inUse, 1) << "its answer kept it";
     EXPECT_EQ(gs.fighterList[1].state, FighterState::Absent);
     EXPECT_EQ(join(3), 0) << "the place can be taken again";
+}
+
+NetMessage extendedRefresh() {
+    NetMessage m = messageOfKind(NetMessageKind::KeepAliveAnswer);
+    KeyExtension x;
+    x.present = true;
+    writeKeyExtension(m, x);
+    return m;
+}
+
+// Both clocks on by `ms`, then one server receive.
+void passTime(int64_t ms) {
+    fake.nowMs += ms;
+    fake.now = 1000000 + (fake.nowMs - 5000000) / 1000;
+    serverNetworkReceive();
+}
+
+// A client of ours refreshes at least every 500 ms: five silent seconds
+// mean it is gone, and its fighter leaves the others' view. A plain client
+// keeps its 30 s. Either way the server says who left, on the terminal and
+// the message line.
+TEST(Server, ASilentClientOfOursLeavesAfterFiveSecondsAPlainOneAfterThirty) {
+    fakeServer(3);
+    logtest::LogCapture said;
+    ASSERT_EQ(join(0), 0);
+    ASSERT_EQ(join(1), 1);
+    // Client 0 speaks the key extension and refreshes for 20 s; client 1 is
+    // plain and answers the probes only now and then.
+    for (int i = 0; i < 40; ++i) {
+        queueDatagram(extendedRefresh(), clientAddress(0));
+        if (i % 20 == 0) queueDatagram(messageOfKind(NetMessageKind::KeepAliveAnswer), clientAddress(1));
+        passTime(kKeyIdleRefreshMs);
+    }
+    ASSERT_TRUE(net.clients[0].keyExtended);
+    EXPECT_EQ(net.clients[0].inUse, 1) << "refreshed: kept however long";
+    EXPECT_EQ(said.outputText(), "");
+    // Client 0 falls silent (killed): still there after 5 s, gone just after.
+    queueDatagram(extendedRefresh(), clientAddress(0));
+    passTime(0);
+    passTime(kExtendedClientTimeoutMs);
+    EXPECT_EQ(net.clients[0].inUse, 1) << "5 s is not yet more than 5 s";
+    passTime(1);
+    EXPECT_EQ(net.clients[0].inUse, 0);
+    EXPECT_EQ(gs.fighterList[1].state, FighterState::Absent);
+    EXPECT_STREQ(hud.messageLine, "player 1 left (not answering)");
+    EXPECT_EQ(said.outputText(), "player 1 left (not answering)\n");
+    EXPECT_EQ(net.clients[1].inUse, 1) << "a plain client silent for 10 s stays";
+    EXPECT_EQ(gs.fighterList[2].state, FighterState::InPlay);
+    // The plain one goes once its 30 s have passed and the check has run.
+    for (int i = 0; i < 30 && net.clients[1].inUse; ++i) passTime(1000);
+    EXPECT_EQ(net.clients[1].inUse, 0);
+    EXPECT_EQ(gs.fighterList[2].state, FighterState::Absent);
+    EXPECT_EQ(said.outputText(), "player 1 left (not answering)\nplayer 2 left (not answering)\n");
+    const int64_t plainSilence = net.clients[1].lastHeard;
+    EXPECT_GT(fake.now - plainSilence, kClientTimeout);
+    EXPECT_LE(fake.now - plainSilence, kClientTimeout + kKeepAliveEvery + 1);
 }
 
 TEST(Server, WhatNoClientMaySendIsDroppedAndTheDrainGoesOn) {

@@ -5,15 +5,16 @@
 // fixed interval, then prints one line of key=value pairs. For soak tests,
 // tuning the prey and benchmarks.
 //
-//   maze-sim [--steps N] [--interval-ms M] [--script walk|still] [--quiet]
+//   maze-sim [--verbose] [--steps N] [--interval-ms M] [--script walk|still] [--quiet]
 //   (the table in maze_sim_options.h; --help lists it)
 //
 // --script walk (the default) drives every fighter through the maze by key
 // events, from cell centre to cell centre, preferring the cells it has
 // visited least, and fires at a prey straight ahead; --script still leaves
-// them standing at their starts. --quiet drops the game's own lines on
-// standard output (every level of the log below Error) so only the summary
-// line appears there.
+// them standing at their starts. The game's own lines follow the log's
+// levels: status lines and warnings by default, the rules' chatter too with
+// --verbose; --quiet drops every level below Error so only the summary line
+// appears on standard output.
 //
 // Summary keys: steps; prey_hunting_steps (steps in which at least one prey
 // hunts); prey_shots; fighter_hits; fighter_deaths; prey_kills;
@@ -129,7 +130,8 @@ void setKey(Fighter& f, int key, bool down) {
 }
 
 // Fires when a prey stands straight ahead within range: press, then release
-// (a tap fires once, on the release).
+// (a tap fires once, on the press; the cooldown is far longer than the
+// gun's cycle, so the gun is always ready).
 void maybeFire(Fighter& f, Walker& w, Counters& n) {
     if (w.fireCooldown > 0) {
         --w.fireCooldown;
@@ -212,7 +214,9 @@ void countState(Counters& n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const cli::Parsed args = cli::parse(kMazeSimCommand, argc, argv);
+    cli::Parsed args = cli::parse(kMazeSimCommand, argc, argv);
+    if (args.outcome == cli::Outcome::Run && cli::flag(args, "quiet") && cli::flag(args, "verbose"))
+        args = cli::refuse(kMazeSimCommand, "--quiet and --verbose contradict each other");
     if (args.outcome != cli::Outcome::Run) return cli::finish(args);
     Options opt;
     opt.steps = static_cast<long>(cli::integer(args, "steps"));
@@ -221,6 +225,7 @@ int main(int argc, char** argv) {
     opt.quiet = cli::flag(args, "quiet");
 
     if (opt.quiet) setLogLevel(LogLevel::Error);
+    if (cli::flag(args, "verbose")) setLogLevel(LogLevel::Debug);
 
     randomSeed(0);
     readMazeMap();

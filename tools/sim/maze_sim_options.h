@@ -5,6 +5,7 @@
 #include "world/world.h"
 
 inline constexpr cli::Option kMazeSimOptions[] = {
+    cli::kVerboseOption,
     {.name = "steps", .kind = cli::Kind::Integer, .valueName = "N", .defaultValue = "30000", .min = 0,
      .max = 100000000, .help = "world steps to run"},
     {.name = "interval-ms", .kind = cli::Kind::Integer, .valueName = "MS", .defaultValue = "20", .min = 1,
