@@ -98,6 +98,7 @@ void applyPreyEntry(const PreyEntry& e, Prey& p) {
     p.pose = e.pose;
 }
 
+
 void applyBulletEntry(const BulletEntry& e, Bullet& b) {
     b.pos = Vec3{e.x, e.y, e.z};
     b.dir = flightDirection(e.heading, e.pitch);
@@ -116,6 +117,12 @@ void applyServerFlags(uint8_t flags) {
 }
 
 }  // namespace
+
+Bullet bulletOfEntry(const BulletEntry& e) {
+    Bullet b;
+    applyBulletEntry(e, b);
+    return b;
+}
 
 void packState(NetMessage& body) {
     StateSnapshot s;
