@@ -21,23 +21,34 @@ void mixAccumulate(int32_t* sum, const int16_t* piece, int samples, int32_t gain
 }
 
 void mixLimit(const int32_t* sum, int16_t* out, int frames, MixLimiter& limiter) {
-    // Per frame, the gain closes 1/(rate x release) of its distance to 1.
-    const float release = 1.0f - std::exp(-1.0f / (kMixReleaseSeconds * static_cast<float>(kPrimaryRate)));
+    // Per frame, a released gain closes 1/(rate x release) of its distance to 1.
+    const float rate = static_cast<float>(kPrimaryRate);
+    const float release = 1.0f - std::exp(-1.0f / (kMixReleaseSeconds * rate));
+    const int32_t hold = static_cast<int32_t>(kMixHoldSeconds * rate);
     const float ceiling = static_cast<float>(kMixCeiling);
     float gain = limiter.gain;
+    int32_t holdFrames = limiter.holdFrames;
     for (int f = 0; f < frames; ++f) {
         const int32_t left = sum[2 * f], right = sum[2 * f + 1];
         // In float: |INT32_MIN| has no 32-bit int.
         const float peak = std::fmax(std::fabs(static_cast<float>(left)), std::fabs(static_cast<float>(right)));
-        gain += (1.0f - gain) * release;
-        // Within a hair of 1 the gain is 1, so a quiet mix after a loud one
-        // comes back bit for bit.
-        if (gain > 0.9999f) gain = 1.0f;
-        if (peak * gain > ceiling) gain = ceiling / peak;
+        if (holdFrames > 0) {
+            --holdFrames;
+        } else {
+            gain += (1.0f - gain) * release;
+            // Within a hair of 1 the gain is 1, so a quiet mix after a loud
+            // one comes back bit for bit.
+            if (gain > 0.9999f) gain = 1.0f;
+        }
+        if (peak * gain > ceiling) {
+            gain = ceiling / peak;
+            holdFrames = hold;
+        }
         // |value x gain| <= the ceiling (up to a float's rounding): well
         // inside 16 bits.
         out[2 * f] = static_cast<int16_t>(std::lround(static_cast<float>(left) * gain));
         out[2 * f + 1] = static_cast<int16_t>(std::lround(static_cast<float>(right) * gain));
     }
     limiter.gain = gain;
+    limiter.holdFrames = holdFrames;
 }

@@ -169,17 +169,21 @@ void mixAccumulate(int32_t* sum, const int16_t* piece, int samples, int32_t gain
 // The output's peak limiter. Its ceiling is 0.95 of full scale (-0.45 dBFS,
 // where the generated sounds peak): a mix below it passes sample for sample
 // unchanged; a frame above it lowers the gain at once so that frame lands on
-// the ceiling, and the gain comes back with a time constant of 100 ms. Both
-// channels share the gain, so the stereo picture stays put. No sample ever
-// reaches full scale, wraps or clips.
+// the ceiling. The gain then holds for 20 ms, longer than a period of any
+// tone we play (so a loud steady sound is scaled, not flattened at the
+// ceiling), and comes back with a time constant of 100 ms. Both channels
+// share the gain, so the stereo picture stays put. No sample ever reaches
+// full scale, wraps or clips.
 constexpr int32_t kMixCeiling = 31129;
+constexpr float kMixHoldSeconds = 0.02f;
 constexpr float kMixReleaseSeconds = 0.1f;
 // Lifetime: one per output stream (the audio thread's), from device open.
 struct MixLimiter {
-    float gain = 1.0f;   // the gain applied to the last frame; 1 passes the mix unchanged
+    float gain = 1.0f;       // the gain applied to the last frame; 1 passes the mix unchanged
+    int32_t holdFrames = 0;  // frames left before the gain may rise again
 };
 // Writes `frames` stereo frames of `sum` (interleaved, any 32-bit values)
-// to `out` through the limiter, whose gain carries over to the next call.
+// to `out` through the limiter, whose state carries over to the next call.
 void mixLimit(const int32_t* sum, int16_t* out, int frames, MixLimiter& limiter);
 
 // The SDL2 service (game builds only: audio_sdl.cpp). Its device opens in
