@@ -98,7 +98,6 @@ void applyPreyEntry(const PreyEntry& e, Prey& p) {
     p.pose = e.pose;
 }
 
-
 void applyBulletEntry(const BulletEntry& e, Bullet& b) {
     b.pos = Vec3{e.x, e.y, e.z};
     b.dir = flightDirection(e.heading, e.pitch);
