@@ -44,6 +44,12 @@ void mixLimit(const int32_t* sum, int16_t* out, int frames, MixLimiter& limiter)
             gain = ceiling / peak;
             holdFrames = hold;
         }
+        // At a gain of 1 the frame is at most the ceiling: it passes as is.
+        if (gain == 1.0f) {
+            out[2 * f] = static_cast<int16_t>(left);
+            out[2 * f + 1] = static_cast<int16_t>(right);
+            continue;
+        }
         // |value x gain| <= the ceiling (up to a float's rounding): well
         // inside 16 bits.
         out[2 * f] = static_cast<int16_t>(std::lround(static_cast<float>(left) * gain));
