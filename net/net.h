@@ -445,7 +445,7 @@ void sendProbe(int slot);
 // Sends `buffer` to every slot in use, yourFighter set to slot + 1.
 void broadcastState(NetMessage& buffer);
 // Applies a client's KeyEvent to fighter slot + 1, dropping what no client
-// may send (key codes of 256 or more, q, Q, L, T). Returns what
+// may send (key codes of 256 or more, the local-only keys). Returns what
 // fighterKeyAction returns: GameEnd::QuitAsked once this server's own
 // player asked to quit.
 GameEnd applyClientKey(int slot, KeyRecord key);

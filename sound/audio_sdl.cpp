@@ -6,10 +6,10 @@
 // with the device locked). For each playing voice it takes whole sample
 // blocks from the ring at the play cursor, lets an SDL_AudioStream convert
 // them to the output format, scales by the voice's volume, sums, and
-// limits the sum into 16 bits (mix.cpp). The play cursor counts the bytes taken from the ring; passing a
-// notification position signals the slot's chunk-end event. The game's frame
-// waits on those events (mutex and condition variable) and refills a ring
-// under the device lock.
+// limits the sum into 16 bits (mix.cpp). The play cursor counts the bytes
+// taken from the ring; passing a notification position signals the slot's
+// chunk-end event. The game's frame waits on those events (mutex and
+// condition variable) and refills a ring under the device lock.
 //
 // This is the only file that includes SDL.
 #include <SDL.h>

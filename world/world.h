@@ -665,15 +665,8 @@ void changeVolume(VolumeControl control);
 // while the world is paused: quit (q, Q), the display toggles (L, T) and
 // the volumes. They never cross the network: a client keeps them, a server
 // ignores them from its clients.
-constexpr int kLocalOnlyKeys[] = {'q',
-                                  'Q',
-                                  'L',
-                                  'T',
-                                  kKeyMusicLouder,
-                                  kKeyMusicSofter,
-                                  kKeyEffectsLouder,
-                                  kKeyEffectsLouderUnshifted,
-                                  kKeyEffectsSofter};
+constexpr int kLocalOnlyKeys[] = {'q', 'Q', 'L', 'T', kKeyMusicLouder, kKeyMusicSofter,
+                                  kKeyEffectsLouder, kKeyEffectsLouderUnshifted, kKeyEffectsSofter};
 // True for an ordinary (not special) key in kLocalOnlyKeys.
 bool keyIsLocalOnly(int key, bool special);
 
