@@ -33,7 +33,7 @@ struct MixSetUp {
             uint32_t positions[kChunksPerBuffer];
             for (uint32_t i = 0; i < kChunksPerBuffer; ++i) positions[i] = (i + 1) * chunk - 1;
             s.createVoice(slot, f, rings.back().data(), chunk * kChunksPerBuffer, positions, kChunksPerBuffer);
-            s.setVolume(slot, slot == 1 || slot == 2 ? kGunVolume : 0);
+            s.setVolume(slot, kSlotLevel[slot]);
             s.setPosition(slot, 0);
             s.play(slot);
         }

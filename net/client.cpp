@@ -226,6 +226,8 @@ bool clientReceivePass() {
     // Explosions this pass may still start; each body gets at most
     // kMaxEffectsPerBody of them.
     int effectBudget = kMaxEffectsPerPass;
+    // The guns heard in every newer body of the pass, played once after it.
+    GunfireHeard gunfire;
     for (int n = 0; n < kMaxDatagramsPerPass; ++n) {
         const int taken = takeDatagram(msg, from);
         if (taken == 0) break;
@@ -269,6 +271,7 @@ bool clientReceivePass() {
         net.lastAppliedMs = net.clockMillis();
         net.appliedSeq = incoming.hasSeq ? incoming.bodySeq : 0;
         net.appliedClockMs = incoming.serverClockMs;
+        gunfire |= hearServerGunfire(incoming);
         std::swap(newest, incoming);
         haveNewest = true;
     }
@@ -276,9 +279,9 @@ bool clientReceivePass() {
         net.lastAppliedTime = now;
         applySnapshot(newest);
         ++net.bodiesApplied;
-        hearServerGunfire(gs.bulletList);
     }
     showServerSilence(haveNewest);
+    playGunfire(gunfire);
     if (now > net.lastAppliedTime + kServerTimeout) return false;
     sendKeyRefresh();
     // No world step runs here, so the client retires its own explosions.

@@ -1,5 +1,7 @@
 // gunfire.cpp -- the server's gunfire as a client hears it: new shots found
-// by comparing the bullets of successive applied states.
+// by comparing every newer state body a client receives with the one before
+// it, and fighters' bullet counts that fell.
+#include <algorithm>
 #include <cmath>
 
 #include "net/net.h"
@@ -12,10 +14,11 @@ namespace {
 // steps (the server's passes a client may miss while it keeps up).
 constexpr int kMaxStepsBetweenStates = 8;
 
-// The bullets of the last state heard (shooter kind, position and direction
-// are all that is compared). Lives for the process; filled only while the
-// sound engine runs.
+// The last body heard: its bullets (shooter kind, position and direction
+// are all that is compared) and each fighter's bullets left. Lives for the
+// process; filled only while the sound engine runs.
 std::vector<Bullet> heardBullets;
+std::vector<int32_t> heardBulletCounts;
 
 // Is `b` a bullet of `before` after 0..8 world steps along its flight line?
 bool seenBefore(const Bullet& b, const std::vector<Bullet>& before) {
@@ -55,10 +58,32 @@ GunfireHeard newGunfire(const std::vector<Bullet>& before, const std::vector<Bul
     return heard;
 }
 
-void hearServerGunfire(const std::vector<Bullet>& bullets) {
-    if (!soundRunning() || samePositions(bullets, heardBullets)) return;
-    const GunfireHeard heard = newGunfire(heardBullets, bullets);
-    heardBullets = bullets;
+GunfireHeard& operator|=(GunfireHeard& a, GunfireHeard b) {
+    a.fighterCannon = a.fighterCannon || b.fighterCannon;
+    a.preyCannon = a.preyCannon || b.preyCannon;
+    return a;
+}
+
+GunfireHeard hearServerGunfire(const StateSnapshot& body) {
+    GunfireHeard heard;
+    if (!soundRunning()) return heard;
+    std::vector<Bullet> bullets(body.bullets.size());
+    std::transform(body.bullets.begin(), body.bullets.end(), bullets.begin(), bulletOfEntry);
+    if (!samePositions(bullets, heardBullets)) heard = newGunfire(heardBullets, bullets);
+    heardBullets = std::move(bullets);
+    // Every cannon shot costs its fighter a bullet, and the count stays in
+    // every later body: a shot whose bullet lived only in a body that was
+    // lost is still heard. (A new game raises the counts: no sound.)
+    const size_t fighters = body.fighters.size();
+    if (heardBulletCounts.size() == fighters)
+        for (size_t i = 0; i < fighters; ++i)
+            if (body.fighters[i].bullets < heardBulletCounts[i]) heard.fighterCannon = true;
+    heardBulletCounts.resize(fighters);
+    for (size_t i = 0; i < fighters; ++i) heardBulletCounts[i] = body.fighters[i].bullets;
+    return heard;
+}
+
+void playGunfire(GunfireHeard heard) {
     if (heard.fighterCannon) playSoundOnce(kFighterGunSlot);
     if (heard.preyCannon) playSoundOnce(kPreyGunSlot);
 }

@@ -479,6 +479,9 @@ JoinExtension readJoinExtension(const NetMessage& msg);
 // count byte) is left out: the trailer first, then fighters, effects, prey,
 // and bullets get what room is left.
 void packState(NetMessage& body);
+// A bullet entry as the world keeps it (position, flight direction, shooter).
+struct Bullet;
+Bullet bulletOfEntry(const BulletEntry& e);
 // Client: copies a checked snapshot into the world: the local fighter index
 // (only when it names a local fighter), then, if the fighter counts agree,
 // the fighters, prey, bullets and point lists. Starts no explosions.
@@ -536,7 +539,7 @@ void sendProbe(int slot);
 // Sends `buffer` to every slot in use, yourFighter set to slot + 1.
 void broadcastState(NetMessage& buffer);
 // Applies a client's KeyEvent to fighter slot + 1, dropping what no client
-// may send (key codes of 256 or more, q, Q, L, T). Returns what
+// may send (key codes of 256 or more, the local-only keys). Returns what
 // fighterKeyAction returns: GameEnd::QuitAsked once this server's own
 // player asked to quit.
 GameEnd applyClientKey(int slot, KeyRecord key);
@@ -629,8 +632,8 @@ bool clientWaitForDatagram(int64_t timeoutMicros);
 void sendKeyRefresh();
 
 // Gunfire a client hears. The server sends no sound of its own: a client
-// compares the bullets of each state it applies with those of the last one.
-struct Bullet;
+// compares the bullets of each newer state body it receives with those of
+// the body before it, and each fighter's bullets left with its count then.
 // The guns that fired between two pictures of the bullets in flight. A bullet
 // of `now` is an old one when a bullet of `before` with its shooter kind and
 // direction lies 0..8 world steps back along its flight line; any other is a
@@ -640,11 +643,18 @@ struct GunfireHeard {
     bool preyCannon = false;
 };
 GunfireHeard newGunfire(const std::vector<Bullet>& before, const std::vector<Bullet>& now);
-// After a state is applied: plays the fighter or the prey cannon once for
-// each kind of new shot since the last picture heard, then remembers this
-// one. An unchanged picture (the same state again) plays nothing; without a
-// running sound engine (maze-bot) nothing is compared or remembered.
-void hearServerGunfire(const std::vector<Bullet>& bullets);
+// Both guns heard in either.
+GunfireHeard& operator|=(GunfireHeard& a, GunfireHeard b);
+// For every newer body of a receive pass, in the order received (a shot
+// whose bullet lived only in a body the pass did not apply is heard too):
+// the new shots since the last body heard, by the bullets (an unchanged
+// picture, the same state again, has none) and by any fighter's bullet
+// count that fell; then remembers this body. Without a running sound engine
+// (maze-bot) nothing is compared or remembered.
+GunfireHeard hearServerGunfire(const StateSnapshot& body);
+// Once a pass: plays the fighter and the prey cannon once each if heard (a
+// second start in one pass would only cut the first before it sounds).
+void playGunfire(GunfireHeard heard);
 
 // ---------------------------------------------------------------------------
 // Both ends (datagram.cpp)

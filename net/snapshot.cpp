@@ -117,6 +117,12 @@ void applyServerFlags(uint8_t flags) {
 
 }  // namespace
 
+Bullet bulletOfEntry(const BulletEntry& e) {
+    Bullet b;
+    applyBulletEntry(e, b);
+    return b;
+}
+
 void packState(NetMessage& body) {
     StateSnapshot s;
     s.kind = NetMessageKind::StateUpdate;

@@ -15,9 +15,11 @@ inline constexpr KeyHelp kKeyHelp[] = {
     {"j / l (hold)", "turn left / right"},
     {"d / f (hold)", "strafe left / right"},
     {"arrows", "one step forward / back, one turn step left / right per press"},
-    {"space (tap or hold)", "fire"},
+    {"space (press or hold)", "fire: a press fires at once; held longer than 0.15 s, the gun fires 16.7 shots a second of its own, whatever other keys are held (the keyboard's repeat adds none)"},
     {"p (tap)", "print the position on the server's standard output"},
     {"L / T (tap)", "toggle map lighting / textures (this process only)"},
+    {"] / [ (tap)", "music louder / softer by 3 dB (this process only)"},
+    {"+ or = / - (tap)", "effects (guns, explosions) louder / softer by 3 dB (this process only)"},
     {"F1", "show / hide this list of keys and menu entries"},
     {"F11", "fullscreen / back to the window"},
     {"q / Q", "quit (takes effect at the next key event)"},
@@ -28,9 +30,10 @@ inline constexpr KeyHelp kKeyHelp[] = {
 // of its place (1, 2, ...) minus one for each submenu above it.
 inline constexpr const char* kMainMenuLabels[] = {
     "Start game", "Pause game", "Toggle Map", "Toggle Texture", "Toggle Light",
-    "Toggle Sound", "Levels of Detail", "Quit",
+    "Toggle Sound", "Volume", "Levels of Detail", "Quit",
 };
 inline constexpr const char* kDetailSubmenuLabel = "Levels of Detail";
+inline constexpr const char* kVolumeSubmenuLabel = "Volume";
 inline constexpr const char* kDetailLevelLabels[] = {
     "Level 1 ( most detailed )", "Level 2", "Level 3", "Level 4", "Level 5",
     "Level 6", "Level 7", "Level 8", "Level 9 ( least detailed )"};

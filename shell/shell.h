@@ -59,13 +59,18 @@ enum MainMenuValue : int {
 };
 // The detail submenu's values run 1 (most detailed) .. 9.
 constexpr int kDetailMenuEntries = 9;
+// The volume submenu's values run 1 .. 4: Music Louder, Music Softer,
+// Effects Louder, Effects Softer (VolumeControl's order, plus one).
+constexpr int kVolumeMenuEntries = 4;
 
-// Creates the detail menu and the main menu and attaches the main menu to
-// the right mouse button. Once, after the callbacks are registered.
+// Creates the detail and volume submenus and the main menu and attaches the
+// main menu to the right mouse button. Once, after the callbacks are registered.
 void buildMenus();
-// GLUT callbacks of the two menus: chooseMainMenu / chooseDetailMenu.
+// GLUT callbacks of the menus: chooseMainMenu / chooseDetailMenu /
+// chooseVolumeMenu.
 void onMainMenu(int value);
 void onDetailMenu(int value);
+void onVolumeMenu(int value);
 
 // GL-free. A new game: resetGame, the fighters of connected clients back in
 // play, gameStarted set, a pause lifted ("Game resumed"). Start-up calls it
@@ -120,3 +125,7 @@ struct ScreenRect {
 // beside it or in the opposite corner.
 ScreenRect placeGameWindow(bool isServer, int screenWidth, int screenHeight, int width, int height,
                            const std::vector<ScreenRect>& shown);
+
+// GL-free. Volume value 1..4 is changeVolume of VolumeControl value - 1 (the
+// keys' own path); any other value changes nothing.
+void chooseVolumeMenu(int value);

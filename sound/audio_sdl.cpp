@@ -5,16 +5,15 @@
 // The mixer runs on SDL's audio thread (the device callback, which SDL calls
 // with the device locked). For each playing voice it takes whole sample
 // blocks from the ring at the play cursor, lets an SDL_AudioStream convert
-// them to the output format, scales by the voice's volume and sums with
-// clipping. The play cursor counts the bytes taken from the ring; passing a
-// notification position signals the slot's chunk-end event. The game's frame
-// waits on those events (mutex and condition variable) and refills a ring
-// under the device lock.
+// them to the output format, scales by the voice's volume, sums, and
+// limits the sum into 16 bits (mix.cpp). The play cursor counts the bytes
+// taken from the ring; passing a notification position signals the slot's
+// chunk-end event. The game's frame waits on those events (mutex and
+// condition variable) and refills a ring under the device lock.
 //
 // This is the only file that includes SDL.
 #include <SDL.h>
 
-#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -47,6 +46,8 @@ Voice voices[kSoundSlots];
 SDL_AudioDeviceID device = 0;
 bool subsystemUp = false;   // SDL's audio subsystem, default driver
 bool dummyUp = false;       // the silent driver, started by hand
+// The output's limiter; the audio thread's alone while the device runs.
+MixLimiter limiter;
 
 // The event set: a count per event, so no chunk end is lost when two arrive
 // between frames.
@@ -130,6 +131,7 @@ int serviceOpen(uintptr_t) {
         const std::lock_guard<std::mutex> hold(eventMutex);
         std::memset(eventCounts, 0, sizeof eventCounts);
     }
+    limiter = MixLimiter{};
     SDL_PauseAudioDevice(device, 0);
     return 0;
 }
@@ -236,11 +238,10 @@ int serviceGetPosition(int slot, uint32_t* offset) {
 int serviceSetVolume(int slot, int32_t hundredthsDb) {
     if (!validSlot(slot) || !voices[slot].exists) return kSoundFail;
     const int32_t v = hundredthsDb > kVolumeMax ? kVolumeMax : (hundredthsDb < kVolumeMin ? kVolumeMin : hundredthsDb);
-    const int32_t gain = static_cast<int32_t>(std::lround(65536.0 * std::pow(10.0, v / 2000.0)));
+    const int32_t gain = mixGainQ16(v);
     lockDevice();
     voices[slot].volume = v;
-    // The bottom of the range is silence, as the service's minimum means.
-    voices[slot].gainQ16 = v == kVolumeMin ? 0 : gain;
+    voices[slot].gainQ16 = gain;
     unlockDevice();
     return 0;
 }
@@ -284,14 +285,9 @@ void sdlMixPeriod(int16_t* out, int frames) {
             // A silent voice still plays on: its cursor and events move.
             events |= feedVoice(slot, v, need);
             const int got = SDL_AudioStreamGet(v.stream, piece, need);
-            const int gotSamples = got > 0 && v.gainQ16 != 0 ? got / 2 : 0;
-            const int32_t gain = v.gainQ16;
-            for (int i = 0; i < gotSamples; ++i) sum[i] += (piece[i] * gain) >> 16;
+            if (got > 0 && v.gainQ16 != 0) mixAccumulate(sum, piece, got / 2, v.gainQ16);
         }
-        for (int i = 0; i < samples; ++i) {
-            const int32_t s = sum[i];
-            out[i] = static_cast<int16_t>(s > 32767 ? 32767 : (s < -32768 ? -32768 : s));
-        }
+        mixLimit(sum, out, n, limiter);
         out += samples;
         frames -= n;
     }

@@ -7,6 +7,7 @@
 // rings, under the service's lock.
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/log.h"
 #include "sound/sound.h"
@@ -16,7 +17,15 @@ namespace {
 SoundService service{};
 bool running = false;
 SoundSlot slots[kSoundSlots];
+// The player's levels of the music and the effects, hundredths of a dB.
+// They belong to the player, not to a device: a shutdown keeps them.
+int32_t groupLevels[2] = {0, 0};
 bool validSlot(int slot) { return slot >= 0 && slot < kSoundSlots; }
+
+int32_t& groupLevelOf(SoundGroup group) { return groupLevels[group == SoundGroup::Music ? 0 : 1]; }
+
+// The slot's volume: its own level plus its group's.
+int32_t slotVolume(int slot) { return kSlotLevel[slot] + groupLevelOf(slotGroup(slot)); }
 
 uint8_t silenceByte(const SoundSlot& s) { return s.reader.format.bitsPerSample == 8 ? 0x80 : 0x00; }
 
@@ -155,7 +164,8 @@ int loadSound(const char* fileName, int slot) {
     releaseBuffer(slot);
     if (const int st = openWave(s.reader, fileName); st != 0) return st;
     s.hasReader = true;
-    return createRing(slot);
+    if (const int st = createRing(slot); st != 0) return st;
+    return setVolume(slot, slotVolume(slot));
 }
 
 int playSoundOnce(int slot) { return startSlot(slot, 0); }
@@ -203,6 +213,21 @@ int32_t getVolume(int slot) {
     return service.getVolume(slot, &v) == 0 ? v : 0;
 }
 
+SoundGroup slotGroup(int slot) { return slot == kMusicSlot ? SoundGroup::Music : SoundGroup::Effects; }
+
+int32_t soundGroupLevel(SoundGroup group) { return groupLevelOf(group); }
+
+int32_t setSoundGroupLevel(SoundGroup group, int32_t hundredthsDb) {
+    const int32_t level = hundredthsDb > kGroupLevelMax ? kGroupLevelMax
+                                                        : (hundredthsDb < kGroupLevelMin ? kGroupLevelMin : hundredthsDb);
+    groupLevelOf(group) = level;
+    // Empty slots and a stopped engine refuse quietly; loadSound sets the
+    // volume of a slot filled later.
+    for (int slot = 0; slot < kSoundSlots; ++slot)
+        if (slotGroup(slot) == group) setVolume(slot, slotVolume(slot));
+    return level;
+}
+
 void soundShutdown() {
     for (int i = 0; i < kSoundSlots; ++i) {
         if (slots[i].hasReader) closeWave(slots[i].reader);
@@ -221,10 +246,16 @@ void soundFirstFrameSetUp(uintptr_t window, bool musicOn) {
     loadSound("gun2.wav", kPreyGunSlot);
     loadSound("explode.wav", kExplosionSlot);
     if (musicOn) playSoundLooped(kMusicSlot);
-    setVolume(kMusicSlot, kVolumeMax);
-    setVolume(kFighterGunSlot, kGunVolume);
-    setVolume(kPreyGunSlot, kGunVolume);
-    logLine(LogLevel::Info, "Volume %d %d", getVolume(kMusicSlot), getVolume(kFighterGunSlot));
+    // What the service plays at, read back, in hundredths of a dB.
+    constexpr const char* kNames[kSoundSlots] = {"music", "gun1", "gun2", "explode", "spare"};
+    std::string line = "Volume";
+    for (int slot = 0; slot < kSoundSlots; ++slot) {
+        line += ' ';
+        line += kNames[slot];
+        line += ' ';
+        line += slots[slot].hasBuffer ? std::to_string(getVolume(slot)) : std::string("-");
+    }
+    logLine(LogLevel::Info, "%s", line.c_str());
 }
 
 bool soundWaitAndService(int32_t maxMs) {

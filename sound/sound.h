@@ -37,7 +37,26 @@ constexpr uint32_t kNotifyOffsetStop = 0xFFFFFFFFu;
 // Volumes in hundredths of a decibel: 0 is full volume, -10000 silence.
 constexpr int32_t kVolumeMax = 0;
 constexpr int32_t kVolumeMin = -10000;
-constexpr int32_t kGunVolume = -5000;
+
+// Each slot's own level, in hundredths of a decibel, with the player's group
+// levels (below) at 0. The generated sounds all peak near full scale (music
+// -1.9 dBFS with an RMS of -16.7 dBFS; guns and explosion -0.5 dBFS). The
+// guns sit below the music and the explosions so that a burst of shots does
+// not drown them, yet stay clearly heard over the music, whose energy is in
+// its bass: at -12 dB the fighter's crack, in 50-ms windows above 1 kHz, is
+// -22.8 dBFS against the music's -31.5 dBFS (median; -24.2 at its loudest).
+// The prey's cannon is a lower thump, so it plays 6 dB louder: -24.9 dBFS
+// above 1 kHz and -15.3 dBFS below 300 Hz, where the music's median is
+// -19.5 dBFS. (Guns at -50 dB, as they once played, are lost beside it.)
+constexpr int32_t kSlotLevel[kSoundSlots] = {0, -1200, -600, 0, 0};
+
+// The two volumes the player sets: the music (slot 0) and the effects
+// (every other slot), in hundredths of a decibel added to each slot's own
+// level, 0 (the start) down to -30 dB in steps of 3 dB.
+enum class SoundGroup : int { Music, Effects };
+constexpr int32_t kGroupLevelMax = 0;
+constexpr int32_t kGroupLevelMin = -3000;
+constexpr int32_t kGroupLevelStep = 300;
 
 // The primary output format: 22050 samples per second, 2 channels, 16 bits.
 constexpr uint32_t kPrimaryRate = 22050;
@@ -136,12 +155,44 @@ struct SoundService {
     int (*waitEvent)(int32_t maxMs);
 };
 
+// ---------------------------------------------------------------------------
+// The mixer's arithmetic (mix.cpp; the SDL service mixes with it)
+// ---------------------------------------------------------------------------
+
+// A volume as a gain in 1/65536: 10^(hundredthsDb / 2000), clamped to
+// kVolumeMin..kVolumeMax; kVolumeMin is silence (0).
+int32_t mixGainQ16(int32_t hundredthsDb);
+// Adds `samples` 16-bit samples scaled by gainQ16 (at most 65536) to `sum`.
+// Five voices at full scale and full gain sum to at most 5 x 32768: far
+// inside 32 bits.
+void mixAccumulate(int32_t* sum, const int16_t* piece, int samples, int32_t gainQ16);
+
+// The output's peak limiter. Its ceiling is 0.95 of full scale (-0.45 dBFS,
+// where the generated sounds peak): a mix below it passes sample for sample
+// unchanged; a frame above it lowers the gain at once so that frame lands on
+// the ceiling. The gain then holds for 20 ms, longer than a period of any
+// tone we play (so a loud steady sound is scaled, not flattened at the
+// ceiling), and comes back with a time constant of 100 ms. Both channels
+// share the gain, so the stereo picture stays put. No sample ever reaches
+// full scale, wraps or clips.
+constexpr int32_t kMixCeiling = 31129;
+constexpr float kMixHoldSeconds = 0.02f;
+constexpr float kMixReleaseSeconds = 0.1f;
+// Lifetime: one per output stream (the audio thread's), from device open.
+struct MixLimiter {
+    float gain = 1.0f;       // the gain applied to the last frame; 1 passes the mix unchanged
+    int32_t holdFrames = 0;  // frames left before the gain may rise again
+};
+// Writes `frames` stereo frames of `sum` (interleaved, any 32-bit values)
+// to `out` through the limiter, whose state carries over to the next call.
+void mixLimit(const int32_t* sum, int16_t* out, int frames, MixLimiter& limiter);
+
 // The SDL2 service (game builds only: audio_sdl.cpp). Its device opens in
 // the primary format; without a usable device it falls back to SDL's silent
 // dummy driver, so the game still paces and plays on.
 SoundService sdlSoundService();
 // The SDL service's mixer: fills `frames` stereo 16-bit frames with every
-// playing voice converted, scaled by its volume and summed with clipping.
+// playing voice converted, scaled by its volume, summed and limited.
 // Runs on the audio thread; exposed for the benchmark.
 void sdlMixPeriod(int16_t* out, int frames);
 
@@ -168,8 +219,9 @@ struct SoundSlot {
 void setSoundService(const SoundService& service);
 // Starts the service for the game window; clears every slot. Returns its status.
 int soundInit(uintptr_t window);
-// Opens the file into the slot and creates its ring; a refused file leaves
-// the slot empty and silent.
+// Opens the file into the slot, creates its ring and sets its volume (its
+// own level plus its group's); a refused file leaves the slot empty and
+// silent.
 int loadSound(const char* fileName, int slot);
 // (Re)starts the slot's sound from the beginning of its file, to play once
 // (an effect: silence follows its end). One voice per slot: a running sound
@@ -186,6 +238,14 @@ int serviceSlot(int slot);
 int setVolume(int slot, int32_t hundredthsDb);
 // The slot's volume, 0 when it has no buffer.
 int32_t getVolume(int slot);
+// The group a slot's volume follows: slot 0 the music, the others effects.
+SoundGroup slotGroup(int slot);
+// The player's level of a group (0 until changed; it outlives shutdowns).
+int32_t soundGroupLevel(SoundGroup group);
+// Keeps the group's level, clamped to kGroupLevelMin..kGroupLevelMax, and
+// sets every loaded slot of the group at once to its own level plus it (a
+// slot loaded later gets it in loadSound). Returns the level kept.
+int32_t setSoundGroupLevel(SoundGroup group, int32_t hundredthsDb);
 // Releases every reader, ring and the service. Safe to call twice.
 void soundShutdown();
 // True between a successful soundInit and soundShutdown.
@@ -194,7 +254,9 @@ bool soundRunning();
 const SoundSlot& soundSlot(int slot);
 
 // The first frame's set-up: soundInit(window), the four files into slots
-// 0..3, the music when musicOn, the volumes and the "Volume " line.
+// 0..3 (each at its volume), the music when musicOn, and the "Volume " line
+// with every slot's volume as the service reports it ("-" for an empty
+// slot).
 void soundFirstFrameSetUp(uintptr_t window, bool musicOn);
 
 // The frame's wait: at most maxMs for one sound event; an even event 2s

@@ -175,6 +175,19 @@ GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special) {
     case 'p':
         if (held) logLine(LogLevel::Info, "Position: %g %g", f.pos.x, f.pos.y);
         break;
+    case kKeyMusicLouder:
+        if (held) changeVolume(VolumeControl::MusicLouder);
+        break;
+    case kKeyMusicSofter:
+        if (held) changeVolume(VolumeControl::MusicSofter);
+        break;
+    case kKeyEffectsLouder:
+    case kKeyEffectsLouderUnshifted:
+        if (held) changeVolume(VolumeControl::EffectsLouder);
+        break;
+    case kKeyEffectsSofter:
+        if (held) changeVolume(VolumeControl::EffectsSofter);
+        break;
     default:
         break;
     }

@@ -1,4 +1,7 @@
-// options.cpp -- the option flags that the keys and the menus share.
+// options.cpp -- the option flags and the volumes that the keys and the
+// menus share.
+#include <cstdio>
+
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -30,6 +33,19 @@ void toggleOption(GameOption option) {
         setMessageLine(gs.gamePaused ? kPausedMessage : kResumedMessage);
         break;
     }
+}
+
+void changeVolume(VolumeControl control) {
+    const bool music = control == VolumeControl::MusicLouder || control == VolumeControl::MusicSofter;
+    const bool louder = control == VolumeControl::MusicLouder || control == VolumeControl::EffectsLouder;
+    const SoundGroup group = music ? SoundGroup::Music : SoundGroup::Effects;
+    const int32_t level =
+        setSoundGroupLevel(group, soundGroupLevel(group) + (louder ? kGroupLevelStep : -kGroupLevelStep));
+    const char* end = level == kGroupLevelMax ? " (loudest)" : (level == kGroupLevelMin ? " (softest)" : "");
+    // The levels are whole steps of 3 dB: whole decibels.
+    char line[48];
+    std::snprintf(line, sizeof line, "%s %d dB%s", music ? "Music" : "Effects", static_cast<int>(level / 100), end);
+    setMessageLine(line);
 }
 
 bool keyIsLocalOnly(int key, bool special) {

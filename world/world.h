@@ -697,11 +697,29 @@ constexpr const char* kResumedMessage = "Game resumed";
 // in messageLine; the server notes "Game paused" / "Game resumed" there.
 void toggleOption(GameOption option);
 
+// The player's volume controls: each moves the music's or the effects'
+// level one step of 3 dB within 0 .. -30 dB.
+enum class VolumeControl : int { MusicLouder, MusicSofter, EffectsLouder, EffectsSofter };
+// Keys of the volume controls: ']' / '[' the music, '+' (or '=', the same
+// key unshifted) / '-' the effects.
+constexpr int kKeyMusicLouder = ']';
+constexpr int kKeyMusicSofter = '[';
+constexpr int kKeyEffectsLouder = '+';
+constexpr int kKeyEffectsLouderUnshifted = '=';
+constexpr int kKeyEffectsSofter = '-';
+
+// The one place the volumes change (keys and menu both come here): sets the
+// group's level in the sound engine, which applies it to the group's slots
+// at once, and shows it in messageLine ("Music -6 dB", "Effects -12 dB",
+// "(loudest)" or "(softest)" at the ends of the range).
+void changeVolume(VolumeControl control);
+
 // The keys that act only in the process whose player pressed them, also
-// while the world is paused: quit (q, Q) and the display toggles (L, T).
-// They never cross the network: a client keeps them, a server ignores them
-// from its clients.
-constexpr int kLocalOnlyKeys[] = {'q', 'Q', 'L', 'T'};
+// while the world is paused: quit (q, Q), the display toggles (L, T) and
+// the volumes. They never cross the network: a client keeps them, a server
+// ignores them from its clients.
+constexpr int kLocalOnlyKeys[] = {'q', 'Q', 'L', 'T', kKeyMusicLouder, kKeyMusicSofter,
+                                  kKeyEffectsLouder, kKeyEffectsLouderUnshifted, kKeyEffectsSofter};
 // True for an ordinary (not special) key in kLocalOnlyKeys.
 bool keyIsLocalOnly(int key, bool special);
 

@@ -63,3 +63,8 @@ void chooseDetailMenu(int value) {
     }
     options.detailLevel = value - 1;
 }
+
+void chooseVolumeMenu(int value) {
+    if (value < 1 || value > kVolumeMenuEntries) return;
+    changeVolume(static_cast<VolumeControl>(value - 1));
+}

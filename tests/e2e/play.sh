@@ -176,6 +176,18 @@ done
 check "each tap of space fires once ($((fired + 3)) shots in all)" test "$(fires)" = $((fired + 3))
 timed_check "key to sound within 100 ms (best of three: ${best:-none} ms)" awk -v d="${best:-1e9}" 'BEGIN { exit !(d < 100) }'
 
+# With the music on, a shot stands out above it; music off again after.
+choose 100 100 5
+sleep 1.5
+xdotool mousemove --window "$sw" 100 100
+read -r s c < <(python3 "$here/lib/tap_key.py" space "$work/server.raw" "$work/client.raw")
+sleep 0.8
+out=$(python3 "$here/lib/audio_check.py" over_music "$work/server.raw" "$s"); st=$?
+echo "server, shot over the music: $out"
+check "a shot stands 6 dB over the music above 1 kHz, nothing at full scale" test $st = 0
+choose 100 100 5
+sleep 0.3
+
 # Pause on the server: both say so and the client's fighter stays put.
 choose 100 100 1
 sleep 0.8
@@ -218,7 +230,7 @@ xdotool windowmove "$cw" 700 0
 sleep 1
 
 # Quit only asks; the next key on the server ends it.
-choose 100 100 7
+choose 100 100 8
 sleep 1
 check "Quit alone leaves the server running" kill -0 "$server"
 xdotool mousemove 320 240

@@ -1,10 +1,14 @@
 // test_gunfire.cpp -- a client hears a shot once: a bullet that flew on
-// along its own line between two states is old, anything else is new.
+// along its own line between two states is old, anything else is new; a
+// shot seen only in a body the client did not apply, or in none, is heard.
 #include <gtest/gtest.h>
 
 #include <vector>
 
+#include "fake_net.h"
 #include "net/net.h"
+#include "sound/sound.h"
+#include "tests/sound/sound_files.h"
 #include "world/world.h"
 
 namespace {
@@ -54,6 +58,76 @@ TEST(Gunfire, ABulletFlyingOnIsOldAndEveryOtherIsANewShotOfItsGun) {
     // The first state heard: every bullet in it is a new shot.
     const GunfireHeard first = newGunfire({}, before);
     EXPECT_TRUE(first.fighterCannon && first.preyCannon);
+}
+
+// Starts of each slot's sound, counted by a silent sound service.
+int soundStarts[kSoundSlots];
+
+SoundService countingSound() {
+    SoundService s{};
+    s.open = [](uintptr_t) { return 0; };
+    s.close = [] {};
+    s.createVoice = [](int, const WaveFormat&, uint8_t*, uint32_t, const uint32_t*, int) { return 0; };
+    s.releaseVoice = [](int) {};
+    s.lock = [] {};
+    s.unlock = [] {};
+    s.play = [](int slot) { return ++soundStarts[slot], 0; };
+    s.stop = [](int) { return 0; };
+    s.setPosition = [](int, uint32_t) { return 0; };
+    s.getPosition = [](int, uint32_t* at) { return *at = 0, 0; };
+    s.setVolume = [](int, int32_t) { return 0; };
+    s.getVolume = [](int, int32_t* v) { return *v = 0, 0; };
+    s.waitEvent = [](int32_t) { return -1; };
+    return s;
+}
+
+// A body of our server numbered `seq`: `preyShots` prey bullets in flight
+// (each on a line of its own) and fighter 0 with `bulletsLeft` cannon shots.
+NetMessage body(uint32_t seq, int preyShots, int bulletsLeft) {
+    static int nextShots, nextLeft;
+    nextShots = preyShots;
+    nextLeft = bulletsLeft;
+    net.bodySeq = seq - 1;
+    return stateFor(9, 2, 1, NetMessageKind::StateUpdate, [] {
+        for (int i = 0; i < nextShots; ++i)
+            spawnUnownedBullet(Vec3{20.0f, 10.0f + 5.0f * i, 2.0f}, Vec3{1.0f, 0.0f, 0.0f}, ShooterKind::PreyCannon);
+        gs.fighterList[0].bullets = nextLeft;
+    });
+}
+
+// One receive pass of the given bodies; the sound starts it caused.
+std::vector<int> passOf(std::initializer_list<NetMessage> bodies) {
+    for (int& n : soundStarts) n = 0;
+    for (const NetMessage& b : bodies) queueDatagram(b, serverAddress());
+    EXPECT_TRUE(clientReceivePass());
+    return {soundStarts[kFighterGunSlot], soundStarts[kPreyGunSlot]};
+}
+
+TEST(Gunfire, AShotIsHeardOnceEvenWhenItsBulletLivedOnlyInABodyNotApplied) {
+    ASSERT_TRUE(fakeJoinedClient());
+    setSoundService(countingSound());
+    ASSERT_EQ(soundInit(0), 0);
+    for (const int slot : {kFighterGunSlot, kPreyGunSlot})
+        ASSERT_EQ(loadSound(writeFile("gun.wav", simpleWave(Fmt{1, 1, 11025, 8}, pattern(2000))).c_str(), slot), 0);
+    const int full = editMaze().startBullets;
+    EXPECT_EQ(passOf({body(10, 0, full)}), (std::vector<int>{0, 0}));
+    // A busy client drains two bodies in one pass and applies the second:
+    // the prey's bullet lived only in the first. Heard once, then never again.
+    EXPECT_EQ(passOf({body(11, 1, full), body(12, 0, full)}), (std::vector<int>{0, 1}));
+    EXPECT_EQ(bulletCount(), 0);
+    EXPECT_EQ(passOf({body(13, 0, full)}), (std::vector<int>{0, 0}));
+    // Two shots in one pass start the gun once: a second start would cut
+    // the first before it sounds.
+    EXPECT_EQ(passOf({body(14, 1, full), body(15, 2, full)}), (std::vector<int>{0, 1}));
+    EXPECT_EQ(passOf({body(16, 2, full)}), (std::vector<int>{0, 0})) << "the same bullets again";
+    // A fighter's shot whose only body was lost: its count fell.
+    EXPECT_EQ(passOf({body(18, 0, full - 1)}), (std::vector<int>{1, 0}));
+    EXPECT_EQ(passOf({body(19, 0, full - 1)}), (std::vector<int>{0, 0}));
+    // A new game fills the guns again: no shot.
+    EXPECT_EQ(passOf({body(20, 0, full)}), (std::vector<int>{0, 0}));
+    // An old body (already passed) is not judged.
+    EXPECT_EQ(passOf({body(17, 1, full - 5)}), (std::vector<int>{0, 0}));
+    soundShutdown();
 }
 
 }  // namespace

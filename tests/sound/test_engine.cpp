@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 
 #include "sound/sound.h"
 #include "sound_files.h"
+#include "tests/log_capture.h"
+#include "shell/shell.h"
 #include "world/world.h"
 
 namespace {
@@ -17,6 +20,7 @@ struct FakeVoice {
     uint32_t bytes = 0, cursor = 0;
     std::vector<uint32_t> positions;
     int plays = 0, stops = 0;
+    int32_t volume = 0;  // hundredths of a dB, as last set
 };
 struct FakeAudio {
     FakeVoice v[kSoundSlots];
@@ -30,7 +34,7 @@ SoundService fakeService() {
     s.open = [](uintptr_t) { return 0; };
     s.close = [] {};
     s.createVoice = [](int slot, const WaveFormat&, uint8_t* ring, uint32_t bytes, const uint32_t* pos, int n) {
-        fa.v[slot] = FakeVoice{false, ring, bytes, 0, std::vector<uint32_t>(pos, pos + n)};
+        fa.v[slot] = FakeVoice{false, ring, bytes, 0, std::vector<uint32_t>(pos, pos + n), 0, 0, 0};
         return 0;
     };
     s.releaseVoice = [](int slot) { fa.v[slot] = FakeVoice{}; };
@@ -45,8 +49,8 @@ SoundService fakeService() {
     };
     s.setPosition = [](int slot, uint32_t at) { return fa.v[slot].cursor = at, 0; };
     s.getPosition = [](int slot, uint32_t* at) { return *at = fa.v[slot].cursor, 0; };
-    s.setVolume = [](int, int32_t) { return 0; };
-    s.getVolume = [](int, int32_t* v) { return *v = 0, 0; };
+    s.setVolume = [](int slot, int32_t v) { return fa.v[slot].volume = v, 0; };
+    s.getVolume = [](int slot, int32_t* v) { return *v = fa.v[slot].volume, 0; };
     s.waitEvent = [](int32_t) {
         if (fa.events.empty()) return -1;
         const int k = fa.events.front();
@@ -182,6 +186,78 @@ TEST(SoundEngine, ABurstOfExplosionsRestartsTheirSoundOncePerPass) {
         advanceUndrawnExplosions();
     }
     EXPECT_EQ(explosionCount(), kMaxExplosions);
+    soundShutdown();
+}
+
+// The player's volumes: keys and the menu step the same level, 3 dB at a
+// time within 0 .. -30 dB, applied at once to every slot of its group on
+// top of the slot's own level, and shown on the message line.
+TEST(SoundEngine, KeysAndTheMenuStepTheMusicAndTheEffectsAtOnceWithinTheirRange) {
+    ASSERT_TRUE(useFakeAudio());
+    resetGameStateForTest();
+    for (int slot = 0; slot < 4; ++slot) ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, pattern(4000)), slot), 0);
+    const auto volumes = [] { return std::vector<int32_t>{getVolume(0), getVolume(1), getVolume(2), getVolume(3)}; };
+    EXPECT_EQ(volumes(), (std::vector<int32_t>{0, -1200, -600, 0})) << "each slot at its own level";
+    Fighter me;
+    const auto tap = [&me](int key) {
+        fighterKeyAction(me, key, false, false);
+        fighterKeyAction(me, key, true, false);
+    };
+    tap('[');
+    EXPECT_EQ(volumes(), (std::vector<int32_t>{-300, -1200, -600, 0}));
+    EXPECT_STREQ(hud.messageLine, "Music -3 dB");
+    chooseVolumeMenu(2);  // Music Softer
+    EXPECT_EQ(volumes(), (std::vector<int32_t>{-600, -1200, -600, 0}));
+    EXPECT_STREQ(hud.messageLine, "Music -6 dB");
+    tap('-');
+    chooseVolumeMenu(4);  // Effects Softer
+    EXPECT_EQ(volumes(), (std::vector<int32_t>{-600, -1800, -1200, -600}));
+    EXPECT_STREQ(hud.messageLine, "Effects -6 dB");
+    chooseVolumeMenu(3);  // Effects Louder
+    tap('=');             // '+' unshifted
+    tap('+');
+    EXPECT_EQ(volumes(), (std::vector<int32_t>{-600, -1200, -600, 0}));
+    EXPECT_STREQ(hud.messageLine, "Effects 0 dB (loudest)");
+    tap(']');
+    chooseVolumeMenu(1);  // Music Louder
+    tap(']');
+    EXPECT_EQ(volumes()[0], 0);
+    EXPECT_STREQ(hud.messageLine, "Music 0 dB (loudest)");
+    // Down to the floor and no further; values outside the menu do nothing.
+    for (int n = 0; n < 15; ++n) tap('[');
+    EXPECT_EQ(volumes()[0], kGroupLevelMin);
+    EXPECT_STREQ(hud.messageLine, "Music -30 dB (softest)");
+    for (const int bad : {0, 5, -1}) chooseVolumeMenu(bad);
+    EXPECT_EQ(volumes(), (std::vector<int32_t>{kGroupLevelMin, -1200, -600, 0}));
+    // A slot filled later, and a restarted engine, play at the player's levels.
+    chooseVolumeMenu(4);
+    ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, pattern(4000)), 4), 0);
+    EXPECT_EQ(getVolume(4), -300);
+    ASSERT_TRUE(useFakeAudio());
+    ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, pattern(4000)), 1), 0);
+    EXPECT_EQ(getVolume(1), -1500);
+    setSoundGroupLevel(SoundGroup::Music, 0);
+    setSoundGroupLevel(SoundGroup::Effects, 0);
+    soundShutdown();
+}
+
+// The start-up line gives what the service plays each slot at, read back.
+TEST(SoundEngine, TheVolumeLineReadsEverySlotsVolumeBackFromTheService) {
+    resetGameStateForTest();
+    fa = FakeAudio{};
+    setSoundService(fakeService());
+    setSoundGroupLevel(SoundGroup::Effects, -300);
+    const std::filesystem::path was = std::filesystem::current_path();
+    std::filesystem::current_path(MAZE_DATA_DIR);
+    const logtest::LogCapture said;
+    soundFirstFrameSetUp(0, false);
+    std::filesystem::current_path(was);
+    bool found = false;
+    for (const logtest::LoggedLine& l : said.lines())
+        found = found || l.text == "Volume music 0 gun1 -1500 gun2 -900 explode -300 spare -";
+    EXPECT_TRUE(found);
+    EXPECT_EQ(fa.v[kFighterGunSlot].volume, -1500);
+    setSoundGroupLevel(SoundGroup::Effects, 0);
     soundShutdown();
 }
 
