@@ -517,10 +517,13 @@ void putText(uint8_t* field, size_t cap, const std::string& text) {
 }
 
 // The bytes of a text field up to its first zero, as valid UTF-8 without
-// control characters: each byte that breaks either rule becomes '?'.
+// control characters: each byte that breaks either rule becomes '?'. The
+// field's last byte is its terminator (putText never writes more than
+// cap - 1 bytes), so a stranger's field filled to the end reads as what
+// putText would write of it, and a text read can always be sent again.
 std::string takeText(const uint8_t* field, size_t cap) {
     size_t end = 0;
-    while (end < cap && field[end] != 0) ++end;
+    while (end + 1 < cap && field[end] != 0) ++end;
     std::string out;
     for (size_t i = 0; i < end;) {
         const uint8_t c = field[i];
