@@ -135,6 +135,13 @@ bool decodeSgiImage(const uint8_t* data, size_t size, SgiImage& out, std::string
     const int width = file.u16(6);
     const int height = file.u16(8);
     const int channels = file.u16(10);
+    // Two bytes a channel would be read as twice the pixels, a picture of
+    // noise: refused. (Byte 3 is the bytes a channel; 1, or 0 from some
+    // writers, is read as one.)
+    if ((type & 0xFF) == 2) {
+        error = "the picture has 16-bit channels; the game takes 8-bit ones";
+        return false;
+    }
     if (width == 0 || height == 0) {
         error = describe("the picture has no pixels (%lld x %lld)", width, height);
         return false;

@@ -81,6 +81,9 @@ TEST(SgiReader, RefusesDamagedFilesWithAReason) {
     outsideTable[kSgiHeaderSize + 3] = 0xFF;  // start offset far past the end
     Bytes longLength = runLengthFile(4, 1, 1, {0x04, 0x01, 0x00});
     longLength[kSgiHeaderSize + 4] = 0x10;    // length 2^28
+    // Two bytes a channel: complete, but would read as noise.
+    Bytes sixteenBit = sgiFile(0, 2, 2, 3, Bytes(2 * 2 * 3 * 2, 0x40));
+    sixteenBit[3] = 2;
     const struct {
         const char* what;
         Bytes file;
@@ -100,6 +103,7 @@ TEST(SgiReader, RefusesDamagedFilesWithAReason) {
         {"line shorter than the row", runLengthFile(4, 1, 1, {0x02, 0x01, 0x00})},
         {"literal cut off by the line's end", runLengthFile(4, 1, 1, {0x84, 1, 2})},
         {"repeat value missing", runLengthFile(4, 1, 1, {0x04})},
+        {"16-bit channels", sixteenBit},
     };
     for (const auto& c : cases) {
         SgiImage image;
