@@ -20,11 +20,6 @@ fi
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/net_env.bash"
 
-failures=0
-check() {  # check TEXT COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 fail() { echo "FAIL: $*"; for f in "$work"/*.out "$work"/*.err; do echo "--- $f"; tail -8 "$f"; done; exit 1; }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null; }
 # The UDP port process $1 holds (its only socket).

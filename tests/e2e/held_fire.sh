@@ -22,11 +22,6 @@ fi
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/net_env.bash"
 
-failures=0
-check() {  # check TEXT COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 fail() { echo "FAIL: $*"; tail -20 "$work/server.out"; exit 1; }
 fires() { grep -c '^fire!!!! $' "$work/server.out"; }
 # Waits until the game has answered every key sent (no new shot for 0.6 s):

@@ -12,11 +12,6 @@
 set -u
 source "$(dirname "$0")/lib/net_env.bash"
 fail() { echo "FAIL: $*"; for f in "$work"/*.log; do echo "--- $f"; tail -8 "$f"; done; exit 1; }
-failures=0
-check() {  # WHAT COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" > "$work/install.log" 2>&1 || fail "cmake --install failed"

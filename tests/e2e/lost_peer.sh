@@ -19,11 +19,6 @@ source "$here/lib/net_env.bash"
 frames="$build/test-frames"
 mkdir -p "$frames"
 
-failures=0
-check() {  # check TEXT COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 fail() { echo "FAIL: $*"; for f in "$work"/*.out "$work"/*.err; do echo "--- $f"; tail -8 "$f"; done; exit 1; }
 count_pixels() {  # count_pixels PNG GEOMETRY AWK-CONDITION-ON-$1-$2-$3
     /usr/bin/convert "$1" -crop "$2" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |

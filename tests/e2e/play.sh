@@ -29,11 +29,6 @@ source "$here/lib/net_env.bash"
 frames="$build/test-frames"
 mkdir -p "$frames"
 
-failures=0
-check() {  # check TEXT COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 # Checks of speed (pass rates, walking pace, sound delays, a client's frame
 # rate catching each bullet) hold for the normal build. A sanitized build
 # (its CMakeCache says MAZE_SANITIZE=ON) runs several times slower; there

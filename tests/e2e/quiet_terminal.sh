@@ -9,11 +9,6 @@ set -u
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/net_env.bash"
 
-failures=0
-check() {  # check TEXT COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 fail() { echo "FAIL: $*"; for f in "$work"/*.out "$work"/*.err; do echo "--- $f"; tail -8 "$f"; done; exit 1; }
 chatter='fire!!!!|not clear|Maneuver mode|shot!!|DEAD|health|hit ground|hit ceiling|handle: |num of lights|out of bullets'
 no_chatter() { ! grep -Eq "$chatter" "$@"; }

@@ -12,11 +12,6 @@ source "$(dirname "$0")/lib/net_env.bash"
 frames="$build/test-frames"
 mkdir -p "$frames"
 fail() { echo "FAIL: $*"; for f in "$work"/*.log; do echo "--- $f"; tail -8 "$f"; done; exit 1; }
-failures=0
-check() {  # WHAT COMMAND...
-    local what=$1; shift
-    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
-}
 export XDG_CONFIG_HOME="$work/config"
 settings="$XDG_CONFIG_HOME/maze/settings"
 screen=$(xdpyinfo | awk '/dimensions:/ { print $2; exit }')

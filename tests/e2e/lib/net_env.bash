@@ -19,6 +19,13 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# check WHAT COMMAND...: runs COMMAND, says "ok: WHAT" or "FAIL: WHAT" and
+# counts the failures, so a script reports every check before it ends.
+failures=0
+check() {
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
 cd "$build/data" || exit 1
 
 start_server() {
