@@ -504,6 +504,24 @@ bool snapshotIsNewer(const StateSnapshot& s);
 bool snapshotFollows(const StateSnapshot& s, uint32_t baseSeq, int32_t baseClockMs);
 
 // ---------------------------------------------------------------------------
+// The body codec (body_codec.cpp): a whole state body, trailer included, as
+// its difference from an earlier body, compressed. One codec serves the
+// compact wire between our own peers and the recordings.
+// ---------------------------------------------------------------------------
+
+// Room enough for any body encodeBody writes, whatever the bytes.
+constexpr int kMaxCodedBodySize = kNetMessageSize + 64;
+// Encodes `body` against `base` (nullptr: on its own, a full body) into
+// out[0 .. capacity - 1]. Returns the bytes written, or 0 when the result
+// does not fit in `capacity`.
+int encodeBody(const NetMessage* base, const NetMessage& body, uint8_t* out, int capacity);
+// Decodes size bytes that encodeBody wrote against the same base (nullptr
+// for a full body) into `body`. False, with `body` unusable, when the bytes
+// are malformed or do not decode to exactly kNetMessageSize bytes; never
+// reads or writes beyond the buffers, whatever the bytes claim.
+bool decodeBody(const NetMessage* base, const uint8_t* in, int size, NetMessage& body);
+
+// ---------------------------------------------------------------------------
 // Server (server.cpp)
 // ---------------------------------------------------------------------------
 

@@ -43,6 +43,11 @@ constexpr int kMaxPreyStarts = 20;
 constexpr int kMaxMissiles = 26;
 constexpr int kKeyCount = 256;
 constexpr int kMessageLineSize = 500;
+// A player's name: 1..kPlayerNameMax printable ASCII characters.
+constexpr int kPlayerNameMax = 15;
+// Recent events the message line shows at once, and how long each stays.
+constexpr int kFeedLines = 4;
+constexpr int32_t kFeedShowMs = 4000;
 // The message line's text from start-up until the first real message.
 constexpr const char* kStartMessage = "Info message here";
 
@@ -125,6 +130,16 @@ struct Fighter {
     // release was lost on the way still fires once.
     uint8_t heldKeysReported = 0;
     uint8_t triggerReported = 0;  // space reported held since the last shot
+
+    // The scoreboard's figures and the respawn clock. Kept by the server's
+    // rules; a client copies them from our server's bodies (a plain server
+    // sends none: they stay as reset).
+    char name[kPlayerNameMax + 1] = {};  // empty: shown as "player N"
+    int32_t fightersDestroyed = 0;  // other fighters this one's bullets destroyed
+    int32_t deaths = 0;             // times this fighter was destroyed
+    int32_t pingMs = -1;            // the server's measure of its client's round trip; -1 unknown
+    int32_t protectMs = 0;          // world time left of the respawn protection; > 0: takes no damage
+    int32_t respawnMs = 0;          // a destroyed fighter: time left before it comes back; 0 none due
 };
 
 // A projectile in flight. `owner` is the index in fighterList of the fighter
@@ -290,6 +305,16 @@ struct GameState {
     bool gameStarted = false;             // set by startGame; Map and Pause act only then
     bool gamePaused = false;              // the server's world stands still; travels to clients
 
+    // The round: started by startGame (and by itself after a round's end),
+    // over when the last prey is destroyed. On a client, copied from our
+    // server's bodies.
+    struct Round {
+        int32_t elapsedMs = 0;            // world time since the round started
+        bool over = false;                // the scoreboard shows; the next round is due
+        int32_t restartMs = 0;            // while over: time left before the next round
+        int32_t winner = -1;              // while over: the winning fighter's index, -1 none
+    } round;
+
     // The rules' generator's state; seeded with 0 at start-up. Only the
     // rules draw on it (prey, firing, the set-up of explosions), so the
     // world's course never depends on what is drawn.
@@ -318,6 +343,14 @@ struct HudState {
     int32_t score = 0;
     int32_t bullets = 0;
     float health = 0.0f;
+    // Recent events ("alice joined"), oldest first; each shows kFeedShowMs
+    // from its setMs and then leaves the line.
+    struct FeedLine {
+        char text[kMessageLineSize] = {};
+        int32_t setMs = 0;                // clockNowMs when it was added
+    } feed[kFeedLines];
+    int32_t feedCount = 0;                // 0..kFeedLines
+    bool scoreboardHeld = false;          // Tab is held: the scoreboard shows
 };
 
 // The player's display and sound choices. Lifetime: the process; changed
