@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "base/events.h"
+#include "world/world.h"
 
 // Why the game ends (world/world.h).
 enum class GameEnd;
@@ -346,6 +347,11 @@ struct KeyExtension {
     uint8_t historyCount = 0;  // 0..kKeyHistory, at most newestSeq; history[i] is event newestSeq - i
     KeyRecord history[kKeyHistory];
     uint8_t held[32] = {};     // bit k % 8 of byte k / 8: ordinary key k is held
+    // The second block, after the longest history ("MZK2"); read as zeros
+    // from a client that sends none.
+    uint32_t ackedBodySeq = 0; // the newest state body the client applied; 0 none
+    int16_t mouseTurn = 0;     // turning asked by the mouse since the last datagram,
+                               // hundredths of a degree, positive to the right
 };
 // Writes `x` and history[0 .. min(historyCount, kKeyHistory) - 1]; a count
 // over kKeyHistory is written as it is (malformed: test tools only). Without
@@ -381,6 +387,35 @@ struct StateTrailer {
     uint32_t bodySeq = 0;        // 1, 2, 3 ... per server process; 0 is never sent
     uint32_t firstEffectId = 0;  // id of effect entry 0; entry i has id + i
     uint8_t repeatCount = 0;     // repeated events before the trailer, 0..kMaxEffectRepeats
+    uint8_t extras = 0;          // 1: the extras block lies before the repeats
+};
+
+// The body's extras: what our clients show beyond the world (names, the
+// scoreboard's figures, the round) and the client's own key acknowledgement.
+// A fixed-size block before the repeats, announced by the trailer; a plain
+// peer never reads it.
+constexpr int kExtrasFighters = 10;         // fighter records in every extras block
+constexpr int kExtrasSize = 340;            // bytes of the block (wire.cpp checks it)
+constexpr uint8_t kNoWinner = 0xFF;
+struct FighterExtras {
+    char name[kPlayerNameMax + 1] = {};     // printable ASCII, NUL-ended; empty: "player N"
+    int32_t fightersDestroyed = 0;
+    int32_t deaths = 0;
+    int16_t pingMs = -1;                    // -1: not measured
+    uint16_t protectMs = 0;                 // respawn protection left
+    int32_t respawnMs = 0;                  // a destroyed fighter's wait left; 0 none
+};
+struct StateExtras {
+    bool present = false;
+    // Set by the sender per client (setBodyAckedKeySeq): the newest key
+    // event of the receiving client that the server has applied.
+    uint32_t ackedKeySeq = 0;
+    int32_t roundElapsedMs = 0;
+    int32_t roundRestartMs = 0;
+    uint8_t roundOver = 0;                  // 0 or 1
+    uint8_t roundWinner = kNoWinner;        // a fighter index, or kNoWinner
+    uint8_t fighterCount = 0;               // records in use, 0..kExtrasFighters
+    FighterExtras fighters[kExtrasFighters];
 };
 // Writes the trailer alone, whatever its count; for test tools (bodies are
 // written whole by writeStateSnapshot).
@@ -432,6 +467,7 @@ struct StateSnapshot {
     uint32_t bodySeq = 0;
     uint32_t firstEffectId = 0;         // with the trailer: effects[i].id is this + i
     std::vector<EffectEntry> repeats;   // events of earlier bodies, with ids
+    StateExtras extras;                 // with the trailer only
 };
 // Parses a state body: false (and `out` unusable) when any entry lies past
 // the datagram, whatever the counts claim, or a float is not finite. A
@@ -445,6 +481,9 @@ bool parseStateSnapshot(const NetMessage& body, StateSnapshot& out);
 bool writeStateSnapshot(const StateSnapshot& s, NetMessage& body);
 // True when `body` is a well-formed state body.
 bool stateBodyValid(const NetMessage& body);
+// Sets the extras' ackedKeySeq of a body that carries extras (the server, per
+// client, as it sets yourFighter); a body without them is left as it is.
+void setBodyAckedKeySeq(NetMessage& body, uint32_t seq);
 
 // Our extension of JoinRequest, JoinAccepted and JoinRefused, after the
 // message header: the sender's level, and a refusal's reason. A plain peer
@@ -459,7 +498,10 @@ struct JoinExtension {
     JoinRefusal refusal = JoinRefusal::Unsaid;  // JoinRefused only
     uint64_t levelDigest = 0;  // 0: not known
     std::string levelName;     // at most kNetNameBytes, printable ASCII (others read as '?')
+    uint8_t flags = 0;         // kJoinFlag*: asked by a JoinRequest, granted by a JoinAccepted
+    std::string playerName{};  // JoinRequest: the player's name, 0..kPlayerNameMax printable ASCII
 };
+constexpr uint8_t kJoinFlagCompact = 0x01;  // the compact wire between our own peers
 // Writes the extension (a longer name is cut to kNetNameBytes); without
 // `present`, a plain peer's zeros.
 void writeJoinExtension(NetMessage& msg, const JoinExtension& x);

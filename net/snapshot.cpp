@@ -4,6 +4,7 @@
 // event once. Each kind of entry has one small function each way between
 // the world's record and the entry; the byte layout is wire.cpp's alone.
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <vector>
 
@@ -115,6 +116,50 @@ void applyServerFlags(uint8_t flags) {
     setMessageLine(paused ? kPausedMessage : kResumedMessage);
 }
 
+// Our figures beyond the world, for our clients' scoreboard and feed.
+StateExtras extrasOfWorld() {
+    StateExtras x;
+    x.present = true;
+    x.roundElapsedMs = gs.round.elapsedMs;
+    x.roundRestartMs = gs.round.restartMs;
+    x.roundOver = gs.round.over ? 1 : 0;
+    x.fighterCount = static_cast<uint8_t>(std::min<int>(fighterCount(), kExtrasFighters));
+    x.roundWinner = gs.round.winner >= 0 && gs.round.winner < x.fighterCount ? static_cast<uint8_t>(gs.round.winner)
+                                                                            : kNoWinner;
+    for (int i = 0; i < x.fighterCount; ++i) {
+        const Fighter& f = gs.fighterList[i];
+        FighterExtras& e = x.fighters[i];
+        std::memcpy(e.name, f.name, sizeof e.name);
+        e.name[kPlayerNameMax] = 0;
+        e.fightersDestroyed = f.fightersDestroyed;
+        e.deaths = f.deaths;
+        e.pingMs = static_cast<int16_t>(std::clamp(f.pingMs, -1, 32767));
+        e.protectMs = static_cast<uint16_t>(std::clamp(f.protectMs, 0, 65535));
+        e.respawnMs = f.respawnMs;
+    }
+    return x;
+}
+
+// A client takes our server's figures; names and numbers a peer sent are
+// shown only, never trusted for the rules.
+void applyExtras(const StateExtras& x) {
+    gs.round.elapsedMs = x.roundElapsedMs;
+    gs.round.restartMs = x.roundRestartMs;
+    gs.round.over = x.roundOver != 0;
+    gs.round.winner = x.roundWinner == kNoWinner ? -1 : x.roundWinner;
+    const int n = std::min<int>(fighterCount(), x.fighterCount);
+    for (int i = 0; i < n; ++i) {
+        Fighter& f = gs.fighterList[i];
+        const FighterExtras& e = x.fighters[i];
+        std::memcpy(f.name, e.name, sizeof f.name);
+        f.fightersDestroyed = e.fightersDestroyed;
+        f.deaths = e.deaths;
+        f.pingMs = e.pingMs;
+        f.protectMs = e.protectMs;
+        f.respawnMs = e.respawnMs;
+    }
+}
+
 }  // namespace
 
 Bullet bulletOfEntry(const BulletEntry& e) {
@@ -138,7 +183,9 @@ void packState(NetMessage& body) {
         if (static_cast<int32_t>(s.bodySeq - e.bodySeq) <= kEffectRepeatBodies) s.repeats.push_back(repeatEntryOf(e));
     }
 
-    int room = kNetMessageSize - kStateHeaderSize - kStateTailSize - static_cast<int>(s.repeats.size()) * kEffectRepeatSize;
+    s.extras = extrasOfWorld();
+    int room = kNetMessageSize - kStateHeaderSize - kStateTailSize - kExtrasSize -
+               static_cast<int>(s.repeats.size()) * kEffectRepeatSize;
     const int fighters = std::min(clampCount(gs.fighterList.size()), room / kFighterEntrySize);
     room -= fighters * kFighterEntrySize;
     const int effects = std::min(clampCount(gs.effectEvents.size()), room / kEffectEntrySize);
@@ -171,6 +218,7 @@ void applySnapshot(const StateSnapshot& s) {
     if (static_cast<int>(s.fighters.size()) != fighterCount()) return;
 
     for (size_t i = 0; i < s.fighters.size(); ++i) applyFighterEntry(s.fighters[i], gs.fighterList[i]);
+    if (s.extras.present) applyExtras(s.extras);
     // Records appended here start from their defaults (zero behaviour state).
     gs.preyList.resize(s.prey.size());
     for (size_t i = 0; i < s.prey.size(); ++i) applyPreyEntry(s.prey[i], gs.preyList[i]);

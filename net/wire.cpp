@@ -22,9 +22,12 @@
 //   key extension     16  u32 marker "MZK1", u32 newestSeq, u8 historyCount,
 //                         [3], 32 B held keys; then from 60 historyCount key
 //                         records, newest first
+//   key extension 2  316  u32 marker "MZK2", u32 ackedBodySeq,
+//                         i16 mouseTurn (0.01 degree), [2]
 //   join extension     8  u32 marker "MZJ1", u8 refusal, u8 name length,
 //                         [2], u64 level digest, 32 B level name (the
-//                         length's bytes used, the rest zero)
+//                         length's bytes used, the rest zero), u8 flags,
+//                         u8 player name length, [2], 16 B player name
 //   state header       8  u8 yourFighter, u8 counts of fighters, prey,
 //                         bullets, points A, points B, effects, u8 serverFlags,
 //                         i32 serverClockMs
@@ -37,8 +40,14 @@
 //     effect   20 B       u8 kind, [3], f32 x, y, z, [4]
 //   repeats   5992 - 20n  n events of earlier bodies: u32 id, u8 kind, [3],
 //                         f32 x, y, z
+//   extras   5652 - 20n   with the trailer's extras byte 1: u32 marker
+//                         "MZX1", u32 ackedKeySeq, i32 roundElapsedMs,
+//                         i32 roundRestartMs, u8 roundOver, u8 roundWinner,
+//                         u8 fighter count, [1]; then 10 fighter records:
+//     fighter  32 B       16 B name, i32 fightersDestroyed, i32 deaths,
+//                         i16 pingMs, u16 protectMs, i32 respawnMs
 //   trailer        5992   u32 marker "MZS1", u32 bodySeq, u32 firstEffectId,
-//                         u8 repeatCount n, [3]
+//                         u8 repeatCount n, u8 extras, [2]
 // The bytes between the last entry and the repeats are not written.
 //   server query       8  u32 marker "MZQ1", u8 version, u8 flags, [2],
 //                         u32 nonce; zero padding to the reply's size
@@ -95,6 +104,7 @@ struct WireWriter {
         putLe32(buf + pos, v);
         pos += 4;
     }
+    void i16(int16_t v) { u16(static_cast<uint16_t>(v)); }
     void i32(int32_t v) { u32(static_cast<uint32_t>(v)); }
     void f32(float v) { u32(std::bit_cast<uint32_t>(v)); }
     void zeros(size_t n) {
@@ -139,6 +149,11 @@ struct WireReader {
         v = getLe32(buf + pos);
         pos += 4;
     }
+    void i16(int16_t& v) {
+        uint16_t bits;
+        u16(bits);
+        v = static_cast<int16_t>(bits);
+    }
     void i32(int32_t& v) {
         uint32_t bits;
         u32(bits);
@@ -169,6 +184,7 @@ struct WireSizer {
     constexpr void u8(uint8_t) { pos += 1; }
     constexpr void u16(uint16_t) { pos += 2; }
     constexpr void u32(uint32_t) { pos += 4; }
+    constexpr void i16(int16_t) { pos += 2; }
     constexpr void i32(int32_t) { pos += 4; }
     constexpr void f32(float) { pos += 4; }
     constexpr void zeros(size_t n) { pos += n; }
@@ -192,6 +208,8 @@ concept PartOf = std::same_as<std::remove_const_t<E>, Part>;
 constexpr uint32_t kStateTailMarker = 0x31535A4Du;
 constexpr uint32_t kKeyExtensionMarker = 0x314B5A4Du;
 constexpr uint32_t kJoinExtensionMarker = 0x314A5A4Du;  // "MZJ1"
+constexpr uint32_t kKeyExtension2Marker = 0x324B5A4Du;  // "MZK2"
+constexpr uint32_t kExtrasMarker = 0x31585A4Du;         // "MZX1"
 
 // The message header, at 0 in every datagram; senderWord is always 0.
 template <class Io>
@@ -222,6 +240,16 @@ constexpr void keyExtensionFields(Io& io, uint32_t& marker, E& x) {
     for (int i = 0; i < count; ++i) keyRecordFields(io, x.history[i]);
 }
 
+// The key extension's second block, at a fixed place after the longest
+// history.
+template <class Io, PartOf<KeyExtension> E>
+constexpr void keyExtension2Fields(Io& io, uint32_t& marker, E& x) {
+    io.u32(marker);
+    io.u32(x.ackedBodySeq);
+    io.i16(x.mouseTurn);
+    io.zeros(2);
+}
+
 // The join extension as it travels: the digest in two little-endian
 // halves, the name as a counted run of bytes in a fixed field.
 struct JoinExtensionWire {
@@ -230,6 +258,9 @@ struct JoinExtensionWire {
     uint8_t nameLength = 0;
     uint32_t digestLow = 0, digestHigh = 0;
     uint8_t name[kNetNameBytes + 1] = {};
+    uint8_t flags = 0;
+    uint8_t playerNameLength = 0;
+    uint8_t playerName[kPlayerNameMax + 1] = {};
 };
 
 template <class Io, PartOf<JoinExtensionWire> E>
@@ -241,6 +272,10 @@ constexpr void joinExtensionFields(Io& io, E& x) {
     io.u32(x.digestLow);
     io.u32(x.digestHigh);
     io.bytes(x.name, sizeof x.name);
+    io.u8(x.flags);
+    io.u8(x.playerNameLength);
+    io.zeros(2);
+    io.bytes(x.playerName, sizeof x.playerName);
 }
 
 template <class Io, PartOf<StateHeader> E>
@@ -322,7 +357,43 @@ constexpr void trailerFields(Io& io, uint32_t& marker, E& t) {
     io.u32(t.bodySeq);
     io.u32(t.firstEffectId);
     io.u8(t.repeatCount);
-    io.zeros(3);
+    io.u8(t.extras);
+    io.zeros(2);
+}
+
+// The extras block as it travels (names as fixed fields).
+struct FighterExtrasWire {
+    uint8_t name[kPlayerNameMax + 1] = {};
+    int32_t fightersDestroyed = 0, deaths = 0;
+    int16_t pingMs = 0;
+    uint16_t protectMs = 0;
+    int32_t respawnMs = 0;
+};
+struct StateExtrasWire {
+    uint32_t marker = 0, ackedKeySeq = 0;
+    int32_t roundElapsedMs = 0, roundRestartMs = 0;
+    uint8_t roundOver = 0, roundWinner = 0, fighterCount = 0;
+    FighterExtrasWire fighters[kExtrasFighters];
+};
+
+template <class Io, PartOf<StateExtrasWire> E>
+constexpr void extrasFields(Io& io, E& x) {
+    io.u32(x.marker);
+    io.u32(x.ackedKeySeq);
+    io.i32(x.roundElapsedMs);
+    io.i32(x.roundRestartMs);
+    io.u8(x.roundOver);
+    io.u8(x.roundWinner);
+    io.u8(x.fighterCount);
+    io.zeros(1);
+    for (auto& f : x.fighters) {
+        io.bytes(f.name, sizeof f.name);
+        io.i32(f.fightersDestroyed);
+        io.i32(f.deaths);
+        io.i16(f.pingMs);
+        io.u16(f.protectMs);
+        io.i32(f.respawnMs);
+    }
 }
 
 // The entries of a state body, back to back; the reader sizes the lists
@@ -446,6 +517,9 @@ static_assert(wireSize<FighterEntry>([](auto& io, auto& e) { fighterFields(io, e
                   wireSize<EffectEntry>([](auto& io, auto& e) { effectFields(io, e); }) == kEffectEntrySize &&
                   wireSize<EffectEntry>([](auto& io, auto& e) { repeatFields(io, e); }) == kEffectRepeatSize,
               "the entry sizes in net.h are those of the field functions");
+static_assert(wireSize<StateExtrasWire>([](auto& io, auto& x) { extrasFields(io, x); }) == kExtrasSize,
+              "the extras' size in net.h is that of its field function");
+static_assert(kExtrasFighters >= kMaxFighterStarts, "every fighter has an extras record");
 static_assert(kMessageHeaderSize + kStateHeaderFieldsSize == kStateHeaderSize && kTrailerSize == kStateTailSize,
               "the state body's header and trailer sizes in net.h are those of the field functions");
 static_assert(kMessageHeaderSize + wireSize<ReplyHeadWire>([](auto& io, auto& r) { replyHeadFields(io, r); }) ==
@@ -462,7 +536,7 @@ constexpr size_t kKeyRecordAt = kMessageHeaderSize;
 constexpr size_t kKeyExtensionAt = kKeyRecordAt + kKeyRecordSize;
 constexpr size_t kKeyHistoryAt = kKeyExtensionAt + kKeyExtensionHeadSize;
 constexpr size_t kJoinExtensionAt = kMessageHeaderSize;
-static_assert(wireSize<JoinExtensionWire>([](auto& io, auto& x) { joinExtensionFields(io, x); }) == 48,
+static_assert(wireSize<JoinExtensionWire>([](auto& io, auto& x) { joinExtensionFields(io, x); }) == 68,
               "the join extension's layout in README.md");
 constexpr size_t kStateHeaderAt = kMessageHeaderSize;
 constexpr size_t kStateEntriesAt = kStateHeaderSize;
@@ -471,6 +545,9 @@ constexpr size_t kStateTailAt = kNetMessageSize - kStateTailSize;
 constexpr int kMaxKeyHistoryOnWire = 255;
 static_assert(kKeyHistoryAt + kMaxKeyHistoryOnWire * kKeyRecordSize <= kNetMessageSize,
               "the key history fits the datagram");
+// The second block follows the longest history our reader accepts.
+constexpr size_t kKeyExtension2At = kKeyHistoryAt + kKeyHistory * kKeyRecordSize;
+static_assert(kKeyExtension2At == 316, "the key extension's second block as README.md places it");
 static_assert(kStateHeaderSize + kMaxEntryCount * kPreyEntrySize < kNetMessageSize,
               "a full prey count fits beside the header");
 
@@ -479,6 +556,61 @@ size_t entriesEnd(const StateHeader& h) {
     return kStateEntriesAt + size_t{h.fighters} * kFighterEntrySize + size_t{h.prey} * kPreyEntrySize +
            size_t{h.bullets} * kBulletEntrySize + (size_t{h.pointsA} + h.pointsB) * kPointEntrySize +
            size_t{h.effects} * kEffectEntrySize;
+}
+
+// Reads an extras block at `at`; `present` false when its marker or a
+// count or index in it is wrong. Names keep printable ASCII only.
+StateExtras parseExtras(const NetMessage& msg, size_t at) {
+    WireReader r = readerAt(msg, at);
+    StateExtrasWire wire;
+    extrasFields(r, wire);
+    if (r.overrun || wire.marker != kExtrasMarker || wire.fighterCount > kExtrasFighters || wire.roundOver > 1 ||
+        (wire.roundWinner != kNoWinner && wire.roundWinner >= wire.fighterCount))
+        return StateExtras{};
+    StateExtras x;
+    x.present = true;
+    x.ackedKeySeq = wire.ackedKeySeq;
+    x.roundElapsedMs = wire.roundElapsedMs;
+    x.roundRestartMs = wire.roundRestartMs;
+    x.roundOver = wire.roundOver;
+    x.roundWinner = wire.roundWinner;
+    x.fighterCount = wire.fighterCount;
+    for (int i = 0; i < kExtrasFighters; ++i) {
+        const FighterExtrasWire& f = wire.fighters[i];
+        FighterExtras& e = x.fighters[i];
+        int n = 0;
+        for (int k = 0; k < kPlayerNameMax && f.name[k] != 0; ++k)
+            e.name[n++] = f.name[k] >= 0x20 && f.name[k] < 0x7F ? static_cast<char>(f.name[k]) : '?';
+        e.name[n] = 0;
+        e.fightersDestroyed = f.fightersDestroyed;
+        e.deaths = f.deaths;
+        e.pingMs = f.pingMs;
+        e.protectMs = f.protectMs;
+        e.respawnMs = f.respawnMs;
+    }
+    return x;
+}
+
+StateExtrasWire extrasWireOf(const StateExtras& x) {
+    StateExtrasWire wire;
+    wire.marker = kExtrasMarker;
+    wire.ackedKeySeq = x.ackedKeySeq;
+    wire.roundElapsedMs = x.roundElapsedMs;
+    wire.roundRestartMs = x.roundRestartMs;
+    wire.roundOver = x.roundOver;
+    wire.roundWinner = x.roundWinner;
+    wire.fighterCount = x.fighterCount;
+    for (int i = 0; i < kExtrasFighters; ++i) {
+        const FighterExtras& e = x.fighters[i];
+        FighterExtrasWire& f = wire.fighters[i];
+        std::memcpy(f.name, e.name, strnlen(e.name, kPlayerNameMax));
+        f.fightersDestroyed = e.fightersDestroyed;
+        f.deaths = e.deaths;
+        f.pingMs = e.pingMs;
+        f.protectMs = e.protectMs;
+        f.respawnMs = e.respawnMs;
+    }
+    return wire;
 }
 
 // Reads the body's trailer into `out` when it is there, well-formed, and
@@ -496,6 +628,9 @@ void parseStateTail(const NetMessage& msg, size_t end, StateSnapshot& out) {
     r = readerAt(msg, repeatsAt);
     for (EffectEntry& e : repeats) repeatFields(r, e);
     if (r.overrun || r.nonFinite) return;
+    // Extras that overlap the entries, or are malformed, are left out; the
+    // trailer and the repeats still count.
+    if (t.extras == 1 && repeatsAt >= end + kExtrasSize) out.extras = parseExtras(msg, repeatsAt - kExtrasSize);
     for (size_t i = 0; i < out.effects.size(); ++i) out.effects[i].id = t.firstEffectId + static_cast<uint32_t>(i);
     out.repeats = std::move(repeats);
     out.bodySeq = t.bodySeq;
@@ -606,6 +741,9 @@ void writeKeyExtension(NetMessage& msg, const KeyExtension& x) {
     }
     uint32_t marker = kKeyExtensionMarker;
     keyExtensionFields(w, marker, x);
+    w = writerAt(msg, kKeyExtension2At);
+    uint32_t marker2 = kKeyExtension2Marker;
+    keyExtension2Fields(w, marker2, x);
 }
 
 void writeKeyHistoryEntry(NetMessage& msg, int i, KeyRecord key) {
@@ -622,6 +760,14 @@ KeyExtension readKeyExtension(const NetMessage& msg) {
     if (marker != kKeyExtensionMarker || x.historyCount > kKeyHistory || x.historyCount > x.newestSeq || r.overrun)
         return KeyExtension{};
     x.present = true;
+    KeyExtension second;
+    uint32_t marker2 = 0;
+    r = readerAt(msg, kKeyExtension2At);
+    keyExtension2Fields(r, marker2, second);
+    if (marker2 == kKeyExtension2Marker && !r.overrun) {
+        x.ackedBodySeq = second.ackedBodySeq;
+        x.mouseTurn = second.mouseTurn;
+    }
     return x;
 }
 
@@ -638,6 +784,9 @@ void writeJoinExtension(NetMessage& msg, const JoinExtension& x) {
         std::memcpy(wire.name, x.levelName.data(), wire.nameLength);
         wire.digestLow = static_cast<uint32_t>(x.levelDigest);
         wire.digestHigh = static_cast<uint32_t>(x.levelDigest >> 32);
+        wire.flags = x.flags;
+        wire.playerNameLength = static_cast<uint8_t>(std::min<size_t>(x.playerName.size(), kPlayerNameMax));
+        std::memcpy(wire.playerName, x.playerName.data(), wire.playerNameLength);
     }
     WireWriter w = writerAt(msg, kJoinExtensionAt);
     joinExtensionFields(w, std::as_const(wire));
@@ -657,6 +806,12 @@ JoinExtension readJoinExtension(const NetMessage& msg) {
     // The name is shown on the other side's terminal: no control bytes.
     for (int i = 0; i < wire.nameLength; ++i)
         x.levelName += wire.name[i] >= 0x20 && wire.name[i] < 0x7F ? static_cast<char>(wire.name[i]) : '?';
+    x.flags = wire.flags;
+    // A player's name longer than ours can be is no name.
+    if (wire.playerNameLength <= kPlayerNameMax)
+        for (int i = 0; i < wire.playerNameLength; ++i)
+            x.playerName +=
+                wire.playerName[i] >= 0x20 && wire.playerName[i] < 0x7F ? static_cast<char>(wire.playerName[i]) : '?';
     return x;
 }
 
@@ -732,7 +887,9 @@ bool writeStateSnapshot(const StateSnapshot& s, NetMessage& body) {
                         countByte(s.effects.size()),
                         s.serverFlags,
                         s.serverClockMs};
-    const size_t tail = s.hasSeq ? kStateTailSize + s.repeats.size() * kEffectRepeatSize : 0;
+    const bool extras = s.hasSeq && s.extras.present;
+    const size_t tail =
+        s.hasSeq ? kStateTailSize + s.repeats.size() * kEffectRepeatSize + (extras ? kExtrasSize : 0) : 0;
     if (entriesEnd(h) + tail > kNetMessageSize) return false;
 
     setMessageKind(body, s.kind);
@@ -740,10 +897,29 @@ bool writeStateSnapshot(const StateSnapshot& s, NetMessage& body) {
     WireWriter w = writerAt(body, kStateEntriesAt);
     stateEntriesFields(w, s);
     if (!s.hasSeq) return true;
-    w = writerAt(body, kStateTailAt - s.repeats.size() * kEffectRepeatSize);
+    const size_t repeatsAt = kStateTailAt - s.repeats.size() * kEffectRepeatSize;
+    if (extras) {
+        w = writerAt(body, repeatsAt - kExtrasSize);
+        const StateExtrasWire wire = extrasWireOf(s.extras);
+        extrasFields(w, wire);
+    }
+    w = writerAt(body, repeatsAt);
     for (const EffectEntry& e : s.repeats) repeatFields(w, e);
-    writeStateTrailer(body, StateTrailer{s.bodySeq, s.firstEffectId, countByte(s.repeats.size())});
+    writeStateTrailer(body, StateTrailer{s.bodySeq, s.firstEffectId, countByte(s.repeats.size()),
+                                         static_cast<uint8_t>(extras ? 1 : 0)});
     return true;
+}
+
+void setBodyAckedKeySeq(NetMessage& body, uint32_t seq) {
+    WireReader r = readerAt(body, kStateTailAt);
+    uint32_t marker = 0;
+    StateTrailer t;
+    trailerFields(r, marker, t);
+    if (marker != kStateTailMarker || t.extras != 1 || t.repeatCount > kMaxEffectRepeats) return;
+    // The field's place: after the block's marker.
+    const size_t at = kStateTailAt - size_t{t.repeatCount} * kEffectRepeatSize - kExtrasSize;
+    if (getLe32(body.bytes + at) != kExtrasMarker) return;
+    putLe32(body.bytes + at + 4, seq);
 }
 
 bool stateBodyValid(const NetMessage& body) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <vector>
@@ -164,7 +165,14 @@ inline void giveEveryFieldItsOwnValue(int bullets) {
         f.score = 100 + static_cast<int32_t>(i);
         f.health = 40.75f + n;
         f.bullets = 200 + static_cast<int32_t>(i);
+        std::snprintf(f.name, sizeof f.name, "pilot %zu", i);
+        f.fightersDestroyed = 300 + static_cast<int32_t>(i);
+        f.deaths = 400 + static_cast<int32_t>(i);
+        f.pingMs = 5 + static_cast<int32_t>(i);
+        f.protectMs = 1500 + static_cast<int32_t>(i);
+        f.respawnMs = 4000 + static_cast<int32_t>(i);
     }
+    gs.round = GameState::Round{123456, true, 7890, 2};
     for (size_t j = 0; j < gs.preyList.size(); ++j) {
         Prey& p = gs.preyList[j];
         const float n = static_cast<float>(j);

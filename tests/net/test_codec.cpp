@@ -69,7 +69,17 @@ TEST(Codec, EveryFieldOfEveryEntryAndTheTrailerSurviveServerToClient) {
         EXPECT_EQ(got.score, want.score) << "fighter " << i;
         EXPECT_EQ(got.health, want.health) << "fighter " << i;
         EXPECT_EQ(got.bullets, want.bullets) << "fighter " << i;
+        EXPECT_STREQ(got.name, want.name) << "fighter " << i;
+        EXPECT_EQ(got.fightersDestroyed, want.fightersDestroyed) << "fighter " << i;
+        EXPECT_EQ(got.deaths, want.deaths) << "fighter " << i;
+        EXPECT_EQ(got.pingMs, want.pingMs) << "fighter " << i;
+        EXPECT_EQ(got.protectMs, want.protectMs) << "fighter " << i;
+        EXPECT_EQ(got.respawnMs, want.respawnMs) << "fighter " << i;
     }
+    EXPECT_EQ(gs.round.elapsedMs, server.round.elapsedMs);
+    EXPECT_EQ(gs.round.over, server.round.over);
+    EXPECT_EQ(gs.round.restartMs, server.round.restartMs);
+    EXPECT_EQ(gs.round.winner, server.round.winner);
     ASSERT_EQ(gs.preyList.size(), server.preyList.size());
     for (size_t j = 0; j < server.preyList.size(); ++j) {
         const Prey& want = server.preyList[j];

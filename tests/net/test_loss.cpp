@@ -8,6 +8,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -318,11 +319,15 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
         EXPECT_EQ(key.bytes[at + 5], history[i].special) << "history " << i;
         expectZeros(key, at + 6, 2, "history entry");
     }
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(key.bytes + 316), 4), "MZK2");
 
     // A state body of 9 fighters, 2 prey, 180 bullets and 6 effects, after
     // two more bodies of 6 effects each: repeated in its trailer.
     serverWithOneClient();
     giveEveryFieldItsOwnValue(180);
+    std::strcpy(gs.fighterList[2].name, "alice");
+    gs.fighterList[2].deaths = 3;
+    gs.fighterList[2].pingMs = 17;
     const GameState world = gs;
     const auto event = [](int g) {
         return EffectEvent{static_cast<EffectKind>(g % 2), 1.25f + g, 2.5f + g, 0.75f + 0.125f * g};
@@ -403,7 +408,16 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + 5992), 4), "MZS1");
     EXPECT_EQ(u32At(body, 5996), 3u) << "bodySeq";
     EXPECT_EQ(u32At(body, 6000), 13u) << "firstEffectId";
-    expectZeros(body, 6005, 3, "trailer");
+    EXPECT_EQ(b[6005], 1) << "extras";
+    expectZeros(body, 6006, 2, "trailer");
+    // The extras, before the repeats: fighter 2's record.
+    const int x = 5992 - 20 * repeats - 340;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + x), 4), "MZX1");
+    EXPECT_EQ(b[x + 18], 9) << "extras' fighter count";
+    const int rec = x + 20 + 2 * 32;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + rec)), "alice");
+    EXPECT_EQ(i32At(body, rec + 20), 3) << "deaths";
+    EXPECT_EQ(b[rec + 24] | b[rec + 25] << 8, 17) << "ping";
 
     // The point lists, which only other servers send, lie between the
     // bullets and the effects, A before B.
