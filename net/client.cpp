@@ -193,6 +193,9 @@ KeyExtension clientKeyExtension() {
     for (int i = 0; i < x.historyCount; ++i)
         x.history[i] = net.keyHistory[(net.keySeq - static_cast<uint32_t>(i)) % kKeyHistory];
     std::copy(std::begin(net.heldKeys), std::end(net.heldKeys), x.held);
+    // The newest body applied: the server's base for what it sends next, and
+    // its measure of this client's round trip.
+    x.ackedBodySeq = net.haveSnapshot ? net.appliedSeq : 0;
     return x;
 }
 

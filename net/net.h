@@ -395,8 +395,10 @@ struct StateTrailer {
 // A fixed-size block before the repeats, announced by the trailer; a plain
 // peer never reads it.
 constexpr int kExtrasFighters = 10;         // fighter records in every extras block
-constexpr int kExtrasSize = 340;            // bytes of the block (wire.cpp checks it)
+constexpr int kExtrasSize = 380;            // bytes of the block (wire.cpp checks it)
 constexpr uint8_t kNoWinner = 0xFF;
+constexpr uint8_t kWireDestroyedByUnknown = 0xFF;
+constexpr uint8_t kWireDestroyedByPrey = 0xFE;
 struct FighterExtras {
     char name[kPlayerNameMax + 1] = {};     // printable ASCII, NUL-ended; empty: "player N"
     int32_t fightersDestroyed = 0;
@@ -404,6 +406,7 @@ struct FighterExtras {
     int16_t pingMs = -1;                    // -1: not measured
     uint16_t protectMs = 0;                 // respawn protection left
     int32_t respawnMs = 0;                  // a destroyed fighter's wait left; 0 none
+    uint8_t destroyedBy = kWireDestroyedByUnknown;  // a fighter index or kWireDestroyedBy*
 };
 struct StateExtras {
     bool present = false;

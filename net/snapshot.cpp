@@ -136,6 +136,9 @@ StateExtras extrasOfWorld() {
         e.pingMs = static_cast<int16_t>(std::clamp(f.pingMs, -1, 32767));
         e.protectMs = static_cast<uint16_t>(std::clamp(f.protectMs, 0, 65535));
         e.respawnMs = f.respawnMs;
+        e.destroyedBy = f.destroyedBy == kDestroyedByPrey                         ? kWireDestroyedByPrey
+                        : f.destroyedBy >= 0 && f.destroyedBy < kExtrasFighters ? static_cast<uint8_t>(f.destroyedBy)
+                                                                                : kWireDestroyedByUnknown;
     }
     return x;
 }
@@ -157,6 +160,9 @@ void applyExtras(const StateExtras& x) {
         f.pingMs = e.pingMs;
         f.protectMs = e.protectMs;
         f.respawnMs = e.respawnMs;
+        f.destroyedBy = e.destroyedBy == kWireDestroyedByPrey ? kDestroyedByPrey
+                        : e.destroyedBy < fighterCount()      ? e.destroyedBy
+                                                              : kDestroyedByUnknown;
     }
 }
 

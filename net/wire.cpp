@@ -40,12 +40,14 @@
 //     effect   20 B       u8 kind, [3], f32 x, y, z, [4]
 //   repeats   5992 - 20n  n events of earlier bodies: u32 id, u8 kind, [3],
 //                         f32 x, y, z
-//   extras   5652 - 20n   with the trailer's extras byte 1: u32 marker
+//   extras   5612 - 20n   with the trailer's extras byte 1: u32 marker
 //                         "MZX1", u32 ackedKeySeq, i32 roundElapsedMs,
 //                         i32 roundRestartMs, u8 roundOver, u8 roundWinner,
 //                         u8 fighter count, [1]; then 10 fighter records:
-//     fighter  32 B       16 B name, i32 fightersDestroyed, i32 deaths,
-//                         i16 pingMs, u16 protectMs, i32 respawnMs
+//     fighter  36 B       16 B name, i32 fightersDestroyed, i32 deaths,
+//                         i16 pingMs, u16 protectMs, i32 respawnMs,
+//                         u8 destroyedBy (a fighter, 0xFE a prey, 0xFF
+//                         unknown), [3]
 //   trailer        5992   u32 marker "MZS1", u32 bodySeq, u32 firstEffectId,
 //                         u8 repeatCount n, u8 extras, [2]
 // The bytes between the last entry and the repeats are not written.
@@ -368,6 +370,7 @@ struct FighterExtrasWire {
     int16_t pingMs = 0;
     uint16_t protectMs = 0;
     int32_t respawnMs = 0;
+    uint8_t destroyedBy = 0;
 };
 struct StateExtrasWire {
     uint32_t marker = 0, ackedKeySeq = 0;
@@ -393,6 +396,8 @@ constexpr void extrasFields(Io& io, E& x) {
         io.i16(f.pingMs);
         io.u16(f.protectMs);
         io.i32(f.respawnMs);
+        io.u8(f.destroyedBy);
+        io.zeros(3);
     }
 }
 
@@ -587,6 +592,7 @@ StateExtras parseExtras(const NetMessage& msg, size_t at) {
         e.pingMs = f.pingMs;
         e.protectMs = f.protectMs;
         e.respawnMs = f.respawnMs;
+        e.destroyedBy = f.destroyedBy;
     }
     return x;
 }
@@ -609,6 +615,7 @@ StateExtrasWire extrasWireOf(const StateExtras& x) {
         f.pingMs = e.pingMs;
         f.protectMs = e.protectMs;
         f.respawnMs = e.respawnMs;
+        f.destroyedBy = e.destroyedBy;
     }
     return wire;
 }

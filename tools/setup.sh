@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(build-essential cmake clang libclang-rt-14-dev python3
           freeglut3-dev libglu1-mesa-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
           libsdl2-dev libmeshoptimizer-dev sox xvfb xauth xdotool x11-utils imagemagick
-          file man-db desktop-file-utils lintian)
+          file man-db desktop-file-utils lintian libzstd-dev libxtst-dev nftables)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -48,6 +48,9 @@ constexpr int kPlayerNameMax = 15;
 // Recent events the message line shows at once, and how long each stays.
 constexpr int kFeedLines = 4;
 constexpr int32_t kFeedShowMs = 4000;
+// Who destroyed a fighter last, besides another fighter's index.
+constexpr int32_t kDestroyedByUnknown = -1;
+constexpr int32_t kDestroyedByPrey = -2;
 // The message line's text from start-up until the first real message.
 constexpr const char* kStartMessage = "Info message here";
 
@@ -140,6 +143,7 @@ struct Fighter {
     int32_t pingMs = -1;            // the server's measure of its client's round trip; -1 unknown
     int32_t protectMs = 0;          // world time left of the respawn protection; > 0: takes no damage
     int32_t respawnMs = 0;          // a destroyed fighter: time left before it comes back; 0 none due
+    int32_t destroyedBy = kDestroyedByUnknown;  // its last destroyer: a fighter index or kDestroyedBy*
 };
 
 // A projectile in flight. `owner` is the index in fighterList of the fighter

@@ -171,6 +171,7 @@ inline void giveEveryFieldItsOwnValue(int bullets) {
         f.pingMs = 5 + static_cast<int32_t>(i);
         f.protectMs = 1500 + static_cast<int32_t>(i);
         f.respawnMs = 4000 + static_cast<int32_t>(i);
+        f.destroyedBy = i == 0 ? kDestroyedByPrey : static_cast<int32_t>(i) - 1;
     }
     gs.round = GameState::Round{123456, true, 7890, 2};
     for (size_t j = 0; j < gs.preyList.size(); ++j) {

@@ -75,6 +75,7 @@ TEST(Codec, EveryFieldOfEveryEntryAndTheTrailerSurviveServerToClient) {
         EXPECT_EQ(got.pingMs, want.pingMs) << "fighter " << i;
         EXPECT_EQ(got.protectMs, want.protectMs) << "fighter " << i;
         EXPECT_EQ(got.respawnMs, want.respawnMs) << "fighter " << i;
+        EXPECT_EQ(got.destroyedBy, want.destroyedBy) << "fighter " << i;
     }
     EXPECT_EQ(gs.round.elapsedMs, server.round.elapsedMs);
     EXPECT_EQ(gs.round.over, server.round.over);

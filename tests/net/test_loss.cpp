@@ -328,6 +328,7 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     std::strcpy(gs.fighterList[2].name, "alice");
     gs.fighterList[2].deaths = 3;
     gs.fighterList[2].pingMs = 17;
+    gs.fighterList[2].destroyedBy = kDestroyedByPrey;
     const GameState world = gs;
     const auto event = [](int g) {
         return EffectEvent{static_cast<EffectKind>(g % 2), 1.25f + g, 2.5f + g, 0.75f + 0.125f * g};
@@ -411,13 +412,14 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     EXPECT_EQ(b[6005], 1) << "extras";
     expectZeros(body, 6006, 2, "trailer");
     // The extras, before the repeats: fighter 2's record.
-    const int x = 5992 - 20 * repeats - 340;
+    const int x = 5992 - 20 * repeats - 380;
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + x), 4), "MZX1");
     EXPECT_EQ(b[x + 18], 9) << "extras' fighter count";
-    const int rec = x + 20 + 2 * 32;
+    const int rec = x + 20 + 2 * 36;
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + rec)), "alice");
     EXPECT_EQ(i32At(body, rec + 20), 3) << "deaths";
     EXPECT_EQ(b[rec + 24] | b[rec + 25] << 8, 17) << "ping";
+    EXPECT_EQ(b[rec + 32], 0xFE) << "destroyed by a prey";
 
     // The point lists, which only other servers send, lie between the
     // bullets and the effects, A before B.
