@@ -51,18 +51,86 @@ void openMaze(int rows, int cols) {
 
 Vec3 centreOf(int row, int col) { return Vec3{(col + 0.5f) * maze.cellSize, (row + 0.5f) * maze.cellSize, 0.0f}; }
 
-class PreyWorld : public ::testing::Test {
+// A fresh world, the poses cleared again after each test.
+class PreyTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        preyPoses = PreyPoseSet{};
+        resetGameStateForTest();
+    }
+};
+
+// With the recognisable poses above.
+class PreyWorld : public PreyTest {
 protected:
     void SetUp() override {
         resetGameStateForTest();
         ASSERT_EQ(readPreyPosesText(poseText(), preyPoses), kPreyPoseNumbers);
         randomSeed(0);
     }
-    void TearDown() override {
-        preyPoses = PreyPoseSet{};
+};
+
+// With the game's own poses (their turns change the heading by 45 degrees).
+// Fighters hold no keys: they stand where put.
+class PreyDecisions : public PreyTest {
+protected:
+    void SetUp() override {
         resetGameStateForTest();
+        ASSERT_TRUE(readPreyPoses(MAZE_DATA_DIR "/PreyPoses.dat", preyPoses)) << "run the build first";
     }
 };
+
+// The only prey, standing in stance A at `at` facing `degrees` (+x by
+// default), deciding at the next world step.
+Prey& standingPrey(Vec3 at, PreyMode mode, int target = 0, float degrees = 0.0f) {
+    Prey p;
+    p.pos = p.nextPos = Vec3{at.x, at.y, 1.5f};
+    p.dir = p.nextDir = Vec3{std::cos(radiansFromDegreesF(degrees)), std::sin(radiansFromDegreesF(degrees)), 0.0f};
+    p.moveAllowed = 1;
+    p.action = PreyAction::StandA;
+    p.mode = mode;
+    p.target = target;
+    p.tick = kPreyUpdateDivider - 1;
+    gs.preyList.assign(1, p);
+    return gs.preyList[0];
+}
+
+// One roaming prey walking from `at`; the next update proposes walk step 1,
+// 1.0 forward.
+void walker(Vec3 at, float degrees) {
+    Prey& p = standingPrey(at, PreyMode::Roam, 0, degrees);
+    p.action = PreyAction::WalkForward;
+    p.actionStep = 0;
+}
+
+int addFighter(Vec3 at, FighterState state = FighterState::InPlay) {
+    Fighter f;
+    f.pos = f.nextPos = Vec3{at.x, at.y, kFighterHeight};
+    f.dir = f.nextDir = directionFromCode(3);
+    f.state = state;
+    gs.fighterList.push_back(f);
+    return fighterCount() - 1;
+}
+
+// One world step; returns the bullets it fired (those not flown on from before).
+std::vector<Bullet> stepAndFired() {
+    const std::vector<Bullet> before = gs.bulletList;
+    process.clockPrevMs = process.clockNowMs;
+    process.clockNowMs += 10;
+    worldStep(updatePrey);
+    std::vector<Bullet> fired;
+    for (const Bullet& b : gs.bulletList)
+        if (std::none_of(before.begin(), before.end(), [&b](const Bullet& q) {
+                return q.pos.x + q.dir.x * kBulletSpeed == b.pos.x && q.pos.y + q.dir.y * kBulletSpeed == b.pos.y;
+            }))
+            fired.push_back(b);
+    return fired;
+}
+
+// Runs world steps until the prey's behaviour has run once more.
+void stepUpdate() {
+    for (int i = 0; i < kPreyUpdateDivider; ++i) stepAndFired();
+}
 
 TEST(PoseFile, ShortDamagedOrMissingFilesKeepWhatWasReadAndZeroTheRest) {
     PreyPoseSet set;
@@ -119,31 +187,9 @@ TEST(PoseFile, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
     }
 }
 
-// Runs world steps until the prey's behaviour has run once more.
-void stepUpdate() {
-    for (int i = 0; i < kPreyUpdateDivider; ++i) {
-        process.clockPrevMs = process.clockNowMs;
-        process.clockNowMs += 10;
-        worldStep(updatePrey);
-    }
-}
-
-// One walking prey at (x, y) facing `degrees`; the next update proposes
-// walk step 1, 1.0 forward.
-void walker(float x, float y, float degrees) {
-    Prey p;
-    p.pos = p.nextPos = Vec3{x, y, 1.5f};
-    p.dir = p.nextDir = Vec3{std::cos(radiansFromDegreesF(degrees)), std::sin(radiansFromDegreesF(degrees)), 0.0f};
-    p.moveAllowed = 1;
-    p.action = PreyAction::WalkForward;
-    p.actionStep = 0;
-    p.tick = kPreyUpdateDivider - 1;
-    gs.preyList.assign(1, p);
-}
-
 TEST_F(PreyWorld, WorldStepRefusesWalksIntoWallsAndAcrossTheirCorners) {
     drawnMaze({"######", "#....#", "#....#", "######"});
-    walker(centreOf(1, 3).x, centreOf(1, 3).y, 0.0f);  // 4 units from the face of the wall at column 5
+    walker(centreOf(1, 3), 0.0f);  // 4 units from the face of the wall at column 5
     for (int update = 0; update < 40; ++update) {
         stepUpdate();
         const Prey& q = gs.preyList[0];
@@ -153,7 +199,7 @@ TEST_F(PreyWorld, WorldStepRefusesWalksIntoWallsAndAcrossTheirCorners) {
     // Wall at (1, 1) with its side neighbours open, so not among the wall
     // faces of cell (2, 2); the prey stands at its corner, facing it.
     drawnMaze({"#####", "##..#", "#...#", "#...#", "#####"});
-    walker(16.3f, 16.3f, 225.0f);
+    walker(Vec3{16.3f, 16.3f, 0.0f}, 225.0f);
     stepUpdate();
     const Prey& q = gs.preyList[0];
     EXPECT_EQ(q.blocked, 1);
@@ -194,59 +240,6 @@ TEST_F(PreyWorld, MazeHeadingAgreesWithThePlainRuleAndNeverReadsOffTheGrid) {
     editMaze().cellSize = 0.0f;  // no level yet
     const float h = mazeHeading(inside, Vec3{});
     EXPECT_TRUE(h >= 0.0f && h <= 360.0f);
-}
-
-// The prey's decisions, with the game's own poses (their turns change the
-// heading by 60 degrees). Fighters hold no keys: they stand where put.
-class PreyDecisions : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetGameStateForTest();
-        ASSERT_TRUE(readPreyPoses(MAZE_DATA_DIR "/PreyPoses.dat", preyPoses)) << "run the build first";
-    }
-    void TearDown() override {
-        preyPoses = PreyPoseSet{};
-        resetGameStateForTest();
-    }
-};
-
-// The only prey, standing in stance A at `at` facing +x, deciding at the
-// next world step.
-Prey& standingPrey(Vec3 at, PreyMode mode, int target = 0) {
-    Prey p;
-    p.pos = p.nextPos = Vec3{at.x, at.y, 1.5f};
-    p.dir = p.nextDir = directionFromCode(1);
-    p.moveAllowed = 1;
-    p.action = PreyAction::StandA;
-    p.mode = mode;
-    p.target = target;
-    p.tick = kPreyUpdateDivider - 1;
-    gs.preyList.assign(1, p);
-    return gs.preyList[0];
-}
-
-int addFighter(Vec3 at, FighterState state = FighterState::InPlay) {
-    Fighter f;
-    f.pos = f.nextPos = Vec3{at.x, at.y, kFighterHeight};
-    f.dir = f.nextDir = directionFromCode(3);
-    f.state = state;
-    gs.fighterList.push_back(f);
-    return fighterCount() - 1;
-}
-
-// One world step; returns the bullets it fired (those not flown on from before).
-std::vector<Bullet> stepAndFired() {
-    const std::vector<Bullet> before = gs.bulletList;
-    process.clockPrevMs = process.clockNowMs;
-    process.clockNowMs += 10;
-    worldStep(updatePrey);
-    std::vector<Bullet> fired;
-    for (const Bullet& b : gs.bulletList)
-        if (std::none_of(before.begin(), before.end(), [&b](const Bullet& q) {
-                return q.pos.x + q.dir.x * kBulletSpeed == b.pos.x && q.pos.y + q.dir.y * kBulletSpeed == b.pos.y;
-            }))
-            fired.push_back(b);
-    return fired;
 }
 
 float facingOffAxis(const Prey& p) { return std::fabs(normaliseHeadingDifference(headingDegrees(p.dir))); }
