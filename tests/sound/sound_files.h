@@ -2,17 +2,13 @@
 // headers.
 #pragma once
 
+#include "base/bytes.h"
 #include "tests/test_files.h"
-
-inline void put32(Bytes& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-inline void put16(Bytes& b, uint16_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
 
 // One chunk with its id, size field and body; padded to even length.
 inline Bytes chunk(const char* id, const Bytes& body, bool pad = true) {
     Bytes b(id, id + 4);
-    put32(b, static_cast<uint32_t>(body.size()));
+    appendLe32(b, static_cast<uint32_t>(body.size()));
     b.insert(b.end(), body.begin(), body.end());
     if (pad && (body.size() & 1u)) b.push_back(0);
     return b;
@@ -29,12 +25,12 @@ struct Fmt {
 inline Bytes fmtBody(const Fmt& f) {
     Bytes b;
     const uint16_t block = static_cast<uint16_t>(f.blockAlign >= 0 ? f.blockAlign : f.channels * f.bits / 8);
-    put16(b, f.tag);
-    put16(b, f.channels);
-    put32(b, f.rate);
-    put32(b, f.rate * block);
-    put16(b, block);
-    put16(b, f.bits);
+    appendLe16(b, f.tag);
+    appendLe16(b, f.channels);
+    appendLe32(b, f.rate);
+    appendLe32(b, f.rate * block);
+    appendLe16(b, block);
+    appendLe16(b, f.bits);
     for (int i = 0; i < f.extraBytes; ++i) b.push_back(0);
     return b;
 }
@@ -44,7 +40,7 @@ inline Bytes riffWave(const std::vector<Bytes>& chunks) {
     Bytes inner{'W', 'A', 'V', 'E'};
     for (const Bytes& c : chunks) inner.insert(inner.end(), c.begin(), c.end());
     Bytes b{'R', 'I', 'F', 'F'};
-    put32(b, static_cast<uint32_t>(inner.size()));
+    appendLe32(b, static_cast<uint32_t>(inner.size()));
     b.insert(b.end(), inner.begin(), inner.end());
     return b;
 }
