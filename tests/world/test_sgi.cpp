@@ -39,10 +39,6 @@ Bytes runLengthFile(int width, int height, int channels, const Bytes& line) {
     return b;
 }
 
-bool decode(const Bytes& file, SgiImage& image, std::string& error) {
-    return decodeSgiImage(file.data(), file.size(), image, error);
-}
-
 // Pixels of `channels` bytes that differ from pixel to pixel and channel to
 // channel, with a long run of one value so run-length writers repeat too.
 Bytes pattern(int width, int height, int channels) {
@@ -63,7 +59,6 @@ Bytes expectedRgba(const Bytes& px, int channels) {
     }
     return out;
 }
-
 
 bool haveImageMagick() { return access("/usr/bin/convert", X_OK) == 0; }
 
@@ -163,7 +158,7 @@ TEST(SgiFiles, OursAndImageMagicksReadAlikeByBothReaders) {
             ASSERT_FALSE(file.empty()) << what;
             SgiImage image;
             std::string error;
-            ASSERT_TRUE(decode(file, image, error)) << what << ": " << error;
+            ASSERT_TRUE(decodeSgiImage(file.data(), file.size(), image, error)) << what << ": " << error;
             EXPECT_EQ(image.channels, channels) << what;
             const Bytes ours = expectedRgba(pixels, channels);
             EXPECT_EQ(image.rgba, ours) << what;
@@ -176,7 +171,6 @@ TEST(SgiFiles, OursAndImageMagicksReadAlikeByBothReaders) {
             if (channels == 2 && theirs.size() == ours.size())
                 for (size_t i = 3; i < ours.size(); i += 4) theirs[i] = ours[i];
             EXPECT_EQ(theirs, ours) << what << " as ImageMagick reads it";
-
         }
     }
     if (!magick) GTEST_SKIP() << "ImageMagick (/usr/bin/convert) is not installed";
