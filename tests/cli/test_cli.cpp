@@ -26,7 +26,11 @@ cli::Parsed parse(const cli::Command& c, std::vector<const char*> args) {
 const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand,
                                           &kMazeStatusCommand, &kMazeBotCommand};
 
-TEST(CommandLine, SimBothLongForms) {
+TEST(CommandLine, SimDefaultsAndBothLongForms) {
+    // An integer's and a choice's default (a flag's: --verbose below).
+    const cli::Parsed none = parse(kMazeSimCommand, {});
+    EXPECT_EQ(cli::integer(none, "steps"), 30000);
+    EXPECT_EQ(cli::text(none, "script"), "walk");
     const cli::Parsed p = parse(kMazeSimCommand, {"--steps", "9", "--interval-ms=250", "--script", "still", "--quiet",
                                                   "--steps=5"});
     ASSERT_EQ(p.outcome, cli::Outcome::Run) << p.text;
