@@ -101,6 +101,17 @@ const RecordingHeader& replayHeader() { return replay.reader.header; }
 
 void startReplay() {
     seekTo(0);
+    // A windowless server's own fighter is out of play: the first fighter
+    // in play is worth watching instead.
+    const int i = process.localFighterIndex;
+    if (i >= 0 && i < fighterCount() && gs.fighterList[i].state == FighterState::Absent)
+        for (int k = 0; k < fighterCount(); ++k)
+            if (gs.fighterList[k].state != FighterState::Absent) {
+                replay.viewFighter = k;
+                process.localFighterIndex = k;
+                copyHud();
+                break;
+            }
     showClock();
 }
 
