@@ -488,11 +488,18 @@ std::string saveRecentRecording() {
     gmtime_r(&t, &parts);
     char name[64];
     std::strftime(name, sizeof name, "maze-last-%Y%m%d-%H%M%S.mzr", &parts);
-    const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + name;
+    std::string path = (folder.empty() ? std::string(".") : folder) + "/" + name;
+    // Two saves in one second: the second gets a number of its own.
+    for (int n = 2; n < 100 && access(path.c_str(), F_OK) == 0; ++n) {
+        std::string numbered = name;
+        numbered.insert(numbered.size() - 4, "-" + std::to_string(n));
+        path = (folder.empty() ? std::string(".") : folder) + "/" + numbered;
+    }
+    const std::string shown = path.substr(path.rfind('/') + 1);
     const int64_t now = net.clockMillis ? net.clockMillis() : 0;
     if (std::string why = writeRecentBodies(processRecent, now, path, currentRecordingHeader()); !why.empty())
         return why;
-    return std::string("Saved the last 30 s: ") + name;
+    return "Saved the last 30 s: " + shown;
 }
 
 void finishProcessRecording() { closeRecording(processWriter); }

@@ -75,6 +75,12 @@ check "F9 saved the last seconds into --record-dir" test -n "$last"
 duration=$(field "$work/info" duration_s)
 check "the recording lasts as the game did ($duration s)" awk -v d="$duration" 'BEGIN { exit !(d > 4 && d < 30) }'
 
+# Another level's world cannot show this recording: one line, status 1.
+"$build/maze" --replay "$work/client.mzr" --map arena.map > "$work/other.out" 2>&1
+status=$?
+check "a replay on another level is refused (status $status)" test "$status" = 1
+check "in one line naming both levels" grep -q 'recorded\|made on the level "korvath.map".*"arena.map"' "$work/other.out"
+
 before=$(windows)
 "$build/maze" --replay "$work/client.mzr" > "$work/replay.out" 2>&1 &
 replay=$!
