@@ -100,6 +100,12 @@ LongRecording& longRecording() {
     return r;
 }
 
+}  // namespace
+
+RecordingReader& thirtyMinuteRecording() { return longRecording().reader; }
+
+namespace {
+
 void BM_ReplaySeek(benchmark::State& state) {
     RecordingReader& r = longRecording().reader;
     uint32_t t = 0;
