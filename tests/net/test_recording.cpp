@@ -24,8 +24,8 @@ struct Recorded {
 
 // A scripted game of 9 fighters and 16 prey, recorded through the server's
 // own hook: each pass steps the world and sends it; passes come 10 ms apart
-// with a stall of 700 ms in the middle (so times are not a plain count).
-Recorded recordGame(const std::string& path, int passes) {
+// with a stall of `stallMs` in the middle (so times are not a plain count).
+Recorded recordGame(const std::string& path, int passes, int stallMs = 700) {
     fakeServer(9);
     makeWorld(9, 16);
     for (Fighter& f : gs.fighterList) f.state = FighterState::InPlay;
@@ -34,11 +34,11 @@ Recorded recordGame(const std::string& path, int passes) {
     const int64_t start = fake.nowMs;
     EXPECT_EQ(startProcessRecording(path), "");
     for (int i = 0; i < passes; ++i) {
-        fake.nowMs += i == passes / 2 ? 700 : 10;
+        fake.nowMs += i == passes / 2 ? stallMs : 10;
         process.clockPrevMs = process.clockNowMs;
         process.clockNowMs = static_cast<int32_t>(fake.nowMs % 60000);
-        gs.fighterList[i % 9].keyDown['i'] = i % 3 != 0;
-        gs.fighterList[(i + 4) % 9].keyDown[' '] = i % 5 != 0;
+        gs.fighterList[i % 9].keyDown[static_cast<int>('i')] = i % 3 != 0;
+        gs.fighterList[(i + 4) % 9].keyDown[static_cast<int>(' ')] = i % 5 != 0;
         worldStep(updatePrey);
         serverNetworkSend();
         r.bodies.push_back(net.snapshotMessage);
@@ -99,7 +99,8 @@ TEST(Recording, AScriptedGameReplaysBodyForBodyAndSeeksLandAtOrBeforeTheTimeAske
 
 TEST(Recording, ACutOrFlippedFileReadsOnlyRecordedBodiesUpToItsLastWholeBlock) {
     const std::string path = scratchDir() + "/damaged-source.mzr";
-    const Recorded game = recordGame(path, 60);
+    // Two seek points: the body after the stall is a full one.
+    const Recorded game = recordGame(path, 20, 2500);
     const Bytes whole = readBytes(path);
     const std::string cutPath = scratchDir() + "/damaged.mzr";
     // Where the blocks start: every class of position is cut and flipped.
@@ -108,7 +109,8 @@ TEST(Recording, ACutOrFlippedFileReadsOnlyRecordedBodiesUpToItsLastWholeBlock) {
     std::vector<size_t> places;
     for (size_t i = 0; i < r.firstBlock + 12; ++i) places.push_back(i);
     ASSERT_TRUE(seekRecording(r, 0));
-    for (uint64_t at = r.seekPoints[0].offset; at < whole.size(); at += 997) places.push_back(at);
+    ASSERT_EQ(r.seekPoints.size(), 2u);
+    for (uint64_t at = r.seekPoints[0].offset; at < whole.size(); at += 1999) places.push_back(at);
     for (size_t i = whole.size() - 60; i < whole.size(); ++i) places.push_back(i);
     closeRecordingReader(r);
     // The body blocks' starts and ends, up to the index block.
@@ -120,7 +122,7 @@ TEST(Recording, ACutOrFlippedFileReadsOnlyRecordedBodiesUpToItsLastWholeBlock) {
     }
     ASSERT_EQ(blockStarts.size(), game.bodies.size());
     for (const uint64_t b : blockStarts)
-        for (const int d : {-1, 0, 1, 4, 5, 8, 9, 12, 13}) places.push_back(b + d);
+        for (const int d : {-1, 0, 4, 5, 9, 13}) places.push_back(b + d);
 
     for (const size_t place : places) {
         for (const bool cutHere : {true, false}) {
