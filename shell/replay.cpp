@@ -64,7 +64,9 @@ void copyHud() {
 void seekTo(double timeMs) {
     RecordingReader& r = replay.reader;
     replay.timeMs = std::clamp(timeMs, 0.0, static_cast<double>(r.durationMs));
-    // A seek back meets events already started: they may start again.
+    // A seek lands in another moment: explosions under way belong to the
+    // one left, and events already started may start again.
+    gs.explosionList.clear();
     std::memset(net.startedEffectIds, 0, sizeof net.startedEffectIds);
     replay.pending = false;
     if (seekRecording(r, static_cast<uint32_t>(replay.timeMs))) feedBody(r.body, false);
