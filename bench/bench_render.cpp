@@ -32,6 +32,8 @@
 #include <vector>
 
 #include "bench_util.h"
+#include "net/net.h"
+#include "net/recording.h"
 #include "prey/prey.h"
 #include "render/render.h"
 
@@ -653,3 +655,35 @@ const bool fullFramesRegistered = [] {
 }();
 
 }  // namespace
+
+// A replay's seek: the body at an instant of a 30-minute recording found,
+// decoded and applied, and its frame drawn (the scene and the HUD) from the
+// recorded player's eyes. Goal: within 100 ms.
+static void BM_ReplaySeekFrame(benchmark::State& state) {
+    RecordingReader& r = thirtyMinuteRecording();
+    if (!openBenchWindow(state)) return;
+    emptyLevel();
+    options.texturesOn = true;
+    options.lightingOn = true;
+    uint32_t t = 0;
+    for (auto _ : state) {
+        t = (t + 7'777'777) % (30 * 60 * 1000);
+        StateSnapshot s;
+        if (!seekRecording(r, t) || !parseStateSnapshot(r.body, s)) {
+            state.SkipWithError("seek failed");
+            break;
+        }
+        applySnapshot(s);
+        // beginFrame puts the fighter at the reference viewpoint: keep its own.
+        const Fighter f = gs.fighterList[process.localFighterIndex];
+        beginFrame();
+        view.cameraEye = f.pos;
+        view.cameraDir = f.dir;
+        glLoadIdentity();
+        gluLookAt(f.pos.x, f.pos.y, f.pos.z, f.pos.x + f.dir.x, f.pos.y + f.dir.y, f.pos.z + f.dir.z, 0.0, 0.0, 1.0);
+        drawScene(gs);
+        drawHud(gs);
+        endFrame();
+    }
+}
+BENCHMARK(BM_ReplaySeekFrame)->Unit(benchmark::kMillisecond);

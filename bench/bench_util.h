@@ -38,3 +38,9 @@ inline void loadShippedLevel() {
     resetGame();
     restoreStdout(saved);
 }
+
+// A 30-minute recording of a busy game (9 fighters, 16 prey, shooting, 100
+// bodies a second), written once on first use into /tmp and removed at exit
+// (bench_recording.cpp). Leaves the world as the recording's game left it.
+struct RecordingReader;
+RecordingReader& thirtyMinuteRecording();

@@ -1,7 +1,7 @@
 # install.cmake -- `cmake --install` into any prefix by the GNU directories,
 # and the Debian package (cpack -G DEB in the build folder).
 #
-#   bin/                                  maze, maze-server (and maze-status when built)
+#   bin/                                  maze, maze-server (and maze-status, maze-replay when built)
 #   share/maze/                           the level and every generated data file
 #   share/applications/maze.desktop       the desktop's menu entry
 #   share/icons/hicolor/<n>x<n>/apps/     the icon at 48, 128 and 256 pixels
@@ -45,6 +45,9 @@ add_custom_target(maze-install-files ALL
 set(MAZE_INSTALLED_PROGRAMS maze maze-server)
 if(TARGET maze-status)
   list(APPEND MAZE_INSTALLED_PROGRAMS maze-status)
+endif()
+if(TARGET maze-replay)
+  list(APPEND MAZE_INSTALLED_PROGRAMS maze-replay)
 endif()
 install(TARGETS ${MAZE_INSTALLED_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${MAZE_DATA_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/maze)

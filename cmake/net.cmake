@@ -24,3 +24,7 @@ target_link_libraries(maze-status PRIVATE maze-rules)
 if(TARGET maze_relay)
   set_target_properties(maze_relay PROPERTIES OUTPUT_NAME maze-relay)
 endif()
+
+# maze-replay: what a game recording holds, its check, and cuts of it.
+add_executable(maze-replay ${CMAKE_SOURCE_DIR}/net/replay_main/maze_replay.cpp)
+target_link_libraries(maze-replay PRIVATE maze-rules)

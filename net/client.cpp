@@ -10,6 +10,7 @@
 
 #include "base/log.h"
 #include "net/net.h"
+#include "net/recording.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -275,6 +276,7 @@ bool clientReceivePass() {
         net.appliedSeq = incoming.hasSeq ? incoming.bodySeq : 0;
         net.appliedClockMs = incoming.serverClockMs;
         gunfire |= hearServerGunfire(incoming);
+        noteRecordedBody(msg);
         std::swap(newest, incoming);
         haveNewest = true;
     }

@@ -19,3 +19,9 @@ inline constexpr cli::Option kMaxPlayersOption{
 inline constexpr cli::Option kServerNameOption{
     .name = "server-name", .kind = cli::Kind::Text, .valueName = "NAME", .defaultShown = "this host's name",
     .max = kNetNameBytes, .help = "the name players see for this server"};
+
+// Both servers and a client: the game's bodies written to FILE as they go
+// (net/recording.h).
+inline constexpr cli::Option kRecordOption{
+    .name = "record", .kind = cli::Kind::Text, .valueName = "FILE",
+    .help = "record the game to FILE (maze --replay FILE plays it back)"};

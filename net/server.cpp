@@ -12,6 +12,7 @@
 #include "base/log.h"
 #include "net/discovery.h"
 #include "net/net.h"
+#include "net/recording.h"
 #include "world/world.h"
 
 namespace {
@@ -262,6 +263,9 @@ GameEnd serverNetworkReceive() {
 
 void serverNetworkSend() {
     packState(net.snapshotMessage);
+    // Recorded as this server's own player sees it (packState writes the
+    // body for fighter 0), before the send marks it per client.
+    noteRecordedBody(net.snapshotMessage);
     broadcastState(net.snapshotMessage);
     sendPingProbes();
 }

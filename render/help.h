@@ -22,6 +22,7 @@ inline constexpr KeyHelp kKeyHelp[] = {
     {"+ or = / - (tap)", "guns and explosions louder / softer by 3 dB"},
     {"F1", "show / hide this list of keys and menu entries"},
     {"F11", "fullscreen / back to the window"},
+    {"F9", "save the last 30 seconds to a file (named on the message line)"},
     {"q / Q", "quit (takes effect at the next key event)"},
 };
 

@@ -7,6 +7,7 @@
 #include <GL/freeglut.h>
 
 #include "net/net.h"
+#include "net/recording.h"
 #include "render/render.h"
 #include "shell/shell.h"
 #include "world/world.h"
@@ -37,6 +38,12 @@ void onSpecialKey(int key, int, int) {
     // F1 shows the keys over this window's view; it never travels.
     if (key == GLUT_KEY_F1) {
         view.helpShown = !view.helpShown;
+        glutPostRedisplay();
+        return;
+    }
+    // F9 saves the last seconds of this game on this machine; never sent.
+    if (key == GLUT_KEY_F9) {
+        setMessageLine(saveRecentRecording().c_str());
         glutPostRedisplay();
         return;
     }

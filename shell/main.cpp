@@ -13,6 +13,7 @@
 #include "cli/cli.h"
 #include "net/discovery.h"
 #include "net/net.h"
+#include "net/recording.h"
 #include "render/render.h"
 #include "shell/maze_options.h"
 #include "shell/shell.h"
@@ -94,6 +95,10 @@ int main(int argc, char** argv) {
     if ((cli::flag(args, "find") || cli::flag(args, "lan")) && cli::given(args, "host"))
         return cli::finish(cli::refuse(kMazeCommand, "--find and --lan look for the server: give no HOST with them"));
     const bool client = cli::given(args, "host");
+    const bool replaying = cli::given(args, "replay");
+    for (const char* live : {"host", "find", "lan", "record", "max-players", "server-name"})
+        if (replaying && cli::given(args, live))
+            return cli::finish(cli::refuse(kMazeCommand, std::string("--") + live + " is for a live game, not --replay"));
     for (const char* serverOnly : {"max-players", "server-name"})
         if (client && cli::given(args, serverOnly))
             return cli::finish(cli::refuse(kMazeCommand, std::string("--") + serverOnly + " is for a server, not a client of HOST"));
@@ -114,7 +119,18 @@ int main(int argc, char** argv) {
     setPaceWaitHook(soundWaitAndService);
     // Before anything is read or any window opens. A relative level path
     // names a file from where the game was started.
-    const std::string levelPath = levelPathBeforeDataFolder(cli::text(args, "map"));
+    // A replay opens its recording first: the level is the one it names.
+    if (replaying) {
+        if (const std::string why = openReplay(pathBeforeDataFolder(cli::text(args, "replay"))); !why.empty()) {
+            logLine(LogLevel::Error, "maze: %s", why.c_str());
+            return 1;
+        }
+    }
+    const std::string levelPath = levelPathBeforeDataFolder(
+        replaying && !cli::given(args, "map") ? replayHeader().levelName : cli::text(args, "map"));
+    const std::string recordPath = cli::given(args, "record") ? pathBeforeDataFolder(cli::text(args, "record")) : "";
+    const std::string recordDir =
+        pathBeforeDataFolder(cli::given(args, "record-dir") ? cli::text(args, "record-dir") : ".");
     if (!enterDataFolder(programPath(), "maze")) return 1;
 
     // 1. Start-up: the level, whose digest goes with a client's join, then
@@ -135,7 +151,20 @@ int main(int argc, char** argv) {
     net.levelName = level.name;
     net.levelDigest = level.digest;
     net.port = static_cast<uint16_t>(cli::integer(args, "port"));
-    if (client || cli::flag(args, "lan")) {
+    if (replaying) {
+        const RecordingHeader& h = replayHeader();
+        if (h.levelDigest != level.digest || h.fighterCount != maze.fighterStartCount) {
+            logLine(LogLevel::Error,
+                    "maze: the recording was made on the level \"%s\" (digest %s, %d fighters); \"%s\" here is "
+                    "another (digest %s, %d fighters)",
+                    h.levelName.c_str(), levelDigestText(h.levelDigest).c_str(), h.fighterCount, level.name.c_str(),
+                    levelDigestText(level.digest).c_str(), maze.fighterStartCount);
+            return 1;
+        }
+        // A client without a server: nothing is sent, nothing received.
+        process.isServer = false;
+        process.localFighterIndex = 0;
+    } else if (client || cli::flag(args, "lan")) {
         logLine(LogLevel::Info, "Connect server");
         process.isServer = false;
         process.localFighterIndex = 1;
@@ -172,16 +201,27 @@ int main(int argc, char** argv) {
     applySavedSettings(saved, saved.fullscreen || cli::flag(args, "fullscreen"));
     glutDisplayFunc(display);
     glutReshapeFunc(reshape);
-    glutKeyboardFunc(onKeyDown);
-    glutKeyboardUpFunc(onKeyUp);
-    glutSpecialFunc(onSpecialKey);
-    glutIdleFunc(idle);
+    glutKeyboardFunc(replaying ? onReplayKey : onKeyDown);
+    glutKeyboardUpFunc(replaying ? onReplayKeyUp : onKeyUp);
+    glutSpecialFunc(replaying ? onReplaySpecialKey : onSpecialKey);
+    glutIdleFunc(replaying ? replayIdle : idle);
     buildMenus();
     // The game counts as started from its first frame: Pause and Map work
     // at once.
     startGame();
     const GameEnd noFighter = checkLocalFighter();
     if (noFighter != GameEnd::Playing) return endOfGame(noFighter);
+    if (replaying) {
+        startReplay();
+    } else {
+        keepRecentBodies(recordDir);
+        if (!recordPath.empty()) {
+            if (const std::string why = startProcessRecording(recordPath); !why.empty()) {
+                logLine(LogLevel::Error, "maze: %s", why.c_str());
+                return 1;
+            }
+        }
+    }
 
     // 4. The loop: paced idle pass, frame, ... until a callback ends the
     // process (endProcessIf).

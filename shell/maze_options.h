@@ -18,6 +18,11 @@ inline constexpr cli::Option kMazeOptions[] = {
     {.name = "fullscreen", .help = "start in fullscreen (F11 switches back and forth)"},
     {.name = "find", .kind = cli::Kind::Flag, .help = "list the servers on this machine and the local networks, then end"},
     {.name = "lan", .kind = cli::Kind::Flag, .help = "join the server found on the local networks (with several, ask which)"},
+    kRecordOption,
+    {.name = "record-dir", .kind = cli::Kind::Text, .valueName = "DIR", .defaultShown = "the working directory",
+     .help = "where F9 saves the last 30 seconds of the game"},
+    {.name = "replay", .kind = cli::Kind::Text, .valueName = "FILE",
+     .help = "play a recording back in the window, without a network"},
 };
 
 inline constexpr cli::Command kMazeCommand{

@@ -139,8 +139,10 @@ void display() {
     glEnable(GL_NORMALIZE);
     glColor3f(1.0f, 1.0f, 1.0f);
 
-    view.cameraEye = f.pos;
-    view.cameraDir = f.dir;
+    if (!replayCamera(view.cameraEye, view.cameraDir)) {
+        view.cameraEye = f.pos;
+        view.cameraDir = f.dir;
+    }
     const int h = view.windowHeight > 0 ? view.windowHeight : 1;
     setSceneProjection(view.windowWidth, h);
     glLoadIdentity();

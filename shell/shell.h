@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "world/world.h"
@@ -129,3 +130,26 @@ ScreenRect placeGameWindow(bool isServer, int screenWidth, int screenHeight, int
 // GL-free. Volume value 1..4 is changeVolume of VolumeControl value - 1 (the
 // keys' own path); any other value changes nothing.
 void chooseVolumeMenu(int value);
+
+// ---------------------------------------------------------------------------
+// Replay of a recording (replay.cpp): no network, the game's own drawing
+// ---------------------------------------------------------------------------
+
+struct RecordingHeader;
+// Opens the recording, before the level is read; "" or why it cannot be
+// played (one line).
+std::string openReplay(const std::string& path);
+// The open recording's header (its level, fighters, names).
+const RecordingHeader& replayHeader();
+// After initialiseWorld: the world at the recording's first instant.
+void startReplay();
+// GLUT callbacks of the replay: the replay's clock feeds the bodies that are
+// due; space pauses, left / right seek 5 s, up / down halve or double the
+// speed (0.25x to 8x), 1..9 view through fighter N, 0 a free camera moved
+// with i k j l d f, q quits.
+void replayIdle();
+void onReplayKey(unsigned char key, int x, int y);
+void onReplayKeyUp(unsigned char key, int x, int y);
+void onReplaySpecialKey(int key, int x, int y);
+// The free camera's eye and direction (true) while it is on.
+bool replayCamera(Vec3& eye, Vec3& dir);

@@ -17,6 +17,7 @@
 #include "cli/cli.h"
 #include "net/discovery.h"
 #include "net/net.h"
+#include "net/recording.h"
 #include "net/server_main/maze_server_options.h"
 #include "prey/prey.h"
 #include "world/world.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     if (cli::flag(args, "verbose")) setLogLevel(LogLevel::Debug);
     // A relative level path names a file from where the server was started.
     const std::string levelPath = levelPathBeforeDataFolder(cli::text(args, "map"));
+    const std::string recordPath = cli::given(args, "record") ? pathBeforeDataFolder(cli::text(args, "record")) : "";
     if (!enterDataFolder(programPath(), "maze-server")) return 1;
 
     setNetworkDefaults();
@@ -88,6 +90,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     startWorld();
+    if (!recordPath.empty())
+        if (const std::string fault = startProcessRecording(recordPath); !fault.empty()) return startFailed(fault);
     serverEvent("started", {{"version", cli::version()},
                             {"name", net.serverName},
                             {"level", level.name},

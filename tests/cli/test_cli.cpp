@@ -9,6 +9,7 @@
 
 #include "cli/cli.h"
 #include "net/bot/maze_bot_options.h"
+#include "net/replay_main/maze_replay_options.h"
 #include "net/server_main/maze_server_options.h"
 #include "net/status_main/maze_status_options.h"
 #include "shell/maze_options.h"
@@ -24,7 +25,8 @@ cli::Parsed parse(const cli::Command& c, std::vector<const char*> args) {
 }
 
 const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand,
-                                          &kMazeStatusCommand, &kMazeBotCommand};
+                                          &kMazeStatusCommand, &kMazeBotCommand,
+                                          &kMazeReplayCommand};
 
 TEST(CommandLine, SimDefaultsAndBothLongForms) {
     // An integer's and a choice's default (a flag's: --verbose below).
@@ -248,6 +250,12 @@ TEST(CommandLine, StatusAndFinderRefuseAWrongServer) {
     const ProgramRun both = runProgram("maze", "--find 127.0.0.1");
     EXPECT_EQ(both.status, 2);
     EXPECT_NE(both.err.find("give no HOST"), std::string::npos) << both.err;
+    // A replay is no live game, and a recording that is not there ends it
+    // before any window, in one line.
+    EXPECT_EQ(runProgram("maze", "--replay x.mzr 127.0.0.1").status, 2);
+    const ProgramRun missing = runProgram("maze", "--replay /nonexistent/x.mzr");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "maze: cannot open /nonexistent/x.mzr: No such file or directory\n");
 }
 
 }  // namespace
