@@ -104,7 +104,9 @@ TEST(CommandLine, BotWordsPlainSecondsAndHostPorts) {
     for (size_t i = 0; i < kMazeBotCommand.options.size(); ++i) {
         EXPECT_EQ(words.values[i].text, longs.values[i].text) << kMazeBotOptions[i].name;
         // The server entry's own integer is the port typed after its colon.
-        if (i > 0) EXPECT_EQ(words.values[i].integer, longs.values[i].integer) << kMazeBotOptions[i].name;
+        if (i > 0) {
+            EXPECT_EQ(words.values[i].integer, longs.values[i].integer) << kMazeBotOptions[i].name;
+        }
         EXPECT_EQ(words.values[i].real, longs.values[i].real) << kMazeBotOptions[i].name;
     }
     EXPECT_EQ(cli::text(longs, "server"), "127.0.0.1");
