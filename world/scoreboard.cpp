@@ -79,6 +79,8 @@ void expireFeed(HudState& h, int32_t nowMs) {
     int32_t kept = 0;
     for (int32_t i = 0; i < count; ++i) {
         if (clockElapsedMs(h.feed[i].setMs, nowMs) > kFeedShowMs) continue;
+        // The line is drawn as a C string: it ends inside its field.
+        h.feed[i].text[kMessageLineSize - 1] = '\0';
         if (kept != i) h.feed[kept] = h.feed[i];
         ++kept;
     }

@@ -14,6 +14,7 @@ bool near(int v, int want, int tolerance = 6) { return std::abs(v - want) <= tol
 // The local row's bar: (0.15, 0.35, 0.65).
 bool isLocalBar(Rgb c) { return near(c.r, 38) && near(c.g, 89) && near(c.b, 166); }
 bool isWhite(Rgb c) { return c.r > 200 && c.g > 200 && c.b > 200; }
+bool isFeedGreen(Rgb c) { return c.g > 230 && near(c.r, 178, 30) && near(c.b, 178, 30); }
 bool isCyanish(Rgb c) { return c.b > 150 && c.g > 120 && c.r < c.g - 40; }
 
 bool resizeWindow(int width, int height) {
@@ -43,11 +44,12 @@ Frame drawAt(const std::string& name, int width, int height) {
 }
 
 // Rows of the box that hold white text: one band per line of text.
-int textLines(const Frame& f, int x0, int y0, int x1, int y1) {
+template <class Test>
+int textLines(const Frame& f, int x0, int y0, int x1, int y1, Test colour) {
     int lines = 0;
     bool inText = false;
     for (int y = y1 - 1; y >= y0; --y) {
-        const bool text = f.count(x0, y, x1, y + 1, isWhite) > 0;
+        const bool text = f.count(x0, y, x1, y + 1, colour) > 0;
         lines += text && !inText ? 1 : 0;
         inText = text;
     }
@@ -133,7 +135,7 @@ TEST_F(ScoreboardPixels, TabShowsTheTableOverTheViewAndReleaseTakesItAway) {
         // White text in three rows, the absent fighters left out: alice's,
         // the player's and the destroyed one's below.
         const int below = static_cast<int>(barBottom - 1.5f * line);
-        EXPECT_EQ(textLines(shown, x0, below, x1, aboveEnd), 3);
+        EXPECT_EQ(textLines(shown, x0, below, x1, aboveEnd, isWhite), 3);
         EXPECT_LT(rendertest::meanDifference(after, plain, 0, 0, w, h), 0.05) << "gone after release";
     }
     resizeWindow(640, 480);
@@ -162,4 +164,21 @@ TEST_F(ScoreboardPixels, AProtectedFighterWearsAShellAndItsPlayerSeesTheEdge) {
     EXPECT_FALSE(isCyanish(bare.pixel(300, static_cast<int>(o.y0) + 3)));
     EXPECT_TRUE(isCyanish(own.pixel(300, static_cast<int>(o.y0) + 3)));
     EXPECT_LT(rendertest::meanDifference(own, bare, 100, 150, 400, 350), 0.05);
+}
+
+TEST_F(ScoreboardPixels, TheFeedShowsItsRecentLinesAboveTheMessageLine) {
+    resizeWindow(640, 480);
+    process.clockNowMs = 30000;
+    const char* lines[] = {"alice joined", "bob was destroyed by a prey", "carol destroyed a prey"};
+    const int32_t setMs[] = {25000, 27000, 29900};  // the first is 5 s old: not shown
+    for (int i = 0; i < 3; ++i) {
+        std::strcpy(hud.feed[i].text, lines[i]);
+        hud.feed[i].setMs = setMs[i];
+    }
+    hud.feedCount = 3;
+    const Frame f = drawAt("scoreboard_feed", 640, 480);
+    // Between the message line (at a fifth of the height) and the middle.
+    EXPECT_EQ(textLines(f, 20, 96, 480, 240, isFeedGreen), 2);
+    hud.feedCount = 0;
+    process.clockNowMs = 0;
 }
