@@ -20,6 +20,7 @@ inline constexpr KeyHelp kKeyHelp[] = {
     {"L / T (tap)", "toggle map lighting / textures (this process only)"},
     {"] / [ (tap)", "music louder / softer by 3 dB"},
     {"+ or = / - (tap)", "guns and explosions louder / softer by 3 dB"},
+    {"Tab (hold)", "show the scoreboard"},
     {"F1", "show / hide this list of keys and menu entries"},
     {"F11", "fullscreen / back to the window"},
     {"F9", "save the last 30 seconds to a file (named on the message line)"},

@@ -128,16 +128,12 @@ void mapSquare(float x, float y, float size) {
     glVertex3f(x - h, y + h, 0.5f);
 }
 
-// The view's opening inside the frame, in window pixels.
-struct Opening {
-    float x0, y0, x1, y1;
-};
-Opening viewOpening(float w, float h) {
-    const float t = 0.015f * h;
-    return Opening{t, t + 0.05f * h, (1.0f - 0.2f) * w - t, h - t};
-}
-
 }  // namespace
+
+ViewOpening viewOpening(float w, float h) {
+    const float t = 0.015f * h;
+    return ViewOpening{t, t + 0.05f * h, (1.0f - 0.2f) * w - t, h - t};
+}
 
 float hudScale(float width, float height) {
     const float s = std::min(height / 480.0f, width / 640.0f);
@@ -238,7 +234,7 @@ void drawOverviewMap(const GameState& world, const Fighter& f) {
 }
 
 void drawLargeMap(const GameState& world, float w, float h) {
-    const Opening o = viewOpening(w, h);
+    const ViewOpening o = viewOpening(w, h);
     const int rows = std::clamp(maze.rows, 0, kMaxMazeSize);
     const int cols = std::clamp(maze.cols, 0, kMaxMazeSize);
     const float cs = maze.cellSize;
@@ -318,11 +314,18 @@ void drawLargeMap(const GameState& world, float w, float h) {
 }
 
 void drawHelpPanel(float w, float h) {
-    const Opening o = viewOpening(w, h);
+    const ViewOpening o = viewOpening(w, h);
     const float s = hudScale(w, h);
     const HudFont font = hudFont(12, s);
-    const float line = 1.4f * static_cast<float>(font.pixels);
     const float margin = 12.0f * s;
+    const int keyRows = static_cast<int>(sizeof kKeyHelp / sizeof kKeyHelp[0]);
+    const int menuRows = static_cast<int>(sizeof kMainMenuLabels / sizeof kMainMenuLabels[0]);
+    // Title, keys, a gap, the menu's title and entries, a gap, the closing
+    // line: spaced closer when the opening is too low for all of them.
+    const float lines = static_cast<float>(keyRows + menuRows) + 5.0f;
+    const float room = 0.96f * (o.y1 - o.y0) - 2.0f * margin;
+    const float line = std::max(static_cast<float>(font.pixels),
+                                std::min(1.4f * static_cast<float>(font.pixels), room / lines));
     // The keys' column as wide as the widest keys, in the font's pixels.
     float keysWidth = 0.0f;
     for (const KeyHelp& k : kKeyHelp) {
@@ -331,10 +334,7 @@ void drawHelpPanel(float w, float h) {
             width += static_cast<float>(glutBitmapWidth(font.font, static_cast<unsigned char>(*c)) * font.zoom);
         keysWidth = std::max(keysWidth, width);
     }
-    const int keyRows = static_cast<int>(sizeof kKeyHelp / sizeof kKeyHelp[0]);
-    const int menuRows = static_cast<int>(sizeof kMainMenuLabels / sizeof kMainMenuLabels[0]);
-    // Title, keys, a gap, the menu's title and entries, the closing line.
-    const float height = (static_cast<float>(keyRows + menuRows) + 5.0f) * line + 2.0f * margin;
+    const float height = lines * line + 2.0f * margin;
     const float x0 = o.x0 + 0.04f * (o.x1 - o.x0), x1 = o.x1 - 0.04f * (o.x1 - o.x0);
     const float y1 = o.y1 - 0.04f * (o.y1 - o.y0), y0 = std::max(o.y0, y1 - height);
 
@@ -393,6 +393,12 @@ void drawHud(const GameState& world) {
 
     // The large map lies over the 3-D view, under the frame's rounded corners.
     if (options.showMap) drawLargeMap(world, w, h);
+    // A protected player sees the view's edge tinted, under the frame's corners.
+    const int self = process.localFighterIndex;
+    if (self >= 0 && self < static_cast<int>(world.fighterList.size())) {
+        const Fighter& f = world.fighterList[static_cast<size_t>(self)];
+        if (f.state == FighterState::InPlay && f.protectMs > 0) drawProtectionEdge(w, h);
+    }
 
     glPushMatrix();
     drawHudFrame(w, h);
@@ -447,6 +453,9 @@ void drawHud(const GameState& world) {
     if (message[0] == '\0' && world.gamePaused) message = kPausedMessage;
     // The message line stays readable over the help panel.
     if (view.helpShown) drawHelpPanel(w, h);
+    // The scoreboard over the help panel: Tab is held for a moment only.
+    if (scoreboardShown(world, hud)) drawScoreboard(world, w, h);
+    drawEventFeed(w, h);
     glColor3f(1.0f, 1.0f, 0.0f);
     // In the labels' font: a lost server or a player gone must catch the eye.
     drawHudText(0.05f * w, 0.2f * h, hudFont(18, s), message);

@@ -1,6 +1,7 @@
 // objects.cpp -- the world's objects in the scene: the other players'
 // fighters, the prey, the bullets' glow balls, and a lamp with its flame at
 // every map light.
+#include <GL/freeglut.h>
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -19,6 +20,8 @@ namespace {
 constexpr float kFighterCentreHeight = 2.0f;
 constexpr float kFighterRadius = 4.0f;
 constexpr float kLampRadius = 2.0f;
+// The shell round a protected fighter: the model is about 3 across, 4 high.
+constexpr double kProtectionShellRadius = 2.6;
 // The glow ball: shells up to 0.1 across the bullet, their centres within
 // 0.02 of it on each axis.
 constexpr float kGlowBallRadius = 0.5f;
@@ -59,6 +62,36 @@ float localHeading(const GameState& world) {
     const int i = process.localFighterIndex;
     if (i < 0 || i >= static_cast<int>(world.fighterList.size())) return 90.0f;
     return headingDegrees(world.fighterList[static_cast<size_t>(i)].dir);
+}
+
+// A fighter protected after its respawn wears a translucent cyan shell
+// that blinks at 4 Hz (brighter, fainter), so others can tell it takes no
+// damage. Drawn after the opaque fighters, without writing depth, so the
+// model shows through it.
+void drawProtectionShells(const GameState& world) {
+    const int fighters = static_cast<int>(world.fighterList.size());
+    bool begun = false;
+    for (int i = 0; i < fighters; ++i) {
+        const Fighter& f = world.fighterList[static_cast<size_t>(i)];
+        if (f.protectMs <= 0 || !fighterDrawn(world, i)) continue;
+        if (!begun) {
+            begun = true;
+            glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_CURRENT_BIT);
+            glDisable(GL_LIGHTING);
+            glDisable(GL_TEXTURE_2D);
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            glDepthMask(GL_FALSE);
+            // Eighths of a second: on, off, on, off makes 4 blinks a second.
+            const bool bright = (process.clockNowMs / 125) % 2 == 0;
+            glColor4f(0.3f, 0.9f, 1.0f, bright ? 0.45f : 0.2f);
+        }
+        glPushMatrix();
+        glTranslatef(f.pos.x, f.pos.y, kFighterCentreHeight);
+        glutSolidSphere(kProtectionShellRadius, 16, 12);
+        glPopMatrix();
+    }
+    if (begun) glPopAttrib();
 }
 
 }  // namespace
@@ -161,6 +194,8 @@ void drawObjects(const GameState& world) {
     const int fighters = static_cast<int>(world.fighterList.size());
     for (int i = 0; i < fighters; ++i)
         if (fighterDrawn(world, i)) drawFighter(world.fighterList[static_cast<size_t>(i)], options.detailLevel);
+
+    drawProtectionShells(world);
 
     const int prey = static_cast<int>(world.preyList.size());
     for (int p = 0; p < prey; ++p) {

@@ -527,6 +527,26 @@ void drawMaze(const GameState& world);
 // also the large map. Leaves the projection orthographic and lighting enabled.
 void drawHud(const GameState& world);
 
+// The view's opening inside the cockpit frame of a w x h window, in window
+// pixels (origin at the lower left).
+struct ViewOpening {
+    float x0, y0, x1, y1;
+};
+ViewOpening viewOpening(float w, float h);
+
+// The scoreboard (buildScoreboard) on a translucent panel over the view's
+// opening, the local player's row on a blue bar, in text that grows with the
+// window; drawHud draws it while scoreboardShown.
+void drawScoreboard(const GameState& world, float width, float height);
+
+// The event feed's lines (hud.feed) above the message line, oldest on top,
+// each while it is younger than kFeedShowMs.
+void drawEventFeed(float width, float height);
+
+// While the local fighter is protected after a respawn: a cyan band along
+// the view's edge, so its player knows.
+void drawProtectionEdge(float width, float height);
+
 // The keys and the menu's entries (render/help.h) on a dark panel over the
 // view's opening, in text that grows with the window; drawHud draws it last
 // while view.helpShown.

@@ -22,12 +22,25 @@ GameEnd dispatchKey(int key, bool released, bool special) {
     return GameEnd::Playing;
 }
 
+// Tab, held, shows the scoreboard over this window's view; it never travels.
+constexpr unsigned char kScoreboardKey = '\t';
+
 void onKeyDown(unsigned char key, int, int) {
+    if (key == kScoreboardKey) {
+        hud.scoreboardHeld = true;
+        glutPostRedisplay();
+        return;
+    }
     endProcessIf(dispatchKey(key & 0xFF, false, false));
     glutPostRedisplay();
 }
 
 void onKeyUp(unsigned char key, int, int) {
+    if (key == kScoreboardKey) {
+        hud.scoreboardHeld = false;
+        glutPostRedisplay();
+        return;
+    }
     endProcessIf(dispatchKey(key & 0xFF, true, false));
     glutPostRedisplay();
 }

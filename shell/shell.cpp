@@ -123,6 +123,7 @@ void idle() {
         paceIdlePass();
         endProcessIf(process.isServer ? serverIdlePass() : clientIdlePass());
         expireMessageLine();
+        expireFeed(hud, process.clockNowMs);
     } while (passOverdue());
     endProcessIf(checkLocalFighter());
     keepSettingsCurrent();

@@ -853,3 +853,52 @@ bool readSettings(const std::string& path, Settings& out);
 // old), making its folders first. On failure the old file is as it was, no
 // partial file is left, and `error` says why.
 bool writeSettings(const std::string& path, const Settings& s, std::string& error);
+
+// ---------------------------------------------------------------------------
+// The scoreboard and the event feed as players read them (world/scoreboard.cpp)
+// ---------------------------------------------------------------------------
+
+// A fighter's state in the scoreboard's words.
+constexpr const char* kScoreInPlay = "in play";
+constexpr const char* kScoreDestroyed = "destroyed";
+constexpr const char* kScoreProtected = "protected";
+
+// One row: a fighter present in the game (not Absent).
+struct ScoreboardRow {
+    int32_t fighter = 0;            // index in fighterList
+    char name[kPlayerNameMax + 1] = {};  // printable ASCII; "player N" when it has none
+    int32_t score = 0;              // prey destroyed
+    int32_t fightersDestroyed = 0;
+    int32_t deaths = 0;
+    char ping[12] = {};             // ms as digits; "-" unknown
+    const char* state = kScoreInPlay;  // one of kScore*
+    bool local = false;             // the row of this process's player
+};
+
+// The table of one frame: no allocation, at most kMaxFighterStarts rows.
+struct Scoreboard {
+    ScoreboardRow rows[kMaxFighterStarts];
+    int32_t rowCount = 0;
+    char clock[32] = {};            // "round 3:05", "round -:--" when unknown
+    // While a round is over: "round over: alice wins with 7 - next round in
+    // 8 s"; empty otherwise.
+    char banner[96] = {};
+};
+
+// A fighter's name as shown: its own when it holds printable ASCII (other
+// bytes, from a damaged body, are left out), else "player N", N the index.
+// `out` holds kPlayerNameMax + 1 bytes.
+void fighterDisplayName(const GameState& g, int32_t fighter, char* out);
+
+// The rows sorted by score (more first), then fewer deaths, then the lower
+// fighter number; the local player's row marked. The server's own player
+// (fighter 0) has a ping of 0; others "-" while the server has not measured
+// them (a plain server never does).
+Scoreboard buildScoreboard(const GameState& g, int32_t localFighter);
+
+// The scoreboard shows while Tab is held and, by itself, while a round is over.
+bool scoreboardShown(const GameState& g, const HudState& h);
+
+// Drops the feed's lines older than kFeedShowMs at nowMs (the pass clock,
+// which wraps each minute), keeping the rest in order.
+void expireFeed(HudState& h, int32_t nowMs);
