@@ -165,7 +165,7 @@ inline void giveEveryFieldItsOwnValue(int bullets) {
         f.score = 100 + static_cast<int32_t>(i);
         f.health = 40.75f + n;
         f.bullets = 200 + static_cast<int32_t>(i);
-        std::snprintf(f.name, sizeof f.name, "pilot %zu", i);
+        std::snprintf(f.name, sizeof f.name, "pilot %u", static_cast<unsigned>(i % 100));
         f.fightersDestroyed = 300 + static_cast<int32_t>(i);
         f.deaths = 400 + static_cast<int32_t>(i);
         f.pingMs = 5 + static_cast<int32_t>(i);
