@@ -23,7 +23,8 @@ namespace {
 constexpr uint8_t kFormFull = 1;    // a frame on its own
 constexpr uint8_t kFormDelta = 2;   // a frame against the base body as prefix
 // Fast level: a body is encoded per compact client 100 times a second;
-// higher levels measured no smaller on bodies this short.
+// level 3 measured no smaller, 6 and above 3 to 30 times slower for 8
+// to 12 per cent less.
 constexpr int kLevel = 1;
 // A body is 6008 bytes; the base before it as much again. A frame that
 // claims a window past this is not ours (and would only waste the check).
