@@ -5,9 +5,11 @@
 // Against a base, the frame is compressed with the base body as its raw
 // prefix (zstd's "reference prefix"): the unchanged runs of the body,
 // wherever they moved when a list grew or shrank, become matches into the
-// base. This measured smaller and faster than XORing with the base and
-// compressing the result (bench: BM_EncodeBody; an XOR loses every run
-// behind an entry that appeared or went). Without a base the same frame
+// base. This measured smaller than XORing with the base and compressing
+// the result, at the same speed (a busy game, base three bodies back:
+// 45.7 against 52.2 KB/s to a client, both about 10 us a body; an XOR
+// loses every run behind an entry that appeared or went). Without a base
+// the same frame
 // stands alone: a full body, a seek point of a recording.
 //
 // One thread uses the codec (the game's), so the two contexts are kept and
