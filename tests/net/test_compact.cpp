@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fake_net.h"
+#include "net/storm.h"
 #include "prey/prey.h"
 
 namespace {
@@ -267,6 +268,20 @@ TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
     EXPECT_EQ(net.compactDecoded, decoded);
     EXPECT_EQ(net.keyEventsApplied, applied);
     EXPECT_EQ(net.compactRefused, 2u);
+
+    // maze-storm's compact datagrams from the seated compact client: none
+    // decodes, its seat and the others' bodies go on.
+    StormDatagram d;
+    for (uint32_t i = 0; i < 2000; ++i) {
+        makeStormCompact(3, i, d);
+        fake.inbox.push_back(FakeDatagram{std::vector<uint8_t>(d.bytes, d.bytes + d.length), clientAddress(2)});
+        if (fake.inbox.size() < 50) continue;
+        ASSERT_EQ(serverNetworkReceive(), GameEnd::Playing);
+    }
+    EXPECT_EQ(net.compactDecoded, decoded);
+    EXPECT_EQ(net.keyEventsApplied, applied);
+    EXPECT_GT(net.compactRefused, 1500u);
+    EXPECT_EQ(findClient(clientAddress(2)), 1);
 }
 
 }  // namespace
