@@ -214,7 +214,7 @@ void sendKeyRefresh() {
     bool held = false;
     for (const uint8_t b : net.heldKeys) held = held || b != 0;
     // A compact client names a newer base often (or asks for a full body
-    // at once): its key datagrams are a few dozen bytes.
+    // at once): its key datagrams are 57 to 143 bytes.
     const bool newBase = net.compactGranted && compactBaseToName() != net.compactBaseSent;
     const int64_t every = net.compactWantFull ? 0
                           : newBase ? kCompactAckEveryMs

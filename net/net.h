@@ -611,7 +611,7 @@ bool decodeBody(const NetMessage* base, const uint8_t* in, int size, NetMessage&
 constexpr int kCompactMaxSize = 1200;       // bytes in any compact datagram: one packet on any link
 constexpr int kCompactHeaderSize = 13;
 // A compact client names its newest body held at least this often while
-// new ones arrive (a key datagram of a few dozen bytes), so the server's
+// new ones arrive (a key datagram is 57 to 143 bytes), so the server's
 // base stays a few bodies old.
 constexpr int64_t kCompactAckEveryMs = 20;
 enum class CompactKind : uint8_t { Body = 1, Key = 2 };
