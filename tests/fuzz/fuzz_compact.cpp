@@ -120,7 +120,7 @@ std::vector<std::vector<uint8_t>> serverRun(const std::vector<Piece>& pieces, bo
         for (const FakeDatagram& s : fake.sent) sent.push_back(s.bytes);
         fake.sent.clear();
     }
-    for (const Fighter& f : gs.fighterList) world.push_back(static_cast<float>(f.keyDown[' ']));
+    for (const Fighter& f : gs.fighterList) world.push_back(static_cast<float>(f.keyDown[static_cast<unsigned char>(' ')]));
     world.push_back(static_cast<float>(net.clients[0].compactBase));
     return sent;
 }
