@@ -135,24 +135,27 @@ bool connectToServer(const char* hostName) {
         for (int n = 0; n < kMaxDatagramsPerPass; ++n) {
             const int taken = takeDatagram(answer, from);
             if (taken == 0) break;
-            // A compact body before the answer (ours was lost): the
-            // answer to the next request comes.
-            if (taken != 1) continue;
+            if (taken < 0) continue;
             if (!answersOurJoin(from)) {
                 ++net.datagramsForeign;
                 ++net.datagramsDropped;
                 continue;
             }
-            const NetMessageKind kind = messageKind(answer);
+            // Our server speaks compact only to a client it took that asked
+            // for it: a compact body answers the join as a plain body does
+            // (it is not applied; the next one is).
+            const bool compactBody = taken == 2 && net.compactAsk;
+            if (taken == 2 && !compactBody) continue;
+            const NetMessageKind kind = compactBody ? NetMessageKind{} : messageKind(answer);
             StateSnapshot body;
             const bool stateForUs = (kind == NetMessageKind::StateUpdate || kind == NetMessageKind::KeepAliveProbe) &&
                                     messageYourFighter(answer) != 0 && parseStateSnapshot(answer, body);
-            if (kind == NetMessageKind::JoinAccepted || stateForUs) {
+            if (kind == NetMessageKind::JoinAccepted || stateForUs || compactBody) {
                 if (kind == NetMessageKind::JoinAccepted && !joinAnswerKeepsLevel(answer)) return false;
-                // A body answering the join says nothing of the grant; the
-                // client then speaks plain, which every server takes.
-                net.compactGranted = net.compactAsk && kind == NetMessageKind::JoinAccepted &&
-                                     (readJoinExtension(answer).flags & kJoinFlagCompact) != 0;
+                // A plain body answering the join says nothing of the grant:
+                // the first compact body tells of it (takeCompactFromServer).
+                net.compactGranted = compactBody || (net.compactAsk && kind == NetMessageKind::JoinAccepted &&
+                                                     (readJoinExtension(answer).flags & kJoinFlagCompact) != 0);
                 net.serverAddress = from;
                 net.connected = 1;
                 net.levelChecked = false;

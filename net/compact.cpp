@@ -104,7 +104,7 @@ bool sendCompactKey(const NetMessage& msg) {
 
 bool takeCompactFromServer(const uint8_t* bytes, int size, NetMessage& out) {
     CompactHeader h;
-    if (!net.compactGranted || !readCompactHeader(bytes, size, h) || h.kind != CompactKind::Body) {
+    if (!net.compactAsk || !readCompactHeader(bytes, size, h) || h.kind != CompactKind::Body) {
         ++net.compactRefused;
         return false;
     }
@@ -117,6 +117,10 @@ bool takeCompactFromServer(const uint8_t* bytes, int size, NetMessage& out) {
         ++net.compactRefused;
         return false;
     }
+    // Our server speaks compact only to a client that asked: a join whose
+    // answer was lost (a plain body answered it instead) learns the grant
+    // here, and its key datagrams go compact from now on.
+    net.compactGranted = true;
     ++net.compactDecoded;
     return true;
 }

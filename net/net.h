@@ -652,8 +652,10 @@ int takeCompactFromClient(const uint8_t* bytes, int size, NetAddress from, NetMe
 // Client: sends a key datagram, compact when granted, naming the newest
 // body held (0 when a full body is wanted).
 bool sendCompactKey(const NetMessage& msg);
-// Client: decodes a compact body of its server into `out`; false (counted,
-// a full body asked for when the base is not held) when it cannot.
+// Client (that asked for the wire): decodes a compact body of its server
+// into `out`, which also tells of the grant when the join's answer was
+// lost; false (counted, a full body asked for when the base is not held)
+// when it cannot.
 bool takeCompactFromServer(const uint8_t* bytes, int size, NetMessage& out);
 // Client: keeps a StateUpdate of its server (plain or decoded) as a base.
 void keepReceivedBody(const NetMessage& body);

@@ -179,6 +179,23 @@ TEST(Compact, ABodyCodedAgainstOneTheClientDoesNotHoldIsNeverAppliedAndAFullOneI
     onePass();
     EXPECT_EQ(net.compactDecoded, decoded);
     EXPECT_EQ(net.appliedSeq, 7u);
+
+    // A join answered without the grant (its JoinAccepted lost, a plain
+    // body answered): the first compact body of our server tells of it.
+    ASSERT_TRUE(fakeJoinedClient());
+    EXPECT_FALSE(net.compactGranted);
+    queueCompactBody(b[1], nullptr, 0);
+    onePass();
+    EXPECT_EQ(net.appliedSeq, 1u);
+    EXPECT_EQ(lastKeyHeader().baseSeq, 1u);
+
+    // A join whose JoinAccepted is lost while the server's compact bodies
+    // flow: the first of them answers it.
+    useFakeNet();
+    makeWorld(9, 2);
+    queueCompactBody(b[2], nullptr, 0);
+    ASSERT_TRUE(connectToServer("127.0.0.1"));
+    EXPECT_TRUE(net.compactGranted);
 }
 
 // A client's compact key datagram as maze's client writes it.
