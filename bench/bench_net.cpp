@@ -5,7 +5,11 @@
 
 #include <cstring>
 
+#include <cmath>
+#include <vector>
+
 #include "net/net.h"
+#include "prey/prey.h"
 #include "world/world.h"
 
 namespace {
@@ -54,5 +58,91 @@ void BM_ApplyState(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ApplyState);
+
+// A second of that game with everyone shooting: 100 bodies as the server
+// sends them, one a pass.
+const std::vector<NetMessage>& busyGameBodies() {
+    static const std::vector<NetMessage> bodies = [] {
+        busyWorld();
+        for (Fighter& f : gs.fighterList) f.state = FighterState::InPlay;
+        std::vector<NetMessage> out;
+        for (int i = 0; i < 100; ++i) {
+            for (size_t k = 0; k < gs.fighterList.size(); ++k) {
+                Fighter& f = gs.fighterList[k];
+                const float a = 0.05f * static_cast<float>(i) + static_cast<float>(k);
+                f.dir = Vec3{std::cos(a), std::sin(a), 0};
+                if ((i + k) % 5 == 0) spawnBullet(static_cast<int>(k), f.pos, f.dir, ShooterKind::MissileShot);
+            }
+            worldStep(updatePrey);
+            process.clockNowMs += 10;
+            NetMessage body;
+            packState(body);
+            setMessageYourFighter(body, 1);
+            out.push_back(body);
+        }
+        return out;
+    }();
+    return bodies;
+}
+
+// The base a client on a LAN acknowledged: three bodies back (a 20 ms
+// acknowledgement and the way there).
+constexpr size_t kBaseLag = 3;
+
+// Encoding one body for one compact client; the counter is the bytes a
+// second such a client receives (100 bodies, each with the 13-byte header).
+void BM_EncodeBody(benchmark::State& state) {
+    const std::vector<NetMessage>& bodies = busyGameBodies();
+    uint8_t out[kMaxCodedBodySize];
+    size_t i = kBaseLag, bytes = 0, count = 0;
+    for (auto _ : state) {
+        const int n = encodeBody(&bodies[i - kBaseLag], bodies[i], out, sizeof out);
+        benchmark::DoNotOptimize(out);
+        bytes += static_cast<size_t>(n + kCompactHeaderSize);
+        ++count;
+        i = i + 1 < bodies.size() ? i + 1 : kBaseLag;
+    }
+    state.counters["bytes_per_s_to_a_client"] = static_cast<double>(bytes) / static_cast<double>(count) * 100.0;
+    // Bullets in flight, the bodies' least compressible part: each moves every step.
+    double bullets = 0;
+    for (const NetMessage& b : bodies) bullets += readStateHeader(b).bullets;
+    state.counters["bullets_in_flight"] = bullets / static_cast<double>(bodies.size());
+}
+BENCHMARK(BM_EncodeBody);
+
+void BM_DecodeBody(benchmark::State& state) {
+    const std::vector<NetMessage>& bodies = busyGameBodies();
+    std::vector<std::vector<uint8_t>> coded;
+    for (size_t i = kBaseLag; i < bodies.size(); ++i) {
+        std::vector<uint8_t> c(kMaxCodedBodySize);
+        c.resize(static_cast<size_t>(encodeBody(&bodies[i - kBaseLag], bodies[i], c.data(), kMaxCodedBodySize)));
+        coded.push_back(c);
+    }
+    NetMessage out;
+    size_t i = 0;
+    for (auto _ : state) {
+        const bool ok = decodeBody(&bodies[i], coded[i].data(), static_cast<int>(coded[i].size()), out);
+        benchmark::DoNotOptimize(ok);
+        benchmark::DoNotOptimize(out.bytes);
+        i = i + 1 < coded.size() ? i + 1 : 0;
+    }
+}
+BENCHMARK(BM_DecodeBody);
+
+// A full body on its own: what a client that acknowledged nothing recent
+// gets, and a recording's seek point.
+void BM_EncodeFullBody(benchmark::State& state) {
+    const std::vector<NetMessage>& bodies = busyGameBodies();
+    uint8_t out[kMaxCodedBodySize];
+    size_t i = 0, bytes = 0, count = 0;
+    for (auto _ : state) {
+        bytes += static_cast<size_t>(encodeBody(nullptr, bodies[i], out, sizeof out));
+        ++count;
+        benchmark::DoNotOptimize(out);
+        i = i + 1 < bodies.size() ? i + 1 : 0;
+    }
+    state.counters["bytes"] = static_cast<double>(bytes) / static_cast<double>(count);
+}
+BENCHMARK(BM_EncodeFullBody);
 
 }  // namespace

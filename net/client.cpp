@@ -24,8 +24,8 @@ int64_t joinWaitMicros() {
 
 bool sendToServer(const NetMessage& msg) {
     if (net.netSocket < 0) return false;
-    if (net.transport.sendTo(net.netSocket, msg.bytes, kNetMessageSize, net.serverAddress) !=
-        kNetMessageSize) {
+    // Compact once the server granted it (plain until then: the join).
+    if (!sendCompactKey(msg)) {
         logLine(LogLevel::Error, "Send  error: %s", std::strerror(errno));
         return false;
     }
@@ -120,7 +120,10 @@ bool connectToServer(const char* hostName) {
     }
     NetMessage request;
     setMessageKind(request, NetMessageKind::JoinRequest);
-    writeJoinExtension(request, ourJoinExtension());
+    JoinExtension ask = ourJoinExtension();
+    if (net.compactAsk) ask.flags |= kJoinFlagCompact;
+    writeJoinExtension(request, ask);
+    net.compactGranted = false;
     // Ctrl-C during the join ends the wait; the caller ends the process.
     for (int attempt = 0; attempt < kJoinAttempts && !stopRequested(); ++attempt) {
         sendToServer(request);
@@ -139,12 +142,21 @@ bool connectToServer(const char* hostName) {
                 ++net.datagramsDropped;
                 continue;
             }
-            const NetMessageKind kind = messageKind(answer);
+            // Our server speaks compact only to a client it took that asked
+            // for it: a compact body answers the join as a plain body does
+            // (it is not applied; the next one is).
+            const bool compactBody = taken == 2 && net.compactAsk;
+            if (taken == 2 && !compactBody) continue;
+            const NetMessageKind kind = compactBody ? NetMessageKind{} : messageKind(answer);
             StateSnapshot body;
             const bool stateForUs = (kind == NetMessageKind::StateUpdate || kind == NetMessageKind::KeepAliveProbe) &&
                                     messageYourFighter(answer) != 0 && parseStateSnapshot(answer, body);
-            if (kind == NetMessageKind::JoinAccepted || stateForUs) {
+            if (kind == NetMessageKind::JoinAccepted || stateForUs || compactBody) {
                 if (kind == NetMessageKind::JoinAccepted && !joinAnswerKeepsLevel(answer)) return false;
+                // A plain body answering the join says nothing of the grant:
+                // the first compact body tells of it (takeCompactFromServer).
+                net.compactGranted = compactBody || (net.compactAsk && kind == NetMessageKind::JoinAccepted &&
+                                                     (readJoinExtension(answer).flags & kJoinFlagCompact) != 0);
                 net.serverAddress = from;
                 net.connected = 1;
                 net.levelChecked = false;
@@ -205,8 +217,12 @@ void sendKeyRefresh() {
     const int64_t nowMs = net.clockMillis();
     bool held = false;
     for (const uint8_t b : net.heldKeys) held = held || b != 0;
-    const int64_t every =
-        held || nowMs - net.lastKeySentMs < kKeyRecentMs ? kKeyRefreshMs : kKeyIdleRefreshMs;
+    // A compact client names a newer base often (or asks for a full body
+    // at once): its key datagrams are 57 to 143 bytes.
+    const bool newBase = net.compactGranted && compactBaseToName() != net.compactBaseSent;
+    const int64_t every = net.compactWantFull ? 0
+                          : newBase ? kCompactAckEveryMs
+                          : held || nowMs - net.lastKeySentMs < kKeyRecentMs ? kKeyRefreshMs : kKeyIdleRefreshMs;
     if (nowMs - net.lastKeyRefreshMs < every) return;
     setMessageKind(net.keyBuffer, NetMessageKind::KeepAliveAnswer);
     writeKeyExtension(net.keyBuffer, clientKeyExtension());
@@ -233,7 +249,8 @@ bool clientReceivePass() {
     // The guns heard in every newer body of the pass, played once after it.
     GunfireHeard gunfire;
     for (int n = 0; n < kMaxDatagramsPerPass; ++n) {
-        const int taken = takeDatagram(msg, from);
+        int length = 0;
+        const int taken = takeDatagram(msg, from, &length);
         if (taken == 0) break;
         if (taken < 0) continue;
         // Anyone can send to our port; only the server we joined is heard.
@@ -241,6 +258,16 @@ bool clientReceivePass() {
             ++net.datagramsForeign;
             ++net.datagramsDropped;
             continue;
+        }
+        // A compact body becomes the whole body it stands for, then takes
+        // the plain body's path and checks.
+        if (taken == 2) {
+            uint8_t coded[kCompactMaxSize];
+            std::memcpy(coded, msg.bytes, static_cast<size_t>(length));
+            if (!takeCompactFromServer(coded, length, msg)) {
+                ++net.datagramsDropped;
+                continue;
+            }
         }
         const NetMessageKind kind = messageKind(msg);
         if (kind == NetMessageKind::KeepAliveProbe) {
@@ -256,6 +283,7 @@ bool clientReceivePass() {
             ++net.datagramsDropped;
             continue;
         }
+        keepReceivedBody(msg);
         checkLevelOnce(static_cast<int>(incoming.fighters.size()));
         bool newer = snapshotIsNewer(incoming);
         if (!newer && resyncTo(incoming)) {

@@ -1,5 +1,6 @@
 // datagram.cpp -- the one receive the server and the client share: a
-// datagram of exactly kNetMessageSize bytes, or a count of what was dropped.
+// datagram of exactly kNetMessageSize bytes, a compact one, or a count of
+// what was dropped.
 #include "net/net.h"
 
 int takeDatagram(NetMessage& out, NetAddress& from, int* length) {
@@ -8,6 +9,9 @@ int takeDatagram(NetMessage& out, NetAddress& from, int* length) {
     const int len = net.transport.receiveFrom(net.netSocket, out.bytes, kNetMessageSize, &from);
     if (len < 0) return 0;
     if (length != nullptr) *length = len;
+    net.bytesReceived += static_cast<uint64_t>(len);
+    // Our peers' compact datagrams: the caller checks the sender first.
+    if (isCompactDatagram(out.bytes, len)) return 2;
     if (len != kNetMessageSize) {
         ++net.datagramsDropped;
         return -1;

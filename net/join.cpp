@@ -77,6 +77,12 @@ void writeJoinAnswer(const NetMessage& request, NetAddress from, NetMessage& rep
     int slot = -1;
     if (levelsDiffer(theirs)) answer.refusal = JoinRefusal::OtherLevel;
     else if ((slot = admitClient(from)) < 0) answer.refusal = JoinRefusal::Full;
+    // The compact wire, to a client of ours that asks (a plain one's flags
+    // are zero); asked again with every join request it repeats.
+    if (slot >= 0) {
+        net.clients[slot].compact = theirs.present && (theirs.flags & kJoinFlagCompact) != 0;
+        if (net.clients[slot].compact) answer.flags |= kJoinFlagCompact;
+    }
     setMessageKind(reply, slot >= 0 ? NetMessageKind::JoinAccepted : NetMessageKind::JoinRefused);
     writeJoinExtension(reply, answer);
     if (slot < 0) announceRefused(from, answer.refusal, theirs);

@@ -181,6 +181,16 @@ NetTransport posixTransport();
 
 enum class NetRole : int32_t { Unassigned = 0, Server = 1, Client = 2 };
 
+// The compact wire's memory of recent state bodies, by body number: a peer
+// keeps the last kCompactRing bodies it sent (the server, per client) or
+// received (the client), to code the next one as its difference from one
+// both hold.
+constexpr int kCompactRing = 32;            // 320 ms of bodies at 100 a second
+struct BodyRing {
+    std::vector<NetMessage> bodies;         // kCompactRing once the first is kept
+    uint32_t seq[kCompactRing] = {};        // [n % kCompactRing] = n while body n is held
+};
+
 struct ClientSlot {
     NetAddress address;
     int32_t inUse = 0;       // 1 while the slot belongs to a client
@@ -199,6 +209,12 @@ struct ClientSlot {
     bool pingProbing = false;    // a measuring probe is under way
     int64_t pingProbeMs = 0;     // steady ms it was sent
     int64_t nextPingMs = 0;      // steady ms from which the next one may go
+    // The compact wire (compact.cpp): granted at the join to a client that
+    // asked; the bodies sent to it, and the newest one it holds (0: it
+    // holds none we know of, or asked for a full body).
+    bool compact = false;
+    BodyRing compactSent;
+    uint32_t compactBase = 0;
 };
 
 // One recent effect event as the server remembers it for repeating.
@@ -299,6 +315,16 @@ struct NetState {
     bool levelChecked = false;           // the join's answer was compared with our level
     int joinAnswerFighters = -1;         // fighters of a body that answered the join (-1: none)
     bool levelMismatchReported = false;  // the fighter-count warning was written
+    // The compact wire: asked for at the join (maze-bot --plain does not),
+    // then granted by the server's answer. The StateUpdates received; every
+    // key datagram names the newest applied as the base for the next
+    // (compactBaseToName); compactWantFull asks for a full body instead (a
+    // body came coded against one this client does not hold).
+    bool compactAsk = true;
+    bool compactGranted = false;
+    BodyRing compactReceived;
+    uint32_t compactBaseSent = 0;        // the base the last key datagram named
+    bool compactWantFull = false;
     // Called with every well-formed state body the client takes from its
     // server, parsed, and whether it is newer than all before it (maze-bot
     // measures with it); null in the game.
@@ -313,6 +339,9 @@ struct NetState {
     uint64_t bodiesResynced = 0;         // client: bodies taken after kResyncAfterMs refused
     uint64_t keyEventsApplied = 0;       // server: client key events acted on
     uint64_t keyEventsRepeated = 0;      // server: key events refused as already applied
+    uint64_t bytesReceived = 0;          // every datagram read, all sizes
+    uint64_t compactDecoded = 0;         // compact datagrams decoded and taken
+    uint64_t compactRefused = 0;         // compact: a stranger's, unknown base, malformed
 };
 
 extern NetState net;
@@ -567,6 +596,74 @@ int encodeBody(const NetMessage* base, const NetMessage& body, uint8_t* out, int
 bool decodeBody(const NetMessage* base, const uint8_t* in, int size, NetMessage& body);
 
 // ---------------------------------------------------------------------------
+// The compact wire between our own peers (compact.cpp)
+//
+// A peer that asked at the join (kJoinFlagCompact) and was granted it sends
+// and receives compact datagrams: a 13-byte header (the marker "MZC" and
+// version 1, the kind, the base body's number and the body's own), then a
+// whole 6008-byte datagram coded by encodeBody. A state body is coded
+// against the newest body the client said it holds (full when none held is
+// known); a key datagram on its own. A datagram whose coding would not fit
+// kCompactMaxSize goes out plain. After decoding, everything takes the
+// plain datagram's path and checks.
+// ---------------------------------------------------------------------------
+
+constexpr int kCompactMaxSize = 1200;       // bytes in any compact datagram: one packet on any link
+constexpr int kCompactHeaderSize = 13;
+// A compact client names its newest body held at least this often while
+// new ones arrive (a key datagram is 57 to 143 bytes), so the server's
+// base stays a few bodies old.
+constexpr int64_t kCompactAckEveryMs = 20;
+enum class CompactKind : uint8_t { Body = 1, Key = 2 };
+struct CompactHeader {
+    CompactKind kind = CompactKind::Body;
+    uint32_t baseSeq = 0;   // Body: the base's number, 0 a full body. Key: the newest body held, 0 none
+    uint32_t bodySeq = 0;   // Body: its own number (its trailer's); Key: 0
+};
+// True when `bytes` (size of them) begin with the compact marker and fit.
+bool isCompactDatagram(const uint8_t* bytes, int size);
+// Reads the header of a compact datagram; false when it is not one or its
+// kind is unknown.
+bool readCompactHeader(const uint8_t* bytes, int size, CompactHeader& h);
+// Writes the header and `msg` coded against `base` (nullptr: on its own)
+// into out[0 .. kCompactMaxSize - 1]; returns the bytes, 0 when it does not fit.
+int writeCompactDatagram(const CompactHeader& h, const NetMessage* base, const NetMessage& msg,
+                         uint8_t* out);
+// Decodes a compact datagram's coded bytes against `base` into `msg`
+// (never more than kNetMessageSize bytes); false when malformed.
+bool readCompactDatagram(const uint8_t* bytes, int size, const NetMessage* base, NetMessage& msg);
+// Keeps body number `seq` (not 0) in the ring, in place of the body
+// kCompactRing numbers older.
+void keepBody(BodyRing& ring, uint32_t seq, const NetMessage& body);
+// Body number `seq` while the ring holds it, else nullptr.
+const NetMessage* heldBody(const BodyRing& ring, uint32_t seq);
+// The state trailer's body number of a body, 0 when it has none.
+uint32_t bodySeqOf(const NetMessage& body);
+
+// Server: sends a state body to slot s that speaks the compact wire, coded
+// against the newest body the client holds; a StateUpdate is kept as a
+// later base. Plain when the coding does not fit.
+void sendCompactBody(int slot, const NetMessage& body);
+// Server: a compact datagram of `size` bytes from `from`: only a seated
+// client granted the compact wire is decoded (nothing else costs a decode);
+// a key datagram updates the slot's base and becomes `out`. Returns the
+// slot, or -1 when it is dropped (counted).
+int takeCompactFromClient(const uint8_t* bytes, int size, NetAddress from, NetMessage& out);
+// Client: sends a key datagram, compact when granted, naming the newest
+// body held (0 when a full body is wanted).
+bool sendCompactKey(const NetMessage& msg);
+// Client (that asked for the wire): decodes a compact body of its server
+// into `out`, which also tells of the grant when the join's answer was
+// lost; false (counted, a full body asked for when the base is not held)
+// when it cannot.
+bool takeCompactFromServer(const uint8_t* bytes, int size, NetMessage& out);
+// Client: keeps a StateUpdate of its server (plain or decoded) as a base.
+void keepReceivedBody(const NetMessage& body);
+// Client: the base its next key datagram names: the newest body applied
+// while the ring holds it as a StateUpdate, else 0 (a full body, please).
+uint32_t compactBaseToName();
+
+// ---------------------------------------------------------------------------
 // Server (server.cpp)
 // ---------------------------------------------------------------------------
 
@@ -724,10 +821,12 @@ void playGunfire(GunfireHeard heard);
 // ---------------------------------------------------------------------------
 
 // Takes one datagram from net.netSocket: 1 with a datagram of exactly
-// kNetMessageSize bytes and its sender; -1 when one was read and dropped for
-// its size (counted; `out` then holds its first bytes and `from` its
-// sender); 0 when nothing more can be read this pass. *length, when asked,
-// is the datagram's real length.
+// kNetMessageSize bytes and its sender; 2 with a compact datagram (at most
+// kCompactMaxSize bytes with the compact marker, not yet checked further;
+// in `out` as it came); -1 when one was read and dropped for its size
+// (counted; `out` then holds its first bytes and `from` its sender); 0
+// when nothing more can be read this pass. *length, when asked, is the
+// datagram's real length.
 int takeDatagram(NetMessage& out, NetAddress& from, int* length = nullptr);
 
 // ---------------------------------------------------------------------------

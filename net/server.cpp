@@ -106,6 +106,14 @@ int receiveFromClient(NetMessage& out, int& slot) {
     int length = 0;
     const int taken = takeDatagram(out, from, &length);
     if (taken == 0) return 0;
+    // Our clients' compact key datagrams, decoded only for a seated one.
+    if (taken == 2) {
+        uint8_t coded[kCompactMaxSize];
+        std::memcpy(coded, out.bytes, static_cast<size_t>(length));
+        slot = takeCompactFromClient(coded, length, from, out);
+        if (slot >= 0) timeClientPing(slot, messageKind(out));
+        return 1;
+    }
     // Discovery and status queries, from anyone and of their own sizes.
     if (answerServerQuery(out, length, from)) return 1;
     // A datagram of another size is dropped; the drain goes on so junk
@@ -130,7 +138,8 @@ void sendProbe(int slot) {
     // ids) stays, so a client that lost the body still gets them by id.
     dropStateEffects(probe);
     setMessageYourFighter(probe, static_cast<uint8_t>(slot + 1));
-    sendReported(probe, net.clients[slot].address);
+    if (net.clients[slot].compact) sendCompactBody(slot, probe);
+    else sendReported(probe, net.clients[slot].address);
 }
 
 void keepAliveCheck() {
@@ -170,7 +179,8 @@ void broadcastState(NetMessage& buffer) {
     for (int s = 0; s < kMaxClients; ++s) {
         if (!net.clients[s].inUse) continue;
         setMessageYourFighter(buffer, static_cast<uint8_t>(s + 1));
-        net.transport.sendTo(net.netSocket, buffer.bytes, kNetMessageSize, net.clients[s].address);
+        if (net.clients[s].compact) sendCompactBody(s, buffer);
+        else net.transport.sendTo(net.netSocket, buffer.bytes, kNetMessageSize, net.clients[s].address);
     }
 }
 

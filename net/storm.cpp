@@ -577,6 +577,49 @@ void makeStormDatagram(uint32_t seed, uint32_t index, int levelFighters, uint32_
     if (zeroRest) std::memset(out.bytes + kNetMessageSize, 0, kStormMaxLength - kNetMessageSize);
 }
 
+void makeStormCompact(uint32_t seed, uint32_t index, StormDatagram& out) {
+    uint32_t s = datagramState(seed ^ 0xC0C0C0C0u, index);
+    for (uint8_t& b : out.bytes) b = drawByte(s);
+    out.shape = StormRandomBytes;
+    out.lengthClass = StormShort;
+    const uint32_t bases[] = {0, 1 + below(s, 64), 0xFFFFFFFFu - below(s, 64), draw32(s)};
+    const CompactHeader h{below(s, 2) ? CompactKind::Body : CompactKind::Key, bases[below(s, 4)], draw32(s)};
+    // A real body coded on its own, the start of the bytes the receiver sees.
+    NetMessage body;
+    std::memcpy(body.bytes, out.bytes, kNetMessageSize);
+    writeShape(StormRandomCounts, s, 9, body);
+    uint8_t coded[kCompactMaxSize];
+    const int codedLength = writeCompactDatagram(h, nullptr, body, coded);
+    const uint32_t form = below(s, 5);
+    const int room = kCompactMaxSize - kCompactHeaderSize;
+    int length = kCompactHeaderSize + static_cast<int>(below(s, static_cast<uint32_t>(room) + 1));
+    if ((form == 1 || form == 2) && codedLength > kCompactHeaderSize) {
+        std::memcpy(out.bytes, coded, static_cast<size_t>(codedLength));
+        if (form == 1) {
+            // Cut anywhere before its end.
+            length = kCompactHeaderSize + static_cast<int>(below(s, static_cast<uint32_t>(codedLength - kCompactHeaderSize)));
+        } else {
+            // Whole, a few bytes changed (the frame's checksum refuses it).
+            length = codedLength;
+            for (int k = 0; k < 1 + static_cast<int>(below(s, 4)); ++k)
+                out.bytes[kCompactHeaderSize + below(s, static_cast<uint32_t>(codedLength - kCompactHeaderSize))] ^=
+                    static_cast<uint8_t>(1 + below(s, 255));
+        }
+    } else if (form == 3) {
+        // A zstd frame that says it holds 65536 bytes: the form byte, the
+        // magic number, a descriptor with a 4-byte content size.
+        const uint8_t frame[] = {1, 0x28, 0xB5, 0x2F, 0xFD, 0x80, 0x00, 0x00, 0x01, 0x00};
+        std::memcpy(out.bytes + kCompactHeaderSize, frame, sizeof frame);
+        length = std::max(length, kCompactHeaderSize + static_cast<int>(sizeof frame));
+    } else if (form == 4) {
+        length = kCompactMaxSize + 1 + static_cast<int>(below(s, 100));
+    }
+    // The header goes over whatever lies behind it.
+    writeCompactDatagram(h, nullptr, NetMessage{}, coded);
+    std::memcpy(out.bytes, coded, kCompactHeaderSize);
+    out.length = length;
+}
+
 namespace {
 
 const char* const kShapeNames[] = {"random-bytes",    "random-counts", "counts-overrun",    "wrong-fighters",

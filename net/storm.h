@@ -63,6 +63,13 @@ constexpr uint32_t kStormStateShapes = ((1u << (StormBadTrailer + 1)) - 1) & ~((
 void makeStormDatagram(uint32_t seed, uint32_t index, int levelFighters, uint32_t shapes,
                        StormDatagram& out);
 
+// Compact datagram `index` of the storm `seed`, for a receiver of our
+// compact wire: a compact header (body or key, a base number of 0, small,
+// or far off) over random bytes, over a real coded body cut short or with
+// bytes changed, over a frame that claims a larger body than ours; and now
+// and then one longer than kCompactMaxSize. None decodes to a body.
+void makeStormCompact(uint32_t seed, uint32_t index, StormDatagram& out);
+
 // A short name of each shape, for reports and maze-storm's shapes= option;
 // StormShapeCount for a name that is none.
 const char* stormShapeName(StormShape shape);

@@ -51,6 +51,9 @@
 //   trailer        5992   u32 marker "MZS1", u32 bodySeq, u32 firstEffectId,
 //                         u8 repeatCount n, u8 extras, [2]
 // The bytes between the last entry and the repeats are not written.
+// A compact datagram (our peers, at most 1200 bytes): u32 marker "MZC"
+// and version 1, u8 kind (1 body, 2 key), u32 baseSeq, u32 bodySeq, then
+// the coded datagram (body_codec.cpp).
 //   server query       8  u32 marker "MZQ1", u8 version, u8 flags, [2],
 //                         u32 nonce; zero padding to the reply's size
 //   server reply       8  u32 marker "MZR1", u8 version, u8 flags, u16 port,
@@ -927,6 +930,47 @@ void setBodyAckedKeySeq(NetMessage& body, uint32_t seq) {
     const size_t at = kStateTailAt - size_t{t.repeatCount} * kEffectRepeatSize - kExtrasSize;
     if (getLe32(body.bytes + at) != kExtrasMarker) return;
     putLe32(body.bytes + at + 4, seq);
+}
+
+uint32_t bodySeqOf(const NetMessage& body) {
+    WireReader r = readerAt(body, kStateTailAt);
+    uint32_t marker = 0;
+    StateTrailer t;
+    trailerFields(r, marker, t);
+    return marker == kStateTailMarker ? t.bodySeq : 0;
+}
+
+namespace {
+constexpr uint8_t kCompactMarker[4] = {'M', 'Z', 'C', 1};
+}
+
+bool isCompactDatagram(const uint8_t* bytes, int size) {
+    return bytes != nullptr && size >= kCompactHeaderSize && size <= kCompactMaxSize &&
+           std::memcmp(bytes, kCompactMarker, sizeof kCompactMarker) == 0;
+}
+
+bool readCompactHeader(const uint8_t* bytes, int size, CompactHeader& h) {
+    if (!isCompactDatagram(bytes, size)) return false;
+    const uint8_t kind = bytes[4];
+    if (kind != static_cast<uint8_t>(CompactKind::Body) && kind != static_cast<uint8_t>(CompactKind::Key)) return false;
+    h.kind = static_cast<CompactKind>(kind);
+    h.baseSeq = getLe32(bytes + 5);
+    h.bodySeq = getLe32(bytes + 9);
+    return true;
+}
+
+int writeCompactDatagram(const CompactHeader& h, const NetMessage* base, const NetMessage& msg, uint8_t* out) {
+    std::memcpy(out, kCompactMarker, sizeof kCompactMarker);
+    out[4] = static_cast<uint8_t>(h.kind);
+    putLe32(out + 5, h.baseSeq);
+    putLe32(out + 9, h.bodySeq);
+    const int coded = encodeBody(base, msg, out + kCompactHeaderSize, kCompactMaxSize - kCompactHeaderSize);
+    return coded > 0 ? kCompactHeaderSize + coded : 0;
+}
+
+bool readCompactDatagram(const uint8_t* bytes, int size, const NetMessage* base, NetMessage& msg) {
+    if (!isCompactDatagram(bytes, size)) return false;
+    return decodeBody(base, bytes + kCompactHeaderSize, size - kCompactHeaderSize, msg);
 }
 
 bool stateBodyValid(const NetMessage& body) {

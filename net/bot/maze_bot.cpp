@@ -5,7 +5,10 @@
 // applied and those refused as stale, bodies lost, key-to-state latency
 // (median and 99th percentile), the longest time its fighter went on moving
 // or turning after a held key's release, shots fired beyond the taps, and
-// the datagrams dropped for coming from anyone but its server (foreign).
+// the datagrams dropped for coming from anyone but its server (foreign),
+// whether the server granted our compact wire, the bytes received a second
+// (every datagram's payload) and compact datagrams refused. --plain
+// speaks the plain datagrams only.
 //
 // Usage: maze-bot SERVER[:PORT] [seconds=10 | 10] [mode=script|random] [seed=1]
 //                 [map=korvath.map] [port=9899] [report=0]
@@ -262,6 +265,7 @@ int main(int argc, char** argv) {
     }
     net.levelName = level.name;
     net.levelDigest = level.digest;
+    net.compactAsk = !cli::flag(args, "plain");
     if (!connectToServer(server.c_str())) return -1;
     net.onStateReceived = onState;
     std::fprintf(stderr, "maze-bot: joined %s:%u from local port %u\n", server.c_str(), static_cast<unsigned>(net.port),
@@ -360,7 +364,7 @@ int main(int argc, char** argv) {
         "dropped_socket=%u keys_sent=%d latency_samples=%zu latency_ms_median=%.2f "
         "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
         "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%lld dup_taps=%lld "
-        "effects_max=%d explosions_max=%d foreign=%llu\n",
+        "effects_max=%d explosions_max=%d foreign=%llu compact=%d bytes_per_s=%.0f compact_refused=%llu\n",
         process.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
         passHz,
@@ -371,6 +375,7 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(net.bodiesStale), bot.releasesWatched, bot.stuckMsMax, bot.taps,
         static_cast<long long>(bot.shotsSeen),
         static_cast<long long>(std::max<int64_t>(0, bot.shotsSeen - bot.taps)), bot.effectsMax, bot.explosionsMax,
-        static_cast<unsigned long long>(net.datagramsForeign));
+        static_cast<unsigned long long>(net.datagramsForeign), net.compactGranted ? 1 : 0,
+        static_cast<double>(net.bytesReceived) / elapsed, static_cast<unsigned long long>(net.compactRefused));
     return 0;
 }

@@ -23,6 +23,8 @@ inline constexpr cli::Option kMazeBotOptions[] = {
      .forms = kBotForms, .help = "the server's UDP port (e.g. a relay's)"},
     {.name = "report", .kind = cli::Kind::Real, .valueName = "S", .defaultValue = "0", .min = 0, .max = 86400,
      .forms = kBotForms, .help = "every S seconds a line of that span's figures on the error stream; 0: none"},
+    {.name = "plain", .kind = cli::Kind::Flag, .forms = cli::kLong,
+     .help = "speak the plain 6008-byte datagrams only, not our compact wire"},
     cli::kVerboseOption,
 };
 

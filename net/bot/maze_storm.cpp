@@ -3,8 +3,8 @@
 //
 // Usage: maze-storm ADDRESS PORT [COUNT] [SEED] [name=value | --name VALUE ...]
 // (see --help): count, seed, fighters (the receiver's level, so that some
-// state bodies agree with it and are applied), shapes (all, state, or shape
-// names) and from=ADDRESS:PORT, which forges the sender (a client's server,
+// state bodies agree with it and are applied), shapes (all, state, shape
+// names, or compact: hostile datagrams of our compact wire) and from=ADDRESS:PORT, which forges the sender (a client's server,
 // say) through a raw socket, root only.
 // Every shape of net/storm.h is drawn equally often, lengths from 0 to 6108
 // bytes; paced so that the receiver sees them rather than its socket buffer
@@ -40,7 +40,8 @@ inline constexpr cli::Option kMazeStormOptions[] = {
     {.name = "shapes", .kind = cli::Kind::Text, .valueName = "SET", .defaultValue = "all",
      .forms = cli::kWord | cli::kLong, .help = "all; state (the bodies a client reads); or names, comma-separated: random-bytes, "
              "random-counts, counts-overrun, wrong-fighters, far-ahead, effect-flood, paused, non-finite, "
-             "hostile-entries, bad-trailer, huge-key, quit-toggle-key, bad-key-extension, join-request, join-reply"},
+             "hostile-entries, bad-trailer, huge-key, quit-toggle-key, bad-key-extension, join-request, join-reply; "
+             "or compact (our compact wire's datagrams: bad bases, cut and changed frames, claimed sizes)"},
     {.name = "from", .kind = cli::Kind::Text, .valueName = "ADDRESS:PORT", .defaultShown = "this machine",
      .forms = cli::kWord | cli::kLong, .help = "forge the sender, through a raw socket (root only)"},
 };
@@ -72,6 +73,11 @@ bool parseEndpoint(const std::string& text, NetAddress* out) {
 
 // all, state, or shape names separated by commas.
 bool parseShapes(const std::string& text, uint32_t* shapes) {
+    // Our compact wire's datagrams stand alone (makeStormCompact).
+    if (text == "compact") {
+        *shapes = 0;
+        return true;
+    }
     if (text == "all" || text == "state") {
         *shapes = text == "all" ? kStormAllShapes : kStormStateShapes;
         return true;
@@ -122,7 +128,8 @@ int main(int argc, char** argv) {
     StormDatagram d;
     long sent = 0;
     for (long i = 0; i < count; ++i) {
-        makeStormDatagram(seed, static_cast<uint32_t>(i), fighters, shapes, d);
+        if (shapes == 0) makeStormCompact(seed, static_cast<uint32_t>(i), d);
+        else makeStormDatagram(seed, static_cast<uint32_t>(i), fighters, shapes, d);
         const int n = spoof ? net.transport.sendSpoofed(sock, d.bytes, d.length, from, to)
                               : net.transport.sendTo(sock, d.bytes, d.length, to);
         if (n >= 0) ++sent;

@@ -1,0 +1,304 @@
+// test_compact.cpp -- the compact wire: bodies of a real game survive the
+// codec byte for byte, a body coded against one the client does not hold is
+// never applied, and plain and compact clients play on one server.
+#include <gtest/gtest.h>
+
+#include <zstd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "fake_net.h"
+#include "net/storm.h"
+#include "prey/prey.h"
+
+namespace {
+
+bool same(const NetMessage& a, const NetMessage& b) { return std::memcmp(a.bytes, b.bytes, kNetMessageSize) == 0; }
+
+// A busy game: 9 fighters turning and shooting, 16 prey; one body a step.
+std::vector<NetMessage> recordGame(int steps) {
+    useFakeNet();
+    makeWorld(9, 16);
+    for (Fighter& f : gs.fighterList) f.state = FighterState::InPlay;
+    std::vector<NetMessage> bodies;
+    for (int i = 0; i < steps; ++i) {
+        for (size_t k = 0; k < gs.fighterList.size(); ++k) {
+            Fighter& f = gs.fighterList[k];
+            f.dir = Vec3{std::cos(0.05f * static_cast<float>(i + k)), std::sin(0.05f * static_cast<float>(i + k)), 0};
+            if ((i + k) % 7 == 0) spawnBullet(static_cast<int>(k), f.pos, f.dir, ShooterKind::MissileShot);
+        }
+        worldStep(updatePrey);
+        process.clockNowMs += 10;
+        NetMessage body;
+        packState(body);
+        setMessageYourFighter(body, 1);
+        bodies.push_back(body);
+    }
+    return bodies;
+}
+
+NetMessage sentBytesAsMessage(const FakeDatagram& d) {
+    NetMessage m;
+    std::memcpy(m.bytes, d.bytes.data(), std::min<size_t>(d.bytes.size(), kNetMessageSize));
+    return m;
+}
+
+TEST(Compact, EveryBodyOfAGameDecodesExactlyAndNothingElseDecodes) {
+    const std::vector<NetMessage> bodies = recordGame(300);
+    uint8_t coded[kMaxCodedBodySize];
+    NetMessage out;
+    size_t deltaBytes = 0;
+    for (size_t i = 5; i < bodies.size(); ++i) {
+        // On its own (a seek point), against the one before, and five back.
+        for (const NetMessage* base : {static_cast<const NetMessage*>(nullptr), &bodies[i - 1], &bodies[i - 5]}) {
+            const int n = encodeBody(base, bodies[i], coded, sizeof coded);
+            ASSERT_GT(n, 0) << i;
+            ASSERT_TRUE(decodeBody(base, coded, n, out)) << i;
+            ASSERT_TRUE(same(out, bodies[i])) << i;
+            if (base == &bodies[i - 1]) deltaBytes += static_cast<size_t>(n);
+        }
+        // Coded against the one before, decoded against another: refused.
+        const int n = encodeBody(&bodies[i - 1], bodies[i], coded, sizeof coded);
+        EXPECT_FALSE(decodeBody(&bodies[i - 2], coded, n, out)) << i;
+        EXPECT_FALSE(decodeBody(nullptr, coded, n, out)) << i;
+        ASSERT_LE(n + kCompactHeaderSize, kCompactMaxSize) << "body " << i << " needs more than a packet";
+    }
+    // A game's step costs a few hundred bytes, not six thousand.
+    EXPECT_LT(deltaBytes / (bodies.size() - 5), 600u);
+
+    // Hostile bytes: every cut of a coded body, every byte changed, a frame
+    // of a body larger than ours, and no room to write.
+    const int n = encodeBody(&bodies[9], bodies[10], coded, sizeof coded);
+    for (int cut = 0; cut < n; ++cut) EXPECT_FALSE(decodeBody(&bodies[9], coded, cut, out)) << cut;
+    for (int at = 0; at < n; ++at) {
+        for (const uint8_t flip : {0x01, 0x80, 0xFF}) {
+            coded[at] ^= flip;
+            EXPECT_TRUE(!decodeBody(&bodies[9], coded, n, out) || same(out, bodies[10])) << at;
+            coded[at] ^= flip;
+        }
+    }
+    std::vector<uint8_t> big(kNetMessageSize + 1000, 7);
+    std::vector<uint8_t> frame(ZSTD_compressBound(big.size()) + 1);
+    frame[0] = coded[0] == 2 ? 1 : coded[0];  // the full form's byte
+    const size_t z = ZSTD_compress(frame.data() + 1, frame.size() - 1, big.data(), big.size(), 1);
+    ASSERT_FALSE(ZSTD_isError(z));
+    EXPECT_FALSE(decodeBody(nullptr, frame.data(), static_cast<int>(z + 1), out));
+    EXPECT_EQ(encodeBody(nullptr, bodies[10], coded, 8), 0);
+}
+
+// What the compact client sends: its key datagram, decoded as the server would.
+CompactHeader lastKeyHeader(NetMessage* msg = nullptr) {
+    CompactHeader h;
+    const FakeDatagram& d = fake.sent.back();
+    EXPECT_TRUE(readCompactHeader(d.bytes.data(), static_cast<int>(d.bytes.size()), h));
+    EXPECT_EQ(h.kind, CompactKind::Key);
+    NetMessage m;
+    EXPECT_TRUE(readCompactDatagram(d.bytes.data(), static_cast<int>(d.bytes.size()), nullptr, m));
+    if (msg) *msg = m;
+    return h;
+}
+
+void queueCompactBody(const NetMessage& body, const NetMessage* base, uint32_t baseSeq, NetAddress from = serverAddress()) {
+    CompactHeader h{CompactKind::Body, baseSeq, bodySeqOf(body)};
+    uint8_t out[kCompactMaxSize];
+    const int n = writeCompactDatagram(h, base, body, out);
+    ASSERT_GT(n, 0);
+    fake.inbox.push_back(FakeDatagram{std::vector<uint8_t>(out, out + n), from});
+}
+
+void onePass() {
+    fake.nowMs += 30;
+    ASSERT_TRUE(clientReceivePass());
+}
+
+TEST(Compact, ABodyCodedAgainstOneTheClientDoesNotHoldIsNeverAppliedAndAFullOneIsAsked) {
+    useFakeNet();
+    makeWorld(9, 2);
+    process.localFighterIndex = 1;
+    NetMessage accepted = messageOfKind(NetMessageKind::JoinAccepted);
+    JoinExtension grant;
+    grant.present = true;
+    grant.flags = kJoinFlagCompact;
+    writeJoinExtension(accepted, grant);
+    queueDatagram(accepted, serverAddress());
+    ASSERT_TRUE(connectToServer("127.0.0.1"));
+    // It asked for the wire in its join, and has it.
+    EXPECT_NE(readJoinExtension(sentMessage(0)).flags & kJoinFlagCompact, 0);
+    ASSERT_TRUE(net.compactGranted);
+
+    std::vector<NetMessage> b(8);  // b[n] is body number n
+    for (int n = 1; n < 8; ++n) b[n] = stateFor(9, 2, 1);
+    ASSERT_EQ(bodySeqOf(b[7]), 7u);
+    // The server's body 4 and 7 as a client that lost the real 4 would
+    // need them: 7 repeats bytes that only that 4 holds.
+    NetMessage other4 = b[4], other7 = b[7];
+    for (int i = 100; i < 400; ++i) other4.bytes[i] = other7.bytes[i] = static_cast<uint8_t>(i * 37 + 11);
+
+    queueCompactBody(b[1], nullptr, 0);
+    onePass();
+    EXPECT_EQ(net.appliedSeq, 1u);
+    EXPECT_EQ(lastKeyHeader().baseSeq, 1u);  // it names body 1 as its base
+
+    // Body 2 lost; body 3 against it is refused, and the client asks for a
+    // full body at once.
+    fake.sent.clear();
+    queueCompactBody(b[3], &b[2], 2);
+    onePass();
+    EXPECT_EQ(net.appliedSeq, 1u);
+    ASSERT_FALSE(fake.sent.empty());
+    NetMessage key;
+    EXPECT_EQ(lastKeyHeader(&key).baseSeq, 0u);
+    EXPECT_EQ(messageKind(key), NetMessageKind::KeepAliveAnswer);
+    EXPECT_EQ(readKeyExtension(key).ackedBodySeq, 1u);
+
+    // Against body 1, which it holds: applied.
+    queueCompactBody(b[4], &b[1], 1);
+    onePass();
+    EXPECT_EQ(net.appliedSeq, 4u);
+    EXPECT_EQ(lastKeyHeader().baseSeq, 4u);
+    // Overtaken on the way: 6 then 5, both against 4; a body against a
+    // "4" it does not hold byte for byte is refused whole.
+    queueCompactBody(b[6], &b[4], 4);
+    queueCompactBody(b[5], &b[4], 4);
+    queueCompactBody(other7, &other4, 4);
+    const uint64_t staleBefore = net.bodiesStale, refusedBefore = net.compactRefused;
+    onePass();
+    EXPECT_EQ(net.compactRefused, refusedBefore + 1);
+    EXPECT_EQ(net.appliedSeq, 6u);
+    EXPECT_EQ(net.bodiesStale, staleBefore + 1);
+    EXPECT_EQ(lastKeyHeader().baseSeq, 0u);  // and it asks for a full body
+
+    // A stranger's compact body costs no decode; a plain body of our
+    // server still counts.
+    const uint64_t decoded = net.compactDecoded;
+    queueCompactBody(b[7], nullptr, 0, NetAddress{0x0A000001, kNetPort});
+    queueDatagram(b[7], serverAddress());
+    onePass();
+    EXPECT_EQ(net.compactDecoded, decoded);
+    EXPECT_EQ(net.appliedSeq, 7u);
+
+    // A join answered without the grant (its JoinAccepted lost, a plain
+    // body answered): the first compact body of our server tells of it.
+    ASSERT_TRUE(fakeJoinedClient());
+    EXPECT_FALSE(net.compactGranted);
+    queueCompactBody(b[1], nullptr, 0);
+    onePass();
+    EXPECT_EQ(net.appliedSeq, 1u);
+    EXPECT_EQ(lastKeyHeader().baseSeq, 1u);
+
+    // A join whose JoinAccepted is lost while the server's compact bodies
+    // flow: the first of them answers it.
+    useFakeNet();
+    makeWorld(9, 2);
+    queueCompactBody(b[2], nullptr, 0);
+    ASSERT_TRUE(connectToServer("127.0.0.1"));
+    EXPECT_TRUE(net.compactGranted);
+}
+
+// A client's compact key datagram as maze's client writes it.
+std::vector<uint8_t> compactKey(uint32_t base, uint32_t key) {
+    NetMessage m = keyMessage(key);
+    KeyExtension x;
+    x.present = true;
+    x.newestSeq = 1;
+    x.historyCount = 1;
+    x.history[0] = KeyRecord{key, 0, 0};
+    writeKeyExtension(m, x);
+    uint8_t out[kCompactMaxSize];
+    const int n = writeCompactDatagram(CompactHeader{CompactKind::Key, base, 0}, nullptr, m, out);
+    EXPECT_GT(n, 0);
+    EXPECT_LT(n, 120);  // a key datagram is a few dozen bytes
+    return std::vector<uint8_t>(out, out + n);
+}
+
+TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
+    fakeServer();
+    NetMessage ask = messageOfKind(NetMessageKind::JoinRequest);
+    JoinExtension x;
+    x.present = true;
+    x.flags = kJoinFlagCompact;
+    writeJoinExtension(ask, x);
+    queueDatagram(messageOfKind(NetMessageKind::JoinRequest), clientAddress(1));  // plain: zeros
+    queueDatagram(ask, clientAddress(2));
+    serverNetworkReceive();
+    ASSERT_EQ(fake.sent.size(), 2u);
+    EXPECT_EQ(readJoinExtension(sentMessage(0)).flags & kJoinFlagCompact, 0);
+    EXPECT_NE(readJoinExtension(sentMessage(1)).flags & kJoinFlagCompact, 0);
+
+    // The compact client decodes as ours does and names what it holds.
+    BodyRing held;
+    uint32_t newest = 0;
+    size_t plainBytes = 0, compactBytes = 0;
+    for (int pass = 0; pass < 60; ++pass) {
+        fake.sent.clear();
+        fake.nowMs += 10;
+        if (pass % 3 == 0) {
+            // Every third acknowledgement is lost.
+        } else {
+            const std::vector<uint8_t> k = compactKey(newest, 'a');
+            fake.inbox.push_back(FakeDatagram{k, clientAddress(2)});
+        }
+        serverNetworkReceive();
+        worldStep(updatePrey);
+        serverNetworkSend();
+        for (const FakeDatagram& d : fake.sent) {
+            NetMessage want = net.snapshotMessage;
+            if (d.address.port == clientAddress(1).port) {
+                // Plain: the whole body, every time.
+                ASSERT_EQ(d.bytes.size(), static_cast<size_t>(kNetMessageSize));
+                setMessageYourFighter(want, 1);
+                EXPECT_TRUE(same(sentBytesAsMessage(d), want)) << pass;
+                plainBytes += d.bytes.size();
+                continue;
+            }
+            ASSERT_EQ(d.address.port, clientAddress(2).port);
+            ASSERT_LE(d.bytes.size(), static_cast<size_t>(kCompactMaxSize)) << pass;
+            CompactHeader h;
+            ASSERT_TRUE(readCompactHeader(d.bytes.data(), static_cast<int>(d.bytes.size()), h)) << pass;
+            // The base is one the client named (or none).
+            EXPECT_TRUE(h.baseSeq == 0 || heldBody(held, h.baseSeq) != nullptr) << pass;
+            NetMessage got;
+            ASSERT_TRUE(readCompactDatagram(d.bytes.data(), static_cast<int>(d.bytes.size()),
+                                            heldBody(held, h.baseSeq), got)) << pass;
+            if (messageKind(got) != NetMessageKind::StateUpdate) continue;  // a probe
+            setMessageYourFighter(want, 2);
+            EXPECT_TRUE(same(got, want)) << pass;
+            keepBody(held, h.bodySeq, got);
+            newest = h.bodySeq;
+            compactBytes += d.bytes.size();
+        }
+    }
+    EXPECT_LT(compactBytes * 5, plainBytes);
+    // The compact client's keys act on its fighter (each 'a' datagram
+    // repeats event 1: it acts once).
+    EXPECT_GE(net.keyEventsApplied, 1u);
+
+    // A compact datagram from a stranger, or from the seated plain client,
+    // is not decoded and changes nothing.
+    const uint64_t decoded = net.compactDecoded, applied = net.keyEventsApplied;
+    fake.inbox.push_back(FakeDatagram{compactKey(0, 'b'), NetAddress{0x0A000001, 50002}});
+    fake.inbox.push_back(FakeDatagram{compactKey(0, 'b'), clientAddress(1)});
+    serverNetworkReceive();
+    EXPECT_EQ(net.compactDecoded, decoded);
+    EXPECT_EQ(net.keyEventsApplied, applied);
+    EXPECT_EQ(net.compactRefused, 2u);
+
+    // maze-storm's compact datagrams from the seated compact client: none
+    // decodes, its seat and the others' bodies go on.
+    StormDatagram d;
+    for (uint32_t i = 0; i < 2000; ++i) {
+        makeStormCompact(3, i, d);
+        fake.inbox.push_back(FakeDatagram{std::vector<uint8_t>(d.bytes, d.bytes + d.length), clientAddress(2)});
+        if (fake.inbox.size() < 50) continue;
+        ASSERT_EQ(serverNetworkReceive(), GameEnd::Playing);
+    }
+    EXPECT_EQ(net.compactDecoded, decoded);
+    EXPECT_EQ(net.keyEventsApplied, applied);
+    EXPECT_GT(net.compactRefused, 1500u);
+    EXPECT_EQ(findClient(clientAddress(2)), 1);
+}
+
+}  // namespace
