@@ -174,6 +174,12 @@ Bullet bulletOfEntry(const BulletEntry& e) {
     return b;
 }
 
+Prey preyOfEntry(const PreyEntry& e) {
+    Prey p;
+    applyPreyEntry(e, p);
+    return p;
+}
+
 void packState(NetMessage& body) {
     StateSnapshot s;
     s.kind = NetMessageKind::StateUpdate;

@@ -18,6 +18,10 @@ inline constexpr cli::Option kMazeOptions[] = {
     {.name = "fullscreen", .help = "start in fullscreen (F11 switches back and forth)"},
     {.name = "find", .kind = cli::Kind::Flag, .help = "list the servers on this machine and the local networks, then end"},
     {.name = "lan", .kind = cli::Kind::Flag, .help = "join the server found on the local networks (with several, ask which)"},
+    {.name = "no-smoothing", .kind = cli::Kind::Flag,
+     .help = "a client draws each state body as it arrives: no interpolation, no prediction of its own moves"},
+    {.name = "frame-trace", .kind = cli::Kind::Text, .valueName = "FILE",
+     .help = "write one line a drawn frame: ms, the eye's x y heading, then x y of every fighter as drawn"},
 };
 
 inline constexpr cli::Command kMazeCommand{
