@@ -17,6 +17,10 @@ constexpr double kMeanWeight = 1.0 / 16.0;
 // How fast the quickest-arrival offset may rise, ms per body: it follows a
 // slower route or a drifting clock within seconds without chasing jitter.
 constexpr double kOffsetCreepMs = 0.02;
+// The delay's own pace, ms per body (0.5% of a 10 ms pass), and how far its
+// aim must lie above it to be taken at once.
+constexpr double kDelaySlewMs = 0.05;
+constexpr double kDelayJumpMs = 5.0;
 
 Vec3 groundDir(float headingDeg) {
     const double rad = radiansFromDegrees(headingDeg);
@@ -202,8 +206,13 @@ void smoothingNoteBody(const StateSnapshot& s, int64_t arrivalMs) {
         smoothing.offsetMs = std::min(smoothing.offsetMs + kOffsetCreepMs, offset);
     }
     smoothing.jitterMs += ((offset - smoothing.offsetMs) - smoothing.jitterMs) * kMeanWeight;
-    smoothing.delayMs = std::clamp(smoothing.intervalMs + 2.0 * smoothing.jitterMs, kMinSmoothDelayMs,
-                                   kMaxSmoothDelayMs);
+    // The delay follows its aim slowly, so the drawn clock keeps an even
+    // pace; only an aim well above it (the route got worse) is taken at
+    // once: the picture then stands still a moment rather than run dry.
+    const double aim = std::clamp(smoothing.intervalMs + 2.0 * smoothing.jitterMs, kMinSmoothDelayMs,
+                                  kMaxSmoothDelayMs);
+    if (aim > smoothing.delayMs + kDelayJumpMs) smoothing.delayMs = aim;
+    else smoothing.delayMs += std::clamp(aim - smoothing.delayMs, -kDelaySlewMs, kDelaySlewMs);
     insertBody(s, serverMs);
 }
 
