@@ -61,6 +61,7 @@ GameEnd clientIdlePass() {
     if (!clientReceivePass()) return GameEnd::ServerDied;
     // The line has been written; a world this client cannot show is no game.
     if (net.levelMismatchReported) return GameEnd::LevelMismatch;
+    smoothingStartDueEffects(net.clockMillis());
     smoothingPredictPass(net.clockMillis(),
                          static_cast<float>(passIntervalMs(process.clockPrevMs, process.clockNowMs)) * 0.001f);
     copyHudValues();

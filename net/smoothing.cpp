@@ -159,10 +159,27 @@ void interpolateBullets(const TimedBody& a, const TimedBody& b, float t, DrawnWo
 // Interpolation starts again from the next body; the prediction stays.
 void forgetTimeline() {
     smoothing.bodies.clear();
+    // Explosions waiting on the old timeline would never come due.
+    for (const DeferredEffect& e : smoothing.effects) {
+        if (e.kind == static_cast<uint8_t>(EffectKind::Large)) startLargeExplosion(e.x, e.y, e.z);
+        else startSmallExplosion(e.x, e.y, e.z);
+    }
+    smoothing.effects.clear();
     smoothing.haveClock = smoothing.haveOffset = smoothing.haveRender = false;
     smoothing.jitterMs = 0.0;
     smoothing.intervalMs = smoothing.delayMs = kPassPeriodMs;
 }
+
+// Body clock `clockMs` on the unwrapped timeline, near the newest body.
+double timelineMs(int32_t clockMs) {
+    int64_t d = (static_cast<int64_t>(clockMs) - smoothing.newestClockMs) % 60000;
+    if (d > 30000) d -= 60000;
+    if (d < -30000) d += 60000;
+    return smoothing.newestServerMs + static_cast<double>(d);
+}
+
+// The server moment the drawing shows at steady nowMs, before the bounds.
+double renderMoment(int64_t nowMs) { return static_cast<double>(nowMs) - smoothing.offsetMs - smoothing.delayMs; }
 
 }  // namespace
 
@@ -178,11 +195,8 @@ void smoothingNoteBody(const StateSnapshot& s, int64_t arrivalMs) {
     if (smoothing.haveClock) {
         // The clock counts ms within the server's minute: the difference is
         // taken across the turn of the minute.
-        int64_t d = (static_cast<int64_t>(s.serverClockMs) - smoothing.newestClockMs) % 60000;
-        if (d > 30000) d -= 60000;
-        if (d < -30000) d += 60000;
-        serverMs = smoothing.newestServerMs + static_cast<double>(d);
-        if (std::fabs(static_cast<double>(d)) > kTimelineJumpMs) {
+        serverMs = timelineMs(s.serverClockMs);
+        if (std::fabs(serverMs - smoothing.newestServerMs) > kTimelineJumpMs) {
             forgetTimeline();
             serverMs = s.serverClockMs;
         }
@@ -320,6 +334,32 @@ void smoothingReconcile(const StateSnapshot& s, int64_t nowMs) {
     smoothing.own = replayed;
 }
 
+bool smoothingDeferEffect(const StateSnapshot& s, uint8_t kind, float x, float y, float z) {
+    if (!smoothing.enabled || !smoothing.haveClock || !smoothing.haveRender ||
+        smoothing.effects.size() >= static_cast<size_t>(kMaxDeferredEffects))
+        return false;
+    const double serverMs = timelineMs(s.serverClockMs);
+    if (serverMs <= smoothing.renderServerMs) return false;
+    smoothing.effects.push_back(DeferredEffect{serverMs, kind, x, y, z});
+    return true;
+}
+
+void smoothingStartDueEffects(int64_t nowMs) {
+    if (smoothing.effects.empty()) return;
+    const double moment = std::max(renderMoment(nowMs), smoothing.renderServerMs);
+    auto& list = smoothing.effects;
+    for (size_t i = 0; i < list.size();) {
+        if (list[i].serverMs > moment) {
+            ++i;
+            continue;
+        }
+        const DeferredEffect e = list[i];
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+        if (e.kind == static_cast<uint8_t>(EffectKind::Large)) startLargeExplosion(e.x, e.y, e.z);
+        else startSmallExplosion(e.x, e.y, e.z);
+    }
+}
+
 void smoothingDrawn(int64_t nowMs, DrawnWorld& out) {
     out.fromBodies = false;
     const int local = process.localFighterIndex;
@@ -334,7 +374,7 @@ void smoothingDrawn(int64_t nowMs, DrawnWorld& out) {
         out.eyeDir = groundDir(headingDegrees(f.dir) + smoothing.correctionDeg);
     }
     const auto& list = smoothing.bodies;
-    double t = static_cast<double>(nowMs) - smoothing.offsetMs - smoothing.delayMs;
+    double t = renderMoment(nowMs);
     if (smoothing.haveRender) t = std::max(t, smoothing.renderServerMs);
     t = std::clamp(t, list.front().serverMs, list.back().serverMs);
     smoothing.haveRender = true;

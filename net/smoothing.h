@@ -56,6 +56,14 @@ struct OwnStep {
 // The held keys that move or turn a fighter (world/control.cpp's table).
 constexpr int kOwnMoveKeys[] = {'i', 'k', 'j', 'l', 'd', 'f'};
 
+// An explosion of a body, held until the drawing reaches that body's moment.
+struct DeferredEffect {
+    double serverMs = 0.0;
+    uint8_t kind = 0;        // EffectKind as it travels
+    float x = 0, y = 0, z = 0;
+};
+constexpr int kMaxDeferredEffects = 64;
+
 struct DrawnFighter {
     Vec3 pos;
     Vec3 dir;
@@ -87,6 +95,7 @@ struct SmoothingState {
     double delayMs = kPassPeriodMs;     // how far behind the quickest arrival the drawing runs
     bool haveRender = false;
     double renderServerMs = 0.0;    // the last frame's moment; never goes back
+    std::vector<DeferredEffect> effects;  // at most kMaxDeferredEffects
 
     // Prediction of the player's own fighter.
     bool acked = false;             // bodies carry key acknowledgements (our server)
@@ -125,6 +134,13 @@ void smoothingReconcile(const StateSnapshot& s, int64_t nowMs);
 void smoothingNoteKeySent(uint32_t seq, int64_t nowMs);
 void smoothingNoteArrow(int specialKey);
 void smoothingNoteMouse(int32_t hundredths);
+
+// An effect event of body `s` (already known new: each starts once): true
+// when it waits for the drawing to reach s's moment, false when it is due
+// now (no timeline, smoothing off, the moment drawn already, no room).
+bool smoothingDeferEffect(const StateSnapshot& s, uint8_t kind, float x, float y, float z);
+// Each client pass: starts the waiting explosions the drawing has reached.
+void smoothingStartDueEffects(int64_t nowMs);
 
 // One client pass: the own fighter predicted one step of dt seconds with
 // the keys held now, and the correction faded.

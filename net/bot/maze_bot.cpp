@@ -32,6 +32,7 @@
 #include "cli/cli.h"
 #include "net/bot/maze_bot_options.h"
 #include "net/net.h"
+#include "net/smoothing.h"
 #include "world/world.h"
 
 namespace {
@@ -280,6 +281,7 @@ int main(int argc, char** argv) {
     uint32_t reportSeq = 0;
     // Ctrl-C or SIGTERM ends the play early; the figures still come.
     installStopSignals();
+    int64_t lastPassMs = net.clockMillis();
     while (secondsSince(bot.start) < seconds && !stopRequested()) {
         // The first interval starts with the first body that has a number.
         if (reportSeq == 0 && bot.seq != 0) {
@@ -300,6 +302,11 @@ int main(int argc, char** argv) {
         // Nothing draws here: explosions advance unseen and finish on time.
         advanceUndrawnExplosions();
         if (!clientReceivePass()) return endOfGame(GameEnd::ServerDied);
+        // The bot predicts its own moves as the game does, so its figures
+        // count the corrections a player would see.
+        const int64_t passMs = net.clockMillis();
+        smoothingPredictPass(passMs, static_cast<float>(std::clamp<int64_t>(passMs - lastPassMs, 0, 100)) * 0.001f);
+        lastPassMs = passMs;
         bot.explosionsMax = std::max(bot.explosionsMax, explosionCount());
         const auto now = Clock::now();
         if (bot.pending.active && now - bot.pending.sentAt > std::chrono::seconds(1)) {
@@ -360,7 +367,7 @@ int main(int argc, char** argv) {
         "dropped_socket=%u keys_sent=%d latency_samples=%zu latency_ms_median=%.2f "
         "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
         "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%lld dup_taps=%lld "
-        "effects_max=%d explosions_max=%d foreign=%llu\n",
+        "effects_max=%d explosions_max=%d foreign=%llu large_corrections=%llu small_corrections=%llu\n",
         process.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
         passHz,
@@ -371,6 +378,8 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(net.bodiesStale), bot.releasesWatched, bot.stuckMsMax, bot.taps,
         static_cast<long long>(bot.shotsSeen),
         static_cast<long long>(std::max<int64_t>(0, bot.shotsSeen - bot.taps)), bot.effectsMax, bot.explosionsMax,
-        static_cast<unsigned long long>(net.datagramsForeign));
+        static_cast<unsigned long long>(net.datagramsForeign),
+        static_cast<unsigned long long>(smoothing.largeCorrections),
+        static_cast<unsigned long long>(smoothing.smallCorrections));
     return 0;
 }

@@ -113,7 +113,8 @@ TEST_F(Smoothing, OtherFighterMovesEvenlyThroughJitterLossAndReordering) {
 
 // A respawn or a jump of more than a cell shows at once, never smeared
 // across the maze; a fighter out of play is not drawn; the picture is what
-// the renderer gets, and gs stays the server's.
+// the renderer gets, and gs stays the server's; an explosion starts once,
+// when the drawing reaches its body.
 TEST_F(Smoothing, JumpsAndRespawnsAreNotSmeared) {
     smoothingNoteBody(body(1000, 20.0f, 20.0f), 1000);
     smoothingNoteBody(body(1010, 21.0f, 20.0f), 1010);
@@ -138,6 +139,24 @@ TEST_F(Smoothing, JumpsAndRespawnsAreNotSmeared) {
     EXPECT_EQ(picture.fighterList[0].state, FighterState::Absent);
     EXPECT_EQ(gs.fighterList[0].pos.x, 55.0f);
     EXPECT_EQ(gs.fighterList[0].state, FighterState::InPlay) << "gs stays the last body's";
+
+    // An explosion of a body not yet drawn waits for its moment, and starts
+    // once however often its event travels.
+    StateSnapshot boom = body(1060, 80.0f, 60.0f);
+    boom.firstEffectId = 1;
+    boom.effects.push_back(EffectEntry{0, 30.0f, 30.0f, 1.0f, 1});
+    smoothingNoteBody(boom, 1060);
+    EXPECT_EQ(startSnapshotEffects(boom, true, 4), 1);
+    EXPECT_TRUE(gs.explosionList.empty()) << "not yet: the drawing is behind it";
+    smoothingStartDueEffects(1060);
+    EXPECT_TRUE(gs.explosionList.empty());
+    smoothingDrawn(1100, d);
+    smoothingStartDueEffects(1100);
+    EXPECT_EQ(gs.explosionList.size(), 1u);
+    boom.repeats = boom.effects;
+    startSnapshotEffects(boom, false, 4);
+    smoothingStartDueEffects(1200);
+    EXPECT_EQ(gs.explosionList.size(), 1u);
 }
 
 // Walking into a wall: the prediction stops where the server's own world
