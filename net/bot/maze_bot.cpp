@@ -302,11 +302,13 @@ int main(int argc, char** argv) {
         // Nothing draws here: explosions advance unseen and finish on time.
         advanceUndrawnExplosions();
         if (!clientReceivePass()) return endOfGame(GameEnd::ServerDied);
-        // The bot predicts its own moves as the game does, so its figures
-        // count the corrections a player would see.
+        // The bot predicts its own moves as the game does, one step on each
+        // beat of the server's pass (a strafe is a distance a step), so its
+        // figures count the corrections a player would see.
         const int64_t passMs = net.clockMillis();
-        smoothingPredictPass(passMs, static_cast<float>(std::clamp<int64_t>(passMs - lastPassMs, 0, 100)) * 0.001f);
-        lastPassMs = passMs;
+        if (passMs - lastPassMs > 10 * kPassPeriodMs) lastPassMs = passMs - kPassPeriodMs;
+        for (; passMs - lastPassMs >= kPassPeriodMs; lastPassMs += kPassPeriodMs)
+            smoothingPredictPass(lastPassMs + kPassPeriodMs, kPassPeriodMs * 0.001f);
         bot.explosionsMax = std::max(bot.explosionsMax, explosionCount());
         const auto now = Clock::now();
         if (bot.pending.active && now - bot.pending.sentAt > std::chrono::seconds(1)) {
