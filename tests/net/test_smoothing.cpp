@@ -93,7 +93,9 @@ TEST_F(Smoothing, OtherFighterMovesEvenlyThroughJitterLossAndReordering) {
         smoothingDrawn(now, d);
         if (!d.fromBodies) continue;
         ASSERT_TRUE(d.fighters[0].shown);
-        if (!xs.empty()) ASSERT_GE(d.fighters[0].pos.x, xs.back()) << "at " << now;
+        if (!xs.empty()) {
+            ASSERT_GE(d.fighters[0].pos.x, xs.back()) << "at " << now;
+        }
         xs.push_back(d.fighters[0].pos.x);
     }
     EXPECT_GT(smoothing.delayMs, 40.0) << "the delay covers the jitter";
