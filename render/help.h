@@ -20,7 +20,7 @@ inline constexpr KeyHelp kKeyHelp[] = {
     {"L / T (tap)", "toggle map lighting / textures (this process only)"},
     {"] / [ (tap)", "music louder / softer by 3 dB"},
     {"+ or = / - (tap)", "guns and explosions louder / softer by 3 dB"},
-    {"mouse (left click, Escape)", "left click captures the pointer and the mouse turns; Escape frees it"},
+    {"mouse (click; Escape)", "turn, once a left click captured the pointer; Escape frees it"},
     {"F1", "show / hide this list of keys and menu entries"},
     {"F11", "fullscreen / back to the window"},
     {"q / Q", "quit (takes effect at the next key event)"},

@@ -137,10 +137,14 @@ GameState picture;
 DrawnWorld drawn;
 std::FILE* frameTrace = nullptr;
 
+// The network's steady clock, ms; 0 before the network is set up (a
+// frame drawn by a test or a benchmark).
+int64_t frameClockMs() { return net.clockMillis != nullptr ? net.clockMillis() : 0; }
+
 // One line of the frame trace: ms, the eye, every fighter as drawn.
 void traceFrame(const GameState& world) {
     if (frameTrace == nullptr) return;
-    std::fprintf(frameTrace, "%lld %.3f %.3f %.2f", static_cast<long long>(net.clockMillis()),
+    std::fprintf(frameTrace, "%lld %.3f %.3f %.2f", static_cast<long long>(frameClockMs()),
                  static_cast<double>(view.cameraEye.x), static_cast<double>(view.cameraEye.y),
                  static_cast<double>(headingDegrees(view.cameraDir)));
     for (const Fighter& f : world.fighterList) {
@@ -165,7 +169,7 @@ bool openFrameTrace(const char* path) {
 
 void display() {
     endProcessIf(checkLocalFighter());
-    smoothingDrawn(net.clockMillis(), drawn);
+    smoothingDrawn(frameClockMs(), drawn);
     pictureOf(drawn, gs, picture);
     const Fighter& f = picture.fighterList[process.localFighterIndex];
 
