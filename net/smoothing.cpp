@@ -17,6 +17,9 @@ constexpr double kMeanWeight = 1.0 / 16.0;
 // How fast the quickest-arrival offset may rise, ms per body: it follows a
 // slower route or a drifting clock within seconds without chasing jitter.
 constexpr double kOffsetCreepMs = 0.02;
+// A body this far ahead of the newest says nothing of the route: after a
+// stall of the server the next body will, and a forged clock never does.
+constexpr double kAheadOfRouteMs = 1000.0;
 // The delay's own pace, ms per body (0.5% of a 10 ms pass), and how far its
 // aim must lie above it to be taken at once.
 constexpr double kDelaySlewMs = 0.05;
@@ -201,14 +204,19 @@ void smoothingNoteBody(const StateSnapshot& s, int64_t arrivalMs) {
             serverMs = s.serverClockMs;
         }
     }
+    const bool farAhead = smoothing.haveClock && serverMs > smoothing.newestServerMs + kAheadOfRouteMs;
     if (!smoothing.haveClock || serverMs > smoothing.newestServerMs) {
-        if (smoothing.haveClock && !smoothing.bodies.empty()) {
+        if (smoothing.haveClock && !smoothing.bodies.empty() && !farAhead) {
             const double gap = std::min(serverMs - smoothing.newestServerMs, 1000.0);
             smoothing.intervalMs += (gap - smoothing.intervalMs) * kMeanWeight;
         }
         smoothing.haveClock = true;
         smoothing.newestClockMs = s.serverClockMs;
         smoothing.newestServerMs = serverMs;
+    }
+    if (farAhead) {
+        insertBody(s, serverMs);
+        return;
     }
     // The quickest arrival sets the timeline's offset; how much later the
     // others come is the jitter the delay must cover.
@@ -219,7 +227,8 @@ void smoothingNoteBody(const StateSnapshot& s, int64_t arrivalMs) {
     } else {
         smoothing.offsetMs = std::min(smoothing.offsetMs + kOffsetCreepMs, offset);
     }
-    smoothing.jitterMs += ((offset - smoothing.offsetMs) - smoothing.jitterMs) * kMeanWeight;
+    const double lateness = std::clamp(offset - smoothing.offsetMs, 0.0, kMaxSmoothDelayMs);
+    smoothing.jitterMs += (lateness - smoothing.jitterMs) * kMeanWeight;
     // The delay follows its aim slowly, so the drawn clock keeps an even
     // pace; only an aim well above it (the route got worse) is taken at
     // once: the picture then stands still a moment rather than run dry.

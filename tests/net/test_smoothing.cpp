@@ -67,8 +67,9 @@ protected:
 };
 
 // A fighter moving steadily east at 2.5 units a second, through a route of
-// 40 +- 20 ms with 10% loss (so bodies overtake each other), drawn at 200
-// frames a second: the picture never steps back, never jumps, and moves by
+// 40 +- 20 ms with 10% loss (so bodies overtake each other) and one forged
+// body far ahead, drawn at 200 frames a second: the picture never steps
+// back, never jumps, and moves by
 // an even step each frame; on a clean route the drawing runs one pass behind.
 TEST_F(Smoothing, OtherFighterMovesEvenlyThroughJitterLossAndReordering) {
     struct Arrival {
@@ -90,6 +91,8 @@ TEST_F(Smoothing, OtherFighterMovesEvenlyThroughJitterLossAndReordering) {
     for (int64_t now = 59000; now < 59000 + 3000; now += 5) {
         for (; next < route.size() && route[next].atMs <= now; ++next)
             smoothingNoteBody(body(route[next].clockMs, xAt(route[next].clockMs), 20.0f), route[next].atMs);
+        // A forged body, its clock 4 s ahead: the drawing does not leap to it.
+        if (now == 60500) smoothingNoteBody(body(64500, 90.0f, 70.0f), now);
         smoothingDrawn(now, d);
         if (!d.fromBodies) continue;
         ASSERT_TRUE(d.fighters[0].shown);
