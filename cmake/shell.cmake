@@ -4,3 +4,10 @@
 # without a display cover them.
 file(GLOB MAZE_SHELL_PORTABLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/shell/portable/*.cpp)
 target_sources(maze-rules PRIVATE ${MAZE_SHELL_PORTABLE_SOURCES})
+
+# maze-keylag: key-to-pixel latency as a player sees it, with real X key
+# events (XTest) and the window's own pixels. Links X only, not the rules.
+if(MAZE_WITH_DISPLAY AND X11_XTest_FOUND)
+  add_executable(maze-keylag ${CMAKE_SOURCE_DIR}/tools/keylag/maze_keylag.cpp)
+  target_link_libraries(maze-keylag PRIVATE X11::X11 X11::Xtst)
+endif()

@@ -11,6 +11,7 @@
 #include "base/log.h"
 #include "net/net.h"
 #include "net/recording.h"
+#include "net/smoothing.h"
 #include "sound/sound.h"
 #include "world/world.h"
 
@@ -186,6 +187,8 @@ void sendKeyEvent(int key, bool released, bool special) {
     // Sequence numbers run 1, 2, ...; 0 means "none sent" on the wire.
     net.keySeq = net.keySeq + 1 == 0 ? 1 : net.keySeq + 1;
     net.keyHistory[net.keySeq % kKeyHistory] = record;
+    smoothingNoteKeySent(net.keySeq, net.clockMillis());
+    if (special && !released) smoothingNoteArrow(key);
     if (!special && key >= 0 && key < 256) {
         const uint8_t bit = static_cast<uint8_t>(1u << (key % 8));
         if (released) net.heldKeys[key / 8] &= static_cast<uint8_t>(~bit);
@@ -209,6 +212,9 @@ KeyExtension clientKeyExtension() {
     // The newest body applied: the server's base for what it sends next, and
     // its measure of this client's round trip.
     x.ackedBodySeq = net.haveSnapshot ? net.appliedSeq : 0;
+    // The mouse's turn since the last datagram goes with this one.
+    x.mouseTurn = static_cast<int16_t>(std::clamp<int32_t>(smoothing.mouseUnsent, -32767, 32767));
+    smoothing.mouseUnsent -= x.mouseTurn;
     return x;
 }
 
@@ -223,7 +229,8 @@ void sendKeyRefresh() {
     const int64_t every = net.compactWantFull ? 0
                           : newBase ? kCompactAckEveryMs
                           : held || nowMs - net.lastKeySentMs < kKeyRecentMs ? kKeyRefreshMs : kKeyIdleRefreshMs;
-    if (nowMs - net.lastKeyRefreshMs < every) return;
+    // A turn of the mouse goes at once, one datagram a pass at most.
+    if (nowMs - net.lastKeyRefreshMs < every && smoothing.mouseUnsent == 0) return;
     setMessageKind(net.keyBuffer, NetMessageKind::KeepAliveAnswer);
     writeKeyExtension(net.keyBuffer, clientKeyExtension());
     sendToServer(net.keyBuffer);
@@ -285,6 +292,7 @@ bool clientReceivePass() {
         }
         keepReceivedBody(msg);
         checkLevelOnce(static_cast<int>(incoming.fighters.size()));
+        smoothingNoteBody(incoming, net.clockMillis());
         bool newer = snapshotIsNewer(incoming);
         if (!newer && resyncTo(incoming)) {
             newer = true;
@@ -311,6 +319,7 @@ bool clientReceivePass() {
     if (haveNewest) {
         net.lastAppliedTime = now;
         applySnapshot(newest);
+        smoothingReconcile(newest, net.clockMillis());
         ++net.bodiesApplied;
     }
     showServerSilence(haveNewest);

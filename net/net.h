@@ -556,6 +556,9 @@ void packState(NetMessage& body);
 // A bullet entry as the world keeps it (position, flight direction, shooter).
 struct Bullet;
 Bullet bulletOfEntry(const BulletEntry& e);
+// A prey entry as the world keeps it (position, heading, pose, body turn).
+struct Prey;
+Prey preyOfEntry(const PreyEntry& e);
 // Client: copies a checked snapshot into the world: the local fighter index
 // (only when it names a local fighter), then, if the fighter counts agree,
 // the fighters, prey, bullets and point lists. Starts no explosions.

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "net/net.h"
+#include "net/smoothing.h"
 
 NetState net;
 
@@ -28,4 +29,5 @@ void setNetworkDefaults() {
 void resetNetStateForTest() {
     if (net.netSocket >= 0 && net.transport.closeSocket) net.transport.closeSocket(net.netSocket);
     setNetworkDefaults();
+    resetSmoothing();
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "net/net.h"
+#include "net/smoothing.h"
 #include "prey/prey.h"
 #include "sound/sound.h"
 #include "world/world.h"
@@ -60,6 +61,9 @@ GameEnd clientIdlePass() {
     if (!clientReceivePass()) return GameEnd::ServerDied;
     // The line has been written; a world this client cannot show is no game.
     if (net.levelMismatchReported) return GameEnd::LevelMismatch;
+    smoothingStartDueEffects(net.clockMillis());
+    smoothingPredictPass(net.clockMillis(),
+                         static_cast<float>(passIntervalMs(process.clockPrevMs, process.clockNowMs)) * 0.001f);
     copyHudValues();
     return GameEnd::Playing;
 }

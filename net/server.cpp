@@ -138,6 +138,7 @@ void sendProbe(int slot) {
     // ids) stays, so a client that lost the body still gets them by id.
     dropStateEffects(probe);
     setMessageYourFighter(probe, static_cast<uint8_t>(slot + 1));
+    setBodyAckedKeySeq(probe, net.clients[slot].keySeq);
     if (net.clients[slot].compact) sendCompactBody(slot, probe);
     else sendReported(probe, net.clients[slot].address);
 }
@@ -179,6 +180,8 @@ void broadcastState(NetMessage& buffer) {
     for (int s = 0; s < kMaxClients; ++s) {
         if (!net.clients[s].inUse) continue;
         setMessageYourFighter(buffer, static_cast<uint8_t>(s + 1));
+        // The client's prediction replays its keys after this one.
+        setBodyAckedKeySeq(buffer, net.clients[s].keySeq);
         if (net.clients[s].compact) sendCompactBody(s, buffer);
         else net.transport.sendTo(net.netSocket, buffer.bytes, kNetMessageSize, net.clients[s].address);
     }
@@ -206,6 +209,9 @@ GameEnd applyClientKeys(int slot, const NetMessage& msg) {
     if (!fighterForSlot(slot)) return GameEnd::Playing;
     ClientSlot& c = net.clients[slot];
     c.keyExtended = true;
+    // Each datagram's mouse turn counts once, overtaken or not: it is the
+    // motion since the one before it, never a repeat. The rules bound it.
+    if (x.mouseTurn != 0) askMouseTurn(gs.fighterList[slot + 1], x.mouseTurn);
     const int32_t ahead = static_cast<int32_t>(x.newestSeq - c.keySeq);
     // An older datagram, overtaken on the way: its events acted already and
     // its held keys are out of date.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/net.h"
+#include "net/smoothing.h"
 #include "world/world.h"
 
 namespace {
@@ -174,6 +175,12 @@ Bullet bulletOfEntry(const BulletEntry& e) {
     return b;
 }
 
+Prey preyOfEntry(const PreyEntry& e) {
+    Prey p;
+    applyPreyEntry(e, p);
+    return p;
+}
+
 void packState(NetMessage& body) {
     StateSnapshot s;
     s.kind = NetMessageKind::StateUpdate;
@@ -268,10 +275,13 @@ bool snapshotIsNewer(const StateSnapshot& s) {
 int startSnapshotEffects(const StateSnapshot& s, bool newer, int budget) {
     if ((s.serverFlags & kServerFlagPaused) != 0) return 0;
     int started = 0;
-    const auto start = [&started](const EffectEntry& e) {
-        if (e.kind == static_cast<uint8_t>(EffectKind::Large)) startLargeExplosion(e.x, e.y, e.z);
-        else if (e.kind == static_cast<uint8_t>(EffectKind::Small)) startSmallExplosion(e.x, e.y, e.z);
-        else return;
+    const auto start = [&started, &s](const EffectEntry& e) {
+        if (e.kind > static_cast<uint8_t>(EffectKind::Small)) return;
+        // Drawn a little in the past, an explosion waits for its body's moment.
+        if (!smoothingDeferEffect(s, e.kind, e.x, e.y, e.z)) {
+            if (e.kind == static_cast<uint8_t>(EffectKind::Large)) startLargeExplosion(e.x, e.y, e.z);
+            else startSmallExplosion(e.x, e.y, e.z);
+        }
         ++started;
     };
     if (!s.hasSeq) {

@@ -21,6 +21,7 @@ inline constexpr KeyHelp kKeyHelp[] = {
     {"] / [ (tap)", "music louder / softer by 3 dB"},
     {"+ or = / - (tap)", "guns and explosions louder / softer by 3 dB"},
     {"Tab (hold)", "show the scoreboard"},
+    {"mouse (click; Escape)", "turn, once a left click captured the pointer; Escape frees it"},
     {"F1", "show / hide this list of keys and menu entries"},
     {"F11", "fullscreen / back to the window"},
     {"F9", "save the last 30 seconds to a file (named on the message line)"},

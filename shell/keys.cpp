@@ -8,6 +8,7 @@
 
 #include "net/net.h"
 #include "net/recording.h"
+#include "net/smoothing.h"
 #include "render/render.h"
 #include "shell/shell.h"
 #include "world/world.h"
@@ -22,10 +23,48 @@ GameEnd dispatchKey(int key, bool released, bool special) {
     return GameEnd::Playing;
 }
 
+namespace {
+
+bool pointerCaptured = false;
+
+void centrePointer() { glutWarpPointer(view.windowWidth / 2, view.windowHeight / 2); }
+
+}  // namespace
+
+bool releasePointerOnEscape(int key) {
+    if (key != 27 || !pointerCaptured) return false;
+    pointerCaptured = false;
+    glutSetCursor(GLUT_CURSOR_INHERIT);
+    return true;
+}
+
+void onMouseButton(int button, int state, int, int) {
+    if (button != GLUT_LEFT_BUTTON || state != GLUT_DOWN || pointerCaptured) return;
+    pointerCaptured = true;
+    glutSetCursor(GLUT_CURSOR_NONE);
+    centrePointer();
+}
+
+void onMouseMotion(int x, int) {
+    if (!pointerCaptured) return;
+    // The warp back to the centre comes back as a motion of its own, of 0.
+    const int dx = x - view.windowWidth / 2;
+    if (dx == 0) return;
+    centrePointer();
+    const auto hundredths = static_cast<int32_t>(static_cast<float>(dx) * kMouseDegreesPerPixel * 100.0f);
+    if (hundredths == 0 || gs.gamePaused) return;
+    if (process.isServer) {
+        if (fighterCount() > 0) askMouseTurn(gs.fighterList[0], hundredths);
+    } else {
+        smoothingNoteMouse(hundredths);
+    }
+}
+
 // Tab, held, shows the scoreboard over this window's view; it never travels.
 constexpr unsigned char kScoreboardKey = '\t';
 
 void onKeyDown(unsigned char key, int, int) {
+    if (releasePointerOnEscape(key)) return;
     if (key == kScoreboardKey) {
         hud.scoreboardHeld = true;
         glutPostRedisplay();

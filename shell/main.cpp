@@ -14,6 +14,7 @@
 #include "net/discovery.h"
 #include "net/net.h"
 #include "net/recording.h"
+#include "net/smoothing.h"
 #include "render/render.h"
 #include "shell/maze_options.h"
 #include "shell/shell.h"
@@ -148,6 +149,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     setNetworkDefaults();
+    // A server draws its own world as it is; a client smooths unless told not to.
+    smoothing.enabled = client || cli::flag(args, "lan") ? !cli::flag(args, "no-smoothing") : false;
+    if (cli::given(args, "frame-trace") && !openFrameTrace(cli::text(args, "frame-trace").c_str())) return 1;
     net.levelName = level.name;
     net.levelDigest = level.digest;
     net.port = static_cast<uint16_t>(cli::integer(args, "port"));
@@ -204,6 +208,11 @@ int main(int argc, char** argv) {
     glutKeyboardFunc(replaying ? onReplayKey : onKeyDown);
     glutKeyboardUpFunc(replaying ? onReplayKeyUp : onKeyUp);
     glutSpecialFunc(replaying ? onReplaySpecialKey : onSpecialKey);
+    if (!replaying) {
+        glutMouseFunc(onMouseButton);
+        glutMotionFunc(onMouseMotion);
+        glutPassiveMotionFunc(onMouseMotion);
+    }
     glutIdleFunc(replaying ? replayIdle : idle);
     buildMenus();
     // The game counts as started from its first frame: Pause and Map work

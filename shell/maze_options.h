@@ -23,6 +23,10 @@ inline constexpr cli::Option kMazeOptions[] = {
      .help = "where F9 saves the last 30 seconds of the game"},
     {.name = "replay", .kind = cli::Kind::Text, .valueName = "FILE",
      .help = "play a recording back in the window, without a network"},
+    {.name = "no-smoothing", .kind = cli::Kind::Flag,
+     .help = "a client draws each state body as it arrives: no interpolation, no prediction of its own moves"},
+    {.name = "frame-trace", .kind = cli::Kind::Text, .valueName = "FILE",
+     .help = "write one line a drawn frame: ms, the eye's x y heading, then x y of every fighter as drawn"},
 };
 
 inline constexpr cli::Command kMazeCommand{

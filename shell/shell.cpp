@@ -12,6 +12,7 @@
 
 #include "base/log.h"
 #include "net/net.h"
+#include "net/smoothing.h"
 #include "prey/prey.h"
 #include "render/render.h"
 #include "shell/shell.h"
@@ -130,9 +131,48 @@ void idle() {
     glutPostRedisplay();
 }
 
+namespace {
+
+// The frame's picture: gs with what the smoothing draws put in.
+GameState picture;
+DrawnWorld drawn;
+std::FILE* frameTrace = nullptr;
+
+// The network's steady clock, ms; 0 before the network is set up (a
+// frame drawn by a test or a benchmark).
+int64_t frameClockMs() { return net.clockMillis != nullptr ? net.clockMillis() : 0; }
+
+// One line of the frame trace: ms, the eye, every fighter as drawn.
+void traceFrame(const GameState& world) {
+    if (frameTrace == nullptr) return;
+    std::fprintf(frameTrace, "%lld %.3f %.3f %.2f", static_cast<long long>(frameClockMs()),
+                 static_cast<double>(view.cameraEye.x), static_cast<double>(view.cameraEye.y),
+                 static_cast<double>(headingDegrees(view.cameraDir)));
+    for (const Fighter& f : world.fighterList) {
+        if (f.state == FighterState::InPlay) std::fprintf(frameTrace, " %.3f %.3f", static_cast<double>(f.pos.x),
+                                                         static_cast<double>(f.pos.y));
+        else std::fputs(" nan nan", frameTrace);
+    }
+    std::fputc('\n', frameTrace);
+}
+
+}  // namespace
+
+bool openFrameTrace(const char* path) {
+    frameTrace = std::fopen(path, "w");
+    if (frameTrace == nullptr) {
+        logLine(LogLevel::Error, "maze: cannot write the frame trace \"%s\"", path);
+        return false;
+    }
+    std::setvbuf(frameTrace, nullptr, _IOLBF, 0);
+    return true;
+}
+
 void display() {
     endProcessIf(checkLocalFighter());
-    const Fighter& f = gs.fighterList[process.localFighterIndex];
+    smoothingDrawn(frameClockMs(), drawn);
+    pictureOf(drawn, gs, picture);
+    const Fighter& f = picture.fighterList[process.localFighterIndex];
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -159,8 +199,8 @@ void display() {
     // The wait for sound notifications belongs to the idle pass's pacer
     // (its wait hook), so a covered window still refills the sound.
 
-    // The frame only reads the world.
-    const GameState& world = gs;
+    // The frame only reads the world, as the smoothing draws it.
+    const GameState& world = picture;
     drawScene(world);
 
     glPushMatrix();
@@ -170,6 +210,7 @@ void display() {
 
     glFlush();
     glutSwapBuffers();
+    traceFrame(world);
 }
 
 void reshape(int width, int height) {

@@ -25,6 +25,18 @@ void reshape(int width, int height);
 void onKeyDown(unsigned char key, int x, int y);
 void onKeyUp(unsigned char key, int x, int y);
 void onSpecialKey(int key, int x, int y);
+// Mouse look: a left click captures the pointer (hidden, kept at the
+// window's centre), Escape frees it; while captured, sideways motion turns
+// the fighter, kMouseDegreesPerPixel a pixel. The right button stays the menu's.
+constexpr float kMouseDegreesPerPixel = 0.15f;
+void onMouseButton(int button, int state, int x, int y);
+void onMouseMotion(int x, int y);
+// True (and the pointer freed) when Escape freed a captured pointer.
+bool releasePointerOnEscape(int key);
+
+// Opens the frame trace (--frame-trace): one line a drawn frame. False, with
+// a line on the error stream, when the file cannot be written.
+bool openFrameTrace(const char* path);
 
 // Routes one key event: L, T, Q and q act in this process; on the server the
 // rest goes to fighter 0, on a client to the server. Returns what

@@ -195,6 +195,26 @@ GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special) {
     return GameEnd::Playing;
 }
 
+void askMouseTurn(Fighter& f, int32_t hundredths) {
+    const float scaled = static_cast<float>(hundredths) * kMouseTurnSensitivity;
+    const float bound = static_cast<float>(kMouseTurnMaxPending);
+    const float total = static_cast<float>(f.mouseTurnPending) + std::clamp(scaled, -bound, bound);
+    f.mouseTurnPending = static_cast<int32_t>(std::clamp(total, -bound, bound));
+}
+
+void applyMouseTurn(Fighter& f) {
+    const int32_t now = std::clamp(f.mouseTurnPending, -kMouseTurnMaxPerStep, kMouseTurnMaxPerStep);
+    if (now == 0) return;
+    f.mouseTurnPending -= now;
+    const Vec3 from = f.turnPending ? f.nextDir : f.dir;
+    // Positive turns to the right: clockwise seen from above, the heading shrinks.
+    const double a = -radiansFromDegrees(static_cast<float>(now) * 0.01f);
+    const double c = std::cos(a), s = std::sin(a);
+    f.nextDir = normalisedGround(static_cast<float>(from.x * c - from.y * s),
+                                 static_cast<float>(from.x * s + from.y * c), from);
+    f.turnPending = 1;
+}
+
 void applyHeldKeys(Fighter& f, float dt) {
     const float run = kFighterSpeed * dt;
     const float turn = kTurnRate * dt;

@@ -122,6 +122,20 @@ void removeAll(std::vector<T>& list, Gone gone) {
 
 }  // namespace
 
+void keepFighterOffWalls(Fighter& f) {
+    // Fighters are never refused by walls, only put back on their side.
+    const float fighterRadius = maze.fighterExtent.x * 0.5f;
+    f.moveAllowed = 1;
+    if (!f.movePending) {
+        f.nextPos.x = f.pos.x;
+        f.nextPos.y = f.pos.y;
+    }
+    clampToWalls(f.nextPos, cellOfCoordinate(f.pos.y), cellOfCoordinate(f.pos.x), fighterRadius, true);
+    // The clamp looks at the side neighbours only; a move across the
+    // corner of a diagonal wall cell would end inside the block.
+    if (cellCode(cellOfCoordinate(f.nextPos.y), cellOfCoordinate(f.nextPos.x)) == 1) f.moveAllowed = 0;
+}
+
 void regenerateHealth() {
     if (gs.gamePaused) return;
     for (Fighter& f : gs.fighterList)
@@ -136,23 +150,12 @@ void worldStep(PreyBehaviour& preyBehaviour) {
     for (Fighter& f : gs.fighterList) {
         if (!inPlay(f)) continue;
         applyHeldKeys(f, dt);
+        applyMouseTurn(f);
         fireHeldGun(f, intervalMs);
     }
 
-    // Fighters are never refused by walls, only put back on their side.
-    const float fighterRadius = maze.fighterExtent.x * 0.5f;
-    for (Fighter& f : gs.fighterList) {
-        if (!inPlay(f)) continue;
-        f.moveAllowed = 1;
-        if (!f.movePending) {
-            f.nextPos.x = f.pos.x;
-            f.nextPos.y = f.pos.y;
-        }
-        clampToWalls(f.nextPos, cellOfCoordinate(f.pos.y), cellOfCoordinate(f.pos.x), fighterRadius, true);
-        // The clamp looks at the side neighbours only; a move across the
-        // corner of a diagonal wall cell would end inside the block.
-        if (cellCode(cellOfCoordinate(f.nextPos.y), cellOfCoordinate(f.nextPos.x)) == 1) f.moveAllowed = 0;
-    }
+    for (Fighter& f : gs.fighterList)
+        if (inPlay(f)) keepFighterOffWalls(f);
 
     // Prey are refused by walls instead of being moved back.
     const float preyRadius = maze.preyExtent.x * 0.5f;

@@ -133,6 +133,10 @@ struct Fighter {
     // release was lost on the way still fires once.
     uint8_t heldKeysReported = 0;
     uint8_t triggerReported = 0;  // space reported held since the last shot
+    // Mouse turning asked by this fighter's player and not yet applied,
+    // hundredths of a degree, positive to the right; each world step applies
+    // at most kMouseTurnMaxPerStep of it (applyMouseTurn).
+    int32_t mouseTurnPending = 0;
 
     // The scoreboard's figures and the respawn clock. Kept by the server's
     // rules; a client copies them from our server's bodies (a plain server
@@ -619,6 +623,27 @@ GameEnd fighterKeyAction(Fighter& f, int key, bool released, bool special);
 
 // Held-key motion of one world step for a fighter in play; dt in seconds.
 void applyHeldKeys(Fighter& f, float dt);
+
+// Mouse turning. A player's mouse asks for turns in hundredths of a degree
+// (positive to the right); the rules scale them by kMouseTurnSensitivity
+// and turn a fighter by at most kMouseTurnMaxPerStep a world step, so no
+// client turns faster than 900 degrees a second however much it asks. What
+// is asked beyond kMouseTurnMaxPending waiting is dropped.
+constexpr float kMouseTurnSensitivity = 1.0f;
+constexpr int32_t kMouseTurnMaxPerStep = 900;     // hundredths of a degree
+constexpr int32_t kMouseTurnMaxPending = 36000;   // one full turn
+// Adds a turn the player asked for to f.mouseTurnPending (scaled, bounded).
+void askMouseTurn(Fighter& f, int32_t hundredths);
+// The mouse's part of one world step: turns the proposal (nextDir, or dir
+// when no turn is pending) by at most kMouseTurnMaxPerStep of the turn
+// waiting, and sets turnPending when it turned.
+void applyMouseTurn(Fighter& f);
+
+// The walls' part of one world step for a fighter in play: the proposal
+// (nextPos when movePending, else pos) is put back on its side of the walls
+// around the fighter's cell, and moveAllowed is cleared when it still ends
+// inside a wall cell. The world step and a client's own prediction share it.
+void keepFighterOffWalls(Fighter& f);
 
 // The gun's part of one world step of intervalMs for a fighter in play: the
 // cycle runs down, and once it has run out the gun fires when space has been

@@ -35,6 +35,7 @@
 #include "cli/cli.h"
 #include "net/bot/maze_bot_options.h"
 #include "net/net.h"
+#include "net/smoothing.h"
 #include "world/world.h"
 
 namespace {
@@ -284,6 +285,7 @@ int main(int argc, char** argv) {
     uint32_t reportSeq = 0;
     // Ctrl-C or SIGTERM ends the play early; the figures still come.
     installStopSignals();
+    int64_t lastPassMs = net.clockMillis();
     while (secondsSince(bot.start) < seconds && !stopRequested()) {
         // The first interval starts with the first body that has a number.
         if (reportSeq == 0 && bot.seq != 0) {
@@ -304,6 +306,13 @@ int main(int argc, char** argv) {
         // Nothing draws here: explosions advance unseen and finish on time.
         advanceUndrawnExplosions();
         if (!clientReceivePass()) return endOfGame(GameEnd::ServerDied);
+        // The bot predicts its own moves as the game does, one step on each
+        // beat of the server's pass (a strafe is a distance a step), so its
+        // figures count the corrections a player would see.
+        const int64_t passMs = net.clockMillis();
+        if (passMs - lastPassMs > 10 * kPassPeriodMs) lastPassMs = passMs - kPassPeriodMs;
+        for (; passMs - lastPassMs >= kPassPeriodMs; lastPassMs += kPassPeriodMs)
+            smoothingPredictPass(lastPassMs + kPassPeriodMs, kPassPeriodMs * 0.001f);
         bot.explosionsMax = std::max(bot.explosionsMax, explosionCount());
         const auto now = Clock::now();
         if (bot.pending.active && now - bot.pending.sentAt > std::chrono::seconds(1)) {
@@ -364,7 +373,8 @@ int main(int argc, char** argv) {
         "dropped_socket=%u keys_sent=%d latency_samples=%zu latency_ms_median=%.2f "
         "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
         "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%lld dup_taps=%lld "
-        "effects_max=%d explosions_max=%d foreign=%llu compact=%d bytes_per_s=%.0f compact_refused=%llu\n",
+        "effects_max=%d explosions_max=%d foreign=%llu compact=%d bytes_per_s=%.0f compact_refused=%llu "
+        "large_corrections=%llu small_corrections=%llu\n",
         process.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
         passHz,
@@ -376,6 +386,8 @@ int main(int argc, char** argv) {
         static_cast<long long>(bot.shotsSeen),
         static_cast<long long>(std::max<int64_t>(0, bot.shotsSeen - bot.taps)), bot.effectsMax, bot.explosionsMax,
         static_cast<unsigned long long>(net.datagramsForeign), net.compactGranted ? 1 : 0,
-        static_cast<double>(net.bytesReceived) / elapsed, static_cast<unsigned long long>(net.compactRefused));
+        static_cast<double>(net.bytesReceived) / elapsed, static_cast<unsigned long long>(net.compactRefused),
+        static_cast<unsigned long long>(smoothing.largeCorrections),
+        static_cast<unsigned long long>(smoothing.smallCorrections));
     return 0;
 }
