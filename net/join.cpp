@@ -68,6 +68,7 @@ JoinExtension ourJoinExtension() {
     x.present = true;
     x.levelDigest = net.levelDigest;
     x.levelName = net.levelName;
+    x.playerName = net.playerName;
     return x;
 }
 
@@ -76,7 +77,7 @@ void writeJoinAnswer(const NetMessage& request, NetAddress from, NetMessage& rep
     JoinExtension answer = ourJoinExtension();
     int slot = -1;
     if (levelsDiffer(theirs)) answer.refusal = JoinRefusal::OtherLevel;
-    else if ((slot = admitClient(from)) < 0) answer.refusal = JoinRefusal::Full;
+    else if ((slot = admitClient(from, theirs.present ? theirs.playerName : std::string())) < 0) answer.refusal = JoinRefusal::Full;
     setMessageKind(reply, slot >= 0 ? NetMessageKind::JoinAccepted : NetMessageKind::JoinRefused);
     writeJoinExtension(reply, answer);
     if (slot < 0) announceRefused(from, answer.refusal, theirs);
@@ -113,7 +114,7 @@ std::string serverNameFrom(const char* hostName) {
     return name.substr(0, end);
 }
 
-std::string playerName(int fighter) { return "player " + std::to_string(fighter); }
+std::string playerName(int fighter) { return fighterName(fighter); }
 
 std::string addressText(NetAddress a) {
     char buf[32];

@@ -3,12 +3,17 @@
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/events.h"
 #include "base/log.h"
 #include "cli/cli.h"
 #include "net/discovery.h"
@@ -81,6 +86,44 @@ void placeWindow() {
     glutInitWindowPosition(place.x, place.y);
 }
 
+// The player's name: --name, else the saved one, else the login name. A
+// given name that cannot be used refuses the command line; a default that
+// cannot leaves the server to say "player N". A longer name is cut, and the
+// player told.
+bool choosePlayerName(const cli::Parsed& args, std::string& name) {
+    std::string given;
+    if (cli::given(args, "name")) {
+        given = cli::text(args, "name");
+    } else {
+        Settings saved;
+        if (const std::string path = settingsPath(); !path.empty() && readSettings(path, saved)) given = saved.playerName;
+        if (given.empty()) {
+            const char* login = std::getenv("USER");
+            if (login == nullptr || *login == '\0') login = getlogin();
+            given = login != nullptr ? login : "";
+        }
+    }
+    const NameCheck c = checkPlayerName(given);
+    if (!c.refusal.empty()) {
+        if (!cli::given(args, "name")) return true;
+        cli::finish(cli::refuse(kMazeCommand, "--name \"" + given + "\": " + c.refusal));
+        return false;
+    }
+    if (c.cut) logLine(LogLevel::Warning, "maze: the name is cut to %d characters: \"%s\"", kPlayerNameMax, c.name.c_str());
+    name = c.name;
+    return true;
+}
+
+// The windowed server writes what happened in its game on standard output,
+// as maze-server does; the network's own events (joins refused, slots
+// freed) stay with maze-server.
+void printGameEvent(const char* event, std::span<const EventField> fields) {
+    static const char* const kGameEvents[] = {"joined", "left", "destroyed", "respawned",
+                                              "prey-destroyed", "round-over", "round-started"};
+    for (const char* e : kGameEvents)
+        if (std::strcmp(e, event) == 0) std::printf("%s\n", eventLine(net.clockSeconds(), event, fields).c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,7 +137,7 @@ int main(int argc, char** argv) {
     if ((cli::flag(args, "find") || cli::flag(args, "lan")) && cli::given(args, "host"))
         return cli::finish(cli::refuse(kMazeCommand, "--find and --lan look for the server: give no HOST with them"));
     const bool client = cli::given(args, "host");
-    for (const char* serverOnly : {"max-players", "server-name"})
+    for (const char* serverOnly : {"max-players", "server-name", "respawn"})
         if (client && cli::given(args, serverOnly))
             return cli::finish(cli::refuse(kMazeCommand, std::string("--") + serverOnly + " is for a server, not a client of HOST"));
     // Ctrl-C and SIGTERM end the game from its loop (the idle passes).
@@ -131,6 +174,8 @@ int main(int argc, char** argv) {
         logLine(LogLevel::Error, "maze: %s", fault.c_str());
         return 1;
     }
+    std::string name;
+    if (!choosePlayerName(args, name)) return 2;
     setNetworkDefaults();
     net.levelName = level.name;
     net.levelDigest = level.digest;
@@ -140,6 +185,7 @@ int main(int argc, char** argv) {
         process.isServer = false;
         process.localFighterIndex = 1;
         if (lanServer.port != 0) net.port = lanServer.port;
+        net.playerName = name;
         const std::string host = lanServer.port != 0 ? ipText(lanServer.ip) : cli::text(args, "host");
         if (!connectToServer(host.c_str())) {
             if (stopRequested()) return endOfGame(GameEnd::QuitAsked);
@@ -150,6 +196,8 @@ int main(int argc, char** argv) {
         process.localFighterIndex = 0;
         net.maxClients = static_cast<int>(cli::integer(args, "max-players"));
         net.serverName = cli::text(args, "server-name");
+        net.onServerEvent = printGameEvent;
+        longGame.respawnDelayMs = static_cast<int32_t>(std::lround(cli::real(args, "respawn") * 1000.0));
         startServer();  // start-up goes on without a socket
     }
 
@@ -180,6 +228,7 @@ int main(int argc, char** argv) {
     // The game counts as started from its first frame: Pause and Map work
     // at once.
     startGame();
+    if (process.isServer && fighterCount() > 0) assignFighterName(0, name);
     const GameEnd noFighter = checkLocalFighter();
     if (noFighter != GameEnd::Playing) return endOfGame(noFighter);
 

@@ -5,10 +5,12 @@
 // applied and those refused as stale, bodies lost, key-to-state latency
 // (median and 99th percentile), the longest time its fighter went on moving
 // or turning after a held key's release, shots fired beyond the taps, and
-// the datagrams dropped for coming from anyone but its server (foreign).
+// the datagrams dropped for coming from anyone but its server (foreign),
+// times its fighter came back into play (respawns) and the other fighters'
+// names it received that are not "player N" (names_seen).
 //
 // Usage: maze-bot SERVER[:PORT] [seconds=10 | 10] [mode=script|random] [seed=1]
-//                 [map=korvath.map] [port=9899] [report=0]
+//                 [map=korvath.map] [port=9899] [report=0] [name=NAME]
 // (maze_bot_options.h; each also as --name VALUE, see --help).
 // With report=N (seconds), a line of the last N seconds' figures goes to the
 // error stream every N seconds: bodies received per second and the server's
@@ -25,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -97,6 +100,8 @@ struct BotRecord {
     int explosionsMax = 0;
     uint32_t seq = 0;  // of the newest body
     uint32_t firstSeq = 0;  // of the first numbered body (0: none yet)
+    int respawns = 0;       // times its fighter came back into play
+    std::set<std::string> namesSeen;  // other fighters' names, "player N" aside
 };
 BotRecord bot;
 
@@ -129,6 +134,10 @@ void onState(const StateSnapshot& snapshot, bool newer) {
     bot.maxBullets = std::max<int>(bot.maxBullets, static_cast<int>(snapshot.bullets.size()));
 
     const int you = snapshot.yourFighter;
+    for (int i = 0; i < snapshot.extras.fighterCount && i < kExtrasFighters; ++i) {
+        const std::string name(snapshot.extras.fighters[i].name, strnlen(snapshot.extras.fighters[i].name, kPlayerNameMax));
+        if (i != you && !name.empty() && name != "player " + std::to_string(i)) bot.namesSeen.insert(name);
+    }
     const int fighters = static_cast<int>(snapshot.fighters.size());
     if (static_cast<int>(bot.firstX.size()) < fighters) {
         bot.firstX.resize(fighters, NAN);
@@ -147,6 +156,7 @@ void onState(const StateSnapshot& snapshot, bool newer) {
                 // complete long after its key was released.
                 if (bot.watching && e.heading != bot.own.heading) bot.lastMotion = now;
             }
+            if (bot.haveOwn && bot.own.active == 0 && e.active != 0) ++bot.respawns;
             bot.own = e;
             bot.haveOwn = true;
             continue;
@@ -262,6 +272,14 @@ int main(int argc, char** argv) {
     }
     net.levelName = level.name;
     net.levelDigest = level.digest;
+    if (cli::given(args, "name")) {
+        const NameCheck c = checkPlayerName(cli::text(args, "name"));
+        if (!c.refusal.empty()) {
+            std::fprintf(stderr, "maze-bot: name=%s: %s\n", cli::text(args, "name").c_str(), c.refusal.c_str());
+            return 2;
+        }
+        net.playerName = c.name;
+    }
     if (!connectToServer(server.c_str())) return -1;
     net.onStateReceived = onState;
     std::fprintf(stderr, "maze-bot: joined %s:%u from local port %u\n", server.c_str(), static_cast<unsigned>(net.port),
@@ -360,7 +378,7 @@ int main(int argc, char** argv) {
         "dropped_socket=%u keys_sent=%d latency_samples=%zu latency_ms_median=%.2f "
         "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
         "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%lld dup_taps=%lld "
-        "effects_max=%d explosions_max=%d foreign=%llu\n",
+        "effects_max=%d explosions_max=%d foreign=%llu respawns=%d names_seen=%zu\n",
         process.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
         passHz,
@@ -371,6 +389,6 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(net.bodiesStale), bot.releasesWatched, bot.stuckMsMax, bot.taps,
         static_cast<long long>(bot.shotsSeen),
         static_cast<long long>(std::max<int64_t>(0, bot.shotsSeen - bot.taps)), bot.effectsMax, bot.explosionsMax,
-        static_cast<unsigned long long>(net.datagramsForeign));
+        static_cast<unsigned long long>(net.datagramsForeign), bot.respawns, bot.namesSeen.size());
     return 0;
 }

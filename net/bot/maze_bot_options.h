@@ -23,6 +23,8 @@ inline constexpr cli::Option kMazeBotOptions[] = {
      .forms = kBotForms, .help = "the server's UDP port (e.g. a relay's)"},
     {.name = "report", .kind = cli::Kind::Real, .valueName = "S", .defaultValue = "0", .min = 0, .max = 86400,
      .forms = kBotForms, .help = "every S seconds a line of that span's figures on the error stream; 0: none"},
+    {.name = "name", .kind = cli::Kind::Text, .valueName = "NAME", .forms = kBotForms,
+     .help = "the name the bot joins with (1 to 15 printable characters); none: the server calls it \"player N\""},
     cli::kVerboseOption,
 };
 

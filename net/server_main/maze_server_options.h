@@ -11,6 +11,7 @@ inline constexpr cli::Option kMazeServerOptions[] = {
     kMapOption,
     kMaxPlayersOption,
     kServerNameOption,
+    kRespawnOption,
 };
 
 inline constexpr cli::Command kMazeServerCommand{
