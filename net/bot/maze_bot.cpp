@@ -9,7 +9,7 @@
 // times its fighter came back into play (respawns) and the other fighters'
 // names it received that are not "player N" (names_seen).
 //
-// Usage: maze-bot SERVER[:PORT] [seconds=10 | 10] [mode=script|random] [seed=1]
+// Usage: maze-bot SERVER[:PORT] [seconds=10 | 10] [mode=script|random|fire] [seed=1]
 //                 [map=korvath.map] [port=9899] [report=0] [name=NAME]
 // (maze_bot_options.h; each also as --name VALUE, see --help).
 // With report=N (seconds), a line of the last N seconds' figures goes to the
@@ -242,6 +242,10 @@ int main(int argc, char** argv) {
     const std::string server = cli::text(args, "server");
     const double seconds = cli::real(args, "seconds");
     const bool randomMode = cli::choice(args, "mode") == 1;
+    // Fire held from the first body on, never turning: fighters that face
+    // each other along a corridor destroy each other again and again.
+    const bool fireMode = cli::choice(args, "mode") == 2;
+    bool fireHeld = false;
     BotRandom rng{static_cast<uint32_t>(cli::integer(args, "seed"))};
     const std::string mapPath = cli::text(args, "map");
     const double reportEvery = cli::real(args, "report");
@@ -329,6 +333,11 @@ int main(int argc, char** argv) {
             heldKey = -1;
             nextAt = now + kAfterRelease;
         }
+        if (fireMode) {
+            if (bot.haveOwn && !fireHeld) sendKey(' ', false, false);
+            fireHeld = fireHeld || bot.haveOwn;
+            continue;
+        }
         if (!bot.haveOwn || bot.pending.active || heldKey >= 0 || now < nextAt) continue;
 
         const Action a = randomMode ? script[rng.next() % 8] : script[step++ % 8];
@@ -358,6 +367,7 @@ int main(int argc, char** argv) {
         nextAt = now + std::chrono::milliseconds(20 + rng.next() % 60);
     }
     if (heldKey >= 0) sendKey(heldKey, true, false);
+    if (fireHeld) sendKey(' ', true, false);
     endWatch();
 
     const double elapsed = secondsSince(bot.start);
