@@ -95,8 +95,13 @@ bool choosePlayerName(const cli::Parsed& args, std::string& name) {
     if (cli::given(args, "name")) {
         given = cli::text(args, "name");
     } else {
+        // Quietly: a damaged file is reported once, when the settings are
+        // loaded with the window.
         Settings saved;
+        const LogLevel before = logLevel();
+        setLogLevel(LogLevel::Error);
         if (const std::string path = settingsPath(); !path.empty() && readSettings(path, saved)) given = saved.playerName;
+        setLogLevel(before);
         if (given.empty()) {
             const char* login = std::getenv("USER");
             if (login == nullptr || *login == '\0') login = getlogin();

@@ -33,7 +33,7 @@ void longGameStep(int32_t intervalMs) {
         }
         if (f.state != FighterState::InPlay) continue;
         if (f.bullets >= maze.startBullets) {
-            f.reloadMs = 0;
+            f.reloadMs = std::min(f.reloadMs, 0);
             continue;
         }
         f.reloadMs += intervalMs;

@@ -144,7 +144,7 @@ struct Fighter {
     int32_t protectMs = 0;          // world time left of the respawn protection; > 0: takes no damage
     int32_t respawnMs = 0;          // a destroyed fighter: time left before it comes back; 0 none due
     int32_t destroyedBy = kDestroyedByUnknown;  // its last destroyer: a fighter index or kDestroyedBy*
-    int32_t reloadMs = 0;           // world time in play towards its next regained bullet
+    int32_t reloadMs = 0;           // world time in play towards its next regained bullet (< 0: a shot's pause)
 };
 
 // A projectile in flight. `owner` is the index in fighterList of the fighter
@@ -552,8 +552,12 @@ constexpr int32_t kMaxRespawnDelayMs = 600000;    // --respawn's bound
 constexpr int32_t kRespawnProtectMs = 2000;       // a respawned fighter takes no damage this long
 constexpr int32_t kRoundRestartMs = 10000;        // the scoreboard's time between two rounds
 // A fighter in play regains one bullet per this much world time (2 a
-// second: 50 passes of the server's 100 a second), up to the level's count.
+// second: 50 passes of the server's 100 a second), up to the level's count,
+// once its gun has been silent for kReloadPauseMs: a client hears a shot as
+// a fighter's count going down, which a bullet regained in the same picture
+// would cancel.
 constexpr int32_t kReloadMs = 500;
+constexpr int32_t kReloadPauseMs = 1000;
 
 // The server's choices for a long game. Lifetime: the process; set from the
 // command line and the menu; cleared by resetGameStateForTest().

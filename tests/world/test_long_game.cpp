@@ -79,8 +79,13 @@ TEST_F(LongGame, DestroyedFighterComesBackAfterTheDelayFarFromDangerProtectedWit
     passFor(2000);
     shoot(1, 0);
     EXPECT_FLOAT_EQ(fighter(1).health, 95.0f);
-    // Its bullets came back one per 500 ms while in play, up to the level's count.
-    fighter(1).bullets = 10;
+    // Its bullets come back one per 500 ms once its gun is silent for 1 s,
+    // up to the level's count.
+    fighter(1).bullets = 11;
+    tapKey(fighter(1), ' ');
+    ASSERT_EQ(fighter(1).bullets, 10);
+    passFor(1000);
+    EXPECT_EQ(fighter(1).bullets, 10) << "no bullet back within a second of a shot";
     passFor(1000);
     EXPECT_EQ(fighter(1).bullets, 12);
     passFor(10000);
