@@ -49,9 +49,8 @@ PlayerStatus playerOf(int fighter, int32_t pingMs) {
                                                      : PlayerState::Absent);
     p.pingMs = static_cast<uint16_t>(std::clamp<int32_t>(pingMs, 0, UINT16_MAX));
     p.score = f.score;
-    // Deaths are not counted yet.
-    p.deaths = 0;
-    p.name = "player " + std::to_string(fighter);
+    p.deaths = f.deaths;
+    p.name = playerName(fighter);
     return p;
 }
 

@@ -16,6 +16,10 @@ inline constexpr cli::Option kMaxPlayersOption{
     .name = "max-players", .kind = cli::Kind::Integer, .valueName = "N", .defaultValue = "8", .min = 1, .max = 8,
     .help = "clients the server seats; one more is told the server is full"};
 
+inline constexpr cli::Option kRespawnOption{
+    .name = "respawn", .kind = cli::Kind::Real, .valueName = "SECONDS", .defaultValue = "5", .min = 0, .max = 600,
+    .help = "a destroyed fighter comes back after this long; 0: only at a new game, or when its player joins again"};
+
 inline constexpr cli::Option kServerNameOption{
     .name = "server-name", .kind = cli::Kind::Text, .valueName = "NAME", .defaultShown = "this host's name",
     .max = kNetNameBytes, .help = "the name players see for this server"};

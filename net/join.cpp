@@ -68,6 +68,7 @@ JoinExtension ourJoinExtension() {
     x.present = true;
     x.levelDigest = net.levelDigest;
     x.levelName = net.levelName;
+    x.playerName = net.playerName;
     return x;
 }
 
@@ -76,7 +77,8 @@ void writeJoinAnswer(const NetMessage& request, NetAddress from, NetMessage& rep
     JoinExtension answer = ourJoinExtension();
     int slot = -1;
     if (levelsDiffer(theirs)) answer.refusal = JoinRefusal::OtherLevel;
-    else if ((slot = admitClient(from)) < 0) answer.refusal = JoinRefusal::Full;
+    else if ((slot = admitClient(from, theirs.present ? theirs.playerName : std::string())) < 0)
+        answer.refusal = JoinRefusal::Full;
     // The compact wire, to a client of ours that asks (a plain one's flags
     // are zero); asked again with every join request it repeats.
     if (slot >= 0) {
@@ -119,7 +121,7 @@ std::string serverNameFrom(const char* hostName) {
     return name.substr(0, end);
 }
 
-std::string playerName(int fighter) { return "player " + std::to_string(fighter); }
+std::string playerName(int fighter) { return fighterName(fighter); }
 
 std::string addressText(NetAddress a) {
     char buf[32];

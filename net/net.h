@@ -215,7 +215,15 @@ struct ClientSlot {
     bool compact = false;
     BodyRing compactSent;
     uint32_t compactBase = 0;
+    // Round trips measured from the bodies its key datagrams acknowledge
+    // (ackedBodySeq), newest at [ackRttCount % kAckRttSamples]; its
+    // fighter's pingMs is their minimum.
+    int32_t ackRttMs[8] = {};
+    uint32_t ackRttCount = 0;
 };
+constexpr int kAckRttSamples = 8;
+// Bodies whose send times the server keeps for the acknowledgements.
+constexpr int kSentBodyTimes = 128;
 
 // One recent effect event as the server remembers it for repeating.
 struct SentEffect {
@@ -278,6 +286,9 @@ struct NetState {
     int64_t lastKeepAliveTime = 0;       // 0: the first pass runs the check
     NetMessage joinReply;                // kind set before each send, else zero
     uint32_t bodySeq = 0;                // sequence number of the last packed body
+    // Steady ms each recent body was sent, at [seq % kSentBodyTimes].
+    uint32_t sentBodySeq[kSentBodyTimes] = {};
+    int64_t sentBodyMs[kSentBodyTimes] = {};
     uint32_t nextEffectId = 1;           // id of the next effect event packed
     SentEffect recentEffects[kMaxEffectRepeats];  // ring of the newest events packed
     uint32_t recentEffectCount = 0;      // events ever put in the ring
@@ -287,7 +298,15 @@ struct NetState {
     // Server: who it is to discovery and status queries, and their limit.
     ServerQueryState queries;
 
+    // The game's events: the world as the last pass left it, and whether
+    // it is a picture to compare with (a client's after its first body).
+    WorldPicture lastPicture;
+    bool picturePrimed = false;
+
     // Client.
+    // The name our join asks for (net.h's JoinExtension.playerName); empty:
+    // the server calls us "player N".
+    std::string playerName;
     // The server asked to join, then the one that answered: after the join
     // the client takes datagrams from this address and port only.
     NetAddress serverAddress;
@@ -678,10 +697,10 @@ void startServer();
 // datagram is to be dropped: wrong size, or an address without a slot);
 // 0 when nothing more is to be read this pass. Answers JoinRequests itself.
 int receiveFromClient(NetMessage& out, int& slot);
-// Gives a new address a slot and prepares its fighter; returns the slot
-// (the existing one for a known address), or -1 when no slot with a fighter
-// is free.
-int admitClient(NetAddress address);
+// Gives a new address a slot and prepares its fighter, named `name` (made
+// unique; empty: "player N"); returns the slot (the existing one for a known
+// address), or -1 when no slot with a fighter is free.
+int admitClient(NetAddress address, const std::string& name = "");
 // The slot in use that holds this address, refreshing its lastHeard and
 // lastHeardMs; -1 for an unknown address.
 int findClient(NetAddress address);
@@ -747,8 +766,8 @@ std::string levelDigestText(uint64_t digest);
 // The server's name when no --server-name is given: the host's name, cut
 // to kNetNameBytes (at a character's first byte).
 std::string serverNameFrom(const char* hostName);
-// A player's name as players and operators see it: "player N", N its
-// fighter number (until players name themselves).
+// A player's name as players and operators see it: its fighter's name, else
+// "player N", N its fighter number.
 std::string playerName(int fighter);
 // "a.b.c.d:port".
 std::string addressText(NetAddress a);

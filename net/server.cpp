@@ -30,9 +30,32 @@ void sendReported(const NetMessage& msg, NetAddress to) {
 
 // Puts the fighter of a newly admitted slot on its start, as the game reset
 // does, and into play.
-void prepareFighter(int index) {
-    placeFighterAtStart(gs.fighterList[index], maze.fighterStarts[index]);
-    gs.fighterList[index].state = FighterState::InPlay;
+void prepareFighter(int index, const std::string& name) {
+    Fighter& f = gs.fighterList[index];
+    placeFighterAtStart(f, maze.fighterStarts[index]);
+    // A new player: none of the last one's figures.
+    f.fightersDestroyed = f.deaths = 0;
+    f.protectMs = f.respawnMs = f.reloadMs = 0;
+    f.pingMs = -1;
+    f.destroyedBy = kDestroyedByUnknown;
+    f.state = FighterState::InPlay;
+    assignFighterName(index, name);
+}
+
+// A round trip from a key datagram that acknowledges body `seq`: the body
+// it names is the newest the client applied, at most a pass old when the
+// client sent, so the send time of that body to now is the round trip (and
+// a pass or two more). The minimum of the last kAckRttSamples is kept: the
+// queues' noise only ever adds.
+void measureAckedBody(int slot, uint32_t seq) {
+    if (seq == 0 || net.sentBodySeq[seq % kSentBodyTimes] != seq) return;
+    ClientSlot& c = net.clients[slot];
+    const int64_t rtt = net.clockMillis() - net.sentBodyMs[seq % kSentBodyTimes];
+    if (rtt < 0 || rtt > 60000) return;
+    c.ackRttMs[c.ackRttCount++ % kAckRttSamples] = static_cast<int32_t>(rtt);
+    int32_t best = c.ackRttMs[0];
+    for (uint32_t k = 1; k < std::min<uint32_t>(c.ackRttCount, kAckRttSamples); ++k) best = std::min(best, c.ackRttMs[k]);
+    gs.fighterList[slot + 1].pingMs = best;
 }
 
 void clearClientTable() {
@@ -69,7 +92,7 @@ void startServer() {
     noteServerStarted();
 }
 
-int admitClient(NetAddress address) {
+int admitClient(NetAddress address, const std::string& name) {
     for (int s = 0; s < kMaxClients; ++s)
         if (net.clients[s].inUse && sameAddress(net.clients[s].address, address)) return s;
     for (int s = 0; s < kMaxClients; ++s) {
@@ -82,7 +105,7 @@ int admitClient(NetAddress address) {
         net.clients[s].address = address;
         net.clients[s].lastHeard = net.clockSeconds();
         net.clients[s].lastHeardMs = net.clockMillis();
-        prepareFighter(s + 1);
+        prepareFighter(s + 1, name);
         announceJoined(s);
         return s;
     }
@@ -160,7 +183,11 @@ void releaseSilentClient(int slot) {
     if (slot < 0 || slot >= kMaxClients || !net.clients[slot].inUse) return;
     announceSlotFreed(slot, net.clockSeconds() - net.clients[slot].lastHeard);
     net.clients[slot].inUse = 0;
-    if (fighterForSlot(slot)) gs.fighterList[slot + 1].state = FighterState::Absent;
+    if (fighterForSlot(slot)) {
+        gs.fighterList[slot + 1].state = FighterState::Absent;
+        // Our clients tell a present fighter by its name.
+        gs.fighterList[slot + 1].name[0] = '\0';
+    }
     char text[64];
     std::snprintf(text, sizeof text, "player %d left (not answering)", slot + 1);
     logLine(LogLevel::Info, "%s", text);
@@ -212,6 +239,7 @@ GameEnd applyClientKeys(int slot, const NetMessage& msg) {
     // Each datagram's mouse turn counts once, overtaken or not: it is the
     // motion since the one before it, never a repeat. The rules bound it.
     if (x.mouseTurn != 0) askMouseTurn(gs.fighterList[slot + 1], x.mouseTurn);
+    measureAckedBody(slot, x.ackedBodySeq);
     const int32_t ahead = static_cast<int32_t>(x.newestSeq - c.keySeq);
     // An older datagram, overtaken on the way: its events acted already and
     // its held keys are out of date.
@@ -274,6 +302,10 @@ GameEnd serverNetworkReceive() {
     }
     expireKeyLeases();
     releaseSilentExtendedClients();
+    // A plain client acknowledges no body: its ping is the probes' measure.
+    for (int s = 0; s < kMaxClients; ++s)
+        if (net.clients[s].inUse && !net.clients[s].keyExtended && fighterForSlot(s))
+            gs.fighterList[s + 1].pingMs = net.clients[s].pingMs > 0 ? net.clients[s].pingMs : -1;
     return GameEnd::Playing;
 }
 
@@ -282,6 +314,8 @@ void serverNetworkSend() {
     // Recorded as this server's own player sees it (packState writes the
     // body for fighter 0), before the send marks it per client.
     noteRecordedBody(net.snapshotMessage);
+    net.sentBodySeq[net.bodySeq % kSentBodyTimes] = net.bodySeq;
+    net.sentBodyMs[net.bodySeq % kSentBodyTimes] = net.clockMillis();
     broadcastState(net.snapshotMessage);
     sendPingProbes();
 }

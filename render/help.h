@@ -33,7 +33,7 @@ inline constexpr KeyHelp kKeyHelp[] = {
 // of its place (1, 2, ...) minus one for each submenu above it.
 inline constexpr const char* kMainMenuLabels[] = {
     "Start game", "Pause game", "Toggle Map", "Toggle Texture", "Toggle Light",
-    "Toggle Sound", "Volume", "Levels of Detail", "Quit",
+    "Toggle Sound", "Volume", "Levels of Detail", "Toggle Respawn", "Quit",
 };
 inline constexpr const char* kDetailSubmenuLabel = "Levels of Detail";
 inline constexpr const char* kVolumeSubmenuLabel = "Volume";

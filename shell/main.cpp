@@ -3,12 +3,17 @@
 #include <GL/freeglut.h>
 #include <X11/Xlib.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/events.h"
 #include "base/log.h"
 #include "cli/cli.h"
 #include "net/discovery.h"
@@ -83,6 +88,49 @@ void placeWindow() {
     glutInitWindowPosition(place.x, place.y);
 }
 
+// The player's name: --name, else the saved one, else the login name. A
+// given name that cannot be used refuses the command line; a default that
+// cannot leaves the server to say "player N". A longer name is cut, and the
+// player told.
+bool choosePlayerName(const cli::Parsed& args, std::string& name) {
+    std::string given;
+    if (cli::given(args, "name")) {
+        given = cli::text(args, "name");
+    } else {
+        // Quietly: a damaged file is reported once, when the settings are
+        // loaded with the window.
+        Settings saved;
+        const LogLevel before = logLevel();
+        setLogLevel(LogLevel::Error);
+        if (const std::string path = settingsPath(); !path.empty() && readSettings(path, saved)) given = saved.playerName;
+        setLogLevel(before);
+        if (given.empty()) {
+            const char* login = std::getenv("USER");
+            if (login == nullptr || *login == '\0') login = getlogin();
+            given = login != nullptr ? login : "";
+        }
+    }
+    const NameCheck c = checkPlayerName(given);
+    if (!c.refusal.empty()) {
+        if (!cli::given(args, "name")) return true;
+        cli::finish(cli::refuse(kMazeCommand, "--name \"" + given + "\": " + c.refusal));
+        return false;
+    }
+    if (c.cut) logLine(LogLevel::Warning, "maze: the name is cut to %d characters: \"%s\"", kPlayerNameMax, c.name.c_str());
+    name = c.name;
+    return true;
+}
+
+// The windowed server writes what happened in its game on standard output,
+// as maze-server does; the network's own events (joins refused, slots
+// freed) stay with maze-server.
+void printGameEvent(const char* event, std::span<const EventField> fields) {
+    static const char* const kGameEvents[] = {"joined", "left", "destroyed", "respawned",
+                                              "prey-destroyed", "round-over", "round-started"};
+    for (const char* e : kGameEvents)
+        if (std::strcmp(e, event) == 0) std::printf("%s\n", eventLine(net.clockSeconds(), event, fields).c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,10 +145,10 @@ int main(int argc, char** argv) {
         return cli::finish(cli::refuse(kMazeCommand, "--find and --lan look for the server: give no HOST with them"));
     const bool client = cli::given(args, "host");
     const bool replaying = cli::given(args, "replay");
-    for (const char* live : {"host", "find", "lan", "record", "max-players", "server-name"})
+    for (const char* live : {"host", "find", "lan", "record", "max-players", "server-name", "respawn"})
         if (replaying && cli::given(args, live))
             return cli::finish(cli::refuse(kMazeCommand, std::string("--") + live + " is for a live game, not --replay"));
-    for (const char* serverOnly : {"max-players", "server-name"})
+    for (const char* serverOnly : {"max-players", "server-name", "respawn"})
         if (client && cli::given(args, serverOnly))
             return cli::finish(cli::refuse(kMazeCommand, std::string("--") + serverOnly + " is for a server, not a client of HOST"));
     // Ctrl-C and SIGTERM end the game from its loop (the idle passes).
@@ -148,6 +196,8 @@ int main(int argc, char** argv) {
         logLine(LogLevel::Error, "maze: %s", fault.c_str());
         return 1;
     }
+    std::string name;
+    if (!choosePlayerName(args, name)) return 2;
     setNetworkDefaults();
     // A server draws its own world as it is; a client smooths unless told not to.
     smoothing.enabled = client || cli::flag(args, "lan") ? !cli::flag(args, "no-smoothing") : false;
@@ -173,6 +223,7 @@ int main(int argc, char** argv) {
         process.isServer = false;
         process.localFighterIndex = 1;
         if (lanServer.port != 0) net.port = lanServer.port;
+        net.playerName = name;
         const std::string host = lanServer.port != 0 ? ipText(lanServer.ip) : cli::text(args, "host");
         if (!connectToServer(host.c_str())) {
             if (stopRequested()) return endOfGame(GameEnd::QuitAsked);
@@ -183,6 +234,8 @@ int main(int argc, char** argv) {
         process.localFighterIndex = 0;
         net.maxClients = static_cast<int>(cli::integer(args, "max-players"));
         net.serverName = cli::text(args, "server-name");
+        net.onServerEvent = printGameEvent;
+        longGame.respawnDelayMs = static_cast<int32_t>(std::lround(cli::real(args, "respawn") * 1000.0));
         startServer();  // start-up goes on without a socket
     }
 
@@ -218,6 +271,7 @@ int main(int argc, char** argv) {
     // The game counts as started from its first frame: Pause and Map work
     // at once.
     startGame();
+    if (process.isServer && fighterCount() > 0) assignFighterName(0, name);
     const GameEnd noFighter = checkLocalFighter();
     if (noFighter != GameEnd::Playing) return endOfGame(noFighter);
     if (replaying) {

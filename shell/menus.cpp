@@ -16,7 +16,7 @@ void onVolumeMenu(int value) { chooseVolumeMenu(value); }
 // The labels live with the F1 panel's key table (render/help.h), so the menu
 // and the panel never disagree.
 static_assert(sizeof kDetailLevelLabels / sizeof kDetailLevelLabels[0] == kDetailMenuEntries);
-static_assert(sizeof kMainMenuLabels / sizeof kMainMenuLabels[0] == MenuQuit + 2, "seven choices and two submenus");
+static_assert(sizeof kMainMenuLabels / sizeof kMainMenuLabels[0] == MenuQuit + 2, "eight choices and two submenus");
 
 void buildMenus() {
     const int detailMenu = glutCreateMenu(onDetailMenu);

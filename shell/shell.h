@@ -68,7 +68,8 @@ enum MainMenuValue : int {
     MenuToggleTexture = 4,
     MenuToggleLight = 5,
     MenuToggleSound = 6,
-    MenuQuit = 7,
+    MenuToggleRespawn = 7,
+    MenuQuit = 8,
 };
 // The detail submenu's values run 1 (most detailed) .. 9.
 constexpr int kDetailMenuEntries = 9;

@@ -80,6 +80,7 @@ void fire(Fighter& f) {
     case Weapon::Cannon:
         spawnBullet(fighterIndexOf(f), gun, shot, ShooterKind::FighterCannon);
         --f.bullets;
+        f.reloadMs = -kReloadPauseMs;
         break;
     case Weapon::MissileLauncher:
         logLine(LogLevel::Debug, "missile not supported yet.");

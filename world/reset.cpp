@@ -27,8 +27,16 @@ void resetGame() {
     // proposals now equal the new position, so a leftover changes nothing.
     for (int i = 0; i < maze.fighterStartCount && i < fighterCount(); ++i) {
         placeFighterAtStart(gs.fighterList[i], maze.fighterStarts[i]);
-        gs.fighterList[i].state = FighterState::Absent;
+        Fighter& f = gs.fighterList[i];
+        f.state = FighterState::Absent;
+        f.fightersDestroyed = 0;
+        f.deaths = 0;
+        f.protectMs = 0;
+        f.respawnMs = 0;
+        f.reloadMs = 0;
+        f.destroyedBy = kDestroyedByUnknown;
     }
+    gs.round = GameState::Round{};
     if (fighterCount() > 0) gs.fighterList[0].state = FighterState::InPlay;
 
     gs.preyList.clear();

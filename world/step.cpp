@@ -73,13 +73,21 @@ void applyHit(Bullet& b, Vec3 h) {
             if (!inPlay(f) || !(groundDistance(f.pos, h) < fighterRadius)) continue;
             logLine(LogLevel::Debug, "fighter %d  shot!!", i);
             b.spent = 1;
+            // Just back in play: the hit shows, but does no harm.
+            if (f.protectMs > 0) {
+                spawnHitEffect(f.pos, false);
+                continue;
+            }
             f.health -= kFighterHitDamage;
             if (f.health < 0.0f) {
                 logLine(LogLevel::Debug, "fighter %d DEAD ", i);
                 char text[64];
                 std::snprintf(text, sizeof text, "Fighter %d dead!!", i);
                 setMessageLine(text);
-                f.state = FighterState::Dead;
+                const int32_t by = b.owner >= 0 && b.owner < fighterCount()   ? b.owner
+                                   : b.shooterKind == ShooterKind::PreyCannon ? kDestroyedByPrey
+                                                                              : kDestroyedByUnknown;
+                noteFighterDestroyed(i, by);
                 spawnHitEffect(f.pos, true);
             } else {
                 logLine(LogLevel::Debug, "fighter %d  health %g", i, f.health);

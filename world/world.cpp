@@ -31,6 +31,7 @@ void resetGameStateForTest() {
     hud = HudState{};
     options = OptionFlags{};
     effectState = EffectState{};
+    longGame = LongGameRules{};
 }
 
 Vec3 directionFromCode(int code) {

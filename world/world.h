@@ -148,6 +148,7 @@ struct Fighter {
     int32_t protectMs = 0;          // world time left of the respawn protection; > 0: takes no damage
     int32_t respawnMs = 0;          // a destroyed fighter: time left before it comes back; 0 none due
     int32_t destroyedBy = kDestroyedByUnknown;  // its last destroyer: a fighter index or kDestroyedBy*
+    int32_t reloadMs = 0;           // world time in play towards its next regained bullet (< 0: a shot's pause)
 };
 
 // A projectile in flight. `owner` is the index in fighterList of the fighter
@@ -541,9 +542,143 @@ void placeFighterAtStart(Fighter& f, const StartPosition& s);
 // ---------------------------------------------------------------------------
 
 // Puts every fighter back on its start (only fighter 0 in play), recreates the
-// prey on their starts, clears explosions and effect events. Bullets in flight
-// are kept.
+// prey on their starts, clears explosions and effect events, and starts a
+// new round (its clock at 0, every fighter's figures and respawn clock at 0;
+// names stay). Bullets in flight are kept.
 void resetGame();
+
+// ---------------------------------------------------------------------------
+// A long game: respawn, ammunition, rounds (respawn.cpp, round.cpp)
+// ---------------------------------------------------------------------------
+
+constexpr int32_t kDefaultRespawnDelayMs = 5000;  // --respawn's default
+constexpr int32_t kMaxRespawnDelayMs = 600000;    // --respawn's bound
+constexpr int32_t kRespawnProtectMs = 2000;       // a respawned fighter takes no damage this long
+constexpr int32_t kRoundRestartMs = 10000;        // the scoreboard's time between two rounds
+// A fighter in play regains one bullet per this much world time (2 a
+// second: 50 passes of the server's 100 a second), up to the level's count,
+// once its gun has been silent for kReloadPauseMs: a client hears a shot as
+// a fighter's count going down, which a bullet regained in the same picture
+// would cancel.
+constexpr int32_t kReloadMs = 500;
+constexpr int32_t kReloadPauseMs = 1000;
+
+// The server's choices for a long game. Lifetime: the process; set from the
+// command line and the menu; cleared by resetGameStateForTest().
+struct LongGameRules {
+    int32_t respawnDelayMs = kDefaultRespawnDelayMs;  // 0: a destroyed fighter stays out
+    bool respawnOn = true;                            // the menu's Toggle Respawn
+    bool roundsOn = true;                             // the last prey's end starts a new round
+};
+extern LongGameRules longGame;
+
+// The wait a fighter destroyed now gets before it comes back; 0 when
+// respawn is off or its delay is 0 (the fighter then stays out until the
+// next reset or its player joins again).
+int32_t respawnDelayNow();
+
+// Notes fighter `victim` destroyed by `by` (a fighter index or
+// kDestroyedBy*): state Dead, deaths + 1, destroyedBy, the respawn clock;
+// a destroyer other than itself counts fightersDestroyed.
+void noteFighterDestroyed(int victim, int32_t by);
+
+// The start index farthest from every prey and every other fighter in play
+// (its nearest such body the farthest away; ties: the fighter's own start,
+// then the lowest index); -1 when the level has no fighter start.
+int farthestFighterStart(int fighter);
+
+// Brings fighter i back into play at farthestFighterStart: full health, the
+// level's bullets and missiles, its score and figures kept, protected for
+// kRespawnProtectMs.
+void respawnFighter(int i);
+
+// The long game's part of one server step of intervalMs (after worldStep;
+// nothing while gs.gamePaused): protection and respawn clocks run down and
+// due fighters come back, fighters in play regain bullets (kReloadMs), the
+// round's clock runs, the last prey's end makes the round over (winner,
+// restartMs = kRoundRestartMs) and, once restartMs has run out, startRound.
+void longGameStep(int32_t intervalMs);
+
+// A new round without anybody rejoining: resetGame, then every fighter that
+// was present (not Absent) is in play on its start.
+void startRound();
+
+// The fighter with the highest score (the lowest index among equals); -1
+// when nobody scored.
+int roundWinner();
+
+// The local player's message line while its fighter waits to come back:
+// "Destroyed by a prey - back in 4 s" (or the destroyer's name), set again
+// as each whole second passes. Runs after every pass, server and client.
+void showRespawnCountdown();
+
+// ---------------------------------------------------------------------------
+// Names (names.cpp)
+// ---------------------------------------------------------------------------
+
+// A player's name as given on a command line or in the settings: spaces
+// trimmed at both ends, then 1..kPlayerNameMax printable ASCII characters.
+// `refusal` non-empty: the name cannot be used, and says why in one line's
+// words. `cut` true: a longer name was cut to kPlayerNameMax (and trimmed).
+struct NameCheck {
+    std::string name;
+    std::string refusal;
+    bool cut = false;
+};
+NameCheck checkPlayerName(const std::string& given);
+
+// The name shown for fighter i: its own, else "player N".
+std::string fighterName(int i);
+
+// Names fighter i: `wanted` (a peer's, checked again here; empty or unusable:
+// "player N"), made unique among the other present fighters by " (2)",
+// " (3)" ... (the name cut to make room).
+void assignFighterName(int i, const std::string& wanted);
+
+// ---------------------------------------------------------------------------
+// What happened: the event feed (feed.cpp)
+// ---------------------------------------------------------------------------
+
+// The figures of the world that tell what happened between two passes.
+struct FighterPicture {
+    bool present = false;    // server: not Absent; client: it has a name
+    bool inPlay = false;
+    int32_t deaths = 0;
+    int32_t score = 0;
+    int32_t destroyedBy = kDestroyedByUnknown;
+    std::string name;
+};
+struct WorldPicture {
+    std::vector<FighterPicture> fighters;
+    int32_t roundElapsedMs = 0;
+    bool roundOver = false;
+    int32_t roundWinner = -1;
+};
+WorldPicture pictureOfWorld();
+
+enum class GameEventKind { Joined, Left, Destroyed, Respawned, PreyDestroyed, RoundOver, RoundStarted };
+struct GameEvent {
+    GameEventKind kind = GameEventKind::Joined;
+    int fighter = -1;         // the fighter it is about (the winner for RoundOver); -1 none
+    int32_t by = kDestroyedByUnknown;  // Destroyed: a fighter index or kDestroyedBy*
+    int32_t score = 0;        // RoundOver: the winner's score
+    std::string name;         // the fighter's name then
+    std::string byName;       // Destroyed: "a prey" or the destroyer's name
+};
+// What happened between two pictures, in fighter order, the round's events
+// last (a new round's reset counts nothing else).
+std::vector<GameEvent> eventsBetween(const WorldPicture& before, const WorldPicture& after);
+
+// The feed's line for a player ("carol was destroyed by a prey") and the
+// operator's event word ("destroyed").
+std::string feedText(const GameEvent& e);
+const char* eventWord(const GameEvent& e);
+
+// Appends a line to hud.feed (the oldest leaves when it is full), noted at
+// process.clockNowMs.
+void pushFeedLine(const std::string& text);
+// Removes the feed's lines older than kFeedShowMs.
+void expireFeedLines();
 
 // ---------------------------------------------------------------------------
 // Timing

@@ -7,11 +7,13 @@
 // or turning after a held key's release, shots fired beyond the taps, and
 // the datagrams dropped for coming from anyone but its server (foreign),
 // whether the server granted our compact wire, the bytes received a second
-// (every datagram's payload) and compact datagrams refused. --plain
-// speaks the plain datagrams only.
+// (every datagram's payload) and compact datagrams refused (--plain speaks
+// the plain datagrams only), times its fighter came back into play
+// (respawns) and the other fighters' names it received that are not
+// "player N" (names_seen).
 //
-// Usage: maze-bot SERVER[:PORT] [seconds=10 | 10] [mode=script|random] [seed=1]
-//                 [map=korvath.map] [port=9899] [report=0]
+// Usage: maze-bot SERVER[:PORT] [seconds=10 | 10] [mode=script|random|fire] [seed=1]
+//                 [map=korvath.map] [port=9899] [report=0] [name=NAME]
 // (maze_bot_options.h; each also as --name VALUE, see --help).
 // With report=N (seconds), a line of the last N seconds' figures goes to the
 // error stream every N seconds: bodies received per second and the server's
@@ -28,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -101,6 +104,8 @@ struct BotRecord {
     int explosionsMax = 0;
     uint32_t seq = 0;  // of the newest body
     uint32_t firstSeq = 0;  // of the first numbered body (0: none yet)
+    int respawns = 0;       // times its fighter came back into play
+    std::set<std::string> namesSeen;  // other fighters' names, "player N" aside
 };
 BotRecord bot;
 
@@ -133,6 +138,10 @@ void onState(const StateSnapshot& snapshot, bool newer) {
     bot.maxBullets = std::max<int>(bot.maxBullets, static_cast<int>(snapshot.bullets.size()));
 
     const int you = snapshot.yourFighter;
+    for (int i = 0; i < snapshot.extras.fighterCount && i < kExtrasFighters; ++i) {
+        const std::string name(snapshot.extras.fighters[i].name, strnlen(snapshot.extras.fighters[i].name, kPlayerNameMax));
+        if (i != you && !name.empty() && name != "player " + std::to_string(i)) bot.namesSeen.insert(name);
+    }
     const int fighters = static_cast<int>(snapshot.fighters.size());
     if (static_cast<int>(bot.firstX.size()) < fighters) {
         bot.firstX.resize(fighters, NAN);
@@ -151,6 +160,7 @@ void onState(const StateSnapshot& snapshot, bool newer) {
                 // complete long after its key was released.
                 if (bot.watching && e.heading != bot.own.heading) bot.lastMotion = now;
             }
+            if (bot.haveOwn && bot.own.active == 0 && e.active != 0) ++bot.respawns;
             bot.own = e;
             bot.haveOwn = true;
             continue;
@@ -236,6 +246,10 @@ int main(int argc, char** argv) {
     const std::string server = cli::text(args, "server");
     const double seconds = cli::real(args, "seconds");
     const bool randomMode = cli::choice(args, "mode") == 1;
+    // Fire held from the first body on, never turning: fighters that face
+    // each other along a corridor destroy each other again and again.
+    const bool fireMode = cli::choice(args, "mode") == 2;
+    bool fireHeld = false;
     BotRandom rng{static_cast<uint32_t>(cli::integer(args, "seed"))};
     const std::string mapPath = cli::text(args, "map");
     const double reportEvery = cli::real(args, "report");
@@ -267,6 +281,14 @@ int main(int argc, char** argv) {
     net.levelName = level.name;
     net.levelDigest = level.digest;
     net.compactAsk = !cli::flag(args, "plain");
+    if (cli::given(args, "name")) {
+        const NameCheck c = checkPlayerName(cli::text(args, "name"));
+        if (!c.refusal.empty()) {
+            std::fprintf(stderr, "maze-bot: name=%s: %s\n", cli::text(args, "name").c_str(), c.refusal.c_str());
+            return 2;
+        }
+        net.playerName = c.name;
+    }
     if (!connectToServer(server.c_str())) return -1;
     net.onStateReceived = onState;
     std::fprintf(stderr, "maze-bot: joined %s:%u from local port %u\n", server.c_str(), static_cast<unsigned>(net.port),
@@ -324,6 +346,11 @@ int main(int argc, char** argv) {
             heldKey = -1;
             nextAt = now + kAfterRelease;
         }
+        if (fireMode) {
+            if (bot.haveOwn && !fireHeld) sendKey(' ', false, false);
+            fireHeld = fireHeld || bot.haveOwn;
+            continue;
+        }
         if (!bot.haveOwn || bot.pending.active || heldKey >= 0 || now < nextAt) continue;
 
         const Action a = randomMode ? script[rng.next() % 8] : script[step++ % 8];
@@ -353,6 +380,7 @@ int main(int argc, char** argv) {
         nextAt = now + std::chrono::milliseconds(20 + rng.next() % 60);
     }
     if (heldKey >= 0) sendKey(heldKey, true, false);
+    if (fireHeld) sendKey(' ', true, false);
     endWatch();
 
     const double elapsed = secondsSince(bot.start);
@@ -374,7 +402,7 @@ int main(int argc, char** argv) {
         "latency_ms_p99=%.2f unseen=%d fighters_seen=%d others_moved=%d bullets_max=%d "
         "applied_share=%.3f stale=%llu releases=%d stuck_ms_max=%.1f taps=%d shots=%lld dup_taps=%lld "
         "effects_max=%d explosions_max=%d foreign=%llu compact=%d bytes_per_s=%.0f compact_refused=%llu "
-        "large_corrections=%llu small_corrections=%llu\n",
+        "large_corrections=%llu small_corrections=%llu respawns=%d names_seen=%zu\n",
         process.localFighterIndex, elapsed, static_cast<unsigned long long>(bot.bodies),
         static_cast<double>(bot.bodies) / elapsed,
         passHz,
@@ -388,6 +416,6 @@ int main(int argc, char** argv) {
         static_cast<unsigned long long>(net.datagramsForeign), net.compactGranted ? 1 : 0,
         static_cast<double>(net.bytesReceived) / elapsed, static_cast<unsigned long long>(net.compactRefused),
         static_cast<unsigned long long>(smoothing.largeCorrections),
-        static_cast<unsigned long long>(smoothing.smallCorrections));
+        static_cast<unsigned long long>(smoothing.smallCorrections), bot.respawns, bot.namesSeen.size());
     return 0;
 }

@@ -13,8 +13,9 @@ inline constexpr cli::Option kMazeBotOptions[] = {
      .forms = cli::kPositional, .required = true, .help = "the server's host name or dotted address, and its port after a colon"},
     {.name = "seconds", .kind = cli::Kind::Real, .valueName = "SECONDS", .defaultValue = "10", .min = 0.001, .max = 86400,
      .forms = kBotForms | cli::kPositional, .help = "how long to play"},
-    {.name = "mode", .kind = cli::Kind::Choice, .valueName = "script|random", .defaultValue = "script",
-     .choices = "script|random", .forms = kBotForms, .help = "the key sequence: a fixed cycle or drawn from the seed"},
+    {.name = "mode", .kind = cli::Kind::Choice, .valueName = "script|random|fire", .defaultValue = "script",
+     .choices = "script|random|fire", .forms = kBotForms,
+     .help = "the key sequence: a fixed cycle, drawn from the seed, or fire held along the start's heading"},
     {.name = "seed", .kind = cli::Kind::Integer, .valueName = "N", .defaultValue = "1", .min = 0, .max = 4294967295.0,
      .forms = kBotForms, .help = "seed of the random mode and of the pauses between keys"},
     {.name = "map", .kind = cli::Kind::Text, .valueName = "FILE", .defaultValue = "korvath.map", .forms = kBotForms,
@@ -25,6 +26,8 @@ inline constexpr cli::Option kMazeBotOptions[] = {
      .forms = kBotForms, .help = "every S seconds a line of that span's figures on the error stream; 0: none"},
     {.name = "plain", .kind = cli::Kind::Flag, .forms = cli::kLong,
      .help = "speak the plain 6008-byte datagrams only, not our compact wire"},
+    {.name = "name", .kind = cli::Kind::Text, .valueName = "NAME", .forms = kBotForms,
+     .help = "the name the bot joins with (1 to 15 printable characters); none: the server calls it \"player N\""},
     cli::kVerboseOption,
 };
 

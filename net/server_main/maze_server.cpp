@@ -7,7 +7,9 @@
 // Usage: maze-server [--verbose] [--port N] [--map FILE] [--max-players N] [--server-name NAME]
 // (in the game's data folder, or with data/ beside it). Its events go to
 // standard output one a line, `<ISO 8601 UTC time> <event> key=value ...`:
-// started, joined, join-refused, slot-freed, left, stopped and error.
+// started, joined, join-refused, slot-freed, left, destroyed, respawned,
+// prey-destroyed, round-over, round-started, stopped and error.
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -72,6 +74,7 @@ int main(int argc, char** argv) {
     net.port = static_cast<uint16_t>(cli::integer(args, "port"));
     net.maxClients = static_cast<int>(cli::integer(args, "max-players"));
     net.serverName = cli::text(args, "server-name");
+    longGame.respawnDelayMs = static_cast<int32_t>(std::lround(cli::real(args, "respawn") * 1000.0));
     process.isServer = true;
     process.localFighterIndex = 0;
 

@@ -12,6 +12,7 @@ inline constexpr cli::Option kMazeServerOptions[] = {
     kMaxPlayersOption,
     kServerNameOption,
     kRecordOption,
+    kRespawnOption,
 };
 
 inline constexpr cli::Command kMazeServerCommand{

@@ -48,6 +48,20 @@ void chooseMainMenu(int value) {
     case MenuToggleSound:
         toggleOption(GameOption::Sound);
         break;
+    case MenuToggleRespawn:
+        // The server's rule: a client's world follows it.
+        if (!process.isServer) {
+            setMessageLine("Only the server can change the respawn rule");
+        } else {
+            longGame.respawnOn = !longGame.respawnOn;
+            char text[64];
+            if (respawnDelayNow() > 0)
+                std::snprintf(text, sizeof text, "Respawn on: back after %g s", longGame.respawnDelayMs / 1000.0);
+            else
+                std::snprintf(text, sizeof text, "Respawn off: destroyed fighters wait for a new game");
+            setMessageLine(text);
+        }
+        break;
     case MenuQuit:
         process.quitRequested = true;
         break;

@@ -185,7 +185,7 @@ TEST(CommandLine, EveryFaultIsOneLineWithStatusTwo) {
         {kMazeBotCommand, {"h:9901", "--port", "9902"}, "two ports: SERVER[:PORT] says 9901, --port 9902"},
         {kMazeBotCommand, {"h", "seconds=0"}, "out of range"},
         {kMazeBotCommand, {"h", "15", "16"}, "unexpected argument '16'"},
-        {kMazeBotCommand, {"h", "mode=walk"}, "is not one of script|random"},
+        {kMazeBotCommand, {"h", "mode=walk"}, "is not one of script|random|fire"},
         {kMazeBotCommand, {"h", "speed=3"}, "unknown option 'speed=3'"},
     };
     for (const Case& c : cases) {

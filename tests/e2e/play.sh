@@ -225,7 +225,7 @@ xdotool windowmove "$cw" 700 0
 sleep 1
 
 # Quit only asks; the next key on the server ends it.
-choose 100 100 8
+choose 100 100 9
 sleep 1
 check "Quit alone leaves the server running" kill -0 "$server"
 xdotool mousemove 320 240

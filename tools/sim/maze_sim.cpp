@@ -19,7 +19,9 @@
 // Summary keys: steps; prey_hunting_steps (steps in which at least one prey
 // hunts); prey_shots; fighter_hits; fighter_deaths; prey_kills;
 // prey_left; fighter_shots; prey_in_walls (prey-steps whose position lies in
-// a wall cell or off the maze); nan (non-finite positions or directions seen).
+// a wall cell or off the maze); nan (non-finite positions or directions
+// seen); respawns (destroyed fighters back in play after --respawn's
+// delay); rounds (rounds started by themselves after the last prey's end).
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -54,6 +56,8 @@ struct Counters {
     // steps before (the last window in which no prey was destroyed, since
     // removal reorders the list): a prey turning to and fro on the spot.
     long preyStill = 0;
+    long respawns = 0;  // destroyed fighters back in play within their round
+    long rounds = 0;    // rounds started after a round's end
     std::vector<Vec3> windowStart;
 };
 
@@ -223,6 +227,7 @@ int main(int argc, char** argv) {
     opt.intervalMs = static_cast<int>(cli::integer(args, "interval-ms"));
     opt.walk = cli::text(args, "script") == "walk";
     opt.quiet = cli::flag(args, "quiet");
+    longGame.respawnDelayMs = static_cast<int32_t>(std::lround(cli::real(args, "respawn") * 1000.0));
 
     if (opt.quiet) setLogLevel(LogLevel::Error);
     if (cli::flag(args, "verbose")) setLogLevel(LogLevel::Debug);
@@ -266,12 +271,17 @@ int main(int argc, char** argv) {
         // Nothing is drawn here: explosions advance unseen, so they finish.
         advanceUndrawnExplosions();
         worldStep(updatePrey);
+        const bool wasOver = gs.round.over;
+        longGameStep(opt.intervalMs);
+        const bool newRound = wasOver && !gs.round.over;
+        if (newRound) ++n.rounds;
 
         for (int i = 0; i < fighterCount(); ++i) {
             const Fighter& f = gs.fighterList[i];
             const float lost = fighterHealth[i] - f.health;
             if (lost > 1.0f) n.fighterHits += std::lround(lost / kFighterHitDamage);
             if (fighterState[i] == FighterState::InPlay && f.state == FighterState::Dead) ++n.fighterDeaths;
+            if (fighterState[i] == FighterState::Dead && f.state == FighterState::InPlay && !newRound) ++n.respawns;
         }
         n.preyKills += preyBefore - preyCount();
         ++n.steps;
@@ -281,8 +291,9 @@ int main(int argc, char** argv) {
 
     std::printf(
         "steps=%ld prey_hunting_steps=%ld prey_shots=%ld fighter_hits=%ld fighter_deaths=%ld "
-        "prey_kills=%ld prey_left=%d fighter_shots=%ld prey_in_walls=%ld nan=%ld prey_still=%ld\n",
+        "prey_kills=%ld prey_left=%d fighter_shots=%ld prey_in_walls=%ld nan=%ld prey_still=%ld respawns=%ld "
+        "rounds=%ld\n",
         n.steps, n.preyHuntingSteps, n.preyShots, n.fighterHits, n.fighterDeaths, n.preyKills,
-        preyCount(), n.fighterShots, n.preyInWalls, n.nonFinite, n.preyStill);
+        preyCount(), n.fighterShots, n.preyInWalls, n.nonFinite, n.preyStill, n.respawns, n.rounds);
     return 0;
 }

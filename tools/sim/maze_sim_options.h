@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/cli.h"
+#include "net/host_options.h"
 #include "world/world.h"
 
 inline constexpr cli::Option kMazeSimOptions[] = {
@@ -13,6 +14,7 @@ inline constexpr cli::Option kMazeSimOptions[] = {
     {.name = "script", .kind = cli::Kind::Choice, .valueName = "walk|still", .defaultValue = "walk",
      .choices = "walk|still", .help = "fighters walk the maze firing at prey ahead, or stand at their starts"},
     {.name = "quiet", .kind = cli::Kind::Flag, .help = "print only the summary line"},
+    kRespawnOption,
 };
 
 inline constexpr cli::Command kMazeSimCommand{

@@ -1,0 +1,89 @@
+#!/bin/bash
+# A long game on a level of this test's own: a corridor where the prey meets
+# two maze-bots at once (alice and bob, holding fire towards each other),
+# under maze-server --respawn 2. Every destruction in the server's event
+# lines is followed by that fighter's respawn 2 s later (or by a new round),
+# the last prey ends the round and 10 s later a new one starts, each bot
+# sees the other's name and comes back into play; maze-sim on the same level
+# plays rounds after rounds by the same rules.
+# Usage: long_game.sh <build-dir> <source-dir>
+set -u
+source "$(dirname "$0")/lib/net_env.bash"
+fail() { echo "FAIL: $*"; echo "--- server"; tail -30 "$work/server.log"; exit 1; }
+
+# Columns 1..10 of row 1 open; fighter starts at columns 1 and 2 facing
+# east and 10 facing west; the prey in between.
+cat > "$work/corridor.map" <<'MAP'
+12 3
+8.0 6.0 4.5
+3
+1 1 1
+1 2 1
+1 10 3
+1
+1 6 3
+0 0
+250 10
+1 1 1 1 1 1 1 1 1 1 1 1
+1 0 0 0 0 0 0 0 0 0 0 1
+1 1 1 1 1 1 1 1 1 1 1 1
+0
+MAP
+
+"$build/maze-server" --map "$work/corridor.map" --respawn 2 > "$work/server.log" 2>&1 &
+server=$!
+pids+=($server)
+for _ in $(seq 100); do grep -q " started " "$work/server.log" && break; sleep 0.1; done
+grep -q " started " "$work/server.log" || fail "maze-server did not start"
+for who in alice bob; do
+    timeout 120 "$build/maze-bot" 127.0.0.1 seconds=32 mode=fire name=$who map="$work/corridor.map" \
+        > "$work/$who.out" 2> "$work/$who.err" &
+    pids+=($!)
+done
+wait "${pids[@]:1}"
+kill -INT $server
+wait $server
+log=$work/server.log
+echo "--- the server's events"
+grep -E " (joined|destroyed|respawned|prey-destroyed|round-over|round-started|left) " "$log"
+
+check "alice joined by name" grep -qE "joined name=alice fighter=[12] " "$log"
+check "bob joined by name" grep -qE "joined name=bob fighter=[12] " "$log"
+check "fighters were destroyed, by name" grep -qE "destroyed name=(alice|bob) fighter=[12] by=(alice|bob|\"a prey\")$" "$log"
+# Each destruction: the same fighter's respawn 1..3 whole seconds later
+# (2 s, read off second-resolution times), unless a new round brought it
+# back first or the log ended before it was due.
+verdict=$(awk '
+    function t(s) { split(substr(s, 12, 8), a, ":"); return a[1] * 3600 + a[2] * 60 + a[3] }
+    { now = t($1) }
+    $2 == "destroyed" { for (i = 3; i <= NF; i++) if ($i ~ /^fighter=/) f = $i; due[f] = now; n++ }
+    $2 == "respawned" { f = $4; if (!(f in due)) { bad = bad " early-" f; next }
+                        d = now - due[f]; if (d < 1 || d > 3) bad = bad " took-" d; delete due[f]; ok++ }
+    $2 == "round-started" { for (f in due) delete due[f] }
+    END { for (f in due) if (now - due[f] > 3) bad = bad " never-" f
+          printf "%d %d%s\n", n, ok, bad }' "$log")
+echo "destructions, respawns, faults: $verdict"
+check "at least two destructions, each followed by its respawn after the delay" \
+    awk -v v="$verdict" 'BEGIN { split(v, a, " "); exit !(a[1] >= 2 && a[2] >= 2 && split(v, b, " ") == 2) }'
+rounds=$(awk '
+    function t(s) { split(substr(s, 12, 8), a, ":"); return a[1] * 3600 + a[2] * 60 + a[3] }
+    $2 == "round-over" { over = t($1) }
+    $2 == "round-started" && over { d = t($1) - over; if (d >= 9 && d <= 11) n++; over = 0 }
+    END { print n + 0 }' "$log")
+check "a round ended on the last prey and a new one started 10 s later ($rounds times)" test "$rounds" -ge 1
+check "the round's winner is named" grep -qE "round-over name=(alice|bob) fighter=[12] score=[0-9]+$" "$log"
+for who in alice bob; do
+    echo "$who: $(cat "$work/$who.out")"
+    check "$who saw the other's name" test "$(field "$work/$who.out" names_seen)" = 1
+    check "$who came back into play" test "$(field "$work/$who.out" respawns)" -ge 1
+done
+
+# maze-sim on the same level (it reads korvath.map where it runs): fighters
+# firing at the prey ahead end one round after another.
+mkdir "$work/sim" && cp "$work/corridor.map" "$work/sim/korvath.map" && cp PreyPoses.dat "$work/sim/"
+(cd "$work/sim" && "$build/maze-sim" --quiet --steps 6000 --respawn 2) > "$work/sim.out"
+echo "maze-sim: $(cat "$work/sim.out")"
+check "maze-sim plays rounds after rounds" test "$(field "$work/sim.out" rounds)" -ge 5
+
+[ $failures = 0 ] || fail "$failures check(s) failed"
+echo "PASS"
