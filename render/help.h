@@ -24,7 +24,7 @@ inline constexpr KeyHelp kKeyHelp[] = {
     {"mouse (click; Escape)", "turn, once a left click captured the pointer; Escape frees it"},
     {"F1", "show / hide this list of keys and menu entries"},
     {"F11", "fullscreen / back to the window"},
-    {"F9", "save the last 30 seconds to a file (named on the message line)"},
+    {"F9", "save the last 30 s of play to a new file (named on the line)"},
     {"q / Q", "quit (takes effect at the next key event)"},
 };
 

@@ -250,6 +250,7 @@ TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
                 // Plain: the whole body, every time.
                 ASSERT_EQ(d.bytes.size(), static_cast<size_t>(kNetMessageSize));
                 setMessageYourFighter(want, 1);
+                setBodyAckedKeySeq(want, net.clients[0].keySeq);
                 EXPECT_TRUE(same(sentBytesAsMessage(d), want)) << pass;
                 plainBytes += d.bytes.size();
                 continue;
@@ -265,6 +266,7 @@ TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
                                             heldBody(held, h.baseSeq), got)) << pass;
             if (messageKind(got) != NetMessageKind::StateUpdate) continue;  // a probe
             setMessageYourFighter(want, 2);
+            setBodyAckedKeySeq(want, net.clients[1].keySeq);
             EXPECT_TRUE(same(got, want)) << pass;
             keepBody(held, h.bodySeq, got);
             newest = h.bodySeq;
