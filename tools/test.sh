@@ -4,7 +4,7 @@
 #   2. the same build and the same tests, the windowed game included, under
 #      AddressSanitizer and UndefinedBehaviorSanitizer (tools/lsan.supp holds
 #      what the system's libraries leak);
-#   3. every libFuzzer target for a bounded time (FUZZ_SECONDS, default 20).
+#   3. every libFuzzer target for a bounded time (FUZZ_SECONDS, default 15).
 # Each stage ends with a line saying how long it took.
 # The fuzz targets' own output is closed (-close_fd_mask); libFuzzer keeps a
 # copy of the error stream for its reports and the sanitizers'.
@@ -12,7 +12,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-fuzz_seconds=${FUZZ_SECONDS:-20}
+fuzz_seconds=${FUZZ_SECONDS:-15}
 passed=0
 failed=0
 failures=()
