@@ -6,8 +6,9 @@ file(GLOB MAZE_SHELL_PORTABLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/shel
 target_sources(maze-rules PRIVATE ${MAZE_SHELL_PORTABLE_SOURCES})
 
 # maze-keylag: key-to-pixel latency as a player sees it, with real X key
-# events (XTest) and the window's own pixels. Links X only, not the rules.
+# events (XTest) and the window's own pixels. Links X and the rules (its
+# command line is the one parser's).
 if(MAZE_WITH_DISPLAY AND X11_XTest_FOUND)
   add_executable(maze-keylag ${CMAKE_SOURCE_DIR}/tools/keylag/maze_keylag.cpp)
-  target_link_libraries(maze-keylag PRIVATE X11::X11 X11::Xtst)
+  target_link_libraries(maze-keylag PRIVATE maze-rules X11::X11 X11::Xtst)
 endif()

@@ -14,6 +14,7 @@
 #include "net/status_main/maze_status_options.h"
 #include "shell/maze_options.h"
 #include "tests/test_files.h"
+#include "tools/keylag/maze_keylag_options.h"
 #include "tools/maze_relay_options.h"
 #include "tools/sim/maze_sim_options.h"
 
@@ -26,7 +27,7 @@ cli::Parsed parse(const cli::Command& c, std::vector<const char*> args) {
 
 const cli::Command* const kCommands[] = {&kMazeCommand, &kMazeServerCommand, &kMazeSimCommand, &kMazeRelayCommand,
                                           &kMazeStatusCommand, &kMazeBotCommand,
-                                          &kMazeReplayCommand};
+                                          &kMazeReplayCommand, &kMazeKeylagCommand};
 
 TEST(CommandLine, SimDefaultsAndBothLongForms) {
     // An integer's and a choice's default (a flag's: --verbose below).
@@ -225,6 +226,7 @@ TEST(CommandLine, BuiltProgramsAnswerHelpVersionAndAMisspeltOption) {
     for (const cli::Command* c : kCommands) {
         const std::string program = c->program;
         if (program == "maze" && !MAZE_TEST_GAME) continue;  // no game in a display-free build
+        if (program == "maze-keylag" && !MAZE_TEST_KEYLAG) continue;  // built only where X has XTest
         const ProgramRun help = runProgram(program, "--help");
         EXPECT_EQ(help.status, 0) << program;
         EXPECT_EQ(help.out, cli::helpText(*c)) << program;

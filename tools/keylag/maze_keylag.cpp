@@ -10,6 +10,7 @@
 //   samples=N median_ms=M p99_ms=P
 // A changed view is one where more than kChangedShare of the sampled pixels
 // differ: a lamp's flame or a passing bullet is not a turn.
+#include "tools/keylag/maze_keylag_options.h"
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -78,41 +79,30 @@ bool waitStill(Display* x, Window w, int width, int height, std::vector<uint32_t
     return false;
 }
 
-int usage(const char* why) {
-    std::fprintf(stderr, "maze-keylag: %s\nusage: maze-keylag --window ID [--count N] [--key right|left|l|j]\n", why);
-    return 2;
+// What stops a measurement once the command line was right.
+int fail(const char* why) {
+    std::fprintf(stderr, "maze-keylag: %s\n", why);
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    unsigned long window = 0;
-    int count = 20;
-    std::string keyName = "right";
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (i + 1 >= argc) return usage(("a value must follow " + a).c_str());
-        const char* v = argv[++i];
-        char* end = nullptr;
-        if (a == "--window") window = std::strtoul(v, &end, 0);
-        else if (a == "--count") count = static_cast<int>(std::strtol(v, &end, 10));
-        else if (a == "--key") keyName = v;
-        else return usage(("unknown option " + a).c_str());
-        if (end != nullptr && *end != '\0') return usage(("not a number: " + std::string(v)).c_str());
-    }
-    if (window == 0) return usage("--window ID is needed");
-    if (count < 1 || count > 10000) return usage("--count must be 1..10000");
-    const KeySym sym = keyName == "right" ? XK_Right : keyName == "left" ? XK_Left : keyName == "l" ? XK_l
-                     : keyName == "j" ? XK_j : NoSymbol;
-    if (sym == NoSymbol) return usage("--key must be right, left, l or j");
+    const cli::Parsed args = cli::parse(kMazeKeylagCommand, argc, argv);
+    if (args.outcome != cli::Outcome::Run) return cli::finish(args);
+    if (!cli::given(args, "window")) return cli::finish(cli::refuse(kMazeKeylagCommand, "--window ID is needed"));
+    const unsigned long window = static_cast<unsigned long>(cli::integer(args, "window"));
+    const int count = static_cast<int>(cli::integer(args, "count"));
+    constexpr KeySym kKeys[] = {XK_Right, XK_Left, XK_l, XK_j};
+    const KeySym sym = kKeys[cli::choice(args, "key")];
 
     Display* x = XOpenDisplay(nullptr);
-    if (x == nullptr) return usage("cannot open the display");
+    if (x == nullptr) return fail("cannot open the display");
     int ev = 0, er = 0, major = 0, minor = 0;
-    if (!XTestQueryExtension(x, &ev, &er, &major, &minor)) return usage("the X server has no XTest");
+    if (!XTestQueryExtension(x, &ev, &er, &major, &minor)) return fail("the X server has no XTest");
     const Window w = window;
     XWindowAttributes attr;
-    if (XGetWindowAttributes(x, w, &attr) == 0) return usage("no such window");
+    if (XGetWindowAttributes(x, w, &attr) == 0) return fail("no such window");
     const KeyCode code = XKeysymToKeycode(x, sym);
     // Keyboard focus follows the pointer without a window manager.
     XWarpPointer(x, None, w, 0, 0, 0, 0, attr.width / 2, attr.height / 2);
