@@ -71,15 +71,7 @@ void stepOwn(Fighter& f, const OwnStep& s) {
     if (s.mouse != 0) askMouseTurn(f, s.mouse);
     applyMouseTurn(f);
     keepFighterOffWalls(f);
-    if (f.moveAllowed && f.movePending) {
-        f.movePending = 0;
-        f.pos.x = f.nextPos.x;
-        f.pos.y = f.nextPos.y;
-    }
-    if (f.turnPending) {
-        f.turnPending = 0;
-        f.dir = f.nextDir;
-    }
+    commitFighterStep(f);
 }
 
 void insertBody(const StateSnapshot& s, double serverMs) {

@@ -130,6 +130,19 @@ void removeAll(std::vector<T>& list, Gone gone) {
 
 }  // namespace
 
+void commitFighterStep(Fighter& f) {
+    // A refused move stays pending and is tried again next step.
+    if (f.moveAllowed && f.movePending) {
+        f.movePending = 0;
+        f.pos.x = f.nextPos.x;
+        f.pos.y = f.nextPos.y;
+    }
+    if (f.turnPending) {
+        f.turnPending = 0;
+        f.dir = f.nextDir;
+    }
+}
+
 void keepFighterOffWalls(Fighter& f) {
     // Fighters are never refused by walls, only put back on their side.
     const float fighterRadius = maze.fighterExtent.x * 0.5f;
@@ -182,16 +195,7 @@ void worldStep(PreyBehaviour& preyBehaviour) {
 
     for (Fighter& f : gs.fighterList) {
         if (!inPlay(f)) continue;
-        // A refused move stays pending and is tried again next step.
-        if (f.moveAllowed && f.movePending) {
-            f.movePending = 0;
-            f.pos.x = f.nextPos.x;
-            f.pos.y = f.nextPos.y;
-        }
-        if (f.turnPending) {
-            f.turnPending = 0;
-            f.dir = f.nextDir;
-        }
+        commitFighterStep(f);
     }
     for (Prey& p : gs.preyList) {
         if (p.moveAllowed) {

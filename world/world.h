@@ -779,6 +779,10 @@ void applyMouseTurn(Fighter& f);
 // around the fighter's cell, and moveAllowed is cleared when it still ends
 // inside a wall cell. The world step and a client's own prediction share it.
 void keepFighterOffWalls(Fighter& f);
+// Applies the step's proposals: the move when the wall check allowed it (a
+// refused one stays pending), the turn always. The world step and a client's
+// prediction both end a fighter's step with it.
+void commitFighterStep(Fighter& f);
 
 // The gun's part of one world step of intervalMs for a fighter in play: the
 // cycle runs down, and once it has run out the gun fires when space has been

@@ -132,4 +132,18 @@ inline double meanDifference(const Frame& a, const Frame& b, int x0, int y0, int
     return sum / ((x1 - x0) * (y1 - y0) * 3);
 }
 
+// Asks for a new window size and waits (up to 2 s) until the X server made
+// it; false when the window had that size already.
+inline bool resizeWindow(int width, int height) {
+    if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) return false;
+    glutReshapeWindow(width, height);
+    for (int i = 0; i < 400; ++i) {
+        glutMainLoopEvent();
+        if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) break;
+        usleep(5000);
+    }
+    for (int i = 0; i < 5; ++i) glutMainLoopEvent();
+    return true;
+}
+
 }  // namespace rendertest

@@ -23,23 +23,10 @@ bool isMapFloor(Rgb c) { return near(c.r, 51) && near(c.g, 51) && near(c.b, 51);
 // The player's place: the middle of start cell (row 1, column 1), facing +y.
 constexpr float kHomeX = 12.0f, kHomeY = 12.0f;
 
-// Asks for a new window size and waits (up to 2 s) until the X server made it.
-bool resizeWindow(int width, int height) {
-    if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) return false;
-    glutReshapeWindow(width, height);
-    for (int i = 0; i < 400; ++i) {
-        glutMainLoopEvent();
-        if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) break;
-        usleep(5000);
-    }
-    for (int i = 0; i < 5; ++i) glutMainLoopEvent();
-    return true;
-}
-
 // Resizes the window, draws one frame through the display callback with the
 // player at home and returns it; also writes it as <name>.png.
 Frame drawHudFrameAt(const char* name, int width, int height) {
-    const bool resized = resizeWindow(width, height);
+    const bool resized = rendertest::resizeWindow(width, height);
     Fighter& f = gs.fighterList[process.localFighterIndex];
     f.pos = Vec3{kHomeX, kHomeY, kFighterHeight};
     f.dir = Vec3{0.0f, 1.0f, 0.0f};
@@ -225,7 +212,7 @@ TEST_F(HudPixels, TheCockpitGrowsWithTheWindowAndTheMapStaysInItsBox) {
     for (const auto& [w, h] : {std::pair{640, 480}, std::pair{1600, 1200}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         const std::string name = "hud_map_edges_" + std::to_string(w) + "x" + std::to_string(h);
-        resizeWindow(w, h);
+        rendertest::resizeWindow(w, h);
         reshape(w, h);
         display();
         display();

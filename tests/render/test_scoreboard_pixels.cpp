@@ -17,20 +17,8 @@ bool isWhite(Rgb c) { return c.r > 200 && c.g > 200 && c.b > 200; }
 bool isFeedGreen(Rgb c) { return c.g > 230 && near(c.r, 178, 30) && near(c.b, 178, 30); }
 bool isCyanish(Rgb c) { return c.b > 150 && c.g > 120 && c.r < c.g - 40; }
 
-bool resizeWindow(int width, int height) {
-    if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) return false;
-    glutReshapeWindow(width, height);
-    for (int i = 0; i < 400; ++i) {
-        glutMainLoopEvent();
-        if (glutGet(GLUT_WINDOW_WIDTH) == width && glutGet(GLUT_WINDOW_HEIGHT) == height) break;
-        usleep(5000);
-    }
-    for (int i = 0; i < 5; ++i) glutMainLoopEvent();
-    return true;
-}
-
 Frame drawAt(const std::string& name, int width, int height) {
-    const bool resized = resizeWindow(width, height);
+    const bool resized = rendertest::resizeWindow(width, height);
     Fighter& f = gs.fighterList[0];
     f.pos = Vec3{12.0f, 12.0f, kFighterHeight};
     f.dir = Vec3{0.0f, 1.0f, 0.0f};
@@ -138,11 +126,11 @@ TEST_F(ScoreboardPixels, TabShowsTheTableOverTheViewAndReleaseTakesItAway) {
         EXPECT_EQ(textLines(shown, x0, below, x1, aboveEnd, isWhite), 3);
         EXPECT_LT(rendertest::meanDifference(after, plain, 0, 0, w, h), 0.05) << "gone after release";
     }
-    resizeWindow(640, 480);
+    rendertest::resizeWindow(640, 480);
 }
 
 TEST_F(ScoreboardPixels, AProtectedFighterWearsAShellAndItsPlayerSeesTheEdge) {
-    resizeWindow(640, 480);
+    rendertest::resizeWindow(640, 480);
     editMaze().lights.clear();
     // Alice stands 7 ahead of the player in the corridor of the object tests.
     Fighter& alice = gs.fighterList[1];
@@ -167,7 +155,7 @@ TEST_F(ScoreboardPixels, AProtectedFighterWearsAShellAndItsPlayerSeesTheEdge) {
 }
 
 TEST_F(ScoreboardPixels, TheFeedShowsItsRecentLinesAboveTheMessageLine) {
-    resizeWindow(640, 480);
+    rendertest::resizeWindow(640, 480);
     process.clockNowMs = 30000;
     const char* lines[] = {"alice joined", "bob was destroyed by a prey", "carol destroyed a prey"};
     const int32_t setMs[] = {25000, 27000, 29900};  // the first is 5 s old: not shown
