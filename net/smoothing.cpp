@@ -174,7 +174,7 @@ double timelineMs(int32_t clockMs) {
 }
 
 // The server moment the drawing shows at steady nowMs, before the bounds.
-double renderMoment(int64_t nowMs) { return static_cast<double>(nowMs) - smoothing.offsetMs - smoothing.delayMs; }
+double renderMoment(double nowMs) { return nowMs - smoothing.offsetMs - smoothing.delayMs; }
 
 }  // namespace
 
@@ -361,7 +361,7 @@ void smoothingStartDueEffects(int64_t nowMs) {
     }
 }
 
-void smoothingDrawn(int64_t nowMs, DrawnWorld& out) {
+void smoothingDrawn(double nowMs, DrawnWorld& out) {
     out.fromBodies = false;
     const int local = process.localFighterIndex;
     if (local >= 0 && local < fighterCount()) {

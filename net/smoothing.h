@@ -146,8 +146,9 @@ void smoothingStartDueEffects(int64_t nowMs);
 // the keys held now, and the correction faded.
 void smoothingPredictPass(int64_t nowMs, float dt);
 
-// The frame's picture at steady nowMs.
-void smoothingDrawn(int64_t nowMs, DrawnWorld& out);
+// The frame's picture at steady nowMs (the beat of the pass before it, so
+// frames move the others on by whole passes).
+void smoothingDrawn(double nowMs, DrawnWorld& out);
 
 // `world` with the drawn positions put in (fighters, prey, bullets), into
 // `out`; `world` itself when d has no bodies. The eye is d's.

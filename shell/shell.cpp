@@ -138,14 +138,11 @@ GameState picture;
 DrawnWorld drawn;
 std::FILE* frameTrace = nullptr;
 
-// The network's steady clock, ms; 0 before the network is set up (a
-// frame drawn by a test or a benchmark).
-int64_t frameClockMs() { return net.clockMillis != nullptr ? net.clockMillis() : 0; }
-
-// One line of the frame trace: ms, the eye, every fighter as drawn.
+// One line of the frame trace: the frame's time (the beat of the pass it
+// shows, ms on the steady clock), the eye, every fighter as drawn.
 void traceFrame(const GameState& world) {
     if (frameTrace == nullptr) return;
-    std::fprintf(frameTrace, "%lld %.3f %.3f %.2f", static_cast<long long>(frameClockMs()),
+    std::fprintf(frameTrace, "%.1f %.3f %.3f %.2f", paceBeatMs(),
                  static_cast<double>(view.cameraEye.x), static_cast<double>(view.cameraEye.y),
                  static_cast<double>(headingDegrees(view.cameraDir)));
     for (const Fighter& f : world.fighterList) {
@@ -170,7 +167,9 @@ bool openFrameTrace(const char* path) {
 
 void display() {
     endProcessIf(checkLocalFighter());
-    smoothingDrawn(frameClockMs(), drawn);
+    // Timed by the pass's beat, not the moment the frame happens to be
+    // drawn: the others then move by the same step every frame.
+    smoothingDrawn(paceBeatMs(), drawn);
     pictureOf(drawn, gs, picture);
     const Fighter& f = picture.fighterList[process.localFighterIndex];
 

@@ -73,6 +73,12 @@ void paceIdlePass() {
     pacer.nextDueMicros += static_cast<int64_t>(kPassPeriodMs) * 1000;
 }
 
+double paceBeatMs() {
+    const int64_t beat = pacer.started ? pacer.nextDueMicros - static_cast<int64_t>(kPassPeriodMs) * 1000
+                                       : pacer.nowMicros();
+    return static_cast<double>(beat) / 1000.0;
+}
+
 bool passOverdue() {
     if (!pacer.started) return false;
     const int64_t late = pacer.nowMicros() - pacer.nextDueMicros;

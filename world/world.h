@@ -718,6 +718,12 @@ constexpr int32_t kMaxPassLagMs = 250;
 // fraction of a millisecond. Returns early once stopRequested().
 void paceIdlePass();
 
+// The beat of the pass that ran last, ms on the monotonic clock (the
+// network's steady clock is the same one): passes fall due on it every
+// kPassPeriodMs exactly, so a frame timed by it moves the drawing on evenly
+// however late the frame itself is drawn. Before the first pass, the clock.
+double paceBeatMs();
+
 // True when the next pass is already due, within kMaxPassLagMs: a frame took
 // longer than the period, and the idle callback runs that pass (paced, so at
 // once) before the next frame, so slow drawing never slows the world.

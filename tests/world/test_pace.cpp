@@ -41,8 +41,9 @@ protected:
     }
     // Runs the idle callback's loop until `micros` of fake time have gone:
     // the passes that are due, then a frame of frameMicros. Returns when
-    // each pass began.
-    static std::vector<int64_t> runFrames(int64_t micros, int64_t frameMicros) {
+    // each pass began; each frame's beat goes to frameBeats.
+    static std::vector<int64_t> runFrames(int64_t micros, int64_t frameMicros,
+                                          std::vector<double>* frameBeats = nullptr) {
         std::vector<int64_t> begins;
         const int64_t end = fakeTime.now + micros;
         for (;;) {
@@ -51,6 +52,7 @@ protected:
                 if (fakeTime.now >= end) return begins;
                 begins.push_back(fakeTime.now);
             } while (passOverdue());
+            if (frameBeats) frameBeats->push_back(paceBeatMs());
             fakeTime.now += frameMicros;
         }
     }
@@ -72,9 +74,17 @@ TEST_F(Pace, OnePassPerPeriodWhateverTheWindowCosts) {
     // frame run after it, so the world keeps its rate.
     for (const int64_t frame : {int64_t{15000}, int64_t{42000}}) {
         SetUp();
-        const std::vector<int64_t> begins = runFrames(1200000, frame);
+        std::vector<double> beats;
+        const std::vector<int64_t> begins = runFrames(1200000, frame, &beats);
         // (The passes due during the last, unfinished frame are not counted.)
         EXPECT_NEAR(static_cast<double>(begins.size()), 120.0, frame / 10000.0 + 1.0) << "frame " << frame;
+        // Each frame is timed by whole passes, however late it is drawn: what
+        // it shows moves on by the same step for every pass.
+        for (size_t i = 1; i < beats.size(); ++i) {
+            const double passes = (beats[i] - beats[i - 1]) / kPassPeriodMs;
+            ASSERT_GE(passes, 1.0) << "frame " << frame;
+            ASSERT_DOUBLE_EQ(passes, static_cast<double>(static_cast<int>(passes))) << "frame " << frame;
+        }
     }
 }
 
