@@ -313,6 +313,22 @@ void drawLargeMap(const GameState& world, float w, float h) {
     glEnable(GL_DEPTH_TEST);
 }
 
+ViewOpening drawTopPanel(const ViewOpening& o, float height, float alpha) {
+    const float x0 = o.x0 + 0.04f * (o.x1 - o.x0), x1 = o.x1 - 0.04f * (o.x1 - o.x0);
+    const float y1 = o.y1 - 0.04f * (o.y1 - o.y0), y0 = std::max(o.y0, y1 - height);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0.0f, 0.0f, 0.05f, alpha);
+    glBegin(GL_QUADS);
+    quad(x0, y0, x1, y1);
+    glEnd();
+    glDisable(GL_BLEND);
+    return ViewOpening{x0, y0, x1, y1};
+}
+
 void drawHelpPanel(float w, float h) {
     const ViewOpening o = viewOpening(w, h);
     const float s = hudScale(w, h);
@@ -334,20 +350,8 @@ void drawHelpPanel(float w, float h) {
             width += static_cast<float>(glutBitmapWidth(font.font, static_cast<unsigned char>(*c)) * font.zoom);
         keysWidth = std::max(keysWidth, width);
     }
-    const float height = lines * line + 2.0f * margin;
-    const float x0 = o.x0 + 0.04f * (o.x1 - o.x0), x1 = o.x1 - 0.04f * (o.x1 - o.x0);
-    const float y1 = o.y1 - 0.04f * (o.y1 - o.y0), y0 = std::max(o.y0, y1 - height);
-
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(0.0f, 0.0f, 0.05f, 0.85f);
-    glBegin(GL_QUADS);
-    quad(x0, y0, x1, y1);
-    glEnd();
-    glDisable(GL_BLEND);
+    const ViewOpening panel = drawTopPanel(o, lines * line + 2.0f * margin, 0.85f);
+    const float x0 = panel.x0, y1 = panel.y1;
 
     float y = y1 - margin - static_cast<float>(font.pixels);
     const float left = x0 + margin, right = left + keysWidth + margin;

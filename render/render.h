@@ -534,6 +534,12 @@ struct ViewOpening {
 };
 ViewOpening viewOpening(float w, float h);
 
+// The panel of the help and the scoreboard: `height` pixels down from the
+// top of opening o (no lower than its bottom), inset by 4% of it, filled in a
+// dark blue of opacity `alpha` over the view; flat drawing (no lighting,
+// texture or depth) stays set. Returns the panel's corners.
+ViewOpening drawTopPanel(const ViewOpening& o, float height, float alpha);
+
 // The scoreboard (buildScoreboard) on a translucent panel over the view's
 // opening, the local player's row on a blue bar, in text that grows with the
 // window; drawHud draws it while scoreboardShown.

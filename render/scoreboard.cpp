@@ -48,18 +48,9 @@ void drawScoreboard(const GameState& world, float w, float h) {
     // Title, the banner when a round is over, headings, rows.
     const int lines = 2 + (board.banner[0] ? 1 : 0) + board.rowCount;
     const float height = (static_cast<float>(lines) + 0.5f) * line + 2.0f * margin;
-    const float x0 = o.x0 + 0.04f * (o.x1 - o.x0), x1 = o.x1 - 0.04f * (o.x1 - o.x0);
-    const float y1 = o.y1 - 0.04f * (o.y1 - o.y0), y0 = std::max(o.y0, y1 - height);
+    const ViewOpening panel = drawTopPanel(o, height, 0.8f);
+    const float x0 = panel.x0, x1 = panel.x1, y1 = panel.y1;
     const float left = x0 + margin, inner = x1 - x0 - 2.0f * margin;
-
-    beginOverlay();
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(0.0f, 0.0f, 0.05f, 0.8f);
-    glBegin(GL_QUADS);
-    quad(x0, y0, x1, y1);
-    glEnd();
-    glDisable(GL_BLEND);
 
     float y = y1 - margin - static_cast<float>(font.pixels);
     glColor3f(1.0f, 1.0f, 0.0f);
