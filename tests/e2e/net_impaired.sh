@@ -25,8 +25,7 @@ libs=$(ldd "$build/maze-server" | grep -Ei 'libGL|glut|SDL' || true)
     > "$work/server.log" 2>&1 &
 server=$!
 pids+=($server)
-for _ in $(seq 50); do grep -q "waiting on port 9899" "$work/server.log" && break; sleep 0.1; done
-grep -q "^Server named .* waiting on port 9899$" "$work/server.log" || fail "no maze-server start line"
+wait_server server.log
 
 # The real client lives in a network namespace of its own, where the relay
 # listens on port 9899: the game always talks to that port.

@@ -21,8 +21,7 @@ play() {
     "$build/maze-server" $1 > "$work/$2.out" 2> "$work/$2.err" &
     local server=$!
     pids+=($server)
-    for _ in $(seq 50); do grep -q "waiting on port 9899" "$work/$2.out" && break; sleep 0.1; done
-    grep -q "waiting on port 9899" "$work/$2.out" || fail "no server start line ($2)"
+    wait_server "$2.out"
     timeout 30 "$build/maze-bot" 127.0.0.1 seconds=6 > "$work/$2.bot.out" 2> "$work/$2.bot.err" ||
         fail "the bot failed ($2)"
     kill -TERM $server
