@@ -5,7 +5,10 @@
 # lines is followed by that fighter's respawn 2 s later (or by a new round),
 # the last prey ends the round and 10 s later a new one starts, each bot
 # sees the other's name and comes back into play; maze-sim on the same level
-# plays rounds after rounds by the same rules.
+# plays rounds after rounds by the same rules. The terminals keep to the
+# lines a host needs: without --verbose the server prints none of the rules'
+# chatter (shots, hits, the prey's moves) and ends with Good-Bye, and each
+# bot prints only its line of figures.
 # Usage: long_game.sh <build-dir> <source-dir>
 set -u
 source "$(dirname "$0")/lib/net_env.bash"
@@ -43,7 +46,11 @@ done
 wait "${pids[@]:1}"
 kill -INT $server
 wait $server
+check "maze-server ends with status 0 on SIGINT" test $? = 0
 log=$work/server.log
+chatter='fire!!!!|not clear|Maneuver mode|shot!!|DEAD|health|hit ground|hit ceiling|handle: |num of lights|out of bullets'
+check "without --verbose no chatter on the server's terminal" bash -c "! grep -Eq '$chatter' '$log'"
+check "the server says Good-Bye last" test "$(tail -1 "$log")" = Good-Bye
 echo "--- the server's events"
 grep -E " (joined|destroyed|respawned|prey-destroyed|round-over|round-started|left) " "$log"
 
@@ -76,6 +83,7 @@ for who in alice bob; do
     echo "$who: $(cat "$work/$who.out")"
     check "$who saw the other's name" test "$(field "$work/$who.out" names_seen)" = 1
     check "$who came back into play" test "$(field "$work/$who.out" respawns)" -ge 1
+    check "$who printed its line of figures only" test "$(wc -l < "$work/$who.out")" = 1
 done
 
 # maze-sim on the same level (it reads korvath.map where it runs): fighters
