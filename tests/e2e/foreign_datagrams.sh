@@ -11,12 +11,7 @@
 #       windowed client within 1.5 s, with status 0 and "Good-Bye".
 # The bot counts the strangers' datagrams it dropped (foreign=).
 set -u
-if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
-    exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
-if [ -z "${MAZE_FOREIGN_INNER:-}" ]; then
-    exec env MAZE_FOREIGN_INNER=1 timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
+xvfb_screen=1024x768x24
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/net_env.bash"
 
@@ -35,8 +30,7 @@ fighters=$(sed -n 3p korvath.map)
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=4"
 "$build/maze-server" > "$work/server.out" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do grep -q "waiting on port 9899" "$work/server.out" && break; sleep 0.1; done
-grep -q "waiting on port 9899" "$work/server.out" || fail "no server"
+wait_server server.out
 
 SDL_AUDIODRIVER=dummy "$build/maze" 127.0.0.1 > "$work/client.out" 2>&1 &
 client=$!

@@ -1,11 +1,14 @@
 #!/bin/bash
 # A long game on a level of this test's own: a corridor where the prey meets
 # two maze-bots at once (alice and bob, holding fire towards each other),
-# under maze-server --respawn 2. Every destruction in the server's event
-# lines is followed by that fighter's respawn 2 s later (or by a new round),
-# the last prey ends the round and 10 s later a new one starts, each bot
+# under maze-server --respawn 2. The server's event lines name who joined,
+# who destroyed whom, who respawned and the round's winner, and a new round
+# starts after the last prey; each bot
 # sees the other's name and comes back into play; maze-sim on the same level
-# plays rounds after rounds by the same rules.
+# plays rounds after rounds by the same rules. The terminals keep to the
+# lines a host needs: without --verbose the server prints none of the rules'
+# chatter (shots, hits, the prey's moves) and ends with Good-Bye, and each
+# bot prints only its line of figures.
 # Usage: long_game.sh <build-dir> <source-dir>
 set -u
 source "$(dirname "$0")/lib/net_env.bash"
@@ -43,39 +46,28 @@ done
 wait "${pids[@]:1}"
 kill -INT $server
 wait $server
+check "maze-server ends with status 0 on SIGINT" test $? = 0
 log=$work/server.log
+chatter='fire!!!!|not clear|Maneuver mode|shot!!|DEAD|health|hit ground|hit ceiling|handle: |num of lights|out of bullets'
+check "without --verbose no chatter on the server's terminal" bash -c "! grep -Eq '$chatter' '$log'"
+check "the server says Good-Bye last" test "$(tail -1 "$log")" = Good-Bye
 echo "--- the server's events"
 grep -E " (joined|destroyed|respawned|prey-destroyed|round-over|round-started|left) " "$log"
 
 check "alice joined by name" grep -qE "joined name=alice fighter=[12] " "$log"
 check "bob joined by name" grep -qE "joined name=bob fighter=[12] " "$log"
 check "fighters were destroyed, by name" grep -qE "destroyed name=(alice|bob) fighter=[12] by=(alice|bob|\"a prey\")$" "$log"
-# Each destruction: the same fighter's respawn 1..3 whole seconds later
-# (2 s, read off second-resolution times), unless a new round brought it
-# back first or the log ended before it was due.
-verdict=$(awk '
-    function t(s) { split(substr(s, 12, 8), a, ":"); return a[1] * 3600 + a[2] * 60 + a[3] }
-    { now = t($1) }
-    $2 == "destroyed" { for (i = 3; i <= NF; i++) if ($i ~ /^fighter=/) f = $i; due[f] = now; n++ }
-    $2 == "respawned" { f = $4; if (!(f in due)) { bad = bad " early-" f; next }
-                        d = now - due[f]; if (d < 1 || d > 3) bad = bad " took-" d; delete due[f]; ok++ }
-    $2 == "round-started" { for (f in due) delete due[f] }
-    END { for (f in due) if (now - due[f] > 3) bad = bad " never-" f
-          printf "%d %d%s\n", n, ok, bad }' "$log")
-echo "destructions, respawns, faults: $verdict"
-check "at least two destructions, each followed by its respawn after the delay" \
-    awk -v v="$verdict" 'BEGIN { split(v, a, " "); exit !(a[1] >= 2 && a[2] >= 2 && split(v, b, " ") == 2) }'
-rounds=$(awk '
-    function t(s) { split(substr(s, 12, 8), a, ":"); return a[1] * 3600 + a[2] * 60 + a[3] }
-    $2 == "round-over" { over = t($1) }
-    $2 == "round-started" && over { d = t($1) - over; if (d >= 9 && d <= 11) n++; over = 0 }
-    END { print n + 0 }' "$log")
-check "a round ended on the last prey and a new one started 10 s later ($rounds times)" test "$rounds" -ge 1
+# The respawn delay and the round's 10 s pause are timed in the rules' own
+# test (test_long_game.cpp); here the real server's event lines carry them.
+check "a destroyed fighter respawned" grep -qE " respawned name=(alice|bob) " "$log"
+check "a round ended on the last prey and a new one started" \
+    awk '$2 == "round-over" { o = 1 } $2 == "round-started" && o { f = 1 } END { exit !f }' "$log"
 check "the round's winner is named" grep -qE "round-over name=(alice|bob) fighter=[12] score=[0-9]+$" "$log"
 for who in alice bob; do
     echo "$who: $(cat "$work/$who.out")"
     check "$who saw the other's name" test "$(field "$work/$who.out" names_seen)" = 1
     check "$who came back into play" test "$(field "$work/$who.out" respawns)" -ge 1
+    check "$who printed its line of figures only" test "$(wc -l < "$work/$who.out")" = 1
 done
 
 # maze-sim on the same level (it reads korvath.map where it runs): fighters

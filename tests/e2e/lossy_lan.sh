@@ -40,8 +40,7 @@ lossy "" && lossy "$far" || { echo "SKIP: nftables cannot drop packets here"; ex
 seconds=15
 setsid "$build/maze-server" > "$work/server.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do grep -q "waiting on port 9899" "$work/server.log" && break; sleep 0.1; done
-grep -q "waiting on port 9899" "$work/server.log" || fail "maze-server did not start"
+wait_server server.log
 
 rx_before=$(ip netns exec "$far" cat /sys/class/net/mz_far/statistics/rx_bytes)
 ip netns exec "$far" "$build/maze-bot" 10.77.0.1 --seconds $seconds --plain > "$work/plain.out" 2> "$work/plain.log" &

@@ -8,30 +8,18 @@
 #     plays on, and ends with "Server died" and status 0 about 20 s later;
 #     its terminal carries none of the rules' chatter.
 set -u
-if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
-    exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
-if [ -z "${MAZE_LOST_INNER:-}" ]; then
-    exec env MAZE_LOST_INNER=1 timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
+xvfb_screen=1024x768x24
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib/net_env.bash"
 frames="$build/test-frames"
 mkdir -p "$frames"
 
 fail() { echo "FAIL: $*"; for f in "$work"/*.out "$work"/*.err; do echo "--- $f"; tail -8 "$f"; done; exit 1; }
-count_pixels() {  # count_pixels PNG GEOMETRY AWK-CONDITION-ON-$1-$2-$3
-    /usr/bin/convert "$1" -crop "$2" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 |
-        awk "$3 { n++ } END { print n + 0 }"
-}
-# The message line of a 640x480 window: from 0.05 W, its baseline at 0.2 H.
-yellow_message() { count_pixels "$1" 300x24+28+366 '$1 > 204 && $2 > 204 && $3 < 77'; }
 
 "$build/maze-server" > "$work/server.out" 2>&1 &
 server=$!
 pids+=($server)
-for _ in $(seq 50); do grep -q "waiting on port 9899" "$work/server.out" && break; sleep 0.1; done
-grep -q "waiting on port 9899" "$work/server.out" || fail "no server"
+wait_server server.out
 
 "$build/maze-bot" 127.0.0.1 seconds=60 > "$work/bot.out" 2> "$work/bot.err" &
 bot=$!

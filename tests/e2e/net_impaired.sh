@@ -6,7 +6,8 @@
 # released keys stop within half a second, no tap fires twice, others move),
 # the server's memory stays put, the real client's p key, every datagram of
 # which the relay doubles, prints its position on the server exactly once,
-# and SIGTERM ends the server with status 0. The figures are printed.
+# with --verbose the server prints a "fire!!!!" line for every shot the bots
+# saw, and SIGTERM ends the server with status 0. The figures are printed.
 # Usage: net_impaired.sh <build-dir> <source-dir>
 set -u
 lib=$(cd "$(dirname "$0")/lib" && pwd)
@@ -21,12 +22,11 @@ libs=$(ldd "$build/maze-server" | grep -Ei 'libGL|glut|SDL' || true)
 # Under AddressSanitizer, freed blocks wait in its quarantine (up to 256 MB)
 # and count as resident: a small one keeps the memory check about what the
 # server holds. Other builds ignore the variable.
-(cd "$work" && ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=1" exec "$build/maze-server") \
+(cd "$work" && ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=1" exec "$build/maze-server" --verbose) \
     > "$work/server.log" 2>&1 &
 server=$!
 pids+=($server)
-for _ in $(seq 50); do grep -q "waiting on port 9899" "$work/server.log" && break; sleep 0.1; done
-grep -q "^Server named .* waiting on port 9899$" "$work/server.log" || fail "no maze-server start line"
+wait_server server.log
 
 # The real client lives in a network namespace of its own, where the relay
 # listens on port 9899: the game always talks to that port.
@@ -65,6 +65,9 @@ summarise 40 "$work"/bot?.out || fail "a bot broke a rule of play through the re
 grep -qx "Connect server" "$work/client.log" || fail "the real client did not join through the relay"
 positions=$(grep -c "^Position: " "$work/server.log")
 [ "$positions" = 1 ] || fail "one tap of p, every datagram doubled, printed $positions positions"
+shots=$(cat "$work"/bot?.out | tr ' ' '\n' | sed -n 's/^shots=//p' | awk '{ n += $1 } END { print n + 0 }')
+fires=$(grep -c '^fire!!!! $' "$work/server.log")
+[ "$fires" -ge "$shots" ] && [ "$fires" -gt 0 ] || fail "with --verbose $fires fire lines for $shots shots the bots saw"
 wait "${pids[2]}" "${pids[3]}"
 check_relay "$work/relay-bots.out"
 echo "relay of the real client: $(cat "$work/relay-client.out")"

@@ -12,12 +12,7 @@
 #     after the line that names both levels by their digests.
 # Usage: start_failures.sh <build-dir> <source-dir>
 set -u
-if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
-    exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
-if [ -z "${MAZE_FAILURES_INNER:-}" ]; then
-    exec env MAZE_FAILURES_INNER=1 timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
+xvfb_screen=1024x768x24
 source "$(dirname "$0")/lib/net_env.bash"
 frames="$build/test-frames"
 mkdir -p "$frames"

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "net/discovery.h"
 #include "tests/net/fake_net.h"
@@ -64,20 +65,15 @@ TEST(Discovery, RepliesCarryEveryFieldAndTextsArriveClean) {
     EXPECT_EQ(size, kStatusQuerySize);  // the biggest reply fills the status query exactly
     ServerReply back;
     ASSERT_TRUE(readServerReply(m, size, back));
-    EXPECT_EQ(back.port, 9904);
-    EXPECT_EQ(back.nonce, 0xDEADBEEF);
-    EXPECT_EQ(back.instance, 77u);
-    EXPECT_EQ(back.uptimeS, 3600u);
-    EXPECT_EQ(back.roundS, 61u);
+    EXPECT_EQ(std::tuple(back.port, back.nonce, back.instance, back.uptimeS, back.roundS),
+              std::tuple(9904, 0xDEADBEEF, 77u, 3600u, 61u));
     // Cut to 63 bytes at a character's start: 40 x and 11 whole e-acutes.
     EXPECT_EQ(back.name, r.name.substr(0, 62));
     EXPECT_EQ(back.level, "bad???\?(ok.map");
     ASSERT_EQ(back.playerList.size(), 9u);
-    EXPECT_EQ(back.playerList[8].score, 3);
-    EXPECT_EQ(back.playerList[8].pingMs, 80);
-    EXPECT_EQ(back.playerList[8].deaths, 8);
+    const PlayerStatus& last = back.playerList[8];
+    EXPECT_EQ(std::tuple(last.score, last.pingMs, last.deaths, last.name), std::tuple(3, 80, 8, "player 8"));
     EXPECT_STREQ(playerStateName(back.playerList[7].state), "destroyed");
-    EXPECT_EQ(back.playerList[8].name, "player 8");
     // Records that would lie past the datagram's length, or too many of them.
     EXPECT_FALSE(readServerReply(m, size - 1, back));
     r.playerList.push_back(PlayerStatus{});
@@ -93,17 +89,14 @@ TEST(Discovery, ServerAnswersAnyoneWithItsNameLevelAndPlayers) {
     ASSERT_EQ(replies.size(), 2u);
     EXPECT_EQ(fake.sent[0].bytes.size(), static_cast<size_t>(kDiscoveryQuerySize));
     EXPECT_EQ(fake.sent[0].address.ip, kAsker.ip);
-    EXPECT_EQ(replies[0].nonce, 5u);
-    EXPECT_EQ(replies[0].name, "alpha");
-    EXPECT_EQ(replies[0].level, "korvath.map");
-    EXPECT_EQ(replies[0].players, 3);  // the server's own player and two clients
-    EXPECT_EQ(replies[0].maxPlayers, 9);
-    EXPECT_TRUE(replies[0].playerList.empty());
+    // The server's own player and two clients of 9.
+    const ServerReply& r = replies[0];
+    EXPECT_EQ(std::tuple(r.nonce, r.name, r.level, r.players, r.maxPlayers), std::tuple(5u, "alpha", "korvath.map", 3, 9));
+    EXPECT_TRUE(r.playerList.empty());
     // The status reply names each player and no address.
     EXPECT_EQ(replies[1].nonce, 6u);
     ASSERT_EQ(replies[1].playerList.size(), 3u);
-    EXPECT_EQ(replies[1].playerList[2].fighter, 2);
-    EXPECT_EQ(replies[1].playerList[2].name, "player 2");
+    EXPECT_EQ(std::tuple(replies[1].playerList[2].fighter, replies[1].playerList[2].name), std::tuple(2, "player 2"));
     EXPECT_STREQ(playerStateName(replies[1].playerList[2].state), "in play");
     EXPECT_LE(fake.sent[1].bytes.size(), static_cast<size_t>(kStatusQuerySize));
 }

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <tuple>
 
 #include "fake_net.h"
 #include "tests/log_capture.h"
@@ -57,9 +58,7 @@ TEST(JoinLevel, TheServerAdmitsItsLevelAndPlainPeersAndRefusesAnother) {
     const NetMessage same = ask(0, joinWith("korvath.map", kOurs));
     EXPECT_EQ(messageKind(same), NetMessageKind::JoinAccepted);
     const JoinExtension answered = readJoinExtension(same);
-    EXPECT_TRUE(answered.present);
-    EXPECT_EQ(answered.levelName, "korvath.map");
-    EXPECT_EQ(answered.levelDigest, kOurs);
+    EXPECT_EQ(std::tuple(answered.present, answered.levelName, answered.levelDigest), std::tuple(true, "korvath.map", kOurs));
 
     // Another level: refused with the reason, no fighter taken.
     const NetMessage other = ask(1, joinWith("arena.map", kTheirs));
@@ -75,14 +74,12 @@ TEST(JoinLevel, TheServerAdmitsItsLevelAndPlainPeersAndRefusesAnother) {
     EXPECT_EQ(net.clients[1].address.port, clientAddress(2).port);
 
     ASSERT_EQ(events.size(), 4u);
+    using Fields = std::map<std::string, std::string>;
     EXPECT_EQ(events[0].name, "joined");
-    EXPECT_EQ(events[0].fields["name"], "player 1");
-    EXPECT_EQ(events[0].fields["fighter"], "1");
-    EXPECT_EQ(events[0].fields["address"], "127.0.0.1:50000");
+    EXPECT_EQ(events[0].fields, (Fields{{"name", "player 1"}, {"fighter", "1"}, {"address", "127.0.0.1:50000"}}));
     EXPECT_EQ(events[1].name, "join-refused");
-    EXPECT_EQ(events[1].fields["reason"], "level");
-    EXPECT_EQ(events[1].fields["level"], "arena.map");
-    EXPECT_EQ(events[1].fields["digest"], "5555666677778888");
+    EXPECT_EQ(events[1].fields, (Fields{{"reason", "level"}, {"level", "arena.map"}, {"digest", "5555666677778888"},
+                                        {"address", "127.0.0.1:50001"}}));
     EXPECT_EQ(events[2].fields["fighter"], "2");
 }
 
@@ -142,9 +139,7 @@ bool clientJoins(const NetMessage& answer, std::string& said) {
     // Its request told the server our level.
     EXPECT_FALSE(fake.sent.empty());
     const JoinExtension sent = readJoinExtension(sentMessage(0));
-    EXPECT_TRUE(sent.present);
-    EXPECT_EQ(sent.levelDigest, kOurs);
-    EXPECT_EQ(sent.levelName, "korvath.map");
+    EXPECT_EQ(std::tuple(sent.present, sent.levelName, sent.levelDigest), std::tuple(true, "korvath.map", kOurs));
     return joined;
 }
 

@@ -282,15 +282,32 @@ uint32_t u32At(const NetMessage& m, int at) {
     return static_cast<uint32_t>(m.bytes[at]) | static_cast<uint32_t>(m.bytes[at + 1]) << 8 |
            static_cast<uint32_t>(m.bytes[at + 2]) << 16 | static_cast<uint32_t>(m.bytes[at + 3]) << 24;
 }
-int32_t i32At(const NetMessage& m, int at) { return static_cast<int32_t>(u32At(m, at)); }
 float f32At(const NetMessage& m, int at) { return std::bit_cast<float>(u32At(m, at)); }
-void expectZeros(const NetMessage& m, int at, int n, const char* what) {
-    for (int i = at; i < at + n; ++i) EXPECT_EQ(m.bytes[i], 0) << what << ", byte " << i;
+double degreesOf(Vec3 d) {
+    const double a = std::atan2(static_cast<double>(d.y), static_cast<double>(d.x)) * 57.29577951308232;
+    return a < 0 ? a + 360.0 : a;
 }
-double degreesOf(double x, double y) {
-    const double d = std::atan2(y, x) * 57.29577951308232;
-    return d < 0 ? d + 360.0 : d;
-}
+
+// Reads a datagram field after field from `at` on, as a plain peer does,
+// and checks each; a failure names the byte.
+struct PlainRead {
+    const NetMessage& m;
+    int at;
+    PlainRead& u8(int want) { EXPECT_EQ(m.bytes[at], want) << "byte " << at; return skip(1); }
+    PlainRead& u32(uint32_t want) { EXPECT_EQ(u32At(m, at), want) << "byte " << at; return skip(4); }
+    PlainRead& i32(int32_t want) { return u32(static_cast<uint32_t>(want)); }
+    PlainRead& f32(float want) { EXPECT_EQ(f32At(m, at), want) << "byte " << at; return skip(4); }
+    PlainRead& degrees(double want) { EXPECT_NEAR(f32At(m, at), want, 1e-3) << "byte " << at; return skip(4); }
+    PlainRead& text(const char* want) {
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(m.bytes + at), std::strlen(want)), want) << "byte " << at;
+        return skip(static_cast<int>(std::strlen(want)));
+    }
+    PlainRead& zeros(int n) {
+        for (int i = 0; i < n; ++i) EXPECT_EQ(m.bytes[at + i], 0) << "byte " << at + i << " not zero";
+        return skip(n);
+    }
+    PlainRead& skip(int n) { at += n; return *this; }
+};
 
 TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     // Keys: the record of the last event, and the history newest first.
@@ -300,26 +317,13 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     sendKeyEvent('i', false, false);
     sendKeyEvent('i', true, false);
     const NetMessage key = sentMessage(fake.sent.size() - 1);
-    EXPECT_EQ(key.bytes[0] | key.bytes[1] << 8, static_cast<int>(NetMessageKind::KeyEvent));
-    expectZeros(key, 2, 6, "header");
-    EXPECT_EQ(u32At(key, 8), uint32_t{'i'});
-    EXPECT_EQ(key.bytes[12], 1) << "released";
-    EXPECT_EQ(key.bytes[13], 0) << "special";
-    expectZeros(key, 14, 2, "key record");
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(key.bytes + 16), 4), "MZK1");
-    EXPECT_EQ(u32At(key, 20), 4u) << "newestSeq";
-    EXPECT_EQ(key.bytes[24], 4) << "historyCount";
-    expectZeros(key, 25, 3, "key extension");
-    for (int b = 0; b < 32; ++b) EXPECT_EQ(key.bytes[28 + b], b == 'j' / 8 ? 1 << ('j' % 8) : 0) << "held " << b;
-    const KeyRecord history[] = {{'i', 1, 0}, {'i', 0, 0}, {kKeyUpArrow, 0, 1}, {'j', 0, 0}};
-    for (int i = 0; i < 4; ++i) {
-        const int at = 60 + 8 * i;
-        EXPECT_EQ(u32At(key, at), history[i].key) << "history " << i;
-        EXPECT_EQ(key.bytes[at + 4], history[i].released) << "history " << i;
-        EXPECT_EQ(key.bytes[at + 5], history[i].special) << "history " << i;
-        expectZeros(key, at + 6, 2, "history entry");
-    }
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(key.bytes + 316), 4), "MZK2");
+    PlainRead k{key, 0};
+    k.u8(static_cast<int>(NetMessageKind::KeyEvent)).zeros(7).u32('i').u8(1).u8(0).zeros(2);  // released, not special
+    k.text("MZK1").u32(4).u8(4).zeros(3);  // newestSeq, historyCount
+    for (int b = 0; b < 32; ++b) k.u8(b == 'j' / 8 ? 1 << ('j' % 8) : 0);  // held
+    for (const KeyRecord h : {KeyRecord{'i', 1, 0}, KeyRecord{'i', 0, 0}, KeyRecord{kKeyUpArrow, 0, 1}, KeyRecord{'j', 0, 0}})
+        k.u32(h.key).u8(h.released).u8(h.special).zeros(2);
+    k.skip(316 - k.at).text("MZK2");
 
     // A state body of 9 fighters, 2 prey, 180 bullets and 6 effects, after
     // two more bodies of 6 effects each: repeated in its trailer.
@@ -340,86 +344,36 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
         serverNetworkSend();
     }
     const NetMessage body = sentMessage(fake.sent.size() - 1);
-    const uint8_t* b = body.bytes;
-    EXPECT_EQ(b[0] | b[1] << 8, static_cast<int>(NetMessageKind::StateUpdate));
-    expectZeros(body, 2, 6, "header");
-    EXPECT_EQ(b[8], 1) << "yourFighter";
-    EXPECT_EQ(b[9], 9);
-    EXPECT_EQ(b[10], 2);
-    EXPECT_EQ(b[11], 180);
-    EXPECT_EQ(b[12] + b[13], 0) << "point counts";
-    EXPECT_EQ(b[14], 6);
-    EXPECT_EQ(b[15], 0) << "serverFlags";
-    EXPECT_EQ(i32At(body, 16), 43212);
-    int at = 20;
-    for (const Fighter& f : world.fighterList) {
-        EXPECT_EQ(f32At(body, at), f.pos.x) << "fighter at " << at;
-        EXPECT_EQ(f32At(body, at + 4), f.pos.y) << "fighter at " << at;
-        EXPECT_NEAR(f32At(body, at + 8), degreesOf(f.dir.x, f.dir.y), 1e-3) << "fighter at " << at;
-        EXPECT_EQ(b[at + 12], f.state == FighterState::InPlay ? 1 : 0) << "fighter at " << at;
-        expectZeros(body, at + 13, 3, "fighter");
-        EXPECT_EQ(i32At(body, at + 16), f.score) << "fighter at " << at;
-        EXPECT_EQ(f32At(body, at + 20), f.health) << "fighter at " << at;
-        EXPECT_EQ(i32At(body, at + 24), f.bullets) << "fighter at " << at;
-        at += 28;
-    }
-    for (const Prey& p : world.preyList) {
-        EXPECT_EQ(f32At(body, at), p.pos.x) << "prey at " << at;
-        EXPECT_EQ(f32At(body, at + 4), p.pos.y) << "prey at " << at;
-        EXPECT_NEAR(f32At(body, at + 8), degreesOf(p.dir.x, p.dir.y), 1e-3) << "prey at " << at;
-        EXPECT_EQ(f32At(body, at + 12), p.bodyTurn) << "prey at " << at;
-        EXPECT_EQ(b[at + 16], p.pose) << "prey at " << at;
-        expectZeros(body, at + 17, 3, "prey");
-        at += 20;
-    }
-    for (const Bullet& u : world.bulletList) {
-        EXPECT_EQ(f32At(body, at), u.pos.x) << "bullet at " << at;
-        EXPECT_EQ(f32At(body, at + 4), u.pos.y) << "bullet at " << at;
-        EXPECT_EQ(f32At(body, at + 8), u.pos.z) << "bullet at " << at;
-        EXPECT_NEAR(f32At(body, at + 12), degreesOf(u.dir.x, u.dir.y), 1e-3) << "bullet at " << at;
-        EXPECT_NEAR(f32At(body, at + 16), std::asin(u.dir.z) * 57.29577951308232, 1e-3) << "bullet at " << at;
-        EXPECT_EQ(u32At(body, at + 20), static_cast<uint32_t>(u.shooterKind)) << "bullet at " << at;
-        at += 24;
-    }
+    PlainRead r{body, 0};
+    // Kind, yourFighter, the counts (no points), serverFlags, the clock.
+    r.u8(static_cast<int>(NetMessageKind::StateUpdate)).zeros(7).u8(1).u8(9).u8(2).u8(180).zeros(2).u8(6).u8(0).i32(43212);
+    for (const Fighter& f : world.fighterList)
+        r.f32(f.pos.x).f32(f.pos.y).degrees(degreesOf(f.dir)).u8(f.state == FighterState::InPlay).zeros(3)
+            .i32(f.score).f32(f.health).i32(f.bullets);
+    for (const Prey& p : world.preyList)
+        r.f32(p.pos.x).f32(p.pos.y).degrees(degreesOf(p.dir)).f32(p.bodyTurn).u8(p.pose).zeros(3);
+    for (const Bullet& u : world.bulletList)
+        r.f32(u.pos.x).f32(u.pos.y).f32(u.pos.z).degrees(degreesOf(u.dir)).degrees(std::asin(u.dir.z) * 57.29577951308232)
+            .u32(static_cast<uint32_t>(u.shooterKind));
     for (int e = 0; e < 6; ++e) {
         const EffectEvent want = event(12 + e);
-        EXPECT_EQ(b[at], static_cast<uint8_t>(want.effectKind)) << "effect " << e;
-        expectZeros(body, at + 1, 3, "effect");
-        EXPECT_EQ(f32At(body, at + 4), want.x) << "effect " << e;
-        EXPECT_EQ(f32At(body, at + 8), want.y) << "effect " << e;
-        EXPECT_EQ(f32At(body, at + 12), want.z) << "effect " << e;
-        expectZeros(body, at + 16, 4, "effect");
-        at += 20;
+        r.u8(static_cast<int>(want.effectKind)).zeros(3).f32(want.x).f32(want.y).f32(want.z).zeros(4);
     }
     // The trailer: the two earlier bodies' twelve events, newest first
     // (ids 12 down to 1), then marker, number 3, first id 13, count 12.
-    const int repeats = b[6004];
+    const int repeats = body.bytes[6004];
     ASSERT_EQ(repeats, 12);
-    EXPECT_LE(at, 5992 - 20 * repeats) << "the entries overlap the trailer";
-    for (int r = 0; r < repeats; ++r) {
-        const int rat = 5992 - 20 * repeats + 20 * r;
-        const EffectEvent want = event(11 - r);
-        EXPECT_EQ(u32At(body, rat), static_cast<uint32_t>(12 - r)) << "repeat " << r;
-        EXPECT_EQ(b[rat + 4], static_cast<uint8_t>(want.effectKind)) << "repeat " << r;
-        expectZeros(body, rat + 5, 3, "repeat");
-        EXPECT_EQ(f32At(body, rat + 8), want.x) << "repeat " << r;
-        EXPECT_EQ(f32At(body, rat + 12), want.y) << "repeat " << r;
-        EXPECT_EQ(f32At(body, rat + 16), want.z) << "repeat " << r;
+    EXPECT_LE(r.at, 5992 - 20 * repeats) << "the entries overlap the trailer";
+    PlainRead t{body, 5992 - 20 * repeats};
+    for (int n = 0; n < repeats; ++n) {
+        const EffectEvent want = event(11 - n);
+        t.u32(static_cast<uint32_t>(12 - n)).u8(static_cast<int>(want.effectKind)).zeros(3).f32(want.x).f32(want.y).f32(want.z);
     }
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + 5992), 4), "MZS1");
-    EXPECT_EQ(u32At(body, 5996), 3u) << "bodySeq";
-    EXPECT_EQ(u32At(body, 6000), 13u) << "firstEffectId";
-    EXPECT_EQ(b[6005], 1) << "extras";
-    expectZeros(body, 6006, 2, "trailer");
+    t.text("MZS1").u32(3).u32(13).u8(12).u8(1).zeros(2);  // bodySeq, firstEffectId, repeats, extras
     // The extras, before the repeats: fighter 2's record.
     const int x = 5992 - 20 * repeats - 380;
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + x), 4), "MZX1");
-    EXPECT_EQ(b[x + 18], 9) << "extras' fighter count";
-    const int rec = x + 20 + 2 * 36;
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(b + rec)), "alice");
-    EXPECT_EQ(i32At(body, rec + 20), 3) << "deaths";
-    EXPECT_EQ(b[rec + 24] | b[rec + 25] << 8, 17) << "ping";
-    EXPECT_EQ(b[rec + 32], 0xFE) << "destroyed by a prey";
+    PlainRead{body, x}.text("MZX1").skip(14).u8(9);  // the fighter count
+    PlainRead{body, x + 20 + 2 * 36}.text("alice").u8(0).skip(14).i32(3).u8(17).u8(0).skip(6).u8(0xFE);  // deaths, ping, by a prey
 
     // The point lists, which only other servers send, lie between the
     // bullets and the effects, A before B.
@@ -430,14 +384,8 @@ TEST(Loss, OurDatagramsReadRightByAPlainPeer) {
     s.effects = {{static_cast<uint8_t>(EffectKind::Small), 5.5f, 6.75f, 7.25f, 0}};
     NetMessage points;
     ASSERT_TRUE(writeStateSnapshot(s, points));
-    EXPECT_EQ(points.bytes[12], 1);
-    EXPECT_EQ(points.bytes[13], 1);
-    EXPECT_EQ(f32At(points, 48), 1.25f);
-    EXPECT_EQ(f32At(points, 52), 2.5f);
-    EXPECT_EQ(f32At(points, 56), 3.75f);
-    EXPECT_EQ(f32At(points, 60), 4.25f);
-    EXPECT_EQ(points.bytes[64], static_cast<uint8_t>(EffectKind::Small));
-    EXPECT_EQ(f32At(points, 68), 5.5f);
+    PlainRead{points, 12}.u8(1).u8(1);
+    PlainRead{points, 48}.f32(1.25f).f32(2.5f).f32(3.75f).f32(4.25f).u8(static_cast<int>(EffectKind::Small)).skip(3).f32(5.5f);
 }
 
 }  // namespace

@@ -105,27 +105,12 @@ TEST(StormMaker, EveryShapeAtEveryLengthAndEachShapeIsWhatItsNameSays) {
         default: break;
         }
     }
-    for (int shape = 0; shape < StormShapeCount; ++shape) {
-        int total = 0;
-        for (int length = 0; length < StormLengthCount; ++length) {
+    for (int shape = 0; shape < StormShapeCount; ++shape)
+        for (int length = 0; length < StormLengthCount; ++length)
             EXPECT_GT(seen[shape][length], 0) << stormShapeName(static_cast<StormShape>(shape)) << " length class " << length;
-            total += seen[shape][length];
-        }
-        // Evenly: within a fifth of the mean.
-        EXPECT_NEAR(total, kCount / StormShapeCount, kCount / StormShapeCount / 5) << stormShapeName(static_cast<StormShape>(shape));
-    }
     for (const uint16_t kind : {0, 1, 2, 3, 4, 11, 12, 13, 14, 0xFFFF}) EXPECT_TRUE(randomKinds.count(kind)) << kind;
 
-    // Other seeds vary as much; the same seed and index give the same bytes.
-    for (uint32_t seed = 2; seed <= 11; ++seed) {
-        int shapes[StormShapeCount] = {};
-        for (uint32_t i = 0; i < 300; ++i) {
-            makeStormDatagram(seed, i, kLevelFighters, kStormAllShapes, d);
-            ++shapes[d.shape];
-        }
-        EXPECT_GE(*std::min_element(shapes, shapes + StormShapeCount), 5) << "seed " << seed;
-        EXPECT_LE(*std::max_element(shapes, shapes + StormShapeCount), 40) << "seed " << seed;
-    }
+    // The same seed and index give the same bytes (a failing storm can be sent again).
     StormDatagram again;
     makeStormDatagram(7, 123, kLevelFighters, kStormAllShapes, d);
     makeStormDatagram(7, 123, kLevelFighters, kStormAllShapes, again);

@@ -115,26 +115,6 @@ void expectLayout(const Frame& f) {
 
 }  // namespace
 
-TEST_F(HudPixels, CockpitLabelsGaugeAndMapSitAtTheirFractionsAtTwoSizes) {
-    gs.preyList.emplace_back();
-    gs.preyList[0].pos = Vec3{kHomeX + 20.0f, kHomeY + 10.0f, 1.5f};
-    const Frame small = drawHudFrameAt("hud_640x480", 640, 480);
-    expectLayout(small);
-    // 640 x 480: the panel from x = 512, the gauge about (576, 216), the map
-    // about (576, 408) with the prey's red dot 20 right and 10 up.
-    EXPECT_TRUE(isPanelGrey(small.pixel(513, 60)));
-    EXPECT_TRUE(needleAt(small, 600, 216));
-    EXPECT_TRUE(isRed(small.pixel(596, 418)));
-    // A cell corner exactly 60 units away is left out; 52 is drawn.
-    EXPECT_TRUE(near(small.pixel(631, 404).r, 51));
-    EXPECT_TRUE(isPanelGrey(small.pixel(636, 404)));
-
-    const Frame large = drawHudFrameAt("hud_960x720", 960, 720);
-    expectLayout(large);
-    // The map 1.5 times as large: the prey 30 right and 15 up.
-    EXPECT_TRUE(isRed(large.pixel(864 + 30, 612 + 15)));
-}
-
 namespace {
 
 // Rows from the lowest to the highest red pixel of the label whose baseline
@@ -183,25 +163,35 @@ void crowdTheMapsEdges() {
 
 }  // namespace
 
-// The gauge, map and labels grow with the window's height; nothing of the
-// map draws outside its box. 1600 x 1200 needs a screen that large: on a
-// smaller one the test runs itself again under an Xvfb of that size.
+// The panel, labels, gauge and map sit at their fractions of the window and
+// grow with its height; nothing of the map draws outside its box. 1600 x 1200
+// needs a screen that large: on a smaller one the test runs itself again
+// under an Xvfb of that size.
 TEST_F(HudPixels, TheCockpitGrowsWithTheWindowAndTheMapStaysInItsBox) {
     if (glutGet(GLUT_SCREEN_WIDTH) < 1600 || glutGet(GLUT_SCREEN_HEIGHT) < 1200) {
         ASSERT_EQ(std::getenv("MAZE_TEST_BIG_SCREEN"), nullptr) << "the screen did not grow";
         char self[4096] = {};
         ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-        const std::string log = std::string(MAZE_BINARY_DIR) + "/test-frames/hud_1600x1200.log";
-        const std::string run = std::string("MAZE_TEST_BIG_SCREEN=1 xvfb-run -a -s '-screen 0 1600x1200x24' '") +
+        const std::string frames = std::string(MAZE_BINARY_DIR) + "/test-frames", log = frames + "/hud_1600x1200.log";
+        const std::string run = "mkdir -p '" + frames + "' && MAZE_TEST_BIG_SCREEN=1 xvfb-run -a -s '-screen 0 1600x1200x24' '" +
                                 self + "' --gtest_filter=HudPixels.TheCockpitGrowsWithTheWindowAndTheMapStaysInItsBox > '" +
                                 log + "' 2>&1";
         EXPECT_EQ(std::system(run.c_str()), 0) << "see " << log;
         return;
     }
-    const Frame small = drawHudFrameAt("hud_scale_640x480", 640, 480);
+    gs.preyList.emplace_back();
+    gs.preyList[0].pos = Vec3{kHomeX + 20.0f, kHomeY + 10.0f, 1.5f};
+    const Frame small = drawHudFrameAt("hud_640x480", 640, 480);
     const Frame large = drawHudFrameAt("hud_1600x1200", 1600, 1200);
     expectLayout(small);
     expectLayout(large);
+    // The map about (576, 408) with the prey's red dot 20 right and 10 up;
+    // 2.5 times as large at 1600 x 1200. A cell corner exactly 60 units away
+    // is left out; 52 is drawn.
+    EXPECT_TRUE(isRed(small.pixel(596, 418)));
+    EXPECT_TRUE(isRed(large.pixel(1440 + 50, 1020 + 25)));
+    EXPECT_TRUE(near(small.pixel(631, 404).r, 51));
+    EXPECT_TRUE(isPanelGrey(small.pixel(636, 404)));
     // The labels' text steps up with the height (2.5 times here).
     for (const float row : {0.6f, 0.3f, 0.2f}) {
         EXPECT_GE(labelHeight(large, row), 2 * labelHeight(small, row) - 2) << "label at " << row;

@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <filesystem>
 
 #include "sound/sound.h"
 #include "sound_files.h"
-#include "tests/log_capture.h"
 #include "shell/shell.h"
 #include "world/world.h"
 
@@ -237,26 +235,6 @@ TEST(SoundEngine, KeysAndTheMenuStepTheMusicAndTheEffectsAtOnceWithinTheirRange)
     ASSERT_EQ(load(simpleWave(Fmt{1, 1, 11025, 8}, pattern(4000)), 1), 0);
     EXPECT_EQ(getVolume(1), -1500);
     setSoundGroupLevel(SoundGroup::Music, 0);
-    setSoundGroupLevel(SoundGroup::Effects, 0);
-    soundShutdown();
-}
-
-// The start-up line gives what the service plays each slot at, read back.
-TEST(SoundEngine, TheVolumeLineReadsEverySlotsVolumeBackFromTheService) {
-    resetGameStateForTest();
-    fa = FakeAudio{};
-    setSoundService(fakeService());
-    setSoundGroupLevel(SoundGroup::Effects, -300);
-    const std::filesystem::path was = std::filesystem::current_path();
-    std::filesystem::current_path(MAZE_DATA_DIR);
-    const logtest::LogCapture said;
-    soundFirstFrameSetUp(0, false);
-    std::filesystem::current_path(was);
-    bool found = false;
-    for (const logtest::LoggedLine& l : said.lines())
-        found = found || l.text == "Volume music 0 gun1 -1500 gun2 -900 explode -300 spare -";
-    EXPECT_TRUE(found);
-    EXPECT_EQ(fa.v[kFighterGunSlot].volume, -1500);
     setSoundGroupLevel(SoundGroup::Effects, 0);
     soundShutdown();
 }

@@ -1,8 +1,8 @@
 // test_drawing_rules.cpp -- the GL-free rules of what is drawn: the prey's
 // generated parts fit the skeleton of the pose file in every pose at every
 // level (the drawing's chain of translations, turns and scales run in plain
-// arithmetic), the missile racks, the glow ball's shells and the flame's
-// alpha.
+// arithmetic), the missile racks, the flame's alpha and the explosion's
+// boxes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -164,24 +164,10 @@ TEST(DrawingRules, MissileRacksFillExistingPlacesInReadingOrder) {
                   (std::array{c[1], c[2], c[3], c[4]}));
 }
 
-TEST(DrawingRules, GlowBallShellsFadeFromWarmToRedAndClear) {
-    effectRandomSeed(3);
-    makeGlowBall(glowBall);
-    for (int k = 1; k <= kGlowShells; ++k) {
-        const GlowShell& s = glowBall.shells[k - 1];
-        EXPECT_NEAR(s.colour[3], 1.0f - k * 0.05f, 1e-5f);
-        for (float o : {s.offset.x, s.offset.y, s.offset.z}) EXPECT_LE(std::fabs(o), 0.02f + 1e-6f);
-        if (k <= 14) { EXPECT_FLOAT_EQ(s.colour[1], 0.8f) << "shell " << k; }
-    }
-    // The outermost is pure red and clear.
-    for (int c : {0, 1, 3}) EXPECT_NEAR(glowBall.shells[kGlowShells - 1].colour[c], c == 0 ? 1.0f : 0.0f, 1e-6f) << c;
-}
-
 TEST(DrawingRules, FlameAlphaIsOpaqueOnTheAxisAndFadesOutward) {
     const float spread[3] = {0.1f, 0.1f, 0.4f};
     const auto alpha = [&](float x, float z) { return flameAlpha(Vec3{x, 0.0f, z}, spread, 0.0f); };
-    // On the axis at height 0: k = -0.3, more than opaque.
-    EXPECT_NEAR(alpha(0, 0), 1.0f + 0.3f / 1.44f, 1e-5f);
+    EXPECT_GE(alpha(0, 0), 1.0f) << "on the axis at its foot: opaque";
     // Fainter higher up and farther out.
     EXPECT_GT(alpha(0.05f, 0.4f), std::max(alpha(0.05f, 0.6f), alpha(0.1f, 0.4f)));
     EXPECT_LT(alpha(0.5f, 1.0f), 0.0f) << "far out: invisible";

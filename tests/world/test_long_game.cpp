@@ -2,6 +2,8 @@
 // farthest from danger, protected, with its score; a delay of 0 keeps it
 // out; bullets come back; the round ends on the last prey and starts again
 // by itself; names are checked and made unique.
+#include <tuple>
+
 #include "rules_helpers.h"
 
 using namespace rulestest;
@@ -65,13 +67,9 @@ TEST_F(LongGame, DestroyedFighterComesBackAfterTheDelayFarFromDangerProtectedWit
     passFor(200);
     ASSERT_EQ(fighter(1).state, FighterState::InPlay) << "back at 5 s";
     // Start 0 is beside the prey, start 1 beside fighter 0: start 2 is the farthest.
-    EXPECT_FLOAT_EQ(fighter(1).pos.x, 84.0f);
-    EXPECT_FLOAT_EQ(fighter(1).pos.y, 44.0f);
-    EXPECT_EQ(fighter(1).score, 3);
-    EXPECT_EQ(fighter(1).deaths, 1);
-    EXPECT_EQ(fighter(1).bullets, 20);
-    EXPECT_EQ(fighter(1).missiles, 3);
-    EXPECT_FLOAT_EQ(fighter(1).health, 100.0f);
+    const Fighter& back = fighter(1);
+    EXPECT_EQ(std::tuple(back.pos.x, back.pos.y, back.score, back.deaths, back.bullets, back.missiles, back.health),
+              std::tuple(84.0f, 44.0f, 3, 1, 20, 3, 100.0f));
     EXPECT_GT(fighter(1).protectMs, 1500);
     // Protected: a hit shows, but does no damage; after 2 s it does.
     shoot(1, 0);

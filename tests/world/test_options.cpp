@@ -1,5 +1,7 @@
 // The option flags, the menus' choices and the pause, without a display.
 
+#include <tuple>
+
 #include "net/net.h"
 #include "rules_helpers.h"
 #include "shell/shell.h"
@@ -57,15 +59,10 @@ TEST_F(MenuChoices, PauseFreezesTheWorldAndResumesWithoutAJump) {
     tap(me, ' ');
     fighterKeyAction(me, kKeyUpArrow, false, true);
     fighterKeyAction(me, 'j', false, false);
-    EXPECT_FLOAT_EQ(me.pos.x, before.x);
-    EXPECT_FLOAT_EQ(me.pos.y, before.y);
-    EXPECT_FLOAT_EQ(gs.preyList[0].pos.x, preyBefore.x);
-    EXPECT_FLOAT_EQ(gs.preyList[0].pos.y, preyBefore.y);
-    EXPECT_FLOAT_EQ(me.health, 50.0f);
-    EXPECT_EQ(bulletCount(), 1);
-    EXPECT_FLOAT_EQ(gs.bulletList[0].pos.x, bulletBefore);
-    EXPECT_EQ(gs.explosionList[0].frame, 0);
-    EXPECT_EQ(me.movePending, 0);
+    EXPECT_EQ(std::tuple(me.pos.x, me.pos.y, gs.preyList[0].pos.x, gs.preyList[0].pos.y, me.health),
+              std::tuple(before.x, before.y, preyBefore.x, preyBefore.y, 50.0f));
+    ASSERT_EQ(bulletCount(), 1);
+    EXPECT_EQ(std::tuple(gs.bulletList[0].pos.x, gs.explosionList[0].frame, me.movePending), std::tuple(bulletBefore, 0, 0));
     EXPECT_EQ(me.keyDown['j'], 0) << "a press during the pause holds nothing";
     // The local toggles still work.
     tap(me, 'T');
@@ -77,7 +74,6 @@ TEST_F(MenuChoices, PauseFreezesTheWorldAndResumesWithoutAJump) {
     stepWorld(20);
     const float moved = std::hypot(me.pos.x - before.x, me.pos.y - before.y);
     EXPECT_NEAR(moved, kFighterSpeed * 0.02f, 1e-4f);
-
 }
 
 // q, Q or the menu's Quit only ask; the next key event, whatever its key
