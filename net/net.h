@@ -611,6 +611,9 @@ constexpr int kMaxCodedBodySize = kNetMessageSize + 64;
 // out[0 .. capacity - 1]. Returns the bytes written, or 0 when the result
 // does not fit in `capacity`.
 int encodeBody(const NetMessage* base, const NetMessage& body, uint8_t* out, int capacity);
+// The same in the last version's coding (the body whole against the base as
+// zstd's prefix), which decodeBody still reads: for benchmarks and tests.
+int encodeBodyPrefix(const NetMessage* base, const NetMessage& body, uint8_t* out, int capacity);
 // Decodes size bytes that encodeBody wrote against the same base (nullptr
 // for a full body) into `body`. False, with `body` unusable, when the bytes
 // are malformed or do not decode to exactly kNetMessageSize bytes; never
