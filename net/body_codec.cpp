@@ -489,7 +489,9 @@ int encodeBody(const NetMessage* base, const NetMessage& body, uint8_t* out, int
     out[0] = kFormColumns;
     putLe32(out + 1, bodyCheck(body.bytes));
     const int n = compressFrame(false, base->bytes, t, tSize, out + 5, capacity - 5);
-    return n > 0 ? n + 5 : 0;
+    // Bytes that do not compress are up to 522 longer rearranged (the match
+    // codes and reaches): the plain form keeps them within kMaxCodedBodySize.
+    return n > 0 ? n + 5 : encodeBodyPrefix(base, body, out, capacity);
 }
 
 bool decodeBody(const NetMessage* base, const uint8_t* in, int size, NetMessage& body) {
