@@ -10,16 +10,16 @@
 //      What the last version wrote; still read (recordings hold it).
 //   3  what encodeBody writes against a base: u32 check of the body, then a
 //      zstd frame, again with the base as its prefix, of the body
-//      rearranged against the base (transformForm3 below). Entries are
-//      matched to the base's (fighters, points, effects by index; prey and
-//      bullets by a match code the encoder chooses, as their lists lose
-//      entries by moving the last into the gap), each 32-bit field becomes
-//      the wrapping difference of its bit pattern from the matched field,
-//      and the differences go column by column, byte plane by byte plane:
-//      a bullet's heading, pitch and kind become zeros, and its moving x, y,
-//      z low bits sit beside the others' instead of between unchanged bytes.
-//      The header and everything after the entries travel as they are.
-//      A busy game, base three bodies back: see README.md's figures.
+//      rearranged against the base (rearrange below). Entries are matched
+//      to the base's (fighters, points, effects by index; prey and bullets
+//      by a match code the encoder chooses, as their lists lose entries by
+//      moving the last into the gap), each 32-bit field becomes the
+//      wrapping difference of its bits from its prediction (the matched
+//      field; for a bullet's x, y, z the place its base entry has flown
+//      to), and the differences go column by column: a bullet's heading,
+//      pitch and kind become zeros, its x, y, z a few units each. The
+//      header and everything after the entries travel as they are.
+//      README.md's "Recordings" section has it byte by byte.
 //
 // One thread uses the codec (the game's), so the contexts are kept and
 // reused: no allocation per body after the first.
@@ -53,10 +53,10 @@ constexpr int kWindowLog = 14;
 // Form 3's rearrangement
 //
 // The rearranged body, T, is the body's 20 header bytes, then one match
-// code per prey entry and per bullet entry, then the entries' differences
-// (section by section, within a section word column by word column, each
-// column as its four byte planes, low byte first), then the body's bytes
-// after the entries unchanged: kNetMessageSize + prey + bullets bytes.
+// code per prey entry and per bullet entry, three reaches (below), then
+// the entries' differences (section by section, within a section word
+// column by word column), then the body's bytes after the entries
+// unchanged: kNetMessageSize + prey + bullets + 12 bytes.
 // The decoder reads the counts from T's header, which comes first.
 // ---------------------------------------------------------------------------
 
