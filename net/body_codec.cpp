@@ -118,7 +118,7 @@ uint32_t distance(uint32_t a, uint32_t b) {
 // one reach a kind (20 fractional bits); both ends turn the base's x, y, z
 // and the angles into fixed point, move, and back into a float's bits, with
 // integer operations only, so they agree on any machine. The bits left over
-// (rounding in the game's steps, a bullet that bounced) are a few units.
+// (the rounding of the game's steps) are a few units.
 // ---------------------------------------------------------------------------
 
 constexpr int kReachKinds = 3;     // shooter kinds with a reach of their own; others move 0
@@ -128,7 +128,7 @@ constexpr int kAngleBits = 30;     // sines and cosines: 30 fractional bits
 constexpr int kReachBits = 20;     // a reach: 20 fractional bits
 
 // The float with bits `f` in fixed point (kFracBits), or false when it is
-// not finite or too large for it (|v| >= 2^30).
+// not finite or too large for it (|v| >= 2^29).
 bool fixedOf(uint32_t f, int64_t& v) {
     const int e = static_cast<int>((f >> 23) & 0xFF);
     if (e == 255) return false;
@@ -251,8 +251,8 @@ uint8_t chooseMatch(int s, int j, const uint8_t* body, const Layout& l, const ui
 
 // What each word of the body is coded against: the matched base entry's
 // word, a bullet's x, y, z its predicted place, 0 without a match. Filled
-// from the match codes and reaches only, so both ends fill the same; false
-// when a code names no base entry.
+// from the base, the match codes and the reaches only, so both ends fill
+// the same.
 struct Predictions {
     const uint8_t* base;
     Layout bl;
@@ -290,9 +290,10 @@ void predictBullets(Predictions& p, int n, const uint8_t* reachBytes) {
     }
 }
 
-// The word `w` of body entry j of section s is coded against. A new bullet's z, pitch
-// and kind are likely its neighbour's: entry j - 1's word, which the
-// decoder has restored before it (columns go in order).
+// What word `w` of body entry j of section s is coded against. A new
+// bullet's z, heading, pitch and kind are likely its neighbour's: entry
+// j - 1's word, which the decoder has restored before it (a column goes
+// in entry order).
 uint32_t predictionOf(const Predictions& p, const uint8_t* body, const Layout& l, int s, int j, int w) {
     const int m = p.match[s][j];
     if (s == kBullets && m == -1) return w >= 2 && j > 0 ? wordAt(body, l, s, j - 1, w) : 0u;
