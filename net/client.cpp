@@ -125,6 +125,7 @@ bool connectToServer(const char* hostName) {
     if (net.compactAsk) ask.flags |= kJoinFlagCompact;
     writeJoinExtension(request, ask);
     net.compactGranted = false;
+    net.compactKeyFields = false;
     // Ctrl-C during the join ends the wait; the caller ends the process.
     for (int attempt = 0; attempt < kJoinAttempts && !stopRequested(); ++attempt) {
         sendToServer(request);
@@ -224,7 +225,7 @@ void sendKeyRefresh() {
     bool held = false;
     for (const uint8_t b : net.heldKeys) held = held || b != 0;
     // A compact client names a newer base often (or asks for a full body
-    // at once): its key datagrams are 57 to 143 bytes.
+    // at once): its key datagrams are 34 to 99 bytes.
     const bool newBase = net.compactGranted && compactBaseToName() != net.compactBaseSent;
     const int64_t every = net.compactWantFull ? 0
                           : newBase ? kCompactAckEveryMs

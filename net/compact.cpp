@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "base/log.h"
 #include "net/net.h"
 
@@ -27,7 +28,140 @@ int sendBytes(const uint8_t* bytes, int len, NetAddress to) {
     return net.transport.sendTo(net.netSocket, bytes, len, to);
 }
 
+// The first byte of a key datagram's coding by its fields; the body
+// codec's forms are 1 to 3.
+constexpr uint8_t kFormKeyFields = 4;
+
+// Little-endian base-128 numbers: 1 byte below 128, at most 5.
+struct FieldWriter {
+    uint8_t* out;
+    int size = 0;
+    int capacity;
+    void u8(uint32_t v) {
+        if (size < capacity) out[size] = static_cast<uint8_t>(v);
+        ++size;
+    }
+    void var(uint32_t v) {
+        for (; v >= 0x80; v >>= 7) u8((v & 0x7F) | 0x80);
+        u8(v);
+    }
+    void u16(uint16_t v) {
+        u8(v & 0xFF);
+        u8(v >> 8);
+    }
+};
+
+struct FieldReader {
+    const uint8_t* in;
+    int size;
+    int pos = 0;
+    bool bad = false;
+    uint32_t u8() {
+        if (pos >= size) {
+            bad = true;
+            return 0;
+        }
+        return in[pos++];
+    }
+    uint32_t var() {
+        uint32_t v = 0;
+        for (int shift = 0; shift < 35; shift += 7) {
+            const uint32_t b = u8();
+            if (shift == 28 && b > 0x0F) bad = true;   // past 32 bits
+            v |= (b & 0x7F) << shift;
+            if ((b & 0x80) == 0) return v;
+        }
+        bad = true;
+        return 0;
+    }
+    uint16_t u16() {
+        const uint32_t lo = u8();
+        return static_cast<uint16_t>(lo | u8() << 8);
+    }
+};
+
+// The fields of a key message, in the order form 4 carries them.
+void keyFields(FieldWriter& w, const NetMessage& msg) {
+    w.u16(getLe16(msg.bytes));   // the kind, as it is
+    const KeyRecord key = readKeyRecord(msg);
+    w.var(key.key);
+    w.u8(key.released);
+    w.u8(key.special);
+    const KeyExtension x = readKeyExtension(msg);
+    w.u8(x.present ? 1 : 0);
+    if (!x.present) return;
+    w.var(x.newestSeq);
+    w.u8(x.historyCount);
+    // Held keys: a bit per byte of the 32, then the bytes that are not 0.
+    uint32_t mask = 0;
+    for (int i = 0; i < 32; ++i) mask |= (x.held[i] != 0 ? 1u : 0u) << i;
+    w.var(mask);
+    for (int i = 0; i < 32; ++i)
+        if (x.held[i] != 0) w.u8(x.held[i]);
+    for (int i = 0; i < x.historyCount && i < kKeyHistory; ++i) {
+        w.var(x.history[i].key);
+        w.u8(static_cast<uint32_t>(x.history[i].released) | static_cast<uint32_t>(x.history[i].special) << 1);
+    }
+    w.var(x.ackedBodySeq);
+    w.u16(static_cast<uint16_t>(x.mouseTurn));
+}
+
+// The inverse into a zeroed message; false when the bytes are not all
+// used or a count is past its bound.
+bool readKeyFields(FieldReader& r, NetMessage& msg) {
+    std::memset(msg.bytes, 0, kNetMessageSize);
+    putLe16(msg.bytes, r.u16());
+    KeyRecord key;
+    key.key = r.var();
+    key.released = static_cast<uint8_t>(r.u8());
+    key.special = static_cast<uint8_t>(r.u8());
+    writeKeyRecord(msg, key);
+    const uint32_t present = r.u8();
+    if (present > 1) return false;
+    if (present == 1) {
+        KeyExtension x;
+        x.present = true;
+        x.newestSeq = r.var();
+        const uint32_t count = r.u8();
+        if (count > static_cast<uint32_t>(kKeyHistory)) return false;
+        x.historyCount = static_cast<uint8_t>(count);
+        const uint32_t mask = r.var();
+        for (int i = 0; i < 32; ++i)
+            if ((mask >> i & 1) != 0) x.held[i] = static_cast<uint8_t>(r.u8());
+        for (uint32_t i = 0; i < count && !r.bad; ++i) {
+            x.history[i].key = r.var();
+            const uint32_t flags = r.u8();
+            x.history[i].released = static_cast<uint8_t>(flags & 1);
+            x.history[i].special = static_cast<uint8_t>(flags >> 1);
+        }
+        x.ackedBodySeq = r.var();
+        x.mouseTurn = static_cast<int16_t>(r.u16());
+        writeKeyExtension(msg, x);
+    }
+    return !r.bad && r.pos == r.size;
+}
+
 }  // namespace
+
+int writeCompactKey(const CompactHeader& h, const NetMessage& msg, uint8_t* out) {
+    writeCompactDatagram(h, nullptr, NetMessage{}, out);   // the header
+    out[kCompactHeaderSize] = kFormKeyFields;
+    FieldWriter w{out + kCompactHeaderSize + 1, 0, kCompactMaxSize - kCompactHeaderSize - 1};
+    keyFields(w, msg);
+    if (w.size > w.capacity) return 0;
+    const int size = kCompactHeaderSize + 1 + w.size;
+    // Only a message its fields give back byte for byte goes this way.
+    NetMessage back;
+    if (!readCompactKey(out, size, back) || std::memcmp(back.bytes, msg.bytes, kNetMessageSize) != 0) return 0;
+    return size;
+}
+
+bool readCompactKey(const uint8_t* bytes, int size, NetMessage& msg) {
+    if (!isCompactDatagram(bytes, size) || size <= kCompactHeaderSize) return false;
+    if (bytes[kCompactHeaderSize] != kFormKeyFields) return readCompactDatagram(bytes, size, nullptr, msg);
+    FieldReader r{bytes + kCompactHeaderSize + 1, size - kCompactHeaderSize - 1};
+    return readKeyFields(r, msg);
+}
 
 void keepBody(BodyRing& ring, uint32_t seq, const NetMessage& body) {
     if (seq == 0) return;
@@ -71,7 +205,7 @@ int takeCompactFromClient(const uint8_t* bytes, int size, NetAddress from, NetMe
         if (net.clients[s].inUse && net.clients[s].compact && sameAddress(net.clients[s].address, from)) slot = s;
     // Only a seated client of ours costs a decode, and only a key datagram.
     if (slot < 0 || !readCompactHeader(bytes, size, h) || h.kind != CompactKind::Key ||
-        !readCompactDatagram(bytes, size, nullptr, out)) {
+        !readCompactKey(bytes, size, out)) {
         ++net.compactRefused;
         ++net.datagramsDropped;
         return -1;
@@ -92,7 +226,8 @@ bool sendCompactKey(const NetMessage& msg) {
         h.kind = CompactKind::Key;
         h.baseSeq = compactBaseToName();
         uint8_t out[kCompactMaxSize];
-        const int len = writeCompactDatagram(h, nullptr, msg, out);
+        int len = net.compactKeyFields ? writeCompactKey(h, msg, out) : 0;
+        if (len == 0) len = writeCompactDatagram(h, nullptr, msg, out);
         if (len > 0) {
             net.compactBaseSent = h.baseSeq;
             net.compactWantFull = false;
@@ -121,6 +256,10 @@ bool takeCompactFromServer(const uint8_t* bytes, int size, NetMessage& out) {
     // answer was lost (a plain body answered it instead) learns the grant
     // here, and its key datagrams go compact from now on.
     net.compactGranted = true;
+    // A server that codes bodies as form 3 reads key datagrams by their
+    // fields; one that codes them as form 2 is of the last version.
+    const uint8_t form = bytes[kCompactHeaderSize];
+    if (form == 3 || form == 2) net.compactKeyFields = form == 3;
     ++net.compactDecoded;
     return true;
 }

@@ -344,6 +344,10 @@ struct NetState {
     BodyRing compactReceived;
     uint32_t compactBaseSent = 0;        // the base the last key datagram named
     bool compactWantFull = false;
+    // The server codes its bodies as the body codec's form 3, so it also
+    // reads key datagrams coded by their fields (writeCompactKey); cleared
+    // at each join, as a server of the last version reads only form 1.
+    bool compactKeyFields = false;
     // Called with every well-formed state body the client takes from its
     // server, parsed, and whether it is newer than all before it (maze-bot
     // measures with it); null in the game.
@@ -611,6 +615,9 @@ constexpr int kMaxCodedBodySize = kNetMessageSize + 64;
 // out[0 .. capacity - 1]. Returns the bytes written, or 0 when the result
 // does not fit in `capacity`.
 int encodeBody(const NetMessage* base, const NetMessage& body, uint8_t* out, int capacity);
+// The same in the last version's coding (the body whole against the base as
+// zstd's prefix), which decodeBody still reads: for benchmarks and tests.
+int encodeBodyPrefix(const NetMessage* base, const NetMessage& body, uint8_t* out, int capacity);
 // Decodes size bytes that encodeBody wrote against the same base (nullptr
 // for a full body) into `body`. False, with `body` unusable, when the bytes
 // are malformed or do not decode to exactly kNetMessageSize bytes; never
@@ -625,7 +632,8 @@ bool decodeBody(const NetMessage* base, const uint8_t* in, int size, NetMessage&
 // version 1, the kind, the base body's number and the body's own), then a
 // whole 6008-byte datagram coded by encodeBody. A state body is coded
 // against the newest body the client said it holds (full when none held is
-// known); a key datagram on its own. A datagram whose coding would not fit
+// known); a key datagram by its fields (writeCompactKey) to a server that
+// codes bodies as form 3, else on its own. A datagram whose coding would not fit
 // kCompactMaxSize goes out plain. After decoding, everything takes the
 // plain datagram's path and checks.
 // ---------------------------------------------------------------------------
@@ -633,7 +641,7 @@ bool decodeBody(const NetMessage* base, const uint8_t* in, int size, NetMessage&
 constexpr int kCompactMaxSize = 1200;       // bytes in any compact datagram: one packet on any link
 constexpr int kCompactHeaderSize = 13;
 // A compact client names its newest body held at least this often while
-// new ones arrive (a key datagram is 57 to 143 bytes), so the server's
+// new ones arrive (a key datagram is 34 to 99 bytes), so the server's
 // base stays a few bodies old.
 constexpr int64_t kCompactAckEveryMs = 20;
 enum class CompactKind : uint8_t { Body = 1, Key = 2 };
@@ -654,6 +662,14 @@ int writeCompactDatagram(const CompactHeader& h, const NetMessage* base, const N
 // Decodes a compact datagram's coded bytes against `base` into `msg`
 // (never more than kNetMessageSize bytes); false when malformed.
 bool readCompactDatagram(const uint8_t* bytes, int size, const NetMessage* base, NetMessage& msg);
+// A key datagram coded by its fields (form 4: kind, key record, key
+// extensions, the history's records in 2 to 6 bytes each) into
+// out[0 .. kCompactMaxSize - 1]; 0 when `msg` holds bytes those fields do
+// not give back exactly (then writeCompactDatagram codes it whole).
+int writeCompactKey(const CompactHeader& h, const NetMessage& msg, uint8_t* out);
+// Decodes a compact key datagram of either coding (form 4 or a whole
+// message, form 1) into `msg`; false when malformed.
+bool readCompactKey(const uint8_t* bytes, int size, NetMessage& msg);
 // Keeps body number `seq` (not 0) in the ring, in place of the body
 // kCompactRing numbers older.
 void keepBody(BodyRing& ring, uint32_t seq, const NetMessage& body);

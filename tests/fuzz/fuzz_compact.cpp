@@ -5,9 +5,14 @@
 // peer or from strangers. Strangers change nothing: the same input without
 // their datagrams leaves the same world and the same answers.
 //
+// The input is also XORed into a base and a body that must code and decode
+// back exactly, and decoded as form 3's rearranged bytes.
+//
 // Each input is cut into datagrams: a 3-byte prefix (sender and form; base
 // number; length), then that many bytes; with the form's bit set they are
 // XORed into a real coded body, so the fuzzer starts from frames that decode.
+#include <zstd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -125,6 +130,30 @@ std::vector<std::vector<uint8_t>> serverRun(const std::vector<Piece>& pieces, bo
     return sent;
 }
 
+// Any body against any base: the input XORed into a real base and body
+// (counts included) codes and decodes back exactly; and the input itself
+// as form 3's rearranged bytes (zstd'd here) decodes or is refused, against
+// that base, without a read or write out of bounds.
+void anyBodyAnyBase(const uint8_t* data, size_t size) {
+    NetMessage base = real().base, body = real().next, out;
+    for (size_t i = 0; i < size; ++i) (i % 2 == 0 ? base : body).bytes[(i / 2) % kNetMessageSize] ^= data[i];
+    std::vector<uint8_t> coded(kMaxCodedBodySize);
+    const int n = encodeBody(&base, body, coded.data(), kMaxCodedBodySize);
+    coded.resize(static_cast<size_t>(std::max(n, 0)));
+    if (n <= 0 || !decodeBody(&base, coded.data(), n, out) || std::memcmp(out.bytes, body.bytes, kNetMessageSize) != 0)
+        std::abort();
+    // Mostly of the size its counts give, so the checks after it are reached.
+    std::vector<uint8_t> t(data, data + size);
+    const size_t counted = kNetMessageSize + 12 + (size > 11 ? data[10] + data[11] : 0);
+    t.resize(size % 7 == 0 ? std::max(size, kStateHeaderSize + size_t{1}) : counted);
+    std::vector<uint8_t> form3(5 + ZSTD_compressBound(t.size()));
+    form3[0] = 3;
+    const size_t z = ZSTD_compress(form3.data() + 5, form3.size() - 5, t.data(), t.size(), 1);
+    if (ZSTD_isError(z)) return;
+    form3.resize(5 + z);
+    decodeBody(&base, form3.data(), static_cast<int>(form3.size()), out);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -134,6 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int n = static_cast<int>(std::min<size_t>(size, kCompactMaxSize * 8));
     decodeBody(nullptr, copy.data(), n, out);
     decodeBody(&real().base, copy.data(), n, out);
+    anyBodyAnyBase(data, std::min<size_t>(size, 3 * kNetMessageSize));
 
     const NetAddress server = serverAddress();
     std::vector<float> a, b;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -50,15 +51,19 @@ TEST(Compact, EveryBodyOfAGameDecodesExactlyAndNothingElseDecodes) {
     const std::vector<NetMessage> bodies = recordGame(300);
     uint8_t coded[kMaxCodedBodySize];
     NetMessage out;
-    size_t deltaBytes = 0;
+    size_t deltaBytes = 0, prefixBytes = 0;
     for (size_t i = 5; i < bodies.size(); ++i) {
-        // On its own (a seek point), against the one before, and five back.
+        // On its own (a seek point), against the one before, and five back;
+        // also as the last version wrote it against those (recordings hold it).
         for (const NetMessage* base : {static_cast<const NetMessage*>(nullptr), &bodies[i - 1], &bodies[i - 5]}) {
-            const int n = encodeBody(base, bodies[i], coded, sizeof coded);
-            ASSERT_GT(n, 0) << i;
-            ASSERT_TRUE(decodeBody(base, coded, n, out)) << i;
-            ASSERT_TRUE(same(out, bodies[i])) << i;
-            if (base == &bodies[i - 1]) deltaBytes += static_cast<size_t>(n);
+            for (const bool old : {false, true}) {
+                const int n = (old ? encodeBodyPrefix : encodeBody)(base, bodies[i], coded, sizeof coded);
+                ASSERT_GT(n, 0) << i;
+                EXPECT_EQ(coded[0], base == nullptr ? 1 : old ? 2 : 3) << i;
+                ASSERT_TRUE(decodeBody(base, coded, n, out)) << i << " old " << old;
+                ASSERT_TRUE(same(out, bodies[i])) << i << " old " << old;
+                if (base == &bodies[i - 5]) (old ? prefixBytes : deltaBytes) += static_cast<size_t>(n);
+            }
         }
         // Coded against the one before, decoded against another: refused.
         const int n = encodeBody(&bodies[i - 1], bodies[i], coded, sizeof coded);
@@ -66,8 +71,10 @@ TEST(Compact, EveryBodyOfAGameDecodesExactlyAndNothingElseDecodes) {
         EXPECT_FALSE(decodeBody(nullptr, coded, n, out)) << i;
         ASSERT_LE(n + kCompactHeaderSize, kCompactMaxSize) << "body " << i << " needs more than a packet";
     }
-    // A game's step costs a few hundred bytes, not six thousand.
+    // A game's step costs a few hundred bytes, not six thousand, and the
+    // rearranged form less than the whole body against its base.
     EXPECT_LT(deltaBytes / (bodies.size() - 5), 600u);
+    EXPECT_LT(deltaBytes * 10, prefixBytes * 9);
 
     // Hostile bytes: every cut of a coded body, every byte changed, a frame
     // of a body larger than ours, and no room to write.
@@ -89,6 +96,62 @@ TEST(Compact, EveryBodyOfAGameDecodesExactlyAndNothingElseDecodes) {
     EXPECT_EQ(encodeBody(nullptr, bodies[10], coded, 8), 0);
 }
 
+// A form-3 datagram around rearranged bytes of our choosing.
+std::vector<uint8_t> form3Of(const std::vector<uint8_t>& rearranged) {
+    std::vector<uint8_t> d(5 + ZSTD_compressBound(rearranged.size()));
+    d[0] = 3;
+    const size_t z = ZSTD_compress(d.data() + 5, d.size() - 5, rearranged.data(), rearranged.size(), 1);
+    EXPECT_FALSE(ZSTD_isError(z));
+    d.resize(5 + z);
+    return d;
+}
+
+TEST(Compact, HostileCountsInBodyOrBaseStillRoundTripOrAreRefused) {
+    const std::vector<NetMessage> bodies = recordGame(40);
+    uint8_t coded[kMaxCodedBodySize];
+    NetMessage out;
+    // Bases and bodies claiming 255 bullets (past the body's end with the
+    // other entries), 255 of everything, or random bytes throughout.
+    uint32_t seed = 12345;
+    NetMessage noise;
+    for (uint8_t& b : noise.bytes) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+    std::vector<NetMessage> odd(3, bodies[30]);
+    odd[0].bytes[11] = 255;
+    std::memset(odd[1].bytes + 9, 255, 6);
+    odd[2] = noise;
+    using Pair = std::pair<const NetMessage*, const NetMessage*>;
+    for (const NetMessage& weird : odd) {
+        for (const auto& [base, body] : {Pair{&weird, &bodies[31]}, Pair{&bodies[30], &weird}, Pair{&weird, &weird},
+                                         Pair{&noise, &odd[0]}}) {
+            const int n = encodeBody(base, *body, coded, sizeof coded);
+            ASSERT_GT(n, 0);
+            ASSERT_TRUE(decodeBody(base, coded, n, out));
+            EXPECT_TRUE(same(out, *body));
+        }
+    }
+    // Rearranged bytes no encoder writes: counts past the body's end, a size
+    // other than the counts give, a match code naming a bullet the base
+    // lacks. Refused, whatever the check says.
+    std::vector<uint8_t> t(bodies[30].bytes, bodies[30].bytes + kNetMessageSize);
+    t[9] = t[10] = t[11] = 255;
+    EXPECT_FALSE(decodeBody(&bodies[29], form3Of(t).data(), static_cast<int>(form3Of(t).size()), out));
+    t.assign(kNetMessageSize + 600, 0);
+    EXPECT_FALSE(decodeBody(&bodies[29], form3Of(t).data(), static_cast<int>(form3Of(t).size()), out));
+    t.assign(kNetMessageSize + 1 + 12, 0);   // one bullet, matched to base bullet 254
+    t[11] = 1;
+    t[20] = 254;
+    EXPECT_FALSE(decodeBody(&bodies[29], form3Of(t).data(), static_cast<int>(form3Of(t).size()), out));
+    t[20] = 255;   // the same bullet, new: a body of zeros but for its count
+    std::vector<uint8_t> withCheck = form3Of(t);
+    NetMessage want;
+    std::memset(want.bytes, 0, kNetMessageSize);
+    want.bytes[11] = 1;
+    ASSERT_GT(encodeBody(&bodies[29], want, coded, sizeof coded), 5);
+    std::memcpy(withCheck.data() + 1, coded + 1, 4);
+    ASSERT_TRUE(decodeBody(&bodies[29], withCheck.data(), static_cast<int>(withCheck.size()), out));
+    EXPECT_TRUE(same(out, want));
+}
+
 // What the compact client sends: its key datagram, decoded as the server would.
 CompactHeader lastKeyHeader(NetMessage* msg = nullptr) {
     CompactHeader h;
@@ -96,7 +159,7 @@ CompactHeader lastKeyHeader(NetMessage* msg = nullptr) {
     EXPECT_TRUE(readCompactHeader(d.bytes.data(), static_cast<int>(d.bytes.size()), h));
     EXPECT_EQ(h.kind, CompactKind::Key);
     NetMessage m;
-    EXPECT_TRUE(readCompactDatagram(d.bytes.data(), static_cast<int>(d.bytes.size()), nullptr, m));
+    EXPECT_TRUE(readCompactKey(d.bytes.data(), static_cast<int>(d.bytes.size()), m));
     if (msg) *msg = m;
     return h;
 }
@@ -154,11 +217,13 @@ TEST(Compact, ABodyCodedAgainstOneTheClientDoesNotHoldIsNeverAppliedAndAFullOneI
     EXPECT_EQ(messageKind(key), NetMessageKind::KeepAliveAnswer);
     EXPECT_EQ(readKeyExtension(key).ackedBodySeq, 1u);
 
-    // Against body 1, which it holds: applied.
+    // Against body 1, which it holds: applied. A server coding bodies so
+    // reads key datagrams by their fields: the client's go that way now.
     queueCompactBody(b[4], &b[1], 1);
     onePass();
     EXPECT_EQ(net.appliedSeq, 4u);
     EXPECT_EQ(lastKeyHeader().baseSeq, 4u);
+    EXPECT_EQ(fake.sent.back().bytes[kCompactHeaderSize], 4);
     // Overtaken on the way: 6 then 5, both against 4; a body against a
     // "4" it does not hold byte for byte is refused whole.
     queueCompactBody(b[6], &b[4], 4);
@@ -199,7 +264,8 @@ TEST(Compact, ABodyCodedAgainstOneTheClientDoesNotHoldIsNeverAppliedAndAFullOneI
 }
 
 // A client's compact key datagram as maze's client writes it.
-std::vector<uint8_t> compactKey(uint32_t base, uint32_t key) {
+// (by its fields, or whole as a client of the last version writes it).
+std::vector<uint8_t> compactKey(uint32_t base, uint32_t key, bool fields = true) {
     NetMessage m = keyMessage(key);
     KeyExtension x;
     x.present = true;
@@ -208,10 +274,45 @@ std::vector<uint8_t> compactKey(uint32_t base, uint32_t key) {
     x.history[0] = KeyRecord{key, 0, 0};
     writeKeyExtension(m, x);
     uint8_t out[kCompactMaxSize];
-    const int n = writeCompactDatagram(CompactHeader{CompactKind::Key, base, 0}, nullptr, m, out);
+    const CompactHeader h{CompactKind::Key, base, 0};
+    const int n = fields ? writeCompactKey(h, m, out) : writeCompactDatagram(h, nullptr, m, out);
     EXPECT_GT(n, 0);
-    EXPECT_LT(n, 120);  // a key datagram is a few dozen bytes
+    EXPECT_LT(n, fields ? 32 : 120);  // a key datagram is a few dozen bytes
     return std::vector<uint8_t>(out, out + n);
+}
+
+TEST(Compact, KeyDatagramsByTheirFieldsGiveBackTheMessageExactly) {
+    uint8_t out[kCompactMaxSize];
+    NetMessage back;
+    const CompactHeader h{CompactKind::Key, 77, 0};
+    // A client's key datagrams: 0, 8 and 32 events in the history, keys held.
+    for (const int count : {0, 8, 32}) {
+        NetMessage m = keyMessage(count == 0 ? 0 : 'w', count % 2 == 1, false);
+        KeyExtension x;
+        x.present = true;
+        x.newestSeq = 70000 + static_cast<uint32_t>(count);
+        x.historyCount = static_cast<uint8_t>(count);
+        for (int i = 0; i < count; ++i) x.history[i] = KeyRecord{i % 3 == 0 ? 0x66u : 'a' + static_cast<uint32_t>(i), static_cast<uint8_t>(i % 2), static_cast<uint8_t>(i % 3 == 0)};
+        x.held['w' / 8] = 1 << ('w' % 8);
+        x.held[' ' / 8] = 1 << (' ' % 8);
+        x.ackedBodySeq = 123456;
+        x.mouseTurn = -1234;
+        writeKeyExtension(m, x);
+        const int n = writeCompactKey(h, m, out);
+        const int whole = writeCompactDatagram(h, nullptr, m, out + 600);
+        std::printf("key datagram, %d events: %d bytes by fields, %d whole\n", count, n, whole);
+        ASSERT_GT(n, 0);
+        EXPECT_LE(n, 36 + 2 * count);
+        ASSERT_TRUE(readCompactKey(out, n, back));
+        EXPECT_TRUE(same(back, m));
+        // Cut anywhere, or one byte longer: refused.
+        for (int cut = kCompactHeaderSize; cut < n; ++cut) EXPECT_FALSE(readCompactKey(out, cut, back)) << cut;
+        EXPECT_FALSE(readCompactKey(out, n + 1, back));
+    }
+    // A byte the fields do not carry: not coded this way (it goes whole).
+    NetMessage stray = keyMessage('x');
+    stray.bytes[5000] = 1;
+    EXPECT_EQ(writeCompactKey(h, stray, out), 0);
 }
 
 TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
@@ -238,7 +339,7 @@ TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
         if (pass % 3 == 0) {
             // Every third acknowledgement is lost.
         } else {
-            const std::vector<uint8_t> k = compactKey(newest, 'a');
+            const std::vector<uint8_t> k = compactKey(newest, 'a', pass % 2 == 0);
             fake.inbox.push_back(FakeDatagram{k, clientAddress(2)});
         }
         serverNetworkReceive();
