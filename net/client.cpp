@@ -122,7 +122,7 @@ bool connectToServer(const char* hostName) {
     NetMessage request;
     setMessageKind(request, NetMessageKind::JoinRequest);
     JoinExtension ask = ourJoinExtension();
-    if (net.compactAsk) ask.flags |= kJoinFlagCompact;
+    if (net.compactAsk) ask.flags |= kJoinFlagCompact | kJoinFlagColumns;
     writeJoinExtension(request, ask);
     net.compactGranted = false;
     net.compactKeyFields = false;

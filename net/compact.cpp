@@ -186,7 +186,7 @@ void sendCompactBody(int slot, const NetMessage& body) {
     h.baseSeq = base != nullptr ? c.compactBase : 0;
     h.bodySeq = seq;
     uint8_t out[kCompactMaxSize];
-    int len = writeCompactDatagram(h, base, body, out);
+    int len = writeCompactDatagram(h, base, body, out, c.columns);
     // A base that codes too long (the client fell far behind) is worth a
     // full body, which may still fit.
     if (len == 0 && base != nullptr) {

@@ -83,7 +83,9 @@ void writeJoinAnswer(const NetMessage& request, NetAddress from, NetMessage& rep
     // are zero); asked again with every join request it repeats.
     if (slot >= 0) {
         net.clients[slot].compact = theirs.present && (theirs.flags & kJoinFlagCompact) != 0;
+        net.clients[slot].columns = net.clients[slot].compact && (theirs.flags & kJoinFlagColumns) != 0;
         if (net.clients[slot].compact) answer.flags |= kJoinFlagCompact;
+        if (net.clients[slot].columns) answer.flags |= kJoinFlagColumns;
     }
     setMessageKind(reply, slot >= 0 ? NetMessageKind::JoinAccepted : NetMessageKind::JoinRefused);
     writeJoinExtension(reply, answer);

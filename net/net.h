@@ -213,6 +213,7 @@ struct ClientSlot {
     // asked; the bodies sent to it, and the newest one it holds (0: it
     // holds none we know of, or asked for a full body).
     bool compact = false;
+    bool columns = false;        // it reads form 3 (kJoinFlagColumns)
     BodyRing compactSent;
     uint32_t compactBase = 0;
     // Round trips measured from the bodies its key datagrams acknowledge
@@ -557,6 +558,10 @@ struct JoinExtension {
     std::string playerName{};  // JoinRequest: the player's name, 0..kPlayerNameMax printable ASCII
 };
 constexpr uint8_t kJoinFlagCompact = 0x01;  // the compact wire between our own peers
+// With kJoinFlagCompact: the client reads bodies rearranged by column (the
+// codec's form 3). A compact client of the last version does not ask, and
+// gets its bodies as it reads them (form 2).
+constexpr uint8_t kJoinFlagColumns = 0x02;
 // Writes the extension (a longer name is cut to kNetNameBytes); without
 // `present`, a plain peer's zeros.
 void writeJoinExtension(NetMessage& msg, const JoinExtension& x);
@@ -657,8 +662,10 @@ bool isCompactDatagram(const uint8_t* bytes, int size);
 bool readCompactHeader(const uint8_t* bytes, int size, CompactHeader& h);
 // Writes the header and `msg` coded against `base` (nullptr: on its own)
 // into out[0 .. kCompactMaxSize - 1]; returns the bytes, 0 when it does not fit.
+// Without `columns` a difference is coded as the last version reads it
+// (encodeBodyPrefix).
 int writeCompactDatagram(const CompactHeader& h, const NetMessage* base, const NetMessage& msg,
-                         uint8_t* out);
+                         uint8_t* out, bool columns = true);
 // Decodes a compact datagram's coded bytes against `base` into `msg`
 // (never more than kNetMessageSize bytes); false when malformed.
 bool readCompactDatagram(const uint8_t* bytes, int size, const NetMessage* base, NetMessage& msg);

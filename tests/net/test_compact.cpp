@@ -322,14 +322,23 @@ TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
     x.present = true;
     x.flags = kJoinFlagCompact;
     writeJoinExtension(ask, x);
+    // Client 2 is compact as the last version was (no form 3); client 3
+    // as this one is.
+    NetMessage askColumns = ask;
+    x.flags = kJoinFlagCompact | kJoinFlagColumns;
+    writeJoinExtension(askColumns, x);
     queueDatagram(messageOfKind(NetMessageKind::JoinRequest), clientAddress(1));  // plain: zeros
     queueDatagram(ask, clientAddress(2));
+    queueDatagram(askColumns, clientAddress(3));
     serverNetworkReceive();
-    ASSERT_EQ(fake.sent.size(), 2u);
-    EXPECT_EQ(readJoinExtension(sentMessage(0)).flags & kJoinFlagCompact, 0);
-    EXPECT_NE(readJoinExtension(sentMessage(1)).flags & kJoinFlagCompact, 0);
+    ASSERT_EQ(fake.sent.size(), 3u);
+    EXPECT_EQ(readJoinExtension(sentMessage(0)).flags, 0);
+    EXPECT_EQ(readJoinExtension(sentMessage(1)).flags, kJoinFlagCompact);
+    EXPECT_EQ(readJoinExtension(sentMessage(2)).flags, kJoinFlagCompact | kJoinFlagColumns);
+    EXPECT_FALSE(net.clients[1].columns);
+    EXPECT_TRUE(net.clients[2].columns);
 
-    // The compact client decodes as ours does and names what it holds.
+    // Client 2 decodes as the last version did and names what it holds.
     BodyRing held;
     uint32_t newest = 0;
     size_t plainBytes = 0, compactBytes = 0;
@@ -356,10 +365,15 @@ TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
                 plainBytes += d.bytes.size();
                 continue;
             }
+            if (d.address.port == clientAddress(3).port) continue;
             ASSERT_EQ(d.address.port, clientAddress(2).port);
             ASSERT_LE(d.bytes.size(), static_cast<size_t>(kCompactMaxSize)) << pass;
             CompactHeader h;
             ASSERT_TRUE(readCompactHeader(d.bytes.data(), static_cast<int>(d.bytes.size()), h)) << pass;
+            // A difference in the form the last version reads.
+            if (h.baseSeq != 0) {
+                EXPECT_EQ(d.bytes[kCompactHeaderSize], 2) << pass;
+            }
             // The base is one the client named (or none).
             EXPECT_TRUE(h.baseSeq == 0 || heldBody(held, h.baseSeq) != nullptr) << pass;
             NetMessage got;
