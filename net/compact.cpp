@@ -144,7 +144,7 @@ bool readKeyFields(FieldReader& r, NetMessage& msg) {
 }  // namespace
 
 int writeCompactKey(const CompactHeader& h, const NetMessage& msg, uint8_t* out) {
-    writeCompactDatagram(h, nullptr, NetMessage{}, out);   // the header
+    writeCompactHeader(h, out);
     out[kCompactHeaderSize] = kFormKeyFields;
     FieldWriter w{out + kCompactHeaderSize + 1, 0, kCompactMaxSize - kCompactHeaderSize - 1};
     keyFields(w, msg);

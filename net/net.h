@@ -660,6 +660,8 @@ bool isCompactDatagram(const uint8_t* bytes, int size);
 // Reads the header of a compact datagram; false when it is not one or its
 // kind is unknown.
 bool readCompactHeader(const uint8_t* bytes, int size, CompactHeader& h);
+// Writes the kCompactHeaderSize bytes of the header into out.
+void writeCompactHeader(const CompactHeader& h, uint8_t* out);
 // Writes the header and `msg` coded against `base` (nullptr: on its own)
 // into out[0 .. kCompactMaxSize - 1]; returns the bytes, 0 when it does not fit.
 // Without `columns` a difference is coded as the last version reads it

@@ -615,8 +615,7 @@ void makeStormCompact(uint32_t seed, uint32_t index, StormDatagram& out) {
         length = kCompactMaxSize + 1 + static_cast<int>(below(s, 100));
     }
     // The header goes over whatever lies behind it.
-    writeCompactDatagram(h, nullptr, NetMessage{}, coded);
-    std::memcpy(out.bytes, coded, kCompactHeaderSize);
+    writeCompactHeader(h, out.bytes);
     out.length = length;
 }
 

@@ -959,12 +959,16 @@ bool readCompactHeader(const uint8_t* bytes, int size, CompactHeader& h) {
     return true;
 }
 
-int writeCompactDatagram(const CompactHeader& h, const NetMessage* base, const NetMessage& msg, uint8_t* out,
-                         bool columns) {
+void writeCompactHeader(const CompactHeader& h, uint8_t* out) {
     std::memcpy(out, kCompactMarker, sizeof kCompactMarker);
     out[4] = static_cast<uint8_t>(h.kind);
     putLe32(out + 5, h.baseSeq);
     putLe32(out + 9, h.bodySeq);
+}
+
+int writeCompactDatagram(const CompactHeader& h, const NetMessage* base, const NetMessage& msg, uint8_t* out,
+                         bool columns) {
+    writeCompactHeader(h, out);
     const int room = kCompactMaxSize - kCompactHeaderSize;
     const int coded = columns ? encodeBody(base, msg, out + kCompactHeaderSize, room)
                               : encodeBodyPrefix(base, msg, out + kCompactHeaderSize, room);

@@ -61,8 +61,8 @@ std::vector<Piece> cut(const uint8_t* data, size_t size, NetAddress peer, Compac
         p.from = p.fromPeer ? peer : NetAddress{peer.ip + 1 + how % 4, peer.port};
         const uint32_t baseSeq = base % 4 == 3 ? 0xFFFFFF00u + base : base % 4;
         const CompactHeader h{kind, baseSeq, 2};
-        uint8_t header[kCompactMaxSize];
-        writeCompactDatagram(h, nullptr, NetMessage{}, header);
+        uint8_t header[kCompactHeaderSize];
+        writeCompactHeader(h, header);
         p.bytes.assign(header, header + kCompactHeaderSize);
         if (how & 4) {
             p.bytes.insert(p.bytes.end(), real().delta.begin(), real().delta.end());
