@@ -32,7 +32,12 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=4"
 pids+=($!)
 wait_server server.out
 
-SDL_AUDIODRIVER=dummy "$build/maze" 127.0.0.1 > "$work/client.out" 2>&1 &
+# The windowed client's leak check at exit is play.sh's to make: under this
+# small quarantine the sanitizer's own leak tracer has crashed at the exit
+# of this client on the CI machine (it read a range at address 0x820 while
+# scanning; no leak was reported, and it never happened here), which
+# turned a sound exit into status 1. Errors of memory are still reported.
+ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" SDL_AUDIODRIVER=dummy "$build/maze" 127.0.0.1 > "$work/client.out" 2>&1 &
 client=$!
 pids+=($client)
 cw=$(timeout 20 xdotool search --sync --onlyvisible --name '^maze$' | head -1)
