@@ -427,6 +427,9 @@ struct StateHeader {
     int32_t serverClockMs = 0; // ms within the server's current UTC minute
 };
 StateHeader readStateHeader(const NetMessage& body);
+// The byte after the last entry the header's counts place (the header
+// included); a body holds them only when it is at most kNetMessageSize.
+size_t stateEntriesEnd(const StateHeader& h);
 void writeStateHeader(NetMessage& body, const StateHeader& h);
 // The header's yourFighter alone (the server sets it per client).
 uint8_t messageYourFighter(const NetMessage& msg);

@@ -98,9 +98,11 @@ struct BodyPlan {
 };
 
 int entriesEnd(const BodyPlan& p) {
-    return kStateHeaderSize + p.fighters * kFighterEntrySize + p.prey * kPreyEntrySize +
-           p.bullets * kBulletEntrySize + (p.pointsA + p.pointsB) * kPointEntrySize +
-           p.effects * kEffectEntrySize;
+    StateHeader h;
+    h.fighters = static_cast<uint8_t>(p.fighters), h.prey = static_cast<uint8_t>(p.prey);
+    h.bullets = static_cast<uint8_t>(p.bullets), h.effects = static_cast<uint8_t>(p.effects);
+    h.pointsA = static_cast<uint8_t>(p.pointsA), h.pointsB = static_cast<uint8_t>(p.pointsB);
+    return static_cast<int>(stateEntriesEnd(h));
 }
 
 int tailRoom(const BodyPlan& p) {

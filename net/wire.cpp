@@ -559,13 +559,6 @@ static_assert(kKeyExtension2At == 316, "the key extension's second block as READ
 static_assert(kStateHeaderSize + kMaxEntryCount * kPreyEntrySize < kNetMessageSize,
               "a full prey count fits beside the header");
 
-// The bytes a snapshot's entries take, the header included.
-size_t entriesEnd(const StateHeader& h) {
-    return kStateEntriesAt + size_t{h.fighters} * kFighterEntrySize + size_t{h.prey} * kPreyEntrySize +
-           size_t{h.bullets} * kBulletEntrySize + (size_t{h.pointsA} + h.pointsB) * kPointEntrySize +
-           size_t{h.effects} * kEffectEntrySize;
-}
-
 // Reads an extras block at `at`; `present` false when its marker or a
 // count or index in it is wrong. Names keep printable ASCII only.
 StateExtras parseExtras(const NetMessage& msg, size_t at) {
@@ -706,6 +699,12 @@ std::string takeText(const uint8_t* field, size_t cap) {
 }
 
 }  // namespace
+
+size_t stateEntriesEnd(const StateHeader& h) {
+    return kStateEntriesAt + size_t{h.fighters} * kFighterEntrySize + size_t{h.prey} * kPreyEntrySize +
+           size_t{h.bullets} * kBulletEntrySize + (size_t{h.pointsA} + h.pointsB) * kPointEntrySize +
+           size_t{h.effects} * kEffectEntrySize;
+}
 
 // ---------------------------------------------------------------------------
 // Message header
@@ -866,7 +865,7 @@ bool parseStateSnapshot(const NetMessage& body, StateSnapshot& out) {
     out.kind = messageKind(body);
     const StateHeader h = readStateHeader(body);
     // Whatever the counts claim, no entry may lie past the datagram.
-    if (entriesEnd(h) > kNetMessageSize) return false;
+    if (stateEntriesEnd(h) > kNetMessageSize) return false;
     out.yourFighter = h.yourFighter;
     out.serverFlags = h.serverFlags;
     out.serverClockMs = h.serverClockMs;
@@ -900,7 +899,7 @@ bool writeStateSnapshot(const StateSnapshot& s, NetMessage& body) {
     const bool extras = s.hasSeq && s.extras.present;
     const size_t tail =
         s.hasSeq ? kStateTailSize + s.repeats.size() * kEffectRepeatSize + (extras ? kExtrasSize : 0) : 0;
-    if (entriesEnd(h) + tail > kNetMessageSize) return false;
+    if (stateEntriesEnd(h) + tail > kNetMessageSize) return false;
 
     setMessageKind(body, s.kind);
     writeStateHeader(body, h);
