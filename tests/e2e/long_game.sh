@@ -8,7 +8,8 @@
 # plays rounds after rounds by the same rules. The terminals keep to the
 # lines a host needs: without --verbose the server prints none of the rules'
 # chatter (shots, hits, the prey's moves) and ends with Good-Bye, and each
-# bot prints only its line of figures.
+# bot prints only its line of figures. Bots that end without a word lose
+# their seats 5 to 6.5 s later.
 # Usage: long_game.sh <build-dir> <source-dir>
 set -u
 source "$(dirname "$0")/lib/net_env.bash"
@@ -44,6 +45,15 @@ for who in alice bob; do
     pids+=($!)
 done
 wait "${pids[@]:1}"
+# The bots end without a word, as a killed one does: the server frees their
+# seats 5 to 6.5 s later.
+left() { grep -c 'player [12] left (not answering)' "$work/server.log"; }
+t0=$(date +%s.%N)
+for _ in $(seq 150); do [ "$(left)" = 2 ] && break; sleep 0.05; done
+took=$(echo "$(date +%s.%N) - $t0" | bc)
+[ "$(left)" = 2 ] || took=never
+check "the silent bots' seats are freed 5 to 6.5 s after they end ($took s)" \
+    awk -v t="$took" 'BEGIN { exit !(t != "never" && t >= 4.9 && t <= 6.5) }'
 kill -INT $server
 wait $server
 check "maze-server ends with status 0 on SIGINT" test $? = 0

@@ -99,6 +99,17 @@ inline NetMessage messageOfKind(NetMessageKind kind) {
     return m;
 }
 
+// A join message of `kind` whose extension asks for (JoinRequest) or grants
+// (JoinAccepted) the wire `flags` (kJoinFlag*).
+inline NetMessage joinWithFlags(NetMessageKind kind, uint8_t flags) {
+    NetMessage m = messageOfKind(kind);
+    JoinExtension x;
+    x.present = true;
+    x.flags = flags;
+    writeJoinExtension(m, x);
+    return m;
+}
+
 inline NetMessage keyMessage(uint32_t key, bool released = false, bool special = false) {
     NetMessage m = messageOfKind(NetMessageKind::KeyEvent);
     writeKeyRecord(m, KeyRecord{key, static_cast<uint8_t>(released), static_cast<uint8_t>(special)});

@@ -181,12 +181,7 @@ TEST(Compact, ABodyCodedAgainstOneTheClientDoesNotHoldIsNeverAppliedAndAFullOneI
     useFakeNet();
     makeWorld(9, 2);
     process.localFighterIndex = 1;
-    NetMessage accepted = messageOfKind(NetMessageKind::JoinAccepted);
-    JoinExtension grant;
-    grant.present = true;
-    grant.flags = kJoinFlagCompact;
-    writeJoinExtension(accepted, grant);
-    queueDatagram(accepted, serverAddress());
+    queueDatagram(joinWithFlags(NetMessageKind::JoinAccepted, kJoinFlagCompact), serverAddress());
     ASSERT_TRUE(connectToServer("127.0.0.1"));
     // It asked for the wire in its join, and has it.
     EXPECT_NE(readJoinExtension(sentMessage(0)).flags & kJoinFlagCompact, 0);
@@ -317,19 +312,11 @@ TEST(Compact, KeyDatagramsByTheirFieldsGiveBackTheMessageExactly) {
 
 TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
     fakeServer();
-    NetMessage ask = messageOfKind(NetMessageKind::JoinRequest);
-    JoinExtension x;
-    x.present = true;
-    x.flags = kJoinFlagCompact;
-    writeJoinExtension(ask, x);
     // Client 2 is compact as the last version was (no form 3); client 3
     // as this one is.
-    NetMessage askColumns = ask;
-    x.flags = kJoinFlagCompact | kJoinFlagColumns;
-    writeJoinExtension(askColumns, x);
     queueDatagram(messageOfKind(NetMessageKind::JoinRequest), clientAddress(1));  // plain: zeros
-    queueDatagram(ask, clientAddress(2));
-    queueDatagram(askColumns, clientAddress(3));
+    queueDatagram(joinWithFlags(NetMessageKind::JoinRequest, kJoinFlagCompact), clientAddress(2));
+    queueDatagram(joinWithFlags(NetMessageKind::JoinRequest, kJoinFlagCompact | kJoinFlagColumns), clientAddress(3));
     serverNetworkReceive();
     ASSERT_EQ(fake.sent.size(), 3u);
     EXPECT_EQ(readJoinExtension(sentMessage(0)).flags, 0);
