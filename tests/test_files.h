@@ -121,13 +121,13 @@ struct HostileFiles {
 
 // Reads each of `paths` with `read`, which says whether the file was refused
 // as it should be (left as a missing one leaves it); each refusal is one line
-// at `level`, naming the file and holding `mention` (the limit, for a file
-// over it).
+// at `level` (none other at it or above), naming the file and holding
+// `mention` (the limit, for a file over it).
 template <class Read>
 void expectRefusedInOneLine(const std::vector<std::string>& paths, LogLevel level, const std::string& mention,
                             Read read) {
     for (const std::string& path : paths) {
-        const logtest::LogCapture said(LogLevel::Info);
+        const logtest::LogCapture said(level);
         EXPECT_TRUE(read(path)) << path;
         ASSERT_EQ(said.lines().size(), 1u) << path << ": " << said.outputText() << said.errorText();
         const logtest::LoggedLine& line = said.lines()[0];
