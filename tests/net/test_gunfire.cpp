@@ -84,14 +84,11 @@ SoundService countingSound() {
 // A body of our server numbered `seq`: `preyShots` prey bullets in flight
 // (each on a line of its own) and fighter 0 with `bulletsLeft` cannon shots.
 NetMessage body(uint32_t seq, int preyShots, int bulletsLeft) {
-    static int nextShots, nextLeft;
-    nextShots = preyShots;
-    nextLeft = bulletsLeft;
     net.bodySeq = seq - 1;
-    return stateFor(9, 2, 1, NetMessageKind::StateUpdate, [] {
-        for (int i = 0; i < nextShots; ++i)
+    return stateFor(9, 2, 1, NetMessageKind::StateUpdate, [&] {
+        for (int i = 0; i < preyShots; ++i)
             spawnUnownedBullet(Vec3{20.0f, 10.0f + 5.0f * i, 2.0f}, Vec3{1.0f, 0.0f, 0.0f}, ShooterKind::PreyCannon);
-        gs.fighterList[0].bullets = nextLeft;
+        gs.fighterList[0].bullets = bulletsLeft;
     });
 }
 
