@@ -132,7 +132,7 @@ void stepUpdate() {
     for (int i = 0; i < kPreyUpdateDivider; ++i) stepAndFired();
 }
 
-TEST(PoseFile, ShortDamagedOrMissingFilesKeepWhatWasReadAndZeroTheRest) {
+TEST(PoseFile, ShortDamagedMissingOrOversizedFilesKeepWhatWasReadAndZeroTheRest) {
     PreyPoseSet set;
     ASSERT_EQ(readPreyPosesText(poseText() + " 5 6 garbage", set), kPreyPoseNumbers) << "the rest is ignored";
     EXPECT_FLOAT_EQ(set.poses[17][9].offset.x, 17.0f);
@@ -150,12 +150,9 @@ TEST(PoseFile, ShortDamagedOrMissingFilesKeepWhatWasReadAndZeroTheRest) {
         EXPECT_EQ(set.poses[0][0].offset.y, 0.0f) << text;
         EXPECT_TRUE(std::isfinite(set.walkStep[7])) << text;
     }
-}
-
-// A pose file over the limit, of any kind, is refused before it is read whole
-// and leaves the still set a missing file leaves, each with one line; one of
-// exactly the limit (numbers, then spacing) is read.
-TEST(PoseFile, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
+    // A file over the limit, of any kind, is refused before it is read
+    // whole and leaves the still set a missing file leaves, each with one
+    // line; one of exactly the limit (numbers, then spacing) is read.
     const HostileFiles hostile("poses");
     ASSERT_TRUE(hostile.made());
     std::string text = poseText();
@@ -164,7 +161,6 @@ TEST(PoseFile, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
     writeBytes(atLimit, Bytes(text.begin(), text.end()));
     text.push_back(' ');
     writeBytes(overLimit, Bytes(text.begin(), text.end()));
-    PreyPoseSet set;
     EXPECT_TRUE(readPreyPoses(atLimit.c_str(), set));
     EXPECT_FLOAT_EQ(set.walkStep[1], 1.5f);
     std::vector<std::string> paths = hostile.oversized();

@@ -108,16 +108,13 @@ TEST(Mesh, BrokenFilesAreRefusedAndLeaveTheMeshAlone) {
     EXPECT_EQ(m.faces[7], 30000);
     // A null pointer is an empty file, not a crash.
     EXPECT_FALSE(decodeMesh(nullptr, 100, m, error));
-}
-
-// A mesh file over the limit, of any kind, is refused as a missing one is
-// (no model), before it is read whole, with one line naming the file and the limit.
-TEST(Mesh, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
+    // A file over the limit, of any kind, is refused as a missing one is
+    // (no model), before it is read whole, with one line naming the limit.
     const HostileFiles hostile("mesh");
     ASSERT_TRUE(hostile.made());
     const auto noModel = [](const std::string& path) {
-        Mesh m = strip(1);
-        return !readMeshFile(path.c_str(), m) && m.vertices.empty() && m.faces.empty();
+        Mesh mesh = strip(1);
+        return !readMeshFile(path.c_str(), mesh) && mesh.vertices.empty() && mesh.faces.empty();
     };
     expectRefusedInOneLine(hostile.oversized(), LogLevel::Error, std::to_string(kMaxMeshFileSize), noModel);
 }
