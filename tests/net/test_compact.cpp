@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -294,8 +293,6 @@ TEST(Compact, KeyDatagramsByTheirFieldsGiveBackTheMessageExactly) {
         x.mouseTurn = -1234;
         writeKeyExtension(m, x);
         const int n = writeCompactKey(h, m, out);
-        const int whole = writeCompactDatagram(h, nullptr, m, out + 600);
-        std::printf("key datagram, %d events: %d bytes by fields, %d whole\n", count, n, whole);
         ASSERT_GT(n, 0);
         EXPECT_LE(n, 36 + 2 * count);
         ASSERT_TRUE(readCompactKey(out, n, back));

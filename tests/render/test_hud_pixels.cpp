@@ -154,17 +154,7 @@ void crowdTheMapsEdges() {
 // needs a screen that large: on a smaller one the test runs itself again
 // under an Xvfb of that size.
 TEST_F(HudPixels, TheCockpitGrowsWithTheWindowAndTheMapStaysInItsBox) {
-    if (glutGet(GLUT_SCREEN_WIDTH) < 1600 || glutGet(GLUT_SCREEN_HEIGHT) < 1200) {
-        ASSERT_EQ(std::getenv("MAZE_TEST_BIG_SCREEN"), nullptr) << "the screen did not grow";
-        char self[4096] = {};
-        ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-        const std::string frames = std::string(MAZE_BINARY_DIR) + "/test-frames", log = frames + "/hud_1600x1200.log";
-        const std::string run = "mkdir -p '" + frames + "' && MAZE_TEST_BIG_SCREEN=1 xvfb-run -a -s '-screen 0 1600x1200x24' '" +
-                                self + "' --gtest_filter=HudPixels.TheCockpitGrowsWithTheWindowAndTheMapStaysInItsBox > '" +
-                                log + "' 2>&1";
-        EXPECT_EQ(std::system(run.c_str()), 0) << "see " << log;
-        return;
-    }
+    if (!rendertest::onABigScreen("hud_1600x1200.log")) return;
     gs.preyList.emplace_back();
     gs.preyList[0].pos = Vec3{kHomeX + 20.0f, kHomeY + 10.0f, 1.5f};
     const Frame small = rendertest::drawHomeFrame("hud_640x480", 640, 480);

@@ -61,16 +61,7 @@ protected:
 }  // namespace
 
 TEST_F(ScoreboardPixels, TabShowsTheTableOverTheViewAndReleaseTakesItAway) {
-    if (glutGet(GLUT_SCREEN_WIDTH) < 1600 || glutGet(GLUT_SCREEN_HEIGHT) < 1200) {
-        ASSERT_EQ(std::getenv("MAZE_TEST_BIG_SCREEN"), nullptr) << "the screen did not grow";
-        char self[4096] = {};
-        ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-        const std::string log = std::string(MAZE_BINARY_DIR) + "/test-frames/scoreboard_1600x1200.log";
-        const std::string run = std::string("MAZE_TEST_BIG_SCREEN=1 xvfb-run -a -s '-screen 0 1600x1200x24' '") +
-                                self + "' --gtest_filter=ScoreboardPixels.TabShows* > '" + log + "' 2>&1";
-        EXPECT_EQ(std::system(run.c_str()), 0) << "see " << log;
-        return;
-    }
+    if (!rendertest::onABigScreen("scoreboard_1600x1200.log")) return;
     for (const auto& [w, h] : {std::pair{640, 480}, std::pair{1600, 1200}}) {
         const std::string size = std::to_string(w) + "x" + std::to_string(h);
         SCOPED_TRACE(size);
