@@ -119,6 +119,6 @@ for _ in $(seq 300); do kill -0 $player 2>/dev/null || break; sleep 0.1; done
 wait $player; status=$?
 [ $status = 0 ] && [ "$(tail -1 "$work/player.log")" = "Server died" ] ||
     fail "the player of the dead server ended with status $status: $(tail -3 "$work/player.log")"
-grep -Eq 'fire!!!!|not clear|Maneuver mode|shot!!|health|handle: ' "$work/player.log" &&
+grep -Eq 'fire!!!!|not clear|Maneuver mode|shot!!|health|handle: |warning: collision' "$work/player.log" &&
     fail "the rules' chatter on the player's terminal: $(cat "$work/player.log")"
 echo "PASS: two servers on their own ports and levels, joined by HOST:PORT; refusals, events and bad input clear"
