@@ -128,9 +128,7 @@ TEST_F(Level, FilesOverTheLimitAreRefusedAsAMissingOneIs) {
 
     const auto world = [] { return std::array{maze.cols, maze.rows, maze.fighterStartCount, maze.preyStartCount, lightCount()}; };
     readLevel(good);
-    testing::internal::CaptureStderr();
-    readMazeMapFile("/nonexistent/korvath.map");
-    testing::internal::GetCapturedStderr();
+    printedBy([] { readMazeMapFile("/nonexistent/korvath.map"); });
     const auto missing = world();
     std::vector<std::string> paths = hostile.oversized();
     paths.push_back(overLimit);
