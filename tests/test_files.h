@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "tests/log_capture.h"
+
 using Bytes = std::vector<uint8_t>;
 
 // The whole file, or nothing when it cannot be read.
@@ -114,3 +118,21 @@ struct HostileFiles {
     std::vector<std::string> oversized() const { return {sparse, zeros, endless}; }
     bool made() const { return !sparse.empty() && !zeros.empty() && !silent.empty() && writer > 0; }
 };
+
+// Reads each of `paths` with `read`, which says whether the file was refused
+// as it should be (left as a missing one leaves it); each refusal is one line
+// at `level` (none other at it or above), naming the file and holding
+// `mention` (the limit, for a file over it).
+template <class Read>
+void expectRefusedInOneLine(const std::vector<std::string>& paths, LogLevel level, const std::string& mention,
+                            Read read) {
+    for (const std::string& path : paths) {
+        const logtest::LogCapture said(level);
+        EXPECT_TRUE(read(path)) << path;
+        ASSERT_EQ(said.lines().size(), 1u) << path << ": " << said.outputText() << said.errorText();
+        const logtest::LoggedLine& line = said.lines()[0];
+        EXPECT_EQ(line.level, level) << line.text;
+        EXPECT_NE(line.text.find(path), std::string::npos) << line.text;
+        EXPECT_NE(line.text.find(mention), std::string::npos) << line.text;
+    }
+}

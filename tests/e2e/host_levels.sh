@@ -8,6 +8,8 @@
 #   - each server's standard output is its event log, one event a line:
 #     started, joined, join-refused, error, and left and stopped when it
 #     stops; SIGHUP harms nothing;
+#   - a player whose server dies outright plays on, then ends with "Server
+#     died" and status 0, its terminal free of the rules' chatter;
 #   - a missing or damaged level and a busy port end the program with one
 #     clear line and status 1 (bad command lines: test_cli.cpp, on the
 #     built programs).
@@ -43,7 +45,8 @@ kill -0 $korvath && kill -0 $arena || fail "SIGHUP ended a server"
 # A player's windowed game joins the second by HOST:PORT.
 setsid env SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1024x768x24" "$build/maze" --map arena.map 127.0.0.1:9905 \
     > "$work/player.log" 2>&1 &
-pids+=($!)
+player=$!
+pids+=($player)
 for _ in $(seq 300); do event arena joined > /dev/null && break; sleep 0.1; done
 event arena joined | grep -q 'name="player 1" fighter=1 address=127.0.0.1:[0-9]*$' || fail "the windowed game did not join the second server"
 
@@ -86,7 +89,9 @@ status=$?
 grep -q "cannot open UDP port 9905" "$work/busy.err" || fail "the busy port is not named"
 event busy error | grep -q 'what="cannot open UDP port 9905"' || fail "no error event for the busy port"
 
-kill -TERM $korvath $arena
+# The second server dies outright: its player plays on until "Server died".
+kill -9 $arena
+kill -TERM $korvath
 wait $korvath; status=$?
 [ $status = 0 ] || fail "the first server ended with status $status on SIGTERM"
 # The bot sent no word when it ended: its seat was still held.
@@ -109,4 +114,11 @@ for level in no-such.map "$work/damaged.map"; do
             fail "$program with $level: $(cat "$work/level.log")"
     done
 done
+kill -0 $player || fail "the player of the dead server did not play on"
+for _ in $(seq 300); do kill -0 $player 2>/dev/null || break; sleep 0.1; done
+wait $player; status=$?
+[ $status = 0 ] && [ "$(tail -1 "$work/player.log")" = "Server died" ] ||
+    fail "the player of the dead server ended with status $status: $(tail -3 "$work/player.log")"
+grep -Eq 'fire!!!!|not clear|Maneuver mode|shot!!|health|handle: |warning: collision' "$work/player.log" &&
+    fail "the rules' chatter on the player's terminal: $(cat "$work/player.log")"
 echo "PASS: two servers on their own ports and levels, joined by HOST:PORT; refusals, events and bad input clear"

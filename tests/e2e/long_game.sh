@@ -8,7 +8,8 @@
 # plays rounds after rounds by the same rules. The terminals keep to the
 # lines a host needs: without --verbose the server prints none of the rules'
 # chatter (shots, hits, the prey's moves) and ends with Good-Bye, and each
-# bot prints only its line of figures.
+# bot prints only its line of figures. Bots that end without a word lose
+# their seats 5 to 6.5 s later.
 # Usage: long_game.sh <build-dir> <source-dir>
 set -u
 source "$(dirname "$0")/lib/net_env.bash"
@@ -43,6 +44,21 @@ for who in alice bob; do
         > "$work/$who.out" 2> "$work/$who.err" &
     pids+=($!)
 done
+# The bots end without a word, as a killed one does: the server frees their
+# seats 5 to 6.5 s after the later one's last datagram, sent as it prints its
+# line of figures (its exit, slow in a sanitized build, comes after).
+for _ in $(seq 2400); do
+    [ -s "$work/alice.out" ] && [ -s "$work/bob.out" ] && break
+    kill -0 "${pids[1]}" 2>/dev/null || kill -0 "${pids[2]}" 2>/dev/null || break
+    sleep 0.05
+done
+t0=$(date +%s.%N)
+left() { grep -c 'player [12] left (not answering)' "$work/server.log"; }
+for _ in $(seq 150); do [ "$(left)" = 2 ] && break; sleep 0.05; done
+took=$(echo "$(date +%s.%N) - $t0" | bc)
+[ "$(left)" = 2 ] || took=never
+check "the silent bots' seats are freed 5 to 6.5 s after they end ($took s)" \
+    awk -v t="$took" 'BEGIN { exit !(t != "never" && t >= 4.9 && t <= 6.5) }'
 wait "${pids[@]:1}"
 kill -INT $server
 wait $server

@@ -81,12 +81,7 @@ std::vector<std::vector<uint8_t>> clientRun(const std::vector<Piece>& pieces, bo
     useFakeNet();
     makeWorld(9, 2);
     process.localFighterIndex = 1;
-    NetMessage accepted = messageOfKind(NetMessageKind::JoinAccepted);
-    JoinExtension grant;
-    grant.present = true;
-    grant.flags = kJoinFlagCompact;
-    writeJoinExtension(accepted, grant);
-    queueDatagram(accepted, serverAddress());
+    queueDatagram(joinWithFlags(NetMessageKind::JoinAccepted, kJoinFlagCompact), serverAddress());
     if (!connectToServer("127.0.0.1") || !net.compactGranted) std::abort();
     queueDatagram(real().base, serverAddress());
     std::vector<std::vector<uint8_t>> sent;
@@ -108,12 +103,7 @@ std::vector<std::vector<uint8_t>> clientRun(const std::vector<Piece>& pieces, bo
 // A server with a compact client seated in slot 0, fed the pieces as key datagrams.
 std::vector<std::vector<uint8_t>> serverRun(const std::vector<Piece>& pieces, bool strangers, std::vector<float>& world) {
     fakeServer();
-    NetMessage ask = messageOfKind(NetMessageKind::JoinRequest);
-    JoinExtension x;
-    x.present = true;
-    x.flags = kJoinFlagCompact;
-    writeJoinExtension(ask, x);
-    queueDatagram(ask, clientAddress(1));
+    queueDatagram(joinWithFlags(NetMessageKind::JoinRequest, kJoinFlagCompact), clientAddress(1));
     serverNetworkReceive();
     if (!net.clients[0].compact) std::abort();
     std::vector<std::vector<uint8_t>> sent;

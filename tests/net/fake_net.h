@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "net/net.h"
@@ -99,6 +100,17 @@ inline NetMessage messageOfKind(NetMessageKind kind) {
     return m;
 }
 
+// A join message of `kind` whose extension asks for (JoinRequest) or grants
+// (JoinAccepted) the wire `flags` (kJoinFlag*).
+inline NetMessage joinWithFlags(NetMessageKind kind, uint8_t flags) {
+    NetMessage m = messageOfKind(kind);
+    JoinExtension x;
+    x.present = true;
+    x.flags = flags;
+    writeJoinExtension(m, x);
+    return m;
+}
+
 inline NetMessage keyMessage(uint32_t key, bool released = false, bool special = false) {
     NetMessage m = messageOfKind(NetMessageKind::KeyEvent);
     writeKeyRecord(m, KeyRecord{key, static_cast<uint8_t>(released), static_cast<uint8_t>(special)});
@@ -133,7 +145,8 @@ inline bool fakeJoinedClient() {
 // A state body of the given kind from a server world of `fighters` fighters
 // and `prey` prey, addressed to fighter `you`, with `edit` applied to that
 // world first; the current world is left as it was.
-inline NetMessage stateFor(int fighters, int prey, int you, NetMessageKind kind = NetMessageKind::StateUpdate, void (*edit)() = nullptr) {
+inline NetMessage stateFor(int fighters, int prey, int you, NetMessageKind kind = NetMessageKind::StateUpdate,
+                           const std::function<void()>& edit = {}) {
     const GameState saved = gs;
     makeWorld(fighters, prey);
     gs.fighterList[you].state = FighterState::InPlay;
@@ -145,6 +158,20 @@ inline NetMessage stateFor(int fighters, int prey, int you, NetMessageKind kind 
     gs = saved;
     return body;
 }
+
+// A body of our server numbered `seq`, for fighter 1 of a `fighters` level,
+// fighter 0 at x; `effects` explosions of its own, paused when asked.
+inline NetMessage bodyNumbered(uint32_t seq, float x, int fighters = 9, int effects = 0, bool paused = false) {
+    net.bodySeq = seq - 1;
+    return stateFor(fighters, 0, 1, NetMessageKind::StateUpdate, [&] {
+        gs.fighterList[0].pos.x = x;
+        gs.gamePaused = paused;
+        for (int e = 0; e < effects; ++e) gs.effectEvents.push_back(EffectEvent{EffectKind::Large, 1.0f, 2.0f, 1.5f});
+    });
+}
+
+// Where the client shows fighter 0.
+inline float shownX() { return gs.fighterList[0].pos.x; }
 
 // Gives every field of every fighter and prey of the current world, and of
 // `bullets` new bullets, a value of its own (none shared by two fields or two

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -181,12 +180,7 @@ TEST(Compact, ABodyCodedAgainstOneTheClientDoesNotHoldIsNeverAppliedAndAFullOneI
     useFakeNet();
     makeWorld(9, 2);
     process.localFighterIndex = 1;
-    NetMessage accepted = messageOfKind(NetMessageKind::JoinAccepted);
-    JoinExtension grant;
-    grant.present = true;
-    grant.flags = kJoinFlagCompact;
-    writeJoinExtension(accepted, grant);
-    queueDatagram(accepted, serverAddress());
+    queueDatagram(joinWithFlags(NetMessageKind::JoinAccepted, kJoinFlagCompact), serverAddress());
     ASSERT_TRUE(connectToServer("127.0.0.1"));
     // It asked for the wire in its join, and has it.
     EXPECT_NE(readJoinExtension(sentMessage(0)).flags & kJoinFlagCompact, 0);
@@ -299,8 +293,6 @@ TEST(Compact, KeyDatagramsByTheirFieldsGiveBackTheMessageExactly) {
         x.mouseTurn = -1234;
         writeKeyExtension(m, x);
         const int n = writeCompactKey(h, m, out);
-        const int whole = writeCompactDatagram(h, nullptr, m, out + 600);
-        std::printf("key datagram, %d events: %d bytes by fields, %d whole\n", count, n, whole);
         ASSERT_GT(n, 0);
         EXPECT_LE(n, 36 + 2 * count);
         ASSERT_TRUE(readCompactKey(out, n, back));
@@ -317,19 +309,11 @@ TEST(Compact, KeyDatagramsByTheirFieldsGiveBackTheMessageExactly) {
 
 TEST(Compact, PlainAndCompactClientsPlayOnOneServer) {
     fakeServer();
-    NetMessage ask = messageOfKind(NetMessageKind::JoinRequest);
-    JoinExtension x;
-    x.present = true;
-    x.flags = kJoinFlagCompact;
-    writeJoinExtension(ask, x);
     // Client 2 is compact as the last version was (no form 3); client 3
     // as this one is.
-    NetMessage askColumns = ask;
-    x.flags = kJoinFlagCompact | kJoinFlagColumns;
-    writeJoinExtension(askColumns, x);
     queueDatagram(messageOfKind(NetMessageKind::JoinRequest), clientAddress(1));  // plain: zeros
-    queueDatagram(ask, clientAddress(2));
-    queueDatagram(askColumns, clientAddress(3));
+    queueDatagram(joinWithFlags(NetMessageKind::JoinRequest, kJoinFlagCompact), clientAddress(2));
+    queueDatagram(joinWithFlags(NetMessageKind::JoinRequest, kJoinFlagCompact | kJoinFlagColumns), clientAddress(3));
     serverNetworkReceive();
     ASSERT_EQ(fake.sent.size(), 3u);
     EXPECT_EQ(readJoinExtension(sentMessage(0)).flags, 0);

@@ -8,6 +8,7 @@
 #include "fake_net.h"
 #include "net/net.h"
 #include "sound/sound.h"
+#include "tests/sound/fake_audio.h"
 #include "tests/sound/sound_files.h"
 #include "world/world.h"
 
@@ -60,53 +61,28 @@ TEST(Gunfire, ABulletFlyingOnIsOldAndEveryOtherIsANewShotOfItsGun) {
     EXPECT_TRUE(first.fighterCannon && first.preyCannon);
 }
 
-// Starts of each slot's sound, counted by a silent sound service.
-int soundStarts[kSoundSlots];
-
-SoundService countingSound() {
-    SoundService s{};
-    s.open = [](uintptr_t) { return 0; };
-    s.close = [] {};
-    s.createVoice = [](int, const WaveFormat&, uint8_t*, uint32_t, const uint32_t*, int) { return 0; };
-    s.releaseVoice = [](int) {};
-    s.lock = [] {};
-    s.unlock = [] {};
-    s.play = [](int slot) { return ++soundStarts[slot], 0; };
-    s.stop = [](int) { return 0; };
-    s.setPosition = [](int, uint32_t) { return 0; };
-    s.getPosition = [](int, uint32_t* at) { return *at = 0, 0; };
-    s.setVolume = [](int, int32_t) { return 0; };
-    s.getVolume = [](int, int32_t* v) { return *v = 0, 0; };
-    s.waitEvent = [](int32_t) { return -1; };
-    return s;
-}
-
 // A body of our server numbered `seq`: `preyShots` prey bullets in flight
 // (each on a line of its own) and fighter 0 with `bulletsLeft` cannon shots.
 NetMessage body(uint32_t seq, int preyShots, int bulletsLeft) {
-    static int nextShots, nextLeft;
-    nextShots = preyShots;
-    nextLeft = bulletsLeft;
     net.bodySeq = seq - 1;
-    return stateFor(9, 2, 1, NetMessageKind::StateUpdate, [] {
-        for (int i = 0; i < nextShots; ++i)
+    return stateFor(9, 2, 1, NetMessageKind::StateUpdate, [&] {
+        for (int i = 0; i < preyShots; ++i)
             spawnUnownedBullet(Vec3{20.0f, 10.0f + 5.0f * i, 2.0f}, Vec3{1.0f, 0.0f, 0.0f}, ShooterKind::PreyCannon);
-        gs.fighterList[0].bullets = nextLeft;
+        gs.fighterList[0].bullets = bulletsLeft;
     });
 }
 
 // One receive pass of the given bodies; the sound starts it caused.
 std::vector<int> passOf(std::initializer_list<NetMessage> bodies) {
-    for (int& n : soundStarts) n = 0;
+    for (FakeVoice& v : fa.v) v.plays = 0;
     for (const NetMessage& b : bodies) queueDatagram(b, serverAddress());
     EXPECT_TRUE(clientReceivePass());
-    return {soundStarts[kFighterGunSlot], soundStarts[kPreyGunSlot]};
+    return {fa.v[kFighterGunSlot].plays, fa.v[kPreyGunSlot].plays};
 }
 
 TEST(Gunfire, AShotIsHeardOnceEvenWhenItsBulletLivedOnlyInABodyNotApplied) {
     ASSERT_TRUE(fakeJoinedClient());
-    setSoundService(countingSound());
-    ASSERT_EQ(soundInit(0), 0);
+    ASSERT_TRUE(useFakeAudio());
     for (const int slot : {kFighterGunSlot, kPreyGunSlot})
         ASSERT_EQ(loadSound(writeFile("gun.wav", simpleWave(Fmt{1, 1, 11025, 8}, pattern(2000))).c_str(), slot), 0);
     const int full = editMaze().startBullets;

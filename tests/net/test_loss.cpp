@@ -178,20 +178,6 @@ NetMessage plainBody(int32_t clockMs, float x, int effects = 0) {
     return m;
 }
 
-// A body from our server (with its trailer) with fighter 0 at x.
-NetMessage ourBody(float x, int effects = 0) {
-    static float nextX;
-    static int nextEffects;
-    nextX = x;
-    nextEffects = effects;
-    return stateFor(9, 0, 1, NetMessageKind::StateUpdate, [] {
-        gs.fighterList[0].pos.x = nextX;
-        for (int e = 0; e < nextEffects; ++e) gs.effectEvents.push_back(EffectEvent{EffectKind::Small, 1.0f, 2.0f, 3.0f});
-    });
-}
-
-float shownX() { return gs.fighterList[0].pos.x; }
-
 // The joined client receives `body` from the server in one pass.
 void clientGets(const NetMessage& body) {
     queueDatagram(body, serverAddress());
@@ -200,7 +186,7 @@ void clientGets(const NetMessage& body) {
 
 TEST(Loss, AnOlderPictureIsNeverAppliedAlsoAcrossTheMinute) {
     ASSERT_TRUE(fakeJoinedClient());
-    const NetMessage b1 = ourBody(10.0f), b2 = ourBody(20.0f), b3 = ourBody(30.0f);
+    const NetMessage b1 = bodyNumbered(1, 10.0f), b2 = bodyNumbered(2, 20.0f), b3 = bodyNumbered(3, 30.0f);
     for (const NetMessage* b : {&b1, &b3, &b2, &b3, &b1}) clientGets(*b);
     EXPECT_FLOAT_EQ(shownX(), 30.0f) << "late 2 and 1, a repeated 3: all refused";
     EXPECT_EQ(net.bodiesApplied, 2u);
@@ -225,7 +211,7 @@ TEST(Loss, AnOlderPictureIsNeverAppliedAlsoAcrossTheMinute) {
 
 TEST(Loss, EffectsSurviveOneLostBodyAndNeverStartTwice) {
     ASSERT_TRUE(fakeJoinedClient());
-    const NetMessage b1 = ourBody(1.0f, 2), b2 = ourBody(2.0f), b3 = ourBody(3.0f, 1);
+    const NetMessage b1 = bodyNumbered(1, 1.0f, 9, 2), b2 = bodyNumbered(2, 2.0f), b3 = bodyNumbered(3, 3.0f, 9, 1);
     // b1 lost; b2 repeats its two events; b3 arrives twice, b1 late.
     for (const NetMessage* b : {&b2, &b3, &b3, &b1}) clientGets(*b);
     EXPECT_EQ(explosionCount(), 3);

@@ -97,6 +97,7 @@ TEST(Recording, AScriptedGameReplaysBodyForBodyAndSeeksLandAtOrBeforeTheTimeAske
     closeRecordingReader(r);
 }
 
+// Also a foreign, empty or endless file: refused with its reason.
 TEST(Recording, ACutOrFlippedFileReadsOnlyRecordedBodiesUpToItsLastWholeBlock) {
     const std::string path = scratchDir() + "/damaged-source.mzr";
     // Two seek points: the body after the stall is a full one.
@@ -152,16 +153,10 @@ TEST(Recording, ACutOrFlippedFileReadsOnlyRecordedBodiesUpToItsLastWholeBlock) {
             closeRecordingReader(d);
         }
     }
-}
-
-TEST(Recording, ForeignEmptyAndHugeFilesAreRefusedWithTheirReason) {
-    const std::string path = scratchDir() + "/foreign.mzr";
-    recordGame(path, 20);
-    const Bytes whole = readBytes(path);
-    RecordingReader r;
+    // Foreign, empty and huge files: refused with their reason.
     const auto reason = [&](const Bytes& b) {
-        writeBytes(path, b);
-        const std::string why = openRecordingReader(r, path);
+        writeBytes(cutPath, b);
+        const std::string why = openRecordingReader(r, cutPath);
         closeRecordingReader(r);
         return why;
     };

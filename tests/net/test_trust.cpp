@@ -11,25 +11,6 @@ namespace {
 
 const NetAddress kStrangers[] = {{0x7F000001, 40000}, {0x0A000001, kNetPort}};
 
-// A body of our server numbered `seq`, for fighter 1 of a `fighters` level,
-// fighter 0 at x; `effects` explosions of its own, paused when asked.
-NetMessage bodyNumbered(uint32_t seq, float x, int fighters = 9, int effects = 0, bool paused = false) {
-    static float nextX;
-    static int nextEffects;
-    static bool nextPaused;
-    nextX = x;
-    nextEffects = effects;
-    nextPaused = paused;
-    net.bodySeq = seq - 1;
-    return stateFor(fighters, 0, 1, NetMessageKind::StateUpdate, [] {
-        gs.fighterList[0].pos.x = nextX;
-        gs.gamePaused = nextPaused;
-        for (int e = 0; e < nextEffects; ++e) gs.effectEvents.push_back(EffectEvent{EffectKind::Large, 1.0f, 2.0f, 1.5f});
-    });
-}
-
-float shownX() { return gs.fighterList[0].pos.x; }
-
 // Delivers one body and runs the client's receive pass, which must not give up.
 [[nodiscard]] testing::AssertionResult receive(const NetMessage& body, NetAddress from = serverAddress()) {
     queueDatagram(body, from);

@@ -123,15 +123,6 @@ inline Frame drawFrameAt(const char* name, float x, float y, float dx, float dy)
     return grabFrame(name);
 }
 
-// Mean absolute difference of two frames over a box (GL pixel coordinates).
-inline double meanDifference(const Frame& a, const Frame& b, int x0, int y0, int x1, int y1) {
-    double sum = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x)
-            for (int c = 0; c < 3; ++c) sum += std::abs(a.at(x, y, c) - b.at(x, y, c));
-    return sum / ((x1 - x0) * (y1 - y0) * 3);
-}
-
 // Asks for a new window size and waits (up to 2 s) until the X server made
 // it; false when the window had that size already.
 inline bool resizeWindow(int width, int height) {
@@ -144,6 +135,70 @@ inline bool resizeWindow(int width, int height) {
     }
     for (int i = 0; i < 5; ++i) glutMainLoopEvent();
     return true;
+}
+
+// Resizes the window, draws one frame through the display callback with the
+// local player in the middle of start cell (row 1, column 1) facing +y, and
+// returns it; also writes it as <name>.png.
+inline Frame drawHomeFrame(const std::string& name, int width, int height) {
+    const bool resized = resizeWindow(width, height);
+    Fighter& f = gs.fighterList[process.localFighterIndex];
+    f.pos = Vec3{12.0f, 12.0f, kFighterHeight};
+    f.dir = Vec3{0.0f, 1.0f, 0.0f};
+    reshape(width, height);
+    // The renderer takes a new window size at the first swap after it.
+    if (resized) display();
+    display();
+    const Frame frame = readFrame(width, height);
+    writePng(name.c_str(), frame);
+    return frame;
+}
+
+// Whether the screen holds 1600 x 1200. On a smaller one this test runs
+// again under an Xvfb of that size, its output in <build>/test-frames/<log>
+// and its failure this one's; the caller then returns.
+inline bool onABigScreen(const std::string& log) {
+    if (glutGet(GLUT_SCREEN_WIDTH) >= 1600 && glutGet(GLUT_SCREEN_HEIGHT) >= 1200) return true;
+    EXPECT_EQ(std::getenv("MAZE_TEST_BIG_SCREEN"), nullptr) << "the screen did not grow";
+    char self[4096] = {};
+    if (std::getenv("MAZE_TEST_BIG_SCREEN") || readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return false;
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string frames = std::string(MAZE_BINARY_DIR) + "/test-frames", path = frames + "/" + log;
+    const std::string run = "mkdir -p '" + frames + "' && MAZE_TEST_BIG_SCREEN=1 xvfb-run -a -s '-screen 0 1600x1200x24' '" +
+                            self + "' --gtest_filter=" + test->test_suite_name() + "." + test->name() + " > '" + path + "' 2>&1";
+    EXPECT_EQ(std::system(run.c_str()), 0) << "see " << path;
+    return false;
+}
+
+// The shipped level as the game starts it, for the tests that follow.
+inline void restoreShippedLevel() {
+    resetGameStateForTest();
+    readMazeMap();
+    createFighters();
+    buildModels();
+}
+
+// A test in the game window: skipped without a display; the shipped level
+// restored after it. A SetUp of its own calls this one first and returns
+// when IsSkipped().
+class GameWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (run under xvfb-run)";
+        ASSERT_TRUE(openGameWindow());
+    }
+    void TearDown() override {
+        if (!IsSkipped()) restoreShippedLevel();
+    }
+};
+
+// Mean absolute difference of two frames over a box (GL pixel coordinates).
+inline double meanDifference(const Frame& a, const Frame& b, int x0, int y0, int x1, int y1) {
+    double sum = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            for (int c = 0; c < 3; ++c) sum += std::abs(a.at(x, y, c) - b.at(x, y, c));
+    return sum / ((x1 - x0) * (y1 - y0) * 3);
 }
 
 }  // namespace rendertest

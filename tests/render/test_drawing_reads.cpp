@@ -114,10 +114,7 @@ TEST(DrawingReads, TheWorldTakesTheSameCourseWithAndWithoutFrames) {
     EXPECT_GT(seen.mostExplosionsDrawn, 0u);
     EXPECT_EQ(seen.hits, unseen.hits);
     EXPECT_TRUE(seen.rules == unseen.rules) << "the frames changed the world's course";
-    // For the tests that follow: the shipped level as the game starts it.
-    resetGameStateForTest();
-    readMazeMap();
-    createFighters();
+    rendertest::restoreShippedLevel();
 }
 
 }  // namespace

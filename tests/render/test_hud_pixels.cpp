@@ -23,27 +23,11 @@ bool isMapFloor(Rgb c) { return near(c.r, 51) && near(c.g, 51) && near(c.b, 51);
 // The player's place: the middle of start cell (row 1, column 1), facing +y.
 constexpr float kHomeX = 12.0f, kHomeY = 12.0f;
 
-// Resizes the window, draws one frame through the display callback with the
-// player at home and returns it; also writes it as <name>.png.
-Frame drawHudFrameAt(const char* name, int width, int height) {
-    const bool resized = rendertest::resizeWindow(width, height);
-    Fighter& f = gs.fighterList[process.localFighterIndex];
-    f.pos = Vec3{kHomeX, kHomeY, kFighterHeight};
-    f.dir = Vec3{0.0f, 1.0f, 0.0f};
-    reshape(width, height);
-    // The renderer takes a new window size at the first swap after it.
-    if (resized) display();
-    display();
-    const Frame frame = rendertest::readFrame(width, height);
-    rendertest::writePng(name, frame);
-    return frame;
-}
-
-class HudPixels : public testing::Test {
+class HudPixels : public rendertest::GameWindowTest {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (run under xvfb-run)";
-        ASSERT_TRUE(rendertest::openGameWindow(640, 480));
+        GameWindowTest::SetUp();
+        if (IsSkipped()) return;
         process.localFighterIndex = 0;
         options.texturesOn = true;
         options.lightingOn = false;
@@ -54,7 +38,9 @@ protected:
         hud.messageLine[0] = '\0';
     }
     void TearDown() override {
-        if (std::getenv("DISPLAY")) drawHudFrameAt("hud_restore", 640, 480);
+        if (IsSkipped()) return;
+        rendertest::drawHomeFrame("hud_restore", 640, 480);
+        GameWindowTest::TearDown();
     }
 };
 
@@ -168,21 +154,11 @@ void crowdTheMapsEdges() {
 // needs a screen that large: on a smaller one the test runs itself again
 // under an Xvfb of that size.
 TEST_F(HudPixels, TheCockpitGrowsWithTheWindowAndTheMapStaysInItsBox) {
-    if (glutGet(GLUT_SCREEN_WIDTH) < 1600 || glutGet(GLUT_SCREEN_HEIGHT) < 1200) {
-        ASSERT_EQ(std::getenv("MAZE_TEST_BIG_SCREEN"), nullptr) << "the screen did not grow";
-        char self[4096] = {};
-        ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-        const std::string frames = std::string(MAZE_BINARY_DIR) + "/test-frames", log = frames + "/hud_1600x1200.log";
-        const std::string run = "mkdir -p '" + frames + "' && MAZE_TEST_BIG_SCREEN=1 xvfb-run -a -s '-screen 0 1600x1200x24' '" +
-                                self + "' --gtest_filter=HudPixels.TheCockpitGrowsWithTheWindowAndTheMapStaysInItsBox > '" +
-                                log + "' 2>&1";
-        EXPECT_EQ(std::system(run.c_str()), 0) << "see " << log;
-        return;
-    }
+    if (!rendertest::onABigScreen("hud_1600x1200.log")) return;
     gs.preyList.emplace_back();
     gs.preyList[0].pos = Vec3{kHomeX + 20.0f, kHomeY + 10.0f, 1.5f};
-    const Frame small = drawHudFrameAt("hud_640x480", 640, 480);
-    const Frame large = drawHudFrameAt("hud_1600x1200", 1600, 1200);
+    const Frame small = rendertest::drawHomeFrame("hud_640x480", 640, 480);
+    const Frame large = rendertest::drawHomeFrame("hud_1600x1200", 1600, 1200);
     expectLayout(small);
     expectLayout(large);
     // The map about (576, 408) with the prey's red dot 20 right and 10 up;
@@ -234,7 +210,7 @@ TEST_F(HudPixels, NeedleFollowsHealthAndSurvivesAnyValue) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         hud.health = c.health;
-        const Frame f = drawHudFrameAt(c.name, 640, 480);
+        const Frame f = rendertest::drawHomeFrame(c.name, 640, 480);
         const int yellow = f.count(gx - 45, gy - 45, gx + 45, gy + 45, isYellow);
         if (c.x < 0) {
             EXPECT_EQ(yellow, 0);

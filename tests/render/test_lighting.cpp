@@ -15,22 +15,16 @@ constexpr float kEyeX = 44.0f, kEyeY = 20.0f;
 
 bool isBlack(Rgb c) { return c.r + c.g + c.b < 30; }
 
-class Lighting : public testing::Test {
+class Lighting : public GameWindowTest {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (run under xvfb-run)";
-        ASSERT_TRUE(openGameWindow());
+        GameWindowTest::SetUp();
+        if (IsSkipped()) return;
         static bool posesRead = false;
         if (!posesRead) posesRead = loadPreyPoseFile();
         options.texturesOn = true;
         options.lightingOn = true;
         options.showMap = false;
-        buildModels();
-    }
-    void TearDown() override {
-        resetGameStateForTest();
-        readMazeMap();
-        createFighters();
         buildModels();
     }
 };

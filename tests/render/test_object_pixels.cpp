@@ -77,11 +77,11 @@ Frame grabSheet(const char* name) {
     return grabFrame(name);
 }
 
-class ObjectPixels : public testing::Test {
+class ObjectPixels : public GameWindowTest {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (run under xvfb-run)";
-        ASSERT_TRUE(openGameWindow());
+        GameWindowTest::SetUp();
+        if (IsSkipped()) return;
         static bool posesRead = false;
         if (!posesRead) posesRead = loadPreyPoseFile();
         options.texturesOn = false;  // plain grey walls: objects stand out
@@ -89,13 +89,6 @@ protected:
         options.detailLevel = 4;
         skipHiddenObjects = true;
         useBoxModels();
-    }
-    void TearDown() override {
-        // The shipped level as the game starts it, for the next test.
-        resetGameStateForTest();
-        readMazeMap();
-        createFighters();
-        buildModels();
     }
 };
 

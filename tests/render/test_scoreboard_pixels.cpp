@@ -17,20 +17,6 @@ bool isWhite(Rgb c) { return c.r > 200 && c.g > 200 && c.b > 200; }
 bool isFeedGreen(Rgb c) { return c.g > 230 && near(c.r, 178, 30) && near(c.b, 178, 30); }
 bool isCyanish(Rgb c) { return c.b > 150 && c.g > 120 && c.r < c.g - 40; }
 
-Frame drawAt(const std::string& name, int width, int height) {
-    const bool resized = rendertest::resizeWindow(width, height);
-    Fighter& f = gs.fighterList[0];
-    f.pos = Vec3{12.0f, 12.0f, kFighterHeight};
-    f.dir = Vec3{0.0f, 1.0f, 0.0f};
-    reshape(width, height);
-    // The renderer takes a new window size at the first swap after it.
-    if (resized) display();
-    display();
-    const Frame frame = rendertest::readFrame(width, height);
-    rendertest::writePng(name.c_str(), frame);
-    return frame;
-}
-
 // Rows of the box that hold white text: one band per line of text.
 template <class Test>
 int textLines(const Frame& f, int x0, int y0, int x1, int y1, Test colour) {
@@ -44,14 +30,12 @@ int textLines(const Frame& f, int x0, int y0, int x1, int y1, Test colour) {
     return lines;
 }
 
-class ScoreboardPixels : public testing::Test {
+class ScoreboardPixels : public rendertest::GameWindowTest {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display (run under xvfb-run)";
-        ASSERT_TRUE(rendertest::openGameWindow(640, 480));
-        resetGameStateForTest();
-        readMazeMap();
-        createFighters();
+        GameWindowTest::SetUp();
+        if (IsSkipped()) return;
+        rendertest::restoreShippedLevel();
         ASSERT_GE(gs.fighterList.size(), 3u);
         process.localFighterIndex = 0;
         options.texturesOn = true;
@@ -70,35 +54,24 @@ protected:
     }
     void TearDown() override {
         hud.scoreboardHeld = false;
-        resetGameStateForTest();
-        readMazeMap();
-        createFighters();
+        GameWindowTest::TearDown();
     }
 };
 
 }  // namespace
 
 TEST_F(ScoreboardPixels, TabShowsTheTableOverTheViewAndReleaseTakesItAway) {
-    if (glutGet(GLUT_SCREEN_WIDTH) < 1600 || glutGet(GLUT_SCREEN_HEIGHT) < 1200) {
-        ASSERT_EQ(std::getenv("MAZE_TEST_BIG_SCREEN"), nullptr) << "the screen did not grow";
-        char self[4096] = {};
-        ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-        const std::string log = std::string(MAZE_BINARY_DIR) + "/test-frames/scoreboard_1600x1200.log";
-        const std::string run = std::string("MAZE_TEST_BIG_SCREEN=1 xvfb-run -a -s '-screen 0 1600x1200x24' '") +
-                                self + "' --gtest_filter=ScoreboardPixels.TabShows* > '" + log + "' 2>&1";
-        EXPECT_EQ(std::system(run.c_str()), 0) << "see " << log;
-        return;
-    }
+    if (!rendertest::onABigScreen("scoreboard_1600x1200.log")) return;
     for (const auto& [w, h] : {std::pair{640, 480}, std::pair{1600, 1200}}) {
         const std::string size = std::to_string(w) + "x" + std::to_string(h);
         SCOPED_TRACE(size);
-        const Frame plain = drawAt("scoreboard_off_" + size, w, h);
+        const Frame plain = rendertest::drawHomeFrame("scoreboard_off_" + size, w, h);
         onKeyDown('\t', 0, 0);
         ASSERT_TRUE(hud.scoreboardHeld);
-        const Frame shown = drawAt("scoreboard_on_" + size, w, h);
+        const Frame shown = rendertest::drawHomeFrame("scoreboard_on_" + size, w, h);
         onKeyUp('\t', 0, 0);
         ASSERT_FALSE(hud.scoreboardHeld);
-        const Frame after = drawAt("scoreboard_released_" + size, w, h);
+        const Frame after = rendertest::drawHomeFrame("scoreboard_released_" + size, w, h);
 
         // The panel lies inside the view's opening; the cockpit's right
         // panel is untouched.
@@ -164,7 +137,7 @@ TEST_F(ScoreboardPixels, TheFeedShowsItsRecentLinesAboveTheMessageLine) {
         hud.feed[i].setMs = setMs[i];
     }
     hud.feedCount = 3;
-    const Frame f = drawAt("scoreboard_feed", 640, 480);
+    const Frame f = rendertest::drawHomeFrame("scoreboard_feed", 640, 480);
     // Between the message line (at a fifth of the height) and the middle.
     EXPECT_EQ(textLines(f, 20, 96, 480, 240, isFeedGreen), 2);
     hud.feedCount = 0;

@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
-#include "tests/log_capture.h"
+#include "tests/test_files.h"
 #include "world/world.h"
 
 namespace {
@@ -20,23 +20,14 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string fileText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    const Bytes b = readBytes(p);
+    return std::string(b.begin(), b.end());
 }
 
+// A folder of each test's own, removed with the scratch folder.
 struct SettingsFolder : testing::Test {
-    fs::path root;
-    void SetUp() override {
-        char pattern[] = "/tmp/maze-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
+    const fs::path root = fs::path(scratchDir()) / testing::UnitTest::GetInstance()->current_test_info()->name();
+    void SetUp() override { fs::create_directories(root); }
 };
 
 bool same(const Settings& a, const Settings& b) {
@@ -95,24 +86,18 @@ TEST_F(SettingsFolder, DamagedForeignOrOversizedFilesGiveTheDefaultsAndOneLine) 
         good + std::string("detail = 3\0\n", 12),       // binary
         good + std::string(kMaxSettingsFileSize, '#'),  // larger than any of ours
     };
-    const fs::path path = root / "settings";
+    // And a folder where the file should be: unreadable.
+    std::vector<std::string> paths{(root / "dir").string()};
+    fs::create_directories(paths[0]);
     for (const std::string& text : cases) {
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-        logtest::LogCapture said;
+        paths.push_back((root / ("settings-" + std::to_string(paths.size()))).string());
+        std::ofstream(paths.back(), std::ios::binary) << text;
+    }
+    expectRefusedInOneLine(paths, LogLevel::Warning, "using the defaults", [](const std::string& path) {
         Settings read;
         read.soundOn = true;
-        EXPECT_FALSE(readSettings(path.string(), read)) << text;
-        EXPECT_TRUE(same(read, Settings{})) << text;
-        ASSERT_EQ(said.lines().size(), 1u) << text;
-        const std::string line = said.outputText() + said.errorText();
-        EXPECT_NE(line.find(path.string()), std::string::npos) << line;
-    }
-    // A folder where the file should be: unreadable.
-    fs::create_directories(root / "dir");
-    logtest::LogCapture said;
-    Settings read;
-    EXPECT_FALSE(readSettings((root / "dir").string(), read));
-    EXPECT_EQ(said.lines().size(), 1u);
+        return !readSettings(path, read) && same(read, Settings{});
+    });
 }
 
 // The write cannot finish (the file size limit stops it part-way, as a full
