@@ -46,7 +46,7 @@ timed_check() {  # timed_check TEXT COMMAND...
     elif [ -n "$sanitized" ]; then echo "slow: $what (not held in a sanitized build)"
     else echo "FAIL: $what"; failures=$((failures + 1)); fi
 }
-fail() { echo "FAIL: $*"; tail -20 "$work/server.out" "$work/client.out" 2>/dev/null; exit 1; }
+fail() { echo "FAIL: $*"; tail -n 20 "$work/server.out" "$work/client.out" 2>/dev/null; exit 1; }
 # Menu entry k (0-based) of a menu opened at (x, y): 25 pixels per entry.
 choose() {  # choose X Y ENTRY
     xdotool mousemove "$1" "$2" click 3

@@ -17,7 +17,7 @@ frames="$build/test-frames"
 mkdir -p "$frames"
 export SDL_AUDIODRIVER=dummy
 
-fail() { echo "FAIL: $*"; tail -5 "$work"/*.out 2>/dev/null; exit 1; }
+fail() { echo "FAIL: $*"; tail -n 5 "$work"/*.out 2>/dev/null; exit 1; }
 grab() { import -window "$1" "$frames/replay_$2.png"; }
 # Pixels of the 3-D view (inside the frame, above the message line) that
 # differ by more than 10% between two screens.
@@ -32,6 +32,7 @@ before=$(windows)
 client=$!
 pids+=($client)
 cw=$(new_window "$before") || fail "no client window"
+wait_drawn "$cw" client_first || fail "the client window shows no picture"
 xdotool mousemove --window "$cw" 320 240
 sleep 2
 grab "$cw" live_start
@@ -67,6 +68,7 @@ before=$(windows)
 replay=$!
 pids+=($replay)
 rw=$(new_window "$before") || fail "no replay window"
+wait_drawn "$rw" replay_first || fail "the replay window shows no picture"
 xdotool mousemove --window "$rw" 320 240
 xdotool key space
 sleep 1

@@ -9,9 +9,12 @@ if [ -z "${MAZE_NETNS:-}" ] && unshare -n true 2>/dev/null; then
     exec env MAZE_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
 fi
 # A script that sets xvfb_screen (WxHxD) before sourcing this runs inside its
-# own Xvfb, ended after xvfb_timeout seconds (150 unless set).
+# own Xvfb, ended after xvfb_timeout seconds (150 unless set). Without
+# -noreset the X server resets whenever its last client leaves (an xdotool
+# call, a game that quit), and a game connecting during the reset is
+# refused: "failed to open display".
 if [ -n "${xvfb_screen:-}" ] && [ -z "${MAZE_XVFB_INNER:-}" ]; then
-    exec env MAZE_XVFB_INNER=1 timeout "${xvfb_timeout:-150}" xvfb-run -a -s "-screen 0 $xvfb_screen" bash "$0" "$@"
+    exec env MAZE_XVFB_INNER=1 timeout "${xvfb_timeout:-150}" xvfb-run -a -s "-screen 0 $xvfb_screen -noreset" bash "$0" "$@"
 fi
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
@@ -55,6 +58,17 @@ new_window() {  # new_window BEFORE-LIST: up to 20 s for a maze window not in it
     for _ in $(seq 100); do
         w=$(comm -13 <(echo "$1") <(windows) | head -n 1)
         [ -n "$w" ] && { echo "$w"; return 0; }
+        sleep 0.2
+    done
+    return 1
+}
+# wait_drawn WINDOW NAME: up to 10 s until the window's view (inside the
+# frame) holds a drawn picture, grabbed to $work/NAME.png; a window maps
+# before its first frame, which a sanitized build draws seconds later.
+wait_drawn() {
+    for _ in $(seq 50); do
+        import -window "$1" "$work/$2.png" 2>/dev/null &&
+            [ "$(count_pixels "$work/$2.png" 440x320+40+40 '$1 + $2 + $3 > 60')" -gt 1000 ] && return 0
         sleep 0.2
     done
     return 1
