@@ -89,13 +89,6 @@ geometry=$(xwininfo -id "$sw" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w"
 check "the window is 640x480 ($geometry)" test "$geometry" = 640x480
 shot="$frames/startup.png"
 rgb() { /usr/bin/convert "$shot" -crop "$1" +repage -resize 1x1\! -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]' info:; }
-# The first frame follows the level, textures and models: up to 10 s.
-for _ in $(seq 20); do
-    sleep 0.5
-    import -window "$sw" "$shot"
-    read -r cr cg cb <<<"$(rgb 1x1+320+240)"
-    [ "$((cr + cg + cb))" -gt 0 ] && break
-done
 sleep 0.5
 import -window "$sw" "$shot"
 read -r sr _ sb <<<"$(rgb 200x40+220+60)"

@@ -53,22 +53,21 @@ wait_server() {
     grep -q "waiting on port 9899" "$work/$1" || fail "no server start line in $1"
 }
 windows() { xdotool search --onlyvisible --name '^maze$' 2>/dev/null | sort; }
-new_window() {  # new_window BEFORE-LIST: up to 20 s for a maze window not in it
+# new_window BEFORE-LIST: up to 20 s for a maze window not in it, then up
+# to 10 s for its first picture (the view inside the frame drawn; a window
+# maps before its first frame, which a sanitized build draws seconds later).
+new_window() {
     local w
     for _ in $(seq 100); do
         w=$(comm -13 <(echo "$1") <(windows) | head -n 1)
-        [ -n "$w" ] && { echo "$w"; return 0; }
+        [ -n "$w" ] && break
         sleep 0.2
     done
-    return 1
-}
-# wait_drawn WINDOW NAME: up to 10 s until the window's view (inside the
-# frame) holds a drawn picture, grabbed to $work/NAME.png; a window maps
-# before its first frame, which a sanitized build draws seconds later.
-wait_drawn() {
+    [ -n "$w" ] || return 1
     for _ in $(seq 50); do
-        import -window "$1" "$work/$2.png" 2>/dev/null &&
-            [ "$(count_pixels "$work/$2.png" 440x320+40+40 '$1 + $2 + $3 > 60')" -gt 1000 ] && return 0
+        import -window "$w" "$work/first_picture.png" 2>/dev/null &&
+            [ "$(count_pixels "$work/first_picture.png" 440x320+40+40 '$1 + $2 + $3 > 60')" -gt 1000 ] &&
+            { echo "$w"; return 0; }
         sleep 0.2
     done
     return 1
